@@ -1,0 +1,21 @@
+# One target that carries the language standard, warnings and Qt defines for every target.
+add_library(vimo_options INTERFACE)
+target_compile_features(vimo_options INTERFACE cxx_std_20)
+set(CMAKE_CXX_EXTENSIONS OFF)
+target_compile_options(vimo_options INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_definitions(vimo_options INTERFACE
+    QT_NO_CAST_FROM_ASCII
+    QT_NO_CAST_TO_ASCII
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+    QT_NO_KEYWORDS)
+target_include_directories(vimo_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
+
+if(VIMO_SANITIZE)
+    target_compile_options(vimo_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
+    target_link_options(vimo_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+set(CMAKE_AUTOMOC ON)
+set(CMAKE_AUTOUIC ON)
+set(CMAKE_AUTORCC ON)
+set(CMAKE_AUTOUIC_SEARCH_PATHS ${PROJECT_SOURCE_DIR}/resources/ui)

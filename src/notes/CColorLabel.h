@@ -1,0 +1,37 @@
+#pragma once
+
+#include "notes/ColorRef.h"
+
+#include <QBrush>
+#include <QLabel>
+
+#include <optional>
+
+namespace vimo {
+
+// A label that draws its text and background in colours of its own. Every coloured surface
+// of the program is one: note bodies, dialog captions and help texts, the urgency swatches.
+// Until SetColors first runs it draws like a plain label in its parent's colours.
+class CColorLabel : public QLabel {
+    Q_OBJECT
+
+public:
+    explicit CColorLabel(QWidget* parent = nullptr);
+
+    // Sets the background and text colour; 0 keeps that colour. The brush is made anew on
+    // every call. Returns whether the label now has its brush.
+    bool SetColors(ColorRef back, ColorRef text);
+
+    ColorRef TextColor() const { return TextColor_; }
+    ColorRef BackColor() const { return BackColor_; }
+    bool HasBrush() const { return BackBrush.has_value(); }
+
+private:
+    void ApplyColors();
+
+    ColorRef TextColor_ = 0;
+    ColorRef BackColor_;
+    std::optional<QBrush> BackBrush;
+};
+
+} // namespace vimo

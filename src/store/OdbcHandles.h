@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <memory>
+
+namespace vimo {
+
+// Diagnostic record 1 of a handle. Both texts are empty when the driver gave none.
+struct Diagnostic {
+    QString State;   // five characters, such as "42000"
+    SQLINTEGER NativeError = 0;
+    QString Message;
+};
+
+Diagnostic ReadDiagnostic(SQLSMALLINT handleType, SQLHANDLE handle);
+
+// True when the diagnostic says that the link to the store is gone rather than that the
+// statement was refused: class 08 (connection exceptions) and 57P01 to 57P03 (the server
+// shut down or restarted).
+bool IsConnectionLost(const Diagnostic& diagnostic);
+
+// One environment and one connection on it, allocated together and released together:
+// disconnect, free the connection, free the environment.
+class OdbcLink {
+public:
+    OdbcLink();
+    ~OdbcLink();
+    OdbcLink(const OdbcLink&) = delete;
+    OdbcLink& operator=(const OdbcLink&) = delete;
+
+    // SQLConnect with the data-source name and an empty user and password.
+    SQLRETURN Connect(const QString& dataSource);
+    bool IsConnected() const { return Connected; }
+
+    SQLHENV Environment = SQL_NULL_HENV;
+    SQLHDBC Connection = SQL_NULL_HDBC;
+
+private:
+    bool Connected = false;
+};
+
+// A statement handle for one executor call. It shares ownership of the link it was made on,
+// so a reconnect elsewhere never frees the connection under it.
+class StatementHandle {
+public:
+    StatementHandle() = default;
+    explicit StatementHandle(std::shared_ptr<OdbcLink> link);
+    ~StatementHandle();
+    StatementHandle(StatementHandle&& other) noexcept;
+    StatementHandle& operator=(StatementHandle&& other) noexcept;
+    StatementHandle(const StatementHandle&) = delete;
+    StatementHandle& operator=(const StatementHandle&) = delete;
+
+    SQLHSTMT get() const { return Handle; }
+    bool IsValid() const { return Handle != SQL_NULL_HSTMT; }
+    void Release();
+
+private:
+    std::shared_ptr<OdbcLink> Link;
+    SQLHSTMT Handle = SQL_NULL_HSTMT;
+};
+
+} // namespace vimo

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace vimo {
+
+// The longest data-file path, in bytes, that survives the trip through odbc.ini into the
+// driver. A longer one is refused with an alert instead of being cut.
+inline constexpr int MaxDataFilePathBytes = 500;
+
+// Connects the store to the data source "VIMO". When that does not open, takes the data file
+// from path (the command line) or asks for one, creates it when the user asked for a new file,
+// registers "VIMO" for it and connects again. Returns true when the store is connected.
+bool OpenStore(const QString& path);
+
+// The two tables of a new data file, with its indexes.
+void CreateStoreTables();
+
+} // namespace vimo

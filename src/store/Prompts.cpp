@@ -1,0 +1,78 @@
+#include "store/Prompts.h"
+
+#include "store/Profile.h"
+
+#include <QDebug>
+
+#include <utility>
+
+namespace vimo {
+namespace {
+
+// Without a desktop the program can still say what went wrong.
+AlertHandler& CurrentAlertHandler()
+{
+    static AlertHandler handler = [](const QString& text) {
+        qWarning().noquote() << QString::fromUtf16(AlertCaption) << text;
+    };
+    return handler;
+}
+
+QuestionHandler& CurrentQuestionHandler()
+{
+    static QuestionHandler handler = [](const QString&) { return false; };
+    return handler;
+}
+
+FileChoiceHandler& CurrentFileChoiceHandler()
+{
+    static FileChoiceHandler handler = [](const FileChoiceRequest&) { return QString(); };
+    return handler;
+}
+
+} // namespace
+
+AlertHandler SetAlertHandler(AlertHandler handler)
+{
+    return std::exchange(CurrentAlertHandler(), std::move(handler));
+}
+
+QuestionHandler SetQuestionHandler(QuestionHandler handler)
+{
+    return std::exchange(CurrentQuestionHandler(), std::move(handler));
+}
+
+FileChoiceHandler SetFileChoiceHandler(FileChoiceHandler handler)
+{
+    return std::exchange(CurrentFileChoiceHandler(), std::move(handler));
+}
+
+void ShowAlert(const QString& text)
+{
+    // A copy: the handler may be replaced while its box is open.
+    const AlertHandler handler = CurrentAlertHandler();
+    if (handler)
+        handler(text);
+}
+
+bool AskYesNo(const QString& question)
+{
+    const QuestionHandler handler = CurrentQuestionHandler();
+    return handler && handler(question);
+}
+
+QString ChooseDataFile(const QString& filterDescription, const QString& filterPattern,
+                       const QString& title, const QString& defaultExtension, bool createMode)
+{
+    FileChoiceRequest request;
+    request.FilterDescription = filterDescription;
+    request.FilterPattern = filterPattern;
+    request.Title = title;
+    request.DefaultExtension = defaultExtension;
+    request.InitialFolder = ReadProfileValue(QStringLiteral("Vimo"), QStringLiteral("DBPATH"));
+    request.CreateMode = createMode;
+    const FileChoiceHandler handler = CurrentFileChoiceHandler();
+    return handler ? handler(request) : QString();
+}
+
+} // namespace vimo

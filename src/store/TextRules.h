@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+// Text rules shared by every statement and every value read back from the store.
+namespace vimo {
+
+// Tab, line feed, vertical tab, form feed, carriage return and blank: codes 9 to 13 and 32.
+bool IsWhiteSpace(QChar c);
+
+// The text without its trailing white space; leading white space stays.
+QString CutTrailingWhiteSpace(QStringView text);
+
+// Cuts every trailing byte with a code from 0 to 32 off the buffer and returns the length
+// that remains. Bytes from 128 up (the tail of a UTF-8 letter) are kept.
+int TrimTrailingBlanks(QByteArray& buffer);
+
+// The text ready to stand between single quotes: trailing white space cut, every single
+// quote doubled. It supplies no enclosing quotes.
+QString QuoteSql(QStringView text);
+
+// Reads a number as the C library's atoi does: leading white space, an optional sign, then
+// decimal digits up to the first other character. Empty or non-numeric text gives 0; values
+// beyond the int range are held at its ends.
+int AtoI(QStringView text);
+
+} // namespace vimo

@@ -1,0 +1,48 @@
+#include "store/ui/CYesNoDlg.h"
+
+#include "notes/CColorLabel.h"
+#include "ui_CYesNoDlg.h"
+
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+
+namespace vimo {
+
+CYesNoDlg::CYesNoDlg(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+    , Form(std::make_unique<Ui::CYesNoDlg>())
+{
+    Form->setupUi(this);
+    setFixedSize(size());
+    connect(Form->YesButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Form->NoButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+CYesNoDlg::~CYesNoDlg() = default;
+
+CColorLabel* CYesNoDlg::QuestionLabel() const
+{
+    return Form->QuestionLabel;
+}
+
+void CYesNoDlg::showEvent(QShowEvent* event)
+{
+    if (!Initialised) {
+        Initialised = true;
+        OnInitDialog();
+    }
+    QDialog::showEvent(event);
+}
+
+void CYesNoDlg::OnInitDialog()
+{
+    Form->QuestionLabel->SetColors(MakeColorRef(255, 255, 0), 0);
+    Form->QuestionLabel->setText(Question);
+    // A box without a caption cannot be moved: put it where the eye is.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    Form->YesButton->setFocus();
+}
+
+} // namespace vimo
