@@ -68,6 +68,18 @@ SQLRETURN OdbcLink::Connect(const QString& dataSource)
     return rc;
 }
 
+SQLRETURN OdbcLink::ConnectThroughDriver(const QString& dataSource, const QString& driver)
+{
+    if (Connection == SQL_NULL_HDBC)
+        return SQL_ERROR;
+    // DRIVER first: unixODBC then loads the driver without looking the data source up.
+    QByteArray text = QStringLiteral("DRIVER={%1};DSN=%2").arg(driver, dataSource).toUtf8();
+    const SQLRETURN rc = SQLDriverConnect(Connection, nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
+                                          SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    Connected = rc >= 0;
+    return rc;
+}
+
 StatementHandle::StatementHandle(std::shared_ptr<OdbcLink> link)
     : Link(std::move(link))
 {

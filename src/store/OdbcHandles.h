@@ -34,6 +34,12 @@ public:
 
     // SQLConnect with the data-source name and an empty user and password.
     SQLRETURN Connect(const QString& dataSource);
+
+    // Connects to a data source naming its driver entry as well. WORKAROUND: unixODBC's driver
+    // manager keeps what it read of odbc.ini for 20 s, "no such data source" included, and
+    // offers no way to empty that cache; a data source registered a moment ago is found only
+    // when the driver is named.
+    SQLRETURN ConnectThroughDriver(const QString& dataSource, const QString& driver);
     bool IsConnected() const { return Connected; }
 
     SQLHENV Environment = SQL_NULL_HENV;

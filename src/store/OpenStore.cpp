@@ -63,7 +63,7 @@ bool OpenStore(const QString& path)
         ShowAlert(FirstEntry(pathList));
         return false;
     }
-    connected = store.Connect();
+    connected = store.ConnectRegistered();
 
     if (connected >= 0 && create)
         CreateStoreTables();

@@ -30,7 +30,7 @@ StatementRun RunStatement(const QString& statement)
         return run;
 
     run.Statement.Release();
-    if (StoreConnection::Instance().Connect() < 0)
+    if (StoreConnection::Instance().Reconnect() < 0)
         return run;
     return RunOnce(text);
 }

@@ -19,6 +19,12 @@ public:
     // Returns the connect code: non-negative means connected.
     SQLRETURN Connect();
 
+    // The same, for a data source this process has just registered with our driver entry.
+    SQLRETURN ConnectRegistered();
+
+    // Connects again the way the last Connect or ConnectRegistered did.
+    SQLRETURN Reconnect();
+
     // Drops the link; the next statement fails until Connect runs again.
     void Close();
 
@@ -27,7 +33,10 @@ public:
 
 private:
     StoreConnection() = default;
+    SQLRETURN Open(bool registered);
+
     std::shared_ptr<OdbcLink> Current;
+    bool Registered = false;
 };
 
 } // namespace vimo

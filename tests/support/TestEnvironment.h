@@ -1,0 +1,100 @@
+#pragma once
+
+#include "store/Prompts.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+
+// What every test process shares: private ODBC and settings files, a real store to run
+// statements on, and recorders in place of the user's boxes.
+namespace vimo::test {
+
+// Points unixODBC (ODBCSYSINI, ODBCINI) and Qt settings (XDG_CONFIG_HOME, HOME) at a fresh
+// temporary folder, with an odbcinst.ini that holds our SQLite driver entry and the
+// PostgreSQL ANSI driver. Call it first in main, before any ODBC call or QApplication.
+void IsolateUserFiles();
+
+// The private folder of this process, and the files in it.
+QString TestRoot();
+QString OdbcIniPath();
+QString ProfilePath();
+
+// Replaces the user's odbc.ini; an empty text removes the file.
+void WriteOdbcIni(const QString& contents);
+
+// Writes the settings value Vimo/DBPATH.
+void WriteDataFolderSetting(const QString& folder);
+
+// A new SQLite data file with both tables and their indexes, registered as "VIMO" and
+// connected. Returns its path.
+QString UseFreshSqliteStore();
+
+// True when the suite's PostgreSQL server is configured (VIMO_TEST_PG_PORT).
+bool PostgresConfigured();
+
+// A database of this process's own on the suite's PostgreSQL server, emptied, with both
+// tables, registered as "VIMO" and connected. False when the server cannot be reached.
+bool UseFreshPostgresStore();
+
+// The store kind this test process runs on: "postgres" when VIMO_TEST_STORE says so, else
+// "sqlite". Tests registered with BOTH_STORES run once on each.
+QString StoreKind();
+
+// A fresh store of this process's kind (UseFreshSqliteStore or UseFreshPostgresStore).
+// Fails the calling test when it cannot be had.
+bool UseFreshStore();
+
+// Runs a statement on the store and fails the test when the store refuses it. For setting up
+// rows in tests.
+void MustExec(const QString& statement);
+
+// Records every alert while alive, instead of showing a box.
+class AlertRecorder {
+public:
+    AlertRecorder();
+    ~AlertRecorder();
+    AlertRecorder(const AlertRecorder&) = delete;
+    AlertRecorder& operator=(const AlertRecorder&) = delete;
+
+    QStringList Alerts;
+
+private:
+    AlertHandler Previous;
+};
+
+// Answers questions and file choices from queues while alive; records what was asked.
+// An empty queue answers "no" and cancels the file dialog.
+class ScriptedPrompts {
+public:
+    ScriptedPrompts();
+    ~ScriptedPrompts();
+    ScriptedPrompts(const ScriptedPrompts&) = delete;
+    ScriptedPrompts& operator=(const ScriptedPrompts&) = delete;
+
+    std::deque<bool> Answers;
+    std::deque<QString> Files;
+    QStringList Questions;
+    int FileDialogs = 0;
+    bool LastCreateMode = false;
+    QString LastInitialFolder;
+
+private:
+    QuestionHandler PreviousQuestions;
+    FileChoiceHandler PreviousFiles;
+};
+
+} // namespace vimo::test
+
+// main() for a Qt test that runs on isolated user files. AppClass is QCoreApplication,
+// QGuiApplication or QApplication.
+#define VIMO_TEST_MAIN(TestObject, AppClass)                                                       \
+    int main(int argc, char* argv[])                                                               \
+    {                                                                                              \
+        vimo::test::IsolateUserFiles();                                                            \
+        AppClass app(argc, argv);                                                                  \
+        TestObject test;                                                                           \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }
