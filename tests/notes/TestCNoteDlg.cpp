@@ -65,7 +65,6 @@ private Q_SLOTS:
         QTest::addColumn<QSize>("size");
         QTest::addRow("enlarge") << QSize(100, 100) << int(CNoteDlg::EnlargeCommand)
                                  << QSize(125, 125);
-        QTest::addRow("shrink") << QSize(100, 100) << int(CNoteDlg::ShrinkCommand) << QSize(75, 75);
         QTest::addRow("shrink at the floor")
             << QSize(25, 25) << int(CNoteDlg::ShrinkCommand) << QSize(25, 25);
         QTest::addRow("shrink a flat note")

@@ -27,8 +27,6 @@ private Q_SLOTS:
             << QSize(60, 30) << QStringLiteral("ss") << QList<QSize> { { 35, 30 }, { 35, 30 } };
         QTest::addRow("a side of 49 stays, a side of 50 shrinks")
             << QSize(49, 50) << QStringLiteral("s") << QList<QSize> { { 49, 25 } };
-        QTest::addRow("enlarge after shrinking to the floor") << QSize(
-            50, 50) << QStringLiteral("sse") << QList<QSize> { { 25, 25 }, { 25, 25 }, { 50, 50 } };
     }
 
     void resizeSteps()
@@ -42,12 +40,6 @@ private Q_SLOTS:
             size = ResizedNoteSize(size, commands[i] == u'e');
             QCOMPARE(size, sizes[i]);
         }
-    }
-
-    void labelLeavesOnePixelFrame()
-    {
-        QCOMPARE(NoteLabelRect(QSize(100, 100)), QRect(1, 1, 98, 98));
-        QCOMPARE(NoteLabelRect(QSize(35, 30)), QRect(1, 1, 33, 28));
     }
 
     void dragKeepsGrabbedPointUnderPointer()
