@@ -27,9 +27,9 @@ class CColorLabel;
 // shown, and the note comes to the front then. Hide All and Show All are hide() and
 // showNormal().
 //
-// A note never destroys itself. Delete only emits DeleteRequested; the owner destroys the
-// note later, outside that signal (a deferred deletion), and with deleteLater(): the note's
-// menu may still be on its way out when the owner acts.
+// A note never destroys itself. Delete only emits DeleteRequested, from inside the note's
+// menu, so the owner must not delete the note in that handler: it records the request and
+// deletes the note later, from its own timer (or with deleteLater()).
 class CNoteDlg : public QDialog {
     Q_OBJECT
 
