@@ -156,6 +156,16 @@ private Q_SLOTS:
         if (deleteRequests > 0)
             QCOMPARE(requests.first(), QVariantList({ 42, 7 }));
     }
+
+    // The owner's delete timer may fire while the user has the note's menu open again.
+    void noteRemovedWhileItsMenuIsOpen()
+    {
+        QTest::mousePress(Note->windowHandle(), Qt::RightButton, {}, QPoint(50, 50));
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        Note.reset();
+        QVERIFY(!QApplication::activePopupWidget());
+        QTest::mouseRelease(&Owner, Qt::RightButton);
+    }
 };
 
 VIMO_TEST_MAIN(TestCNoteDlg, QApplication)
