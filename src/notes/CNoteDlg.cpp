@@ -53,8 +53,9 @@ void CNoteDlg::showEvent(QShowEvent* event)
         return;
     Initialised = true;
     OnInitDialog();
+    // To the front, but without the keyboard: a note that arrives must not take the keys
+    // from whatever the user is typing.
     raise();
-    activateWindow();
 }
 
 void CNoteDlg::resizeEvent(QResizeEvent* event)
