@@ -1,0 +1,153 @@
+#include "notes/CNoteDlg.h"
+
+#include "notes/CColorLabel.h"
+#include "notes/NoteGeometry.h"
+
+#include <QMenu>
+#include <QMouseEvent>
+#include <QStringView>
+
+namespace vimo {
+
+namespace {
+
+struct MenuItem {
+    CNoteDlg::Command Id;
+    QStringView Text;
+};
+
+constexpr MenuItem NoteMenu[] = {
+    { CNoteDlg::HideCommand, u"&Hide" },
+    { CNoteDlg::DeleteCommand, u"&Delete" },
+    { CNoteDlg::EnlargeCommand, u"&Enlarge" },
+    { CNoteDlg::ShrinkCommand, u"&Shrink" },
+};
+
+} // namespace
+
+CNoteDlg::CNoteDlg(QWidget* owner)
+    // A tool window: owned by the main window, kept off the taskbar, and not held back by the
+    // main window's modal run.
+    : QDialog(owner, Qt::Tool | Qt::FramelessWindowHint)
+    , Label(new CColorLabel(this))
+{
+    Label->setObjectName(QStringLiteral("Label"));
+    Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label->setWordWrap(true);
+    // Presses and moves over the text belong to the note: that is where a drag takes hold.
+    Label->setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+CNoteDlg::~CNoteDlg() = default;
+
+void CNoteDlg::OnInitDialog()
+{
+    Dragging = false;
+    Label->setText(Text);
+}
+
+void CNoteDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (Initialised)
+        return;
+    Initialised = true;
+    OnInitDialog();
+    // To the front, but without the keyboard: a note that arrives must not take the keys
+    // from whatever the user is typing.
+    raise();
+}
+
+void CNoteDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    Label->setGeometry(NoteLabelRect(size()));
+}
+
+void CNoteDlg::HideNote()
+{
+    hide();
+}
+
+void CNoteDlg::RequestDelete()
+{
+    Q_EMIT DeleteRequested(Key, Slot);
+}
+
+void CNoteDlg::ResizeNote(bool grow)
+{
+    const QSize newSize = ResizedNoteSize(size(), grow);
+    Width = newSize.width();
+    Height = newSize.height();
+    // A frameless window keeps its top-left corner when resized; the label follows.
+    resize(newSize);
+    Label->setText(Text);
+    showNormal();
+}
+
+void CNoteDlg::OnMenuCommand(int id)
+{
+    switch (id) {
+    case HideCommand:
+        HideNote();
+        break;
+    case DeleteCommand:
+        RequestDelete();
+        break;
+    case EnlargeCommand:
+        ResizeNote(true);
+        break;
+    case ShrinkCommand:
+        ResizeNote(false);
+        break;
+    default:
+        break;
+    }
+}
+
+void CNoteDlg::OpenMenu(QPoint screenPoint)
+{
+    // Not run modally: the handler returns at once, and a menu still open when the owner
+    // removes the note goes with it.
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const MenuItem& item : NoteMenu)
+        menu->addAction(item.Text.toString())->setData(int(item.Id));
+    connect(menu, &QMenu::triggered, this,
+        [this](QAction* action) { OnMenuCommand(action->data().toInt()); });
+    menu->popup(screenPoint);
+}
+
+void CNoteDlg::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        Width = width();
+        Height = height();
+        GrabPoint = event->position().toPoint();
+        Dragging = true;
+    } else if (event->button() == Qt::RightButton) {
+        OpenMenu(event->globalPosition().toPoint());
+    }
+    QDialog::mousePressEvent(event);
+}
+
+void CNoteDlg::mouseMoveEvent(QMouseEvent* event)
+{
+    // While the button is held Qt delivers every move to the note, also outside it. A release
+    // that never arrived (a menu took the mouse mid-drag) must not leave the note stuck to
+    // the pointer, so the button is checked too.
+    if (Dragging && (event->buttons() & Qt::LeftButton)) {
+        const QPoint topLeft = DraggedNotePosition(event->globalPosition().toPoint(), GrabPoint);
+        setGeometry(QRect(topLeft, QSize(Width, Height)));
+    }
+    QDialog::mouseMoveEvent(event);
+}
+
+void CNoteDlg::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        Dragging = false;
+    QDialog::mouseReleaseEvent(event);
+}
+
+} // namespace vimo

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QDialog>
+#include <QPoint>
+#include <QString>
+
+namespace vimo {
+
+class CColorLabel;
+
+// One received note: a frameless square whose coloured label carries the text, with a thin
+// black frame (the dialog background) around it. It is dragged with the left button and
+// acted on through its right-click menu: Hide, Delete, Enlarge, Shrink.
+//
+// The owner is the main window, which opens a note like this:
+//
+//     auto* note = new CNoteDlg(mainWindow);
+//     note->Key = key;
+//     note->Slot = slot;
+//     note->Text = text;
+//     note->Label->SetColors(urgencyColour, 0);
+//     connect(note, &CNoteDlg::DeleteRequested, mainWindow, ...);
+//     note->setGeometry(10 * slot + 50, 10 * slot + 50, 100, 100);
+//     note->show();
+//
+// The label follows the note's size by itself; the text goes into it when the note is first
+// shown, and the note comes to the front then. Hide All and Show All are hide() and
+// showNormal().
+//
+// A note never destroys itself. Delete only emits DeleteRequested, from inside the note's
+// menu, so the owner must not delete the note in that handler: it records the request and
+// deletes the note later, from its own timer (or with deleteLater()).
+class CNoteDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    // The menu command ids.
+    enum Command : int {
+        HideCommand = 201,
+        DeleteCommand = 202,
+        EnlargeCommand = 203,
+        ShrinkCommand = 204,
+    };
+
+    explicit CNoteDlg(QWidget* owner);
+    ~CNoteDlg() override;
+
+    void HideNote();
+    void RequestDelete();
+    void ResizeNote(bool grow);
+
+    // Carries out a menu command; any other id (0: the menu was dismissed) does nothing.
+    void OnMenuCommand(int id);
+
+    bool Dragging = false;
+    // The size when a drag began or a resize ended.
+    int Width = 0;
+    int Height = 0;
+    // Set by the owner before the note is shown: the note's key in the store, the owner's
+    // slot that holds it, and the text exactly as stored.
+    int Key = 0;
+    int Slot = 0;
+    QString Text;
+    // Where in the note the drag took hold.
+    QPoint GrabPoint;
+    CColorLabel* const Label;
+
+Q_SIGNALS:
+    // The user chose Delete. The note stays as it is until the owner removes it.
+    void DeleteRequested(int key, int slot);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void OnInitDialog();
+    void OpenMenu(QPoint screenPoint);
+
+    bool Initialised = false;
+};
+
+} // namespace vimo
