@@ -1,0 +1,203 @@
+#include "app/CTrayDlg.h"
+
+#include "exchange/TrayLogic.h"
+
+#include <QCursor>
+#include <QEventLoop>
+#include <QIcon>
+#include <QMenu>
+#include <QStringView>
+
+namespace vimo {
+namespace {
+
+struct MenuItem {
+    int Id; // 0: a separator
+    QStringView Text;
+};
+
+constexpr MenuItem TrayMenu[] = {
+    { CTrayDlg::HideAllCommand, u"&Hide All Vimos" },
+    { CTrayDlg::ShowAllCommand, u"&Show All Vimos" },
+    { CTrayDlg::NewCommand, u"&New Vimo" },
+    { 0, {} },
+    { CTrayDlg::QuitCommand, u"&Quit" },
+};
+
+} // namespace
+
+CTrayDlg::CTrayDlg(QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint)
+    , Exchange(this)
+    , Tray(QIcon(QStringLiteral(":/icons/vimo.png")))
+{
+    setWindowTitle(QStringLiteral("Vimo"));
+    setWindowIcon(Tray.icon());
+
+    QuitTimer.setSingleShot(true);
+    QuitTimer.setInterval(QuitDelayMs);
+    PollTimer.setInterval(PollPeriodMs);
+    DeleteTimer.setSingleShot(true);
+    DeleteTimer.setInterval(DeleteDelayMs);
+    connect(&QuitTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_QUIT); });
+    connect(&PollTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_POLL); });
+    connect(&DeleteTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_DELETE); });
+
+    connect(&Exchange, &NoteExchange::NotesChanged, this, [this] { RefreshTrayIcon(TrayAction::Modify); });
+    // Every new request waits the full delay again, as the one before it did.
+    connect(&Exchange, &NoteExchange::DeletionRequested, &DeleteTimer, qOverload<>(&QTimer::start));
+    connect(&Tray, &QSystemTrayIcon::activated, this, &CTrayDlg::OnTrayNotify);
+}
+
+CTrayDlg::~CTrayDlg() = default;
+
+int CTrayDlg::exec()
+{
+    OnInitDialog();
+    QEventLoop loop;
+    RunLoop = &loop;
+    loop.exec(QEventLoop::DialogExec);
+    RunLoop = nullptr;
+    DestroyWindow();
+    return result();
+}
+
+void CTrayDlg::done(int result)
+{
+    setResult(result);
+    if (RunLoop != nullptr)
+        RunLoop->exit(result);
+}
+
+void CTrayDlg::OnInitDialog()
+{
+    // The notes already waiting open first, so the icon's first tooltip counts them.
+    Exchange.PollNotes();
+    PollTimer.start();
+    RefreshTrayIcon(TrayAction::Add);
+}
+
+QString CTrayDlg::TrayTipText() const
+{
+    return vimo::TrayTipText(Exchange.OpenNotes());
+}
+
+void CTrayDlg::RefreshTrayIcon(TrayAction action)
+{
+    const QString tip = TrayTipText();
+    switch (action) {
+    case TrayAction::Add:
+        Tray.setToolTip(tip);
+        Tray.show();
+        TrayIconAdded = true;
+        Q_EMIT TrayIconShown(tip);
+        break;
+    case TrayAction::Modify:
+        Tray.setToolTip(tip);
+        break;
+    case TrayAction::Delete:
+        Tray.hide();
+        TrayIconAdded = false;
+        break;
+    }
+}
+
+void CTrayDlg::OnTrayNotify(QSystemTrayIcon::ActivationReason reason)
+{
+    // The left button opens the menu; the right button, the middle one and the second press
+    // of a double-click do nothing of their own.
+    if (reason == QSystemTrayIcon::Trigger)
+        OpenTrayMenu();
+}
+
+void CTrayDlg::OpenTrayMenu()
+{
+    QMenu menu;
+    for (const MenuItem& item : TrayMenu) {
+        if (item.Id == 0)
+            menu.addSeparator();
+        else
+            menu.addAction(item.Text.toString())->setData(item.Id);
+    }
+    // Next to the icon, above it when the tray is at the bottom of the screen; Qt keeps the
+    // menu on screen wherever the tray is.
+    const QRect icon = Tray.geometry();
+    const QPoint place = icon.isValid()
+        ? QPoint(icon.right() - menu.sizeHint().width(), icon.top() - menu.sizeHint().height())
+        : QCursor::pos();
+    const QAction* chosen = menu.exec(place);
+    OnMenuCommand(chosen != nullptr ? chosen->data().toInt() : 0);
+}
+
+void CTrayDlg::OnMenuCommand(int id)
+{
+    switch (id) {
+    case HideAllCommand:
+        Exchange.SetAllNotesVisible(false);
+        break;
+    case ShowAllCommand:
+        Exchange.SetAllNotesVisible(true);
+        break;
+    case NewCommand:
+        PostNote();
+        break;
+    case QuitCommand:
+        StartQuitTimer();
+        break;
+    default:
+        break;
+    }
+}
+
+void CTrayDlg::StartQuitTimer()
+{
+    QuitTimer.start();
+}
+
+void CTrayDlg::OnTimer(int id)
+{
+    switch (id) {
+    case TIMER_QUIT:
+        QuitTimer.stop();
+        accept();
+        break;
+    case TIMER_POLL:
+        Exchange.PollNotes();
+        break;
+    case TIMER_DELETE:
+        DeleteTimer.stop();
+        Exchange.CarryOutDeletions();
+        break;
+    default:
+        break;
+    }
+}
+
+void CTrayDlg::DestroyWindow()
+{
+    PollTimer.stop();
+    QuitTimer.stop();
+    DeleteTimer.stop();
+    Exchange.CloseAllNotes();
+    RefreshTrayIcon(TrayAction::Delete);
+}
+
+void CTrayDlg::PostNote()
+{
+}
+
+bool CTrayDlg::IsTimerActive(int id) const
+{
+    switch (id) {
+    case TIMER_QUIT:
+        return QuitTimer.isActive();
+    case TIMER_POLL:
+        return PollTimer.isActive();
+    case TIMER_DELETE:
+        return DeleteTimer.isActive();
+    default:
+        return false;
+    }
+}
+
+} // namespace vimo
