@@ -30,7 +30,7 @@ template <typename Control> Maker Make()
 }
 
 // The controls of a compose-like dialog, in tab order: a one-line box, a multi-line text,
-// a check box, OK and Cancel, and a picker outside the tab order.
+// a check box, OK and Cancel.
 struct Form {
     QDialog Dialog;
     QLineEdit* Name = new QLineEdit(&Dialog);
@@ -38,17 +38,14 @@ struct Form {
     QCheckBox* Check = new QCheckBox(&Dialog);
     QPushButton* Ok = new QPushButton(QStringLiteral("OK"), &Dialog);
     QPushButton* Cancel = new QPushButton(QStringLiteral("Cancel"), &Dialog);
-    CUserListBox* Picker = new CUserListBox(&Dialog);
 
     Form()
     {
         int y = 0;
-        for (QWidget* control : Dialog.findChildren<QWidget*>())
+        for (QWidget* control : Dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             control->setGeometry(0, (y++) * 40, 200, 36);
         Dialog.resize(200, y * 40);
-        Picker->setFocusPolicy(Qt::ClickFocus);
         QObject::connect(Ok, &QPushButton::clicked, &Dialog, &QDialog::accept);
-        QObject::connect(Cancel, &QPushButton::clicked, &Dialog, &QDialog::reject);
         EnterAsTab::Install(&Dialog);
     }
 };
@@ -122,27 +119,6 @@ private Q_SLOTS:
         // The Space bar still presses a button.
         QTest::keyClick(form.Ok, Qt::Key_Space);
         QCOMPARE(okClicks.count(), 1);
-    }
-
-    void enterInThePickerConfirmsAndEscCancels()
-    {
-        Form form;
-        form.Dialog.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form.Dialog));
-        form.Picker->addItem(QStringLiteral("ANN"));
-        form.Picker->setFocus();
-        QTRY_VERIFY(form.Picker->hasFocus());
-        PressEnter();
-        QCOMPARE(form.Dialog.result(), int(QDialog::Accepted));
-        QVERIFY(!form.Dialog.isVisible());
-
-        form.Dialog.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form.Dialog));
-        form.Name->setFocus();
-        QTRY_VERIFY(form.Name->hasFocus());
-        QTest::keyClick(form.Name, Qt::Key_Escape);
-        QCOMPARE(form.Dialog.result(), int(QDialog::Rejected));
-        QVERIFY(!form.Dialog.isVisible());
     }
 };
 
