@@ -1,12 +1,12 @@
 #include "app/CNoteApp.h"
 
 #include "app/CommandLine.h"
+#include "app/SignIn.h"
+#include "dialogs/DialogColours.h"
 #include "store/OpenStore.h"
 #include "store/ui/DesktopPrompts.h"
 
 #include <QApplication>
-#include <QDialog>
-#include <QPalette>
 
 #include <utility>
 
@@ -15,14 +15,6 @@ namespace vimo {
 CNoteApp::CNoteApp(QStringList arguments)
     : Arguments(std::move(arguments))
 {
-}
-
-void ApplyDialogColours()
-{
-    QPalette colours = QApplication::palette();
-    colours.setColor(QPalette::Window, Qt::black);
-    colours.setColor(QPalette::WindowText, Qt::black);
-    QApplication::setPalette(colours, "QDialog");
 }
 
 bool CNoteApp::InitInstance()
@@ -36,7 +28,10 @@ bool CNoteApp::InitInstance()
     if (!OpenStore(DataFileArgument(Arguments)))
         return false;
 
-    // Sign-in and the tray window follow here.
+    if (!SignIn())
+        return false;
+
+    // The tray window runs here, modally, for as long as the user keeps the program.
     return false;
 }
 

@@ -18,7 +18,4 @@ private:
     QStringList Arguments;
 };
 
-// Gives every dialog of the program its black background and black dialog text.
-void ApplyDialogColours();
-
 } // namespace vimo

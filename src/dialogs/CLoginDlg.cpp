@@ -1,0 +1,122 @@
+#include "dialogs/CLoginDlg.h"
+
+#include "dialogs/DataExchange.h"
+#include "dialogs/DialogUnits.h"
+#include "dialogs/EnterAsTab.h"
+#include "dialogs/UpperCaseValidator.h"
+#include "notes/CColorLabel.h"
+#include "store/Prompts.h"
+#include "store/SqlHelpers.h"
+#include "store/Statements.h"
+#include "store/TextRules.h"
+#include "ui_CLoginDlg.h"
+
+namespace vimo {
+
+CLoginDlg::CLoginDlg(QWidget* parent)
+    : QDialog(parent,
+        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , Form(std::make_unique<Ui::CLoginDlg>())
+{
+    Form->setupUi(this);
+    FitToFont(this);
+    Form->UserNameEdit->setValidator(new UpperCaseValidator(Form->UserNameEdit));
+    EnterAsTab::Install(this);
+
+    connect(Form->ShowListButton, &QPushButton::clicked, this, &CLoginDlg::ShowUserList);
+    connect(Form->UserList, &QListWidget::itemSelectionChanged, this, &CLoginDlg::TakeSelectedName);
+    // A click on the name that is already highlighted does not change the selection, but the
+    // user has picked it all the same.
+    connect(Form->UserList, &QListWidget::itemClicked, this, &CLoginDlg::TakeSelectedName);
+    connect(Form->UserList, &QListWidget::itemDoubleClicked, this,
+        &CLoginDlg::TakeSelectedNameAndSignIn);
+    connect(Form->LoginButton, &QPushButton::clicked, this, &CLoginDlg::accept);
+    connect(Form->CancelButton, &QPushButton::clicked, this, &CLoginDlg::reject);
+}
+
+CLoginDlg::~CLoginDlg() = default;
+
+bool CLoginDlg::UpdateData(bool save)
+{
+    DataExchange exchange(save);
+    exchange.Text(Form->UserNameEdit, UserName, MaxUserNameLength);
+    exchange.Selection(Form->UserList, ListSelection);
+    return exchange.Succeeded();
+}
+
+void CLoginDlg::accept()
+{
+    OnOK();
+}
+
+void CLoginDlg::reject()
+{
+    OnCancel();
+}
+
+void CLoginDlg::showEvent(QShowEvent* event)
+{
+    if (!Initialised) {
+        Initialised = true;
+        OnInitDialog();
+    }
+    QDialog::showEvent(event);
+}
+
+void CLoginDlg::OnInitDialog()
+{
+    UpdateData(false);
+    Form->NameLabel->SetColors(0, MakeColorRef(192, 192, 255));
+    Form->HelpText->SetColors(MakeColorRef(216, 208, 200), 0);
+    Form->AboutText->SetColors(MakeColorRef(216, 208, 200), 0);
+    Form->UserList->FillFromQuery(UserListQuery());
+    Form->UserNameEdit->setFocus(Qt::OtherFocusReason);
+}
+
+void CLoginDlg::OnOK()
+{
+    // A value the box refuses has been reported already; asking the store about it would
+    // only end in the same refusal.
+    if (!UpdateData(true))
+        return;
+    // The statements cut trailing blanks, so a name of blanks only would sign in as nobody.
+    if (CutTrailingWhiteSpace(UserName).isEmpty()) {
+        ShowAlert(QStringLiteral("There must be a User name"));
+        return;
+    }
+    // A failed lookup reads as an unknown name: asking once too often is harmless.
+    if (QueryFirstValue(UserLookupQuery(UserName)).isEmpty()) {
+        if (AskYesNo(QStringLiteral("Add new User")))
+            ExecSql(AddUserStatement(UserName));
+        // Either answer signs in; a "no" only keeps the name out of the pickers.
+    }
+    if (UpdateData(true))
+        QDialog::accept();
+}
+
+void CLoginDlg::OnCancel()
+{
+    UserName.clear();
+    UpdateData(false);
+    QDialog::reject();
+}
+
+void CLoginDlg::ShowUserList()
+{
+    Form->UserList->ShowPicker();
+}
+
+void CLoginDlg::TakeSelectedName()
+{
+    UpdateData(true);
+    UserName = ListSelection;
+    UpdateData(false);
+}
+
+void CLoginDlg::TakeSelectedNameAndSignIn()
+{
+    TakeSelectedName();
+    OnOK();
+}
+
+} // namespace vimo

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+class QLineEdit;
+
+namespace vimo {
+
+class CUserListBox;
+
+// The longest user name: the width of the store's RECIPIENT column.
+inline constexpr int MaxUserNameLength = 15;
+
+// One exchange between a dialog's controls and its members, in one direction: save (controls
+// to members) or load (members to controls). A dialog's UpdateData names every binding once,
+// in order, and the same lines serve both directions. The first binding that refuses its value
+// has said why, taken the focus, and ends the exchange: later bindings do nothing.
+class DataExchange {
+public:
+    explicit DataExchange(bool save)
+        : Saving(save)
+    {
+    }
+
+    // A one-line box and its text. Save copies the text exactly, without trimming, and refuses
+    // one longer than the limit with "Please enter no more than <limit> characters.". Load
+    // sets the text and lets no more than the limit be typed; a longer value, such as a row
+    // written by another program, is shown whole so that the next save refuses it rather than
+    // cutting it silently.
+    void Text(QLineEdit* box, QString& value, int limit);
+
+    // A picker list and the text of its selected item. Save reads that text, empty when none
+    // is selected; load selects the first item that begins with the value, without regard to
+    // case.
+    void Selection(CUserListBox* list, QString& value);
+
+    bool Succeeded() const { return !Failed; }
+
+private:
+    bool Saving;
+    bool Failed = false;
+};
+
+} // namespace vimo

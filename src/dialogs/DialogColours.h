@@ -1,0 +1,9 @@
+#pragma once
+
+namespace vimo {
+
+// Gives every dialog of the program its black background and black dialog text. The texts
+// that must be seen are colour labels, which paint their own colours.
+void ApplyDialogColours();
+
+} // namespace vimo

@@ -1,0 +1,278 @@
+#include "TestEnvironment.h"
+
+#include "dialogs/CLoginDlg.h"
+#include "dialogs/CUserListBox.h"
+#include "store/SqlHelpers.h"
+#include "store/Statements.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace vimo;
+
+namespace {
+
+// One sign-in dialog on screen, with its controls at hand.
+struct SignInForm {
+    CLoginDlg Dialog;
+    QLineEdit* Name = Dialog.findChild<QLineEdit*>(QStringLiteral("UserNameEdit"));
+    QPushButton* ShowList = Dialog.findChild<QPushButton*>(QStringLiteral("ShowListButton"));
+    QPushButton* Login = Dialog.findChild<QPushButton*>(QStringLiteral("LoginButton"));
+    QPushButton* Cancel = Dialog.findChild<QPushButton*>(QStringLiteral("CancelButton"));
+    CUserListBox* List = Dialog.findChild<CUserListBox*>(QStringLiteral("UserList"));
+
+    bool Open()
+    {
+        Dialog.show();
+        return QTest::qWaitForWindowActive(&Dialog) && Name->hasFocus();
+    }
+
+    void ClickItem(const QString& text, bool twice = false)
+    {
+        const QList<QListWidgetItem*> found = List->findItems(text, Qt::MatchExactly);
+        QVERIFY(!found.isEmpty());
+        const QPoint at = List->visualItemRect(found.first()).center();
+        QTest::mouseClick(List->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        // A widget's double-click arrives as the second press of a click that has just ended.
+        if (twice)
+            QTest::mouseDClick(List->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    }
+
+    bool SignedIn() const { return !Dialog.isVisible() && Dialog.result() == QDialog::Accepted; }
+};
+
+int UserRows()
+{
+    return QueryFirstValue(QStringLiteral("SELECT COUNT(*) FROM USRS")).toInt();
+}
+
+bool IsKnown(const QString& name)
+{
+    return !QueryFirstValue(UserLookupQuery(name)).isEmpty();
+}
+
+} // namespace
+
+class TestLoginDlg : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { test::UseFreshSqliteStore(); }
+
+    void typedNameIsUpperCaseEverywhere()
+    {
+        test::ScriptedPrompts prompts;
+        prompts.Answers = { true };
+        SignInForm form;
+        QVERIFY(form.Open());
+        QVERIFY(form.List->isHidden());
+
+        QTest::keyClicks(form.Name, QStringLiteral("ann"));
+        QCOMPARE(form.Name->text(), QStringLiteral("ANN"));
+        form.Name->setCursorPosition(1);
+        QTest::keyClicks(form.Name, QStringLiteral("x"));
+        QCOMPARE(form.Name->text(), QStringLiteral("AXNN"));
+        QCOMPARE(form.Name->cursorPosition(), 2);
+        QTest::keyClick(form.Name, Qt::Key_Backspace);
+
+        form.Login->click();
+        QVERIFY(form.SignedIn());
+        QCOMPARE(form.Dialog.UserName, QStringLiteral("ANN"));
+        QCOMPARE(prompts.Questions, QStringList { QStringLiteral("Add new User") });
+        QVERIFY(IsKnown(QStringLiteral("ANN")));
+        QVERIFY(!IsKnown(QStringLiteral("ann")));
+    }
+
+    void newNameIsAskedOnlyOnce()
+    {
+        test::ScriptedPrompts prompts;
+        prompts.Answers = { true };
+        {
+            SignInForm first;
+            QVERIFY(first.Open());
+            QTest::keyClicks(first.Name, QStringLiteral("o'neil"));
+            first.Login->click();
+            QVERIFY(first.SignedIn());
+        }
+        SignInForm second;
+        QVERIFY(second.Open());
+        QTest::keyClicks(second.Name, QStringLiteral("O'NEIL"));
+        second.Login->click();
+        QVERIFY(second.SignedIn());
+        QCOMPARE(second.Dialog.UserName, QStringLiteral("O'NEIL"));
+        QCOMPARE(prompts.Questions.size(), 1);
+        QCOMPARE(UserRows(), 1);
+    }
+
+    void knownNameWritesNothingAndNoStillSignsIn()
+    {
+        test::MustExec(AddUserStatement(QStringLiteral("ANN")));
+        test::ScriptedPrompts prompts;
+        prompts.Answers = { false };
+        {
+            SignInForm known;
+            QVERIFY(known.Open());
+            QTest::keyClicks(known.Name, QStringLiteral("ANN"));
+            known.Login->click();
+            QVERIFY(known.SignedIn());
+            QVERIFY(prompts.Questions.isEmpty());
+        }
+        SignInForm refused;
+        QVERIFY(refused.Open());
+        QTest::keyClicks(refused.Name, QStringLiteral("ZED"));
+        refused.Login->click();
+        QVERIFY(refused.SignedIn());
+        QCOMPARE(refused.Dialog.UserName, QStringLiteral("ZED"));
+        QCOMPARE(prompts.Questions.size(), 1);
+        QCOMPARE(UserRows(), 1);
+    }
+
+    void emptyOrBlankNameIsRefused_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addRow("empty box") << QString();
+        // The statements would cut it to nothing and sign in a user without a name.
+        QTest::addRow("blanks only") << QStringLiteral("   ");
+    }
+
+    void emptyOrBlankNameIsRefused()
+    {
+        QFETCH(QString, typed);
+        test::ScriptedPrompts prompts;
+        test::AlertRecorder alerts;
+        SignInForm form;
+        QVERIFY(form.Open());
+        QTest::keyClicks(form.Name, typed);
+        form.Login->click();
+        QCOMPARE(alerts.Alerts, QStringList { QStringLiteral("There must be a User name") });
+        QVERIFY(form.Dialog.isVisible());
+        QVERIFY(prompts.Questions.isEmpty());
+        QCOMPARE(UserRows(), 0);
+    }
+
+    void pickingReplacesTheTypedNameAndDoubleClickSignsIn()
+    {
+        for (const char* name : { "BOB", "ann", "ALF" })
+            test::MustExec(AddUserStatement(QString::fromLatin1(name)));
+        test::ScriptedPrompts prompts;
+        SignInForm form;
+        QVERIFY(form.Open());
+        QTest::keyClicks(form.Name, QStringLiteral("X"));
+        form.ShowList->click();
+        QVERIFY(form.List->isVisible());
+        QVERIFY(form.List->hasFocus());
+        // The first name is highlighted, but only a change of the selection copies it.
+        QCOMPARE(form.List->SelectedText(), QStringLiteral("ALF"));
+        QCOMPARE(form.Name->text(), QStringLiteral("X"));
+
+        QTest::keyClick(form.List, Qt::Key_Down);
+        QCOMPARE(form.Name->text(), QStringLiteral("ann"));
+        form.ClickItem(QStringLiteral("BOB"));
+        QCOMPARE(form.Name->text(), QStringLiteral("BOB"));
+        // A click on the name already highlighted takes it too.
+        QTest::keyClicks(form.Name, QStringLiteral("BY"));
+        form.ClickItem(QStringLiteral("BOB"));
+        QCOMPARE(form.Name->text(), QStringLiteral("BOB"));
+        QVERIFY(form.Dialog.isVisible());
+
+        // A picked name stays as the store has it, so the lookup finds it: no question.
+        form.ClickItem(QStringLiteral("ann"), true);
+        QVERIFY(form.SignedIn());
+        QCOMPARE(form.Dialog.UserName, QStringLiteral("ann"));
+        QVERIFY(prompts.Questions.isEmpty());
+    }
+
+    void enterInThePickerSignsInWithTheTypedName()
+    {
+        test::MustExec(AddUserStatement(QStringLiteral("ALF")));
+        test::ScriptedPrompts prompts;
+        SignInForm form;
+        QVERIFY(form.Open());
+        QTest::keyClicks(form.Name, QStringLiteral("zed"));
+        form.ShowList->click();
+        QTest::keyClick(form.List, Qt::Key_Return);
+        QVERIFY(form.SignedIn());
+        QCOMPARE(form.Dialog.UserName, QStringLiteral("ZED"));
+        QCOMPARE(prompts.Questions, QStringList { QStringLiteral("Add new User") });
+    }
+
+    void enterMovesOnAndNeverSignsIn()
+    {
+        test::AlertRecorder alerts;
+        SignInForm form;
+        QVERIFY(form.Open());
+        QTest::keyClicks(form.Name, QStringLiteral("ANN"));
+        QTest::keyClick(form.Name, Qt::Key_Return);
+        QVERIFY(form.ShowList->hasFocus());
+        QTest::keyClick(form.ShowList, Qt::Key_Return);
+        QVERIFY(form.Login->hasFocus());
+        QVERIFY(form.List->isHidden());
+        QTest::keyClick(form.Login, Qt::Key_Return);
+        QVERIFY(form.Cancel->hasFocus());
+        QVERIFY(form.Dialog.isVisible());
+        QVERIFY(alerts.Alerts.isEmpty());
+        QCOMPARE(UserRows(), 0);
+    }
+
+    void cancelLeavesTheNameEmpty_data()
+    {
+        QTest::addColumn<int>("way");
+        QTest::addRow("Cancel button") << 0;
+        QTest::addRow("Esc") << 1;
+        QTest::addRow("close box") << 2;
+    }
+
+    void cancelLeavesTheNameEmpty()
+    {
+        QFETCH(int, way);
+        test::ScriptedPrompts prompts;
+        SignInForm form;
+        QVERIFY(form.Open());
+        QTest::keyClicks(form.Name, QStringLiteral("ANN"));
+        switch (way) {
+        case 0:
+            form.Cancel->click();
+            break;
+        case 1:
+            QTest::keyClick(form.Name, Qt::Key_Escape);
+            break;
+        default:
+            form.Dialog.close();
+        }
+        QVERIFY(!form.Dialog.isVisible());
+        QCOMPARE(form.Dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(form.Dialog.UserName, QString());
+        QCOMPARE(form.Name->text(), QString());
+        QVERIFY(prompts.Questions.isEmpty());
+        QCOMPARE(UserRows(), 0);
+    }
+
+    void nameIsHeldToFifteenCharacters()
+    {
+        // Another program may have stored a longer name than the column is meant to hold.
+        test::MustExec(QStringLiteral("INSERT INTO USRS (RECIPIENT) VALUES('ABCDEFGHIJKLMNOPQ')"));
+        test::AlertRecorder alerts;
+        test::ScriptedPrompts prompts;
+        SignInForm form;
+        QVERIFY(form.Open());
+        QTest::keyClicks(form.Name, QStringLiteral("abcdefghijklmnopqrst"));
+        QCOMPARE(form.Name->text(), QStringLiteral("ABCDEFGHIJKLMNO"));
+
+        // Picked, it shows whole and is refused rather than cut to somebody else's name.
+        form.Name->clear();
+        form.ShowList->click();
+        form.ClickItem(QStringLiteral("ABCDEFGHIJKLMNOPQ"));
+        QCOMPARE(form.Name->text(), QStringLiteral("ABCDEFGHIJKLMNOPQ"));
+        form.Login->click();
+        QCOMPARE(alerts.Alerts,
+            QStringList { QStringLiteral("Please enter no more than 15 characters.") });
+        QVERIFY(form.Dialog.isVisible());
+        QVERIFY(form.Name->hasFocus());
+        QVERIFY(prompts.Questions.isEmpty());
+    }
+};
+
+VIMO_TEST_MAIN(TestLoginDlg, QApplication)
+#include "TestLoginDlg.moc"
