@@ -1,6 +1,6 @@
 #include "TestEnvironment.h"
 
-#include "app/CNoteApp.h"
+#include "dialogs/DialogColours.h"
 #include "notes/CColorLabel.h"
 #include "notes/CNoteDlg.h"
 
