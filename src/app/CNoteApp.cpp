@@ -1,5 +1,6 @@
 #include "app/CNoteApp.h"
 
+#include "app/CTrayDlg.h"
 #include "app/CommandLine.h"
 #include "app/SignIn.h"
 #include "dialogs/DialogColours.h"
@@ -31,7 +32,8 @@ bool CNoteApp::InitInstance()
     if (!SignIn())
         return false;
 
-    // The tray window runs here, modally, for as long as the user keeps the program.
+    CTrayDlg tray;
+    tray.exec();
     return false;
 }
 

@@ -1,6 +1,6 @@
 #include "TestEnvironment.h"
 
-#include "app/CNoteApp.h"
+#include "dialogs/DialogColours.h"
 #include "exchange/NoteExchange.h"
 #include "exchange/Session.h"
 #include "notes/CColorLabel.h"
