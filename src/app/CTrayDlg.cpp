@@ -31,7 +31,6 @@ CTrayDlg::CTrayDlg(QWidget* parent)
     , Exchange(this)
     , Tray(QIcon(QStringLiteral(":/icons/vimo.png")))
 {
-    setWindowTitle(QStringLiteral("Vimo"));
     setWindowIcon(Tray.icon());
 
     QuitTimer.setSingleShot(true);
@@ -85,6 +84,8 @@ QString CTrayDlg::TrayTipText() const
 void CTrayDlg::RefreshTrayIcon(TrayAction action)
 {
     const QString tip = TrayTipText();
+    // The window is never shown, but its title is how the desktop and its tools see the state.
+    setWindowTitle(tip);
     switch (action) {
     case TrayAction::Add:
         Tray.setToolTip(tip);

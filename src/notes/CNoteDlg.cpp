@@ -44,6 +44,8 @@ void CNoteDlg::OnInitDialog()
 {
     Dragging = false;
     Label->setText(Text);
+    // Task switchers and screen readers name the note by what it says.
+    setWindowTitle(Text);
 }
 
 void CNoteDlg::showEvent(QShowEvent* event)

@@ -99,6 +99,7 @@ private Q_SLOTS:
         tray.OnTimer(CTrayDlg::TIMER_DELETE);
         QVERIFY(!tray.IsTimerActive(CTrayDlg::TIMER_DELETE));
         QCOMPARE(tray.TrayIcon().toolTip(), QStringLiteral("1 Vimo Active"));
+        QCOMPARE(tray.windowTitle(), tray.TrayIcon().toolTip());
         QCOMPARE(QueryFirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")), QStringLiteral("1"));
     }
 

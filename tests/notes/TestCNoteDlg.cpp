@@ -48,6 +48,7 @@ private Q_SLOTS:
         QVERIFY(Note->windowFlags().testFlags(Qt::Tool | Qt::FramelessWindowHint));
         QTRY_VERIFY(Note->isActiveWindow());
         QCOMPARE(Note->Label->text(), QStringLiteral("Tom & Jerry"));
+        QCOMPARE(Note->windowTitle(), QStringLiteral("Tom & Jerry"));
         QCOMPARE(Note->Label->geometry(), QRect(1, 1, 98, 98));
 
         const QImage shot = Note->grab().toImage();
