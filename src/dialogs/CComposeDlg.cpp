@@ -24,7 +24,8 @@ CComposeDlg::CComposeDlg(QWidget* parent)
     EnterAsTab::Install(this);
 
     connect(Form->ShowListButton, &QPushButton::clicked, this, &CComposeDlg::ShowUserList);
-    connect(Form->UserList, &QListWidget::itemSelectionChanged, this, &CComposeDlg::TakeSelectedName);
+    connect(
+        Form->UserList, &QListWidget::itemSelectionChanged, this, &CComposeDlg::TakeSelectedName);
     // A click on the name that is already highlighted does not change the selection, but the
     // user has picked it all the same.
     connect(Form->UserList, &QListWidget::itemClicked, this, &CComposeDlg::TakeSelectedName);

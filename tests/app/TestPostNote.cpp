@@ -24,13 +24,17 @@ namespace {
 
 // The compose dialog of a running PostNote, with its controls at hand.
 struct Compose {
-    CComposeDlg* Dialog = qobject_cast<CComposeDlg*>(QApplication::activeModalWidget());
-    QLineEdit* Recipient = Dialog ? Dialog->findChild<QLineEdit*>(QStringLiteral("RecipientEdit")) : nullptr;
-    CNoteTextEdit* Text = Dialog ? Dialog->findChild<CNoteTextEdit*>(QStringLiteral("NoteTextEdit")) : nullptr;
-    QCheckBox* Green = Dialog ? Dialog->findChild<QCheckBox*>(QStringLiteral("GreenBox")) : nullptr;
-    QCheckBox* Yellow = Dialog ? Dialog->findChild<QCheckBox*>(QStringLiteral("YellowBox")) : nullptr;
-    QPushButton* Send = Dialog ? Dialog->findChild<QPushButton*>(QStringLiteral("SendButton")) : nullptr;
-    QPushButton* Cancel = Dialog ? Dialog->findChild<QPushButton*>(QStringLiteral("CancelButton")) : nullptr;
+    template <typename Control> Control* Find(const char* name) const
+    {
+        return Dialog->findChild<Control*>(QLatin1String(name));
+    }
+    CComposeDlg* Dialog;
+    QLineEdit* Recipient = Find<QLineEdit>("RecipientEdit");
+    CNoteTextEdit* Text = Find<CNoteTextEdit>("NoteTextEdit");
+    QCheckBox* Yellow = Find<QCheckBox>("YellowBox");
+    QCheckBox* Green = Find<QCheckBox>("GreenBox");
+    QPushButton* Send = Find<QPushButton>("SendButton");
+    QPushButton* Cancel = Find<QPushButton>("CancelButton");
 };
 
 // Acts in the compose dialog once its modal run has begun. A dialog that a failed check
@@ -38,10 +42,11 @@ struct Compose {
 void WhenComposing(std::function<void(Compose&)> act)
 {
     QTimer::singleShot(0, [act] {
-        Compose compose;
-        QVERIFY(compose.Dialog);
-        QTimer::singleShot(20000, compose.Dialog, &QDialog::reject);
-        QVERIFY(QTest::qWaitForWindowActive(compose.Dialog));
+        auto* dialog = qobject_cast<CComposeDlg*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        QTimer::singleShot(20000, dialog, &QDialog::reject);
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        Compose compose { dialog };
         act(compose);
     });
 }
@@ -84,10 +89,9 @@ private Q_SLOTS:
         });
         tray.PostNote();
         QVERIFY(alerts.Alerts.isEmpty());
-        QCOMPARE(QueryColumnValues(QStringLiteral("SELECT TKEY FROM MSGS")), QStringList { QStringLiteral("1") });
-        QCOMPARE(QueryFirstValue(QStringLiteral("SELECT RECIPIENT FROM MSGS")), QStringLiteral("BOB"));
-        QCOMPARE(QueryFirstValue(QStringLiteral("SELECT SENDER FROM MSGS")), QStringLiteral("BOB"));
-        QCOMPARE(QueryFirstValue(QStringLiteral("SELECT URGENCY FROM MSGS")), QStringLiteral("1"));
+        QCOMPARE(QueryColumnValues(QStringLiteral(
+                     "SELECT TKEY||' '||RECIPIENT||' '||SENDER||' '||URGENCY FROM MSGS")),
+            QStringList { QStringLiteral("1 BOB BOB 1") });
 
         tray.OnTimer(CTrayDlg::TIMER_POLL);
         QCOMPARE(tray.Exchange.OpenNotes(), 1);
@@ -155,10 +159,11 @@ private Q_SLOTS:
 
         QCOMPARE(alerts.size(), 1);
         QVERIFY(alerts.first().startsWith(QStringLiteral("INSERT INTO MSGS ")));
-        QCOMPARE(seenAgain, (QStringList { QStringLiteral("ANN"), QStringLiteral("Please keep this"), QStringLiteral("1") }));
-        QCOMPARE(QueryFirstValue(QStringLiteral("SELECT MSG FROM MSGS WHERE TKEY=1")),
-            QStringLiteral("Please keep this"));
-        QCOMPARE(QueryFirstValue(QStringLiteral("SELECT URGENCY FROM MSGS WHERE TKEY=1")), QStringLiteral("2"));
+        QCOMPARE(seenAgain,
+            (QStringList {
+                QStringLiteral("ANN"), QStringLiteral("Please keep this"), QStringLiteral("1") }));
+        QCOMPARE(QueryFirstValue(QStringLiteral("SELECT URGENCY||' '||MSG FROM MSGS WHERE TKEY=1")),
+            QStringLiteral("2 Please keep this"));
     }
 
     void notesComeAndGoWhileComposingWithoutTakingTheKeys()
@@ -183,10 +188,23 @@ private Q_SLOTS:
             QTest::keyClicks(compose.Recipient, QStringLiteral("b"));
             QCOMPARE(compose.Recipient->text(), QStringLiteral("BOB"));
 
+            // A second New while the dialog is open opens no second dialog.
+            bool second = false;
+            QTimer::singleShot(0, compose.Dialog, [&second, &compose] {
+                QWidget* other = QApplication::activeModalWidget();
+                if (other && other != compose.Dialog) {
+                    second = true;
+                    other->close();
+                }
+            });
+            tray.OnMenuCommand(CTrayDlg::NewCommand);
+            QVERIFY(!second);
+
             // The delete timer fires inside the dialog's run.
             tray.Exchange.Notes().At(0)->RequestDelete();
             QTRY_COMPARE(tray.Exchange.OpenNotes(), 1);
-            QCOMPARE(QueryColumnValues(QStringLiteral("SELECT TKEY FROM MSGS")), QStringList { QStringLiteral("6") });
+            QCOMPARE(QueryColumnValues(QStringLiteral("SELECT TKEY FROM MSGS")),
+                QStringList { QStringLiteral("6") });
             compose.Cancel->click();
         });
         tray.PostNote();
