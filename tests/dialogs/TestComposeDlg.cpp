@@ -3,6 +3,7 @@
 #include "dialogs/CComposeDlg.h"
 #include "dialogs/CNoteTextEdit.h"
 #include "dialogs/CUserListBox.h"
+#include "dialogs/DialogColours.h"
 #include "store/SqlHelpers.h"
 #include "store/Statements.h"
 
@@ -10,6 +11,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
@@ -70,6 +72,8 @@ class TestComposeDlg : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { ApplyDialogColours(); }
+
     void init()
     {
         test::UseFreshSqliteStore();
@@ -109,6 +113,11 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(alerts.Alerts, QStringList { alert });
+        // The box that shows it on the desktop is not painted black on black like the dialog.
+        QCOMPARE(form.Dialog.palette().color(QPalette::Window), QColor(Qt::black));
+        QMessageBox box(QMessageBox::NoIcon, QString(), alert);
+        box.ensurePolished();
+        QVERIFY(box.palette().color(QPalette::WindowText) != box.palette().color(QPalette::Window));
         QVERIFY(form.Dialog.isVisible());
         QVERIFY(form.Recipient->hasFocus());
         QCOMPARE(form.Recipient->selectedText(), form.Recipient->text());
