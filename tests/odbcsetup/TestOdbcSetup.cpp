@@ -195,6 +195,33 @@ private Q_SLOTS:
         QCOMPARE(DataSourceValue("Database"), QString());
     }
 
+    void aPathTheDriverCannotUseIsRefusedByEveryList_data()
+    {
+        QTest::addColumn<QString>("path");
+        // The SQLite driver opens no longer path; the ini writer breaks on far longer ones.
+        QTest::addRow("505 bytes") << u"/"_s + QString(500, u'x') + u".vmo"_s;
+        QTest::addRow("5000 bytes") << u"/"_s + QString(4995, u'x') + u".vmo"_s;
+        QTest::addRow("a line break that would add a key")
+            << NewPath(u"a.vmo\nDriver=/tmp/evil.so"_s);
+        QTest::addRow("a carriage return") << NewPath(u"a\r.vmo"_s);
+    }
+
+    void aPathTheDriverCannotUseIsRefusedByEveryList()
+    {
+        QFETCH(QString, path);
+        QVERIFY(!Config(ODBC_ADD_DSN, CreationList(path)));
+        QVERIFY(!Config(ODBC_ADD_DSN, RepairList(path)));
+        QVERIFY(!Config(ODBC_ADD_DSN, RegistrationList(path)));
+        QVERIFY(InstallerMessage().size() < SQL_MAX_MESSAGE_LENGTH);
+        QVERIFY(!QFileInfo::exists(path));
+        QCOMPARE(DataSourceValue("Driver"), QString());
+
+        QVERIFY(Config(ODBC_ADD_DSN, RegistrationList(NewPath(u"good.vmo"_s))));
+        QVERIFY(!Config(ODBC_CONFIG_DSN, PathList(path)));
+        QCOMPARE(DataSourceValue("Database"), NewPath(u"good.vmo"_s));
+        QVERIFY(!ReadFile(test::OdbcIniPath()).contains("evil"));
+    }
+
     void aDataSourceWhoseFileIsGoneDoesNotConnectOrMakeAFile()
     {
         const QString path = NewPath(u"gone.vmo"_s);
