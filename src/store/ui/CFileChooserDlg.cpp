@@ -22,7 +22,10 @@ CFileChooserDlg::CFileChooserDlg(const QString& title, const QString& filter,
 QString CFileChooserDlg::Choose()
 {
     ChosenFile.clear();
-    exec();
+    // accept() may keep the dialog open, to enter a folder or after a refused prompt; only
+    // the choice that closed it counts.
+    if (exec() != QDialog::Accepted)
+        ChosenFile.clear();
     return ChosenFile;
 }
 
