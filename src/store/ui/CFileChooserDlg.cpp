@@ -1,6 +1,8 @@
 #include "store/ui/CFileChooserDlg.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace vimo {
@@ -31,6 +33,17 @@ QString CFileChooserDlg::Choose()
 
 void CFileChooserDlg::accept()
 {
+    // QFileDialog adds the default extension to a typed folder name unless the folder is
+    // found from the working directory, so "sub" would become "sub.vmo": enter it instead.
+    if (auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        const QString typed = edit->text();
+        const QFileInfo folder(QDir(directory()).filePath(typed));
+        if (!typed.isEmpty() && folder.isDir()) {
+            setDirectory(folder.absoluteFilePath());
+            edit->clear();
+            return;
+        }
+    }
     const QStringList files = selectedFiles();
     if (files.isEmpty())
         return;
