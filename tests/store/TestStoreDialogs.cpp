@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 
+#include "app/CNoteApp.h"
 #include "notes/CColorLabel.h"
 #include "store/Prompts.h"
 #include "store/ui/CFileChooserDlg.h"
@@ -61,6 +62,27 @@ class TestStoreDialogs : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void onlyOurOwnDialogsAreBlack()
+    {
+        ApplyDialogColours();
+        InstallDesktopPrompts();
+        QPalette alertColours;
+        WhenModal<QMessageBox>([&alertColours](QMessageBox* box) {
+            alertColours = box->palette();
+            box->accept();
+        });
+        ShowAlert(u"DSN=VIMO"_s);
+        QVERIFY(alertColours.color(QPalette::WindowText) != alertColours.color(QPalette::Window));
+
+        CFileChooserDlg chooser(u"Vimo"_s, u"Vimo Files (*.vmo)"_s, QString(), u"vmo"_s, true);
+        chooser.ensurePolished();
+        QVERIFY(chooser.palette().color(QPalette::WindowText) != chooser.palette().color(QPalette::Window));
+
+        CYesNoDlg question;
+        question.ensurePolished();
+        QCOMPARE(question.palette().color(QPalette::Window), QColor(Qt::black));
+    }
+
     void enterAnswersYes()
     {
         InstallDesktopPrompts();

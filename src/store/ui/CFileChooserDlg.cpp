@@ -1,5 +1,7 @@
 #include "store/ui/CFileChooserDlg.h"
 
+#include "store/ui/DesktopPrompts.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -13,6 +15,7 @@ CFileChooserDlg::CFileChooserDlg(const QString& title, const QString& filter,
     : QFileDialog(parent, title, initialFolder, filter)
     , CreateMode(createMode)
 {
+    setPalette(PlatformColours());
     // The same dialog on every desktop, and one that tests and scripts can drive.
     setOption(QFileDialog::DontUseNativeDialog);
     setAcceptMode(QFileDialog::AcceptOpen);
