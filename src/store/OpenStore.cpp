@@ -92,10 +92,13 @@ bool OpenStore(const QString& path)
 
 void CreateStoreTables()
 {
-    ExecSql(NotesTableCreation());
+    const bool notesTableMade = ExecSql(NotesTableCreation());
     ExecSql(UsersTableCreation());
-    ExecSql(NotesKeyIndexCreation());
-    ExecSql(NotesRecipientIndexCreation());
+    // A file that already had its notes is an older copy's: it stays as it was.
+    if (notesTableMade) {
+        ExecSql(NotesKeyIndexCreation());
+        ExecSql(NotesRecipientIndexCreation());
+    }
 }
 
 } // namespace vimo

@@ -17,7 +17,7 @@ QString DataFilePathProblem(const QString& path);
 // registers "VIMO" for it and connects again. Returns true when the store is connected.
 bool OpenStore(const QString& path);
 
-// The two tables of a new data file, with its indexes.
+// The two tables of a new data file, and their indexes when the notes table is new.
 void CreateStoreTables();
 
 } // namespace vimo

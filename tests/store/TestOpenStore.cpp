@@ -164,6 +164,26 @@ private Q_SLOTS:
         QCOMPARE(QueryFirstValue(NoteTextQuery(7)), u"kept"_s);
     }
 
+    void yesWithAnExistingFileKeepsItAsItWas()
+    {
+        const QString path = NewPath(u"old.vmo"_s);
+        MakeDataFile(path, {NotesTableCreation(), UsersTableCreation(),
+                            u"INSERT INTO MSGS VALUES('first','ANN','BOB',20261206,1,3)"_s,
+                            u"INSERT INTO MSGS VALUES('same key','ANN','BOB',20261206,1,3)"_s});
+        test::ScriptedPrompts prompts;
+        prompts.Answers = {true};
+        prompts.Files = {path};
+        test::AlertRecorder alerts;
+        QVERIFY(OpenStore(QString()));
+        // The refused creation, then one alert for each table that was there already.
+        QCOMPARE(alerts.Alerts.size(), 3);
+        QCOMPARE(alerts.Alerts[0], u"CREATE_DB=\"%1\" General"_s.arg(path));
+        QVERIFY(alerts.Alerts[1].startsWith(NotesTableCreation() + u" [Error ("_s));
+        QVERIFY(alerts.Alerts[2].startsWith(UsersTableCreation() + u" [Error ("_s));
+        QCOMPARE(SchemaNames(), (QStringList{u"MSGS"_s, u"USRS"_s}));
+        QCOMPARE(QueryColumnValues(u"SELECT MSG FROM MSGS"_s).size(), 2);
+    }
+
     void cancelRegistersNothing()
     {
         test::ScriptedPrompts prompts;
