@@ -121,6 +121,29 @@ private Q_SLOTS:
         QCOMPARE(dialog.exec(), int(QDialog::Accepted));
     }
 
+    void theDesktopFileChoiceStartsInTheDataFolder()
+    {
+        QTemporaryDir folder;
+        test::WriteDataFolderSetting(folder.path());
+        InstallDesktopPrompts();
+        QString title, directory;
+        QStringList filters;
+        QFileDialog::FileMode mode = QFileDialog::Directory;
+        WhenModal<CFileChooserDlg>([&](CFileChooserDlg* d) {
+            title = d->windowTitle();
+            directory = d->directory().path();
+            filters = d->nameFilters();
+            mode = d->fileMode();
+            d->reject();
+        });
+        QCOMPARE(ChooseDataFile(u"Vimo Files (*.vmo)"_s, u"*.vmo"_s, u"Vimo"_s, u"vmo"_s, false),
+                 QString());
+        QCOMPARE(title, u"Vimo"_s);
+        QCOMPARE(QDir(directory).canonicalPath(), QDir(folder.path()).canonicalPath());
+        QCOMPARE(filters, QStringList{u"Vimo Files (*.vmo)"_s});
+        QCOMPARE(mode, QFileDialog::ExistingFile);
+    }
+
     void aTypedNameWithoutExtensionEndsInVmo()
     {
         QTemporaryDir folder;
