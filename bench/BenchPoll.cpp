@@ -35,20 +35,23 @@ bool MakeDataFile(const QString& path, int notes, int users, bool withIndexes)
     sqlite3* db = nullptr;
     if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
         return false;
-    QStringList schema = {NotesTableCreation(), UsersTableCreation()};
+    QStringList schema = { NotesTableCreation(), UsersTableCreation() };
     if (withIndexes)
         schema << NotesKeyIndexCreation() << NotesRecipientIndexCreation();
     bool ok = true;
     for (const QString& statement : schema)
-        ok = ok && sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        ok = ok
+            && sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr)
+                == SQLITE_OK;
     ok = ok && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
     for (int user = 0; ok && user < users; ++user)
         ok = sqlite3_exec(db, AddUserStatement(UserName(user)).toUtf8().constData(), nullptr,
-                          nullptr, nullptr) == SQLITE_OK;
+                 nullptr, nullptr)
+            == SQLITE_OK;
     for (int key = 1; ok && key <= notes; ++key) {
         const QString post = PostStatement(QStringLiteral("Note number %1 about lunch").arg(key),
-                                           UserName(key % users), UserName((key * 7) % users),
-                                           QStringLiteral("20261206"), key, QChar(u'1' + key % 3));
+            UserName(key % users), UserName((key * 7) % users), QStringLiteral("20261206"), key,
+            QChar(u'1' + key % 3));
         ok = sqlite3_exec(db, post.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
     }
     ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -84,17 +87,19 @@ int main(int argc, char* argv[])
     }
 
     std::printf("%d notes for %d users (%d notes per user), SQLite through ODBC\n", notes, users,
-                notes / users);
+        notes / users);
     std::printf("%-34s %12s %12s\n", "", "poll (ms)", "next key (ms)");
-    for (const bool withIndexes : {true, false}) {
-        const QString path = QDir(test::TestRoot()).filePath(
-            withIndexes ? QStringLiteral("new.vmo") : QStringLiteral("old.vmo"));
+    for (const bool withIndexes : { true, false }) {
+        const QString path
+            = QDir(test::TestRoot())
+                  .filePath(withIndexes ? QStringLiteral("new.vmo") : QStringLiteral("old.vmo"));
         if (!MakeDataFile(path, notes, users, withIndexes)) {
             std::fprintf(stderr, "cannot make %s\n", qPrintable(path));
             return 1;
         }
-        test::WriteOdbcIni(QStringLiteral("[VIMO]\nDriver=%1\nDatabase=%2\nNoCreat=1\nTimeout=5000\n")
-                               .arg(QStringLiteral(VIMO_DRIVER_NAME), path));
+        test::WriteOdbcIni(
+            QStringLiteral("[VIMO]\nDriver=%1\nDatabase=%2\nNoCreat=1\nTimeout=5000\n")
+                .arg(QStringLiteral(VIMO_DRIVER_NAME), path));
         if (StoreConnection::Instance().Connect() < 0) {
             std::fprintf(stderr, "cannot connect to %s\n", qPrintable(path));
             return 1;
@@ -102,17 +107,16 @@ int main(int argc, char* argv[])
 
         int user = 0;
         qsizetype polled = 0;
-        const double poll = MeanMilliseconds([&] {
-            polled = QueryColumnValues(PollQuery(UserName(user++ % users))).size();
-        });
+        const double poll = MeanMilliseconds(
+            [&] { polled = QueryColumnValues(PollQuery(UserName(user++ % users))).size(); });
         QString maxKey;
         const double nextKey = MeanMilliseconds([&] { maxKey = QueryFirstValue(NextKeyQuery()); });
         if (polled != notes / users || AtoI(maxKey) != notes)
             std::fprintf(stderr, "unexpected results: %lld keys, max %s\n", qint64(polled),
-                         qPrintable(maxKey));
+                qPrintable(maxKey));
         std::printf("%-34s %12.3f %12.3f\n",
-                    withIndexes ? "new file (key and recipient index)" : "old file (no index)", poll,
-                    nextKey);
+            withIndexes ? "new file (key and recipient index)" : "old file (no index)", poll,
+            nextKey);
         StoreConnection::Instance().Close();
     }
     return 0;

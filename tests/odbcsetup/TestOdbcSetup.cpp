@@ -92,10 +92,7 @@ class TestOdbcSetup : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
-    {
-        test::WriteOdbcIni(QString());
-    }
+    void init() { test::WriteOdbcIni(QString()); }
 
     void creationMakesASoundEmptyFile_data()
     {

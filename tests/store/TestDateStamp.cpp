@@ -63,8 +63,8 @@ private Q_SLOTS:
         QTest::addRow("separators are not checked") << u"12-06-2026"_s << 20261206 << false;
         QTest::addRow("short text: missing pieces are 0") << u"12"_s << 1200 << false;
         QTest::addRow("letters read as 0") << u"ab/cd/efgh"_s << 0 << false;
-        QTest::addRow("year piece stops after four characters") << u"12/06/202699"_s << 20261206
-                                                                 << false;
+        QTest::addRow("year piece stops after four characters")
+            << u"12/06/202699"_s << 20261206 << false;
     }
 
     void parseDateText()
@@ -74,7 +74,7 @@ private Q_SLOTS:
         QFETCH(bool, alert);
         test::AlertRecorder alerts;
         QCOMPARE(ParseDateText(text), stamp);
-        QCOMPARE(alerts.Alerts, alert ? QStringList{InvalidDateAlert} : QStringList());
+        QCOMPARE(alerts.Alerts, alert ? QStringList { InvalidDateAlert } : QStringList());
     }
 };
 

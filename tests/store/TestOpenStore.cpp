@@ -36,15 +36,16 @@ void MakeDataFile(const QString& path, const QStringList& statements)
     sqlite3* db = nullptr;
     QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
     for (const QString& statement : statements)
-        QCOMPARE(sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        QCOMPARE(
+            sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
 }
 
 // The names of the store's tables and indexes, as the connected store lists them.
 QStringList SchemaNames()
 {
-    QStringList names =
-        QueryColumnValues(u"SELECT name FROM sqlite_master WHERE name NOT LIKE 'sqlite_%'"_s);
+    QStringList names
+        = QueryColumnValues(u"SELECT name FROM sqlite_master WHERE name NOT LIKE 'sqlite_%'"_s);
     names.sort();
     return names;
 }
@@ -78,7 +79,7 @@ private Q_SLOTS:
     void missingDataSourceTakesThePathWithoutAQuestion()
     {
         const QString path = NewPath(u"office.vmo"_s);
-        MakeDataFile(path, {u"PRAGMA user_version=7"_s});
+        MakeDataFile(path, { u"PRAGMA user_version=7"_s });
         test::ScriptedPrompts prompts;
         test::AlertRecorder alerts;
         QVERIFY(OpenStore(path));
@@ -106,11 +107,12 @@ private Q_SLOTS:
     void aDataSourceWhoseFileIsGoneIsPointedAtThePath()
     {
         const QString gone = NewPath(u"moved-away.vmo"_s);
-        test::WriteOdbcIni(u"[VIMO]\nDriver=%1\nDescription=Vimo File\nDatabase=%2\nNoCreat=1\n"_s
-                               .arg(QString::fromLatin1(DriverName), gone));
+        test::WriteOdbcIni(
+            u"[VIMO]\nDriver=%1\nDescription=Vimo File\nDatabase=%2\nNoCreat=1\n"_s.arg(
+                QString::fromLatin1(DriverName), gone));
         const QString path = NewPath(u"new-place.vmo"_s);
-        MakeDataFile(path, {u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s,
-                            u"INSERT INTO USRS VALUES('ANN')"_s});
+        MakeDataFile(path,
+            { u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s, u"INSERT INTO USRS VALUES('ANN')"_s });
         test::AlertRecorder alerts;
         QVERIFY(OpenStore(path));
         QCOMPARE(alerts.Alerts, QStringList());
@@ -123,56 +125,58 @@ private Q_SLOTS:
     {
         const QString path = NewPath(u"fresh.vmo"_s);
         test::ScriptedPrompts prompts;
-        prompts.Answers = {true};
-        prompts.Files = {path};
+        prompts.Answers = { true };
+        prompts.Files = { path };
         test::AlertRecorder alerts;
         QVERIFY(OpenStore(QString()));
-        QCOMPARE(prompts.Questions, QStringList{u"Create New File"_s});
+        QCOMPARE(prompts.Questions, QStringList { u"Create New File"_s });
         QCOMPARE(prompts.FileDialogs, 1);
         QVERIFY(prompts.LastCreateMode);
         QCOMPARE(alerts.Alerts, QStringList());
         QVERIFY(QFileInfo::exists(path));
         QCOMPARE(DataSourceValue("Database"), path);
         QCOMPARE(SchemaNames(),
-                 (QStringList{u"MSGS"_s, u"MSGS_RECIPIENT"_s, u"MSGS_TKEY"_s, u"USRS"_s}));
+            (QStringList { u"MSGS"_s, u"MSGS_RECIPIENT"_s, u"MSGS_TKEY"_s, u"USRS"_s }));
 
         // The unique key index at work: a second note with the same key is refused.
         QVERIFY(ExecSql(PostStatement(u"one"_s, u"ANN"_s, u"BOB"_s, u"20261206"_s, 1, u'1')));
         QVERIFY(!ExecSql(PostStatement(u"two"_s, u"BOB"_s, u"ANN"_s, u"20261206"_s, 1, u'2')));
         QCOMPARE(alerts.Alerts.size(), 1);
-        QCOMPARE(QueryColumnValues(u"SELECT MSG FROM MSGS"_s), QStringList{u"one"_s});
+        QCOMPARE(QueryColumnValues(u"SELECT MSG FROM MSGS"_s), QStringList { u"one"_s });
     }
 
     void noRegistersAnExistingFileAndLeavesItAlone()
     {
         const QString path = NewPath(u"existing.vmo"_s);
-        MakeDataFile(path, {u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s,
-                            u"CREATE TABLE MSGS(MSG CHAR(250) NULL,RECIPIENT CHAR(15) NULL,"
-                            "SENDER CHAR(15) NULL,DT INT,URGENCY INT,TKEY INT)"_s,
-                            u"INSERT INTO MSGS VALUES('kept','ANN','BOB',20261206,2,7)"_s});
+        MakeDataFile(path,
+            { u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s,
+                u"CREATE TABLE MSGS(MSG CHAR(250) NULL,RECIPIENT CHAR(15) NULL,"
+                "SENDER CHAR(15) NULL,DT INT,URGENCY INT,TKEY INT)"_s,
+                u"INSERT INTO MSGS VALUES('kept','ANN','BOB',20261206,2,7)"_s });
         test::ScriptedPrompts prompts;
-        prompts.Answers = {false};
-        prompts.Files = {path};
+        prompts.Answers = { false };
+        prompts.Files = { path };
         test::AlertRecorder alerts;
         QVERIFY(OpenStore(QString()));
-        QCOMPARE(prompts.Questions, QStringList{u"Create New File"_s});
+        QCOMPARE(prompts.Questions, QStringList { u"Create New File"_s });
         QVERIFY(!prompts.LastCreateMode);
         QCOMPARE(alerts.Alerts, QStringList());
         QCOMPARE(DataSourceValue("Database"), path);
         // An old file: no index is added behind its back.
-        QCOMPARE(SchemaNames(), (QStringList{u"MSGS"_s, u"USRS"_s}));
+        QCOMPARE(SchemaNames(), (QStringList { u"MSGS"_s, u"USRS"_s }));
         QCOMPARE(QueryFirstValue(NoteTextQuery(7)), u"kept"_s);
     }
 
     void yesWithAnExistingFileKeepsItAsItWas()
     {
         const QString path = NewPath(u"old.vmo"_s);
-        MakeDataFile(path, {NotesTableCreation(), UsersTableCreation(),
-                            u"INSERT INTO MSGS VALUES('first','ANN','BOB',20261206,1,3)"_s,
-                            u"INSERT INTO MSGS VALUES('same key','ANN','BOB',20261206,1,3)"_s});
+        MakeDataFile(path,
+            { NotesTableCreation(), UsersTableCreation(),
+                u"INSERT INTO MSGS VALUES('first','ANN','BOB',20261206,1,3)"_s,
+                u"INSERT INTO MSGS VALUES('same key','ANN','BOB',20261206,1,3)"_s });
         test::ScriptedPrompts prompts;
-        prompts.Answers = {true};
-        prompts.Files = {path};
+        prompts.Answers = { true };
+        prompts.Files = { path };
         test::AlertRecorder alerts;
         QVERIFY(OpenStore(QString()));
         // The refused creation, then one alert for each table that was there already.
@@ -180,20 +184,20 @@ private Q_SLOTS:
         QCOMPARE(alerts.Alerts[0], u"CREATE_DB=\"%1\" General"_s.arg(path));
         QVERIFY(alerts.Alerts[1].startsWith(NotesTableCreation() + u" [Error ("_s));
         QVERIFY(alerts.Alerts[2].startsWith(UsersTableCreation() + u" [Error ("_s));
-        QCOMPARE(SchemaNames(), (QStringList{u"MSGS"_s, u"USRS"_s}));
+        QCOMPARE(SchemaNames(), (QStringList { u"MSGS"_s, u"USRS"_s }));
         QCOMPARE(QueryColumnValues(u"SELECT MSG FROM MSGS"_s).size(), 2);
     }
 
     void cancelRegistersNothing()
     {
         test::ScriptedPrompts prompts;
-        prompts.Answers = {true};
+        prompts.Answers = { true };
         test::AlertRecorder alerts;
         QVERIFY(!OpenStore(QString()));
         QCOMPARE(prompts.FileDialogs, 1);
         QCOMPARE(alerts.Alerts, QStringList());
         QCOMPARE(DataSourceValue("Driver"), QString());
-        QCOMPARE(QDir(test::TestRoot()).entryList({u"*.vmo"_s}), QStringList());
+        QCOMPARE(QDir(test::TestRoot()).entryList({ u"*.vmo"_s }), QStringList());
     }
 
     void theFileDialogStartsInTheDataFolder()
@@ -221,7 +225,7 @@ private Q_SLOTS:
         test::ScriptedPrompts prompts;
         test::AlertRecorder alerts;
         QVERIFY(!OpenStore(path));
-        QCOMPARE(alerts.Alerts, QStringList{u"DSN=VIMO"_s});
+        QCOMPARE(alerts.Alerts, QStringList { u"DSN=VIMO"_s });
         QVERIFY(!StoreConnection::Instance().IsConnected());
     }
 
@@ -230,14 +234,15 @@ private Q_SLOTS:
         const QString path = u"/"_s + QString(MaxDataFilePathBytes - 4, u'x') + u".vmo"_s;
         QCOMPARE(path.size(), MaxDataFilePathBytes + 1);
         test::ScriptedPrompts prompts;
-        prompts.Answers = {true};
-        prompts.Files = {path};
+        prompts.Answers = { true };
+        prompts.Files = { path };
         test::AlertRecorder alerts;
         QVERIFY(!OpenStore(QString()));
         QCOMPARE(alerts.Alerts.size(), 1);
-        QVERIFY2(alerts.Alerts.first().startsWith(u"The data file path is too long (at most %1 bytes)"_s
-                                                      .arg(MaxDataFilePathBytes)),
-                 qPrintable(alerts.Alerts.first()));
+        QVERIFY2(
+            alerts.Alerts.first().startsWith(
+                u"The data file path is too long (at most %1 bytes)"_s.arg(MaxDataFilePathBytes)),
+            qPrintable(alerts.Alerts.first()));
         QCOMPARE(DataSourceValue("Driver"), QString());
     }
 
@@ -248,14 +253,15 @@ private Q_SLOTS:
         QString folder = test::TestRoot();
         const int room = MaxDataFilePathBytes - int(sizeof "/x.vmo" - 1);
         for (char letter = 'a'; folder.size() < room; ++letter)
-            folder += u'/' + QString(qMin<qsizetype>(200, room - folder.size() - 1), QLatin1Char(letter));
+            folder += u'/'
+                + QString(qMin<qsizetype>(200, room - folder.size() - 1), QLatin1Char(letter));
         QVERIFY(QDir().mkpath(folder));
         const QString path = folder + u"/x.vmo"_s;
         QCOMPARE(QFile::encodeName(path).size(), MaxDataFilePathBytes);
 
         test::ScriptedPrompts prompts;
-        prompts.Answers = {true};
-        prompts.Files = {path};
+        prompts.Answers = { true };
+        prompts.Files = { path };
         test::AlertRecorder alerts;
         QVERIFY(OpenStore(QString()));
         QCOMPARE(alerts.Alerts, QStringList());
@@ -270,7 +276,8 @@ private Q_SLOTS:
         test::AlertRecorder alerts;
         QVERIFY(!OpenStore(path));
         QCOMPARE(alerts.Alerts.size(), 1);
-        QVERIFY(alerts.Alerts.first().startsWith(u"The data file path holds a control character"_s));
+        QVERIFY(
+            alerts.Alerts.first().startsWith(u"The data file path holds a control character"_s));
         QCOMPARE(DataSourceValue("Driver"), QString());
     }
 };

@@ -19,7 +19,7 @@ namespace {
 int FreePort()
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
+    sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
@@ -48,7 +48,7 @@ private Q_SLOTS:
         QVERIFY(Port > 0);
         // Outside the test's private folder: the server runs as another user.
         Dir = u"/tmp/vimo-pgreconnect-%1"_s.arg(QCoreApplication::applicationPid());
-        QVERIFY2(Fixture({u"start"_s, Dir, QString::number(Port)}), "cannot start PostgreSQL");
+        QVERIFY2(Fixture({ u"start"_s, Dir, QString::number(Port) }), "cannot start PostgreSQL");
         Started = true;
         test::WriteOdbcIni(u"[VIMO]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=%1\n"
                            "Database=postgres\nUsername=postgres\nPassword=\n"
@@ -58,19 +58,16 @@ private Q_SLOTS:
         test::MustExec(u"INSERT INTO USRS (RECIPIENT) VALUES('ANN')"_s);
     }
 
-    void cleanupTestCase()
-    {
-        StopServer();
-    }
+    void cleanupTestCase() { StopServer(); }
 
     void theNextStatementAfterARestartSucceeds()
     {
         test::AlertRecorder alerts;
-        QVERIFY(Fixture({u"restart"_s, Dir}));
+        QVERIFY(Fixture({ u"restart"_s, Dir }));
         QVERIFY(ExecSql(u"INSERT INTO USRS (RECIPIENT) VALUES('BOB')"_s));
         QCOMPARE(alerts.Alerts, QStringList());
 
-        QVERIFY(Fixture({u"restart"_s, Dir}));
+        QVERIFY(Fixture({ u"restart"_s, Dir }));
         QCOMPARE(QueryFirstValue(u"SELECT COUNT(*) FROM USRS"_s), u"2"_s);
         QCOMPARE(alerts.Alerts, QStringList());
     }
@@ -78,13 +75,13 @@ private Q_SLOTS:
     void aServerThatIsDownForAWhileIsFoundAgain()
     {
         test::AlertRecorder alerts;
-        QVERIFY(Fixture({u"stop"_s, Dir}));
+        QVERIFY(Fixture({ u"stop"_s, Dir }));
         QVERIFY(!ExecSql(u"INSERT INTO USRS (RECIPIENT) VALUES('CY')"_s));
         QCOMPARE(alerts.Alerts.size(), 1);
         QCOMPARE(QueryFirstValue(u"SELECT 1"_s), QString());
 
         // The server comes back, as a new empty one on the same port.
-        QVERIFY(Fixture({u"start"_s, Dir, QString::number(Port)}));
+        QVERIFY(Fixture({ u"start"_s, Dir, QString::number(Port) }));
         QCOMPARE(QueryFirstValue(u"SELECT 1"_s), u"1"_s);
         QVERIFY(ExecSql(u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s));
         QCOMPARE(alerts.Alerts.size(), 1);
@@ -106,8 +103,8 @@ private:
             return;
         Started = false;
         StoreConnection::Instance().Close();
-        Fixture({u"stop"_s, Dir});
-        QProcess::execute(u"rm"_s, {u"-rf"_s, Dir});
+        Fixture({ u"stop"_s, Dir });
+        QProcess::execute(u"rm"_s, { u"-rf"_s, Dir });
     }
 
     int Port = 0;

@@ -22,10 +22,7 @@ private Q_SLOTS:
         qputenv("PGCLIENTENCODING", "LATIN1");
     }
 
-    void init()
-    {
-        QVERIFY(test::UseFreshStore());
-    }
+    void init() { QVERIFY(test::UseFreshStore()); }
 
     void everyStatementRunsAndReadsBackWhatWasWritten()
     {
@@ -44,7 +41,7 @@ private Q_SLOTS:
         QCOMPARE(QueryFirstValue(UserLookupQuery(u"BOB"_s)), QString());
         QStringList users = QueryColumnValues(UserListQuery());
         users.sort();
-        QCOMPARE(users, (QStringList{u"ANN"_s, u"O'NEIL"_s}));
+        QCOMPARE(users, (QStringList { u"ANN"_s, u"O'NEIL"_s }));
 
         QCOMPARE(QueryFirstValue(NextKeyQuery()), QString());
         const QString stamp = MakeDateStampFor(QDate(2026, 12, 6), DateStampNumeric);
@@ -55,8 +52,8 @@ private Q_SLOTS:
 
         QStringList keys = QueryColumnValues(PollQuery(u"ANN"_s));
         keys.sort();
-        QCOMPARE(keys, (QStringList{u"1"_s, u"18"_s}));
-        QCOMPARE(QueryColumnValues(PollQuery(u"O'NEIL"_s)), QStringList{u"2"_s});
+        QCOMPARE(keys, (QStringList { u"1"_s, u"18"_s }));
+        QCOMPARE(QueryColumnValues(PollQuery(u"O'NEIL"_s)), QStringList { u"2"_s });
         QCOMPARE(QueryFirstValue(UrgencyQuery(2)), u"3"_s);
         QCOMPARE(QueryFirstValue(NoteTextQuery(2)), u"it's late"_s);
         QCOMPARE(QueryFirstValue(u"SELECT DT FROM MSGS WHERE TKEY=1"_s), u"20261206"_s);
@@ -112,9 +109,9 @@ private Q_SLOTS:
         test::MustExec(AddUserStatement(u"AL"_s));
         test::MustExec(PostStatement(u"x"_s, u"AL"_s, u"BO"_s, u"0"_s, 5, u'1'));
         QCOMPARE(QueryFirstValue(u"SELECT RECIPIENT FROM USRS"_s), u"AL"_s);
-        QCOMPARE(QueryColumnValues(UserListQuery()), QStringList{u"AL"_s});
+        QCOMPARE(QueryColumnValues(UserListQuery()), QStringList { u"AL"_s });
         QCOMPARE(QueryFirstValue(u"SELECT SENDER FROM MSGS WHERE TKEY=5"_s), u"BO"_s);
-        QCOMPARE(QueryColumnValues(u"SELECT MSG FROM MSGS"_s), QStringList{u"x"_s});
+        QCOMPARE(QueryColumnValues(u"SELECT MSG FROM MSGS"_s), QStringList { u"x"_s });
     }
 
     void emptyAndNullValuesAreLeftOutOfColumnValues()
@@ -122,7 +119,8 @@ private Q_SLOTS:
         test::MustExec(PostStatement(u"  "_s, u"ANN"_s, u"BOB"_s, u"0"_s, 1, u'1'));
         test::MustExec(u"INSERT INTO MSGS (TKEY) VALUES(2)"_s);
         test::MustExec(PostStatement(u"hello"_s, u"ANN"_s, u"BOB"_s, u"0"_s, 3, u'1'));
-        QCOMPARE(QueryColumnValues(u"SELECT MSG FROM MSGS ORDER BY TKEY"_s), QStringList{u"hello"_s});
+        QCOMPARE(
+            QueryColumnValues(u"SELECT MSG FROM MSGS ORDER BY TKEY"_s), QStringList { u"hello"_s });
         QCOMPARE(QueryFirstValue(u"SELECT MSG FROM MSGS WHERE TKEY=2"_s), QString());
     }
 
@@ -135,7 +133,7 @@ private Q_SLOTS:
         value += u"end"_s;
         test::MustExec(u"INSERT INTO LONGTEXT (V) VALUES('"_s + QuoteSql(value) + u"')"_s);
         QCOMPARE(QueryFirstValue(u"SELECT V FROM LONGTEXT"_s), value);
-        QCOMPARE(QueryColumnValues(u"SELECT V FROM LONGTEXT"_s), QStringList{value});
+        QCOMPARE(QueryColumnValues(u"SELECT V FROM LONGTEXT"_s), QStringList { value });
     }
 
     void quotesAndNonAsciiTextRoundTrip_data()
@@ -154,8 +152,8 @@ private Q_SLOTS:
         test::AlertRecorder alerts;
         QVERIFY(ExecSql(PostStatement(text, text.left(15), u"BOB"_s, u"0"_s, 9, u'1')));
         QCOMPARE(QueryFirstValue(NoteTextQuery(9)), text);
-        QCOMPARE(QueryColumnValues(u"SELECT MSG FROM MSGS"_s), QStringList{text});
-        QCOMPARE(QueryColumnValues(PollQuery(text.left(15))), QStringList{u"9"_s});
+        QCOMPARE(QueryColumnValues(u"SELECT MSG FROM MSGS"_s), QStringList { text });
+        QCOMPARE(QueryColumnValues(PollQuery(text.left(15))), QStringList { u"9"_s });
         QCOMPARE(alerts.Alerts, QStringList());
     }
 };

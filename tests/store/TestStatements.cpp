@@ -19,16 +19,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
 
         QTest::addRow("user list") << UserListQuery() << u"SELECT DISTINCT RECIPIENT FROM USRS"_s;
-        QTest::addRow("user lookup for O'NEIL") << UserLookupQuery(u"O'NEIL"_s)
-                                               << u"SELECT RECIPIENT FROM USRS WHERE RECIPIENT='O''NEIL'"_s;
+        QTest::addRow("user lookup for O'NEIL") << UserLookupQuery(
+            u"O'NEIL"_s) << u"SELECT RECIPIENT FROM USRS WHERE RECIPIENT='O''NEIL'"_s;
         QTest::addRow("user lookup cuts trailing blanks")
             << UserLookupQuery(u"ANN  "_s) << u"SELECT RECIPIENT FROM USRS WHERE RECIPIENT='ANN'"_s;
         QTest::addRow("add user") << AddUserStatement(u"O'NEIL "_s)
                                   << u"INSERT INTO USRS (RECIPIENT) VALUES('O''NEIL')"_s;
-        QTest::addRow("poll for ANN") << PollQuery(u"ANN"_s)
-                                      << u"SELECT TKEY FROM MSGS WHERE RECIPIENT='ANN'"_s;
-        QTest::addRow("poll for O'NEIL") << PollQuery(u"O'NEIL"_s)
-                                         << u"SELECT TKEY FROM MSGS WHERE RECIPIENT='O''NEIL'"_s;
+        QTest::addRow("poll for ANN")
+            << PollQuery(u"ANN"_s) << u"SELECT TKEY FROM MSGS WHERE RECIPIENT='ANN'"_s;
+        QTest::addRow("poll for O'NEIL")
+            << PollQuery(u"O'NEIL"_s) << u"SELECT TKEY FROM MSGS WHERE RECIPIENT='O''NEIL'"_s;
         QTest::addRow("urgency") << UrgencyQuery(18) << u"SELECT URGENCY FROM MSGS WHERE TKEY=18"_s;
         QTest::addRow("urgency of a negative key")
             << UrgencyQuery(-3) << u"SELECT URGENCY FROM MSGS WHERE TKEY=-3"_s;
@@ -47,12 +47,12 @@ private Q_SLOTS:
             << NotesTableCreation()
             << u"CREATE TABLE MSGS(MSG CHAR(250) NULL,RECIPIENT CHAR(15) NULL,SENDER CHAR(15) "
                "NULL,DT INT,URGENCY INT,TKEY INT)"_s;
-        QTest::addRow("users table") << UsersTableCreation()
-                                     << u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s;
-        QTest::addRow("unique key index") << NotesKeyIndexCreation()
-                                          << u"CREATE UNIQUE INDEX MSGS_TKEY ON MSGS(TKEY)"_s;
-        QTest::addRow("recipient index") << NotesRecipientIndexCreation()
-                                         << u"CREATE INDEX MSGS_RECIPIENT ON MSGS(RECIPIENT)"_s;
+        QTest::addRow("users table")
+            << UsersTableCreation() << u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s;
+        QTest::addRow("unique key index")
+            << NotesKeyIndexCreation() << u"CREATE UNIQUE INDEX MSGS_TKEY ON MSGS(TKEY)"_s;
+        QTest::addRow("recipient index")
+            << NotesRecipientIndexCreation() << u"CREATE INDEX MSGS_RECIPIENT ON MSGS(RECIPIENT)"_s;
     }
 
     void statementTexts()

@@ -40,11 +40,10 @@ void WhenModal(const std::function<bool(QWidget*)>& isIt, const std::function<vo
     timer->start(10);
 }
 
-template <typename T>
-void WhenModal(const std::function<void(T*)>& step)
+template <typename T> void WhenModal(const std::function<void(T*)>& step)
 {
     WhenModal([](QWidget* w) { return qobject_cast<T*>(w) != nullptr; },
-              [step](QWidget* w) { step(qobject_cast<T*>(w)); });
+        [step](QWidget* w) { step(qobject_cast<T*>(w)); });
 }
 
 void TypeName(QFileDialog* dialog, const QString& name)
@@ -76,7 +75,8 @@ private Q_SLOTS:
 
         CFileChooserDlg chooser(u"Vimo"_s, u"Vimo Files (*.vmo)"_s, QString(), u"vmo"_s, true);
         chooser.ensurePolished();
-        QVERIFY(chooser.palette().color(QPalette::WindowText) != chooser.palette().color(QPalette::Window));
+        QVERIFY(chooser.palette().color(QPalette::WindowText)
+            != chooser.palette().color(QPalette::Window));
 
         CYesNoDlg question;
         question.ensurePolished();
@@ -101,9 +101,8 @@ private Q_SLOTS:
     void escapeAnswersNo()
     {
         InstallDesktopPrompts();
-        WhenModal<CYesNoDlg>([](CYesNoDlg*) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        });
+        WhenModal<CYesNoDlg>(
+            [](CYesNoDlg*) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); });
         QVERIFY(!AskYesNo(u"Add new User"_s));
     }
 
@@ -111,13 +110,11 @@ private Q_SLOTS:
     {
         CYesNoDlg dialog;
         dialog.Question = u"Create New File"_s;
-        WhenModal<CYesNoDlg>([](CYesNoDlg* d) {
-            d->findChild<QPushButton*>(u"NoButton"_s)->click();
-        });
+        WhenModal<CYesNoDlg>(
+            [](CYesNoDlg* d) { d->findChild<QPushButton*>(u"NoButton"_s)->click(); });
         QCOMPARE(dialog.exec(), int(QDialog::Rejected));
-        WhenModal<CYesNoDlg>([](CYesNoDlg* d) {
-            d->findChild<QPushButton*>(u"YesButton"_s)->click();
-        });
+        WhenModal<CYesNoDlg>(
+            [](CYesNoDlg* d) { d->findChild<QPushButton*>(u"YesButton"_s)->click(); });
         QCOMPARE(dialog.exec(), int(QDialog::Accepted));
     }
 
@@ -137,10 +134,10 @@ private Q_SLOTS:
             d->reject();
         });
         QCOMPARE(ChooseDataFile(u"Vimo Files (*.vmo)"_s, u"*.vmo"_s, u"Vimo"_s, u"vmo"_s, false),
-                 QString());
+            QString());
         QCOMPARE(title, u"Vimo"_s);
         QCOMPARE(QDir(directory).canonicalPath(), QDir(folder.path()).canonicalPath());
-        QCOMPARE(filters, QStringList{u"Vimo Files (*.vmo)"_s});
+        QCOMPARE(filters, QStringList { u"Vimo Files (*.vmo)"_s });
         QCOMPARE(mode, QFileDialog::ExistingFile);
     }
 
@@ -149,7 +146,7 @@ private Q_SLOTS:
         QTemporaryDir folder;
         CFileChooserDlg dialog(u"Vimo"_s, u"Vimo Files (*.vmo)"_s, folder.path(), u"vmo"_s, true);
         QCOMPARE(dialog.windowTitle(), u"Vimo"_s);
-        QCOMPARE(dialog.nameFilters(), QStringList{u"Vimo Files (*.vmo)"_s});
+        QCOMPARE(dialog.nameFilters(), QStringList { u"Vimo Files (*.vmo)"_s });
         QCOMPARE(QDir(dialog.directory()).canonicalPath(), QDir(folder.path()).canonicalPath());
         QString createQuestion;
         WhenModal<CFileChooserDlg>([&](CFileChooserDlg* d) {
@@ -195,7 +192,8 @@ private Q_SLOTS:
         file.close();
         CFileChooserDlg dialog(u"Vimo"_s, u"Vimo Files (*.vmo)"_s, folder.path(), u"vmo"_s, false);
         WhenModal<CFileChooserDlg>([](CFileChooserDlg* d) { TypeName(d, u"shared"_s); });
-        QCOMPARE(QFileInfo(dialog.Choose()).canonicalFilePath(), QFileInfo(file).canonicalFilePath());
+        QCOMPARE(
+            QFileInfo(dialog.Choose()).canonicalFilePath(), QFileInfo(file).canonicalFilePath());
     }
 
     void aMissingFileIsRefusedAndNotReturnedAfterCancel()

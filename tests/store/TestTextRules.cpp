@@ -27,8 +27,8 @@ private Q_SLOTS:
         QTest::addRow("no quote, no change") << u"plain text"_s << u"plain text"_s;
         QTest::addRow("empty") << QString() << QString();
         QTest::addRow("blanks only") << u"   "_s << QString();
-        QTest::addRow("non-ASCII letters are kept") << u"Grüße, O'Neil — ½"_s
-                                                    << u"Grüße, O''Neil — ½"_s;
+        QTest::addRow("non-ASCII letters are kept")
+            << u"Grüße, O'Neil — ½"_s << u"Grüße, O''Neil — ½"_s;
         QTest::addRow("no-break space is not white space") << u"A\u00a0"_s << u"A\u00a0"_s;
         QTest::addRow("a percent sign is plain text") << u"100% %1"_s << u"100% %1"_s;
     }
@@ -56,8 +56,8 @@ private Q_SLOTS:
         QTest::addRow("empty") << QByteArray() << QByteArray();
         QTest::addRow("control codes and NULs count as blanks")
             << QByteArray("Ann\t\x01\0 ", 7) << QByteArray("Ann");
-        QTest::addRow("accented last letter is kept") << QByteArray("Jos\xc3\xa9  ")
-                                                      << QByteArray("Jos\xc3\xa9");
+        QTest::addRow("accented last letter is kept")
+            << QByteArray("Jos\xc3\xa9  ") << QByteArray("Jos\xc3\xa9");
         QTest::addRow("leading blanks stay") << QByteArray("  Ann") << QByteArray("  Ann");
     }
 
@@ -87,8 +87,8 @@ private Q_SLOTS:
         QTest::addRow("largest int") << u"2147483647"_s << 2147483647;
         QTest::addRow("smallest int") << u"-2147483648"_s << int(-2147483647 - 1);
         QTest::addRow("too large is held at the top") << u"99999999999999999999"_s << 2147483647;
-        QTest::addRow("too small is held at the bottom") << u"-99999999999999999999"_s
-                                                         << int(-2147483647 - 1);
+        QTest::addRow("too small is held at the bottom")
+            << u"-99999999999999999999"_s << int(-2147483647 - 1);
     }
 
     void atoI()
