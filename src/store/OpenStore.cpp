@@ -33,7 +33,8 @@ QString DataFilePathProblem(const QString& path)
     const QByteArray encoded = QFile::encodeName(path);
     if (encoded.size() > MaxDataFilePathBytes) {
         // Enough of the path to recognise it; the whole would make a box wider than the screen.
-        const QString shown = path.size() <= 120 ? path : path.left(55) + QLatin1String("...") + path.right(55);
+        const QString shown
+            = path.size() <= 120 ? path : path.left(55) + QLatin1String("...") + path.right(55);
         return QStringLiteral("The data file path is too long (at most %1 bytes):\n%2")
             .arg(MaxDataFilePathBytes)
             .arg(shown);
