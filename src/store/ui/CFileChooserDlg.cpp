@@ -1,6 +1,10 @@
 #include "store/ui/CFileChooserDlg.h"
 
+#include "store/ui/DesktopPrompts.h"
+
+#include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace vimo {
@@ -11,6 +15,7 @@ CFileChooserDlg::CFileChooserDlg(const QString& title, const QString& filter,
     : QFileDialog(parent, title, initialFolder, filter)
     , CreateMode(createMode)
 {
+    setPalette(PlatformColours());
     // The same dialog on every desktop, and one that tests and scripts can drive.
     setOption(QFileDialog::DontUseNativeDialog);
     setAcceptMode(QFileDialog::AcceptOpen);
@@ -22,12 +27,26 @@ CFileChooserDlg::CFileChooserDlg(const QString& title, const QString& filter,
 QString CFileChooserDlg::Choose()
 {
     ChosenFile.clear();
-    exec();
+    // accept() may keep the dialog open, to enter a folder or after a refused prompt; only
+    // the choice that closed it counts.
+    if (exec() != QDialog::Accepted)
+        ChosenFile.clear();
     return ChosenFile;
 }
 
 void CFileChooserDlg::accept()
 {
+    // QFileDialog adds the default extension to a typed folder name unless the folder is
+    // found from the working directory, so "sub" would become "sub.vmo": enter it instead.
+    if (auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        const QString typed = edit->text();
+        const QFileInfo folder(QDir(directory()).filePath(typed));
+        if (!typed.isEmpty() && folder.isDir()) {
+            setDirectory(folder.absoluteFilePath());
+            edit->clear();
+            return;
+        }
+    }
     const QStringList files = selectedFiles();
     if (files.isEmpty())
         return;
