@@ -30,18 +30,6 @@ QString InstallerMessage()
     return QString::fromUtf8(message);
 }
 
-QString DataSourceValue(const char* key)
-{
-    char value[1024] = {};
-    SQLGetPrivateProfileString("VIMO", key, "", value, sizeof value, "odbc.ini");
-    return QString::fromUtf8(value);
-}
-
-QString NewPath(const QString& name)
-{
-    return QDir(test::TestRoot()).filePath(name);
-}
-
 void WriteFile(const QString& path, const QByteArray& contents)
 {
     QFile file(path);
@@ -104,7 +92,7 @@ private Q_SLOTS:
     void creationMakesASoundEmptyFile()
     {
         QFETCH(QString, name);
-        const QString path = NewPath(name);
+        const QString path = test::NewPath(name);
         QVERIFY2(Config(ODBC_ADD_DSN, CreationList(path)), qPrintable(InstallerMessage()));
         const FileFacts facts = ReadFacts(path);
         QVERIFY(facts.Opened);
@@ -113,7 +101,7 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(path).size() > 0);
         QVERIFY2(Config(ODBC_ADD_DSN, RepairList(path)), qPrintable(InstallerMessage()));
         // Creating it is no registration.
-        QCOMPARE(DataSourceValue("Driver"), QString());
+        QCOMPARE(test::DataSourceValue("Driver"), QString());
     }
 
     void creationNeverOverwritesAFile_data()
@@ -126,7 +114,7 @@ private Q_SLOTS:
     void creationNeverOverwritesAFile()
     {
         QFETCH(QByteArray, contents);
-        const QString path = NewPath(u"taken.vmo"_s);
+        const QString path = test::NewPath(u"taken.vmo"_s);
         WriteFile(path, contents);
         QVERIFY(!Config(ODBC_ADD_DSN, CreationList(path)));
         QVERIFY2(InstallerMessage().contains(u"exists"_s), qPrintable(InstallerMessage()));
@@ -136,17 +124,17 @@ private Q_SLOTS:
 
     void creationInAMissingFolderFailsAndLeavesNothing()
     {
-        const QString path = NewPath(u"no-such-folder/new.vmo"_s);
+        const QString path = test::NewPath(u"no-such-folder/new.vmo"_s);
         QVERIFY(!Config(ODBC_ADD_DSN, CreationList(path)));
         QVERIFY(!QFileInfo::exists(path));
     }
 
     void repairRefusesWhatIsNoDataFile()
     {
-        QVERIFY(!Config(ODBC_ADD_DSN, RepairList(NewPath(u"missing.vmo"_s))));
-        QVERIFY(!QFileInfo::exists(NewPath(u"missing.vmo"_s)));
+        QVERIFY(!Config(ODBC_ADD_DSN, RepairList(test::NewPath(u"missing.vmo"_s))));
+        QVERIFY(!QFileInfo::exists(test::NewPath(u"missing.vmo"_s)));
 
-        const QString text = NewPath(u"text.vmo"_s);
+        const QString text = test::NewPath(u"text.vmo"_s);
         const QByteArray contents(4096, 'x');
         WriteFile(text, contents);
         QVERIFY(!Config(ODBC_ADD_DSN, RepairList(text)));
@@ -155,13 +143,13 @@ private Q_SLOTS:
 
     void registrationWritesTheUserDataSource()
     {
-        const QString path = NewPath(u"office files/notes.vmo"_s);
+        const QString path = test::NewPath(u"office files/notes.vmo"_s);
         QVERIFY(Config(ODBC_ADD_DSN, RegistrationList(path)));
-        QCOMPARE(DataSourceValue("Driver"), QString::fromLatin1(DriverName));
-        QCOMPARE(DataSourceValue("Description"), u"Vimo File"_s);
-        QCOMPARE(DataSourceValue("Database"), path);
-        QCOMPARE(DataSourceValue("NoCreat"), u"1"_s);
-        QVERIFY(DataSourceValue("Timeout").toInt() >= 1000);
+        QCOMPARE(test::DataSourceValue("Driver"), QString::fromLatin1(DriverName));
+        QCOMPARE(test::DataSourceValue("Description"), u"Vimo File"_s);
+        QCOMPARE(test::DataSourceValue("Database"), path);
+        QCOMPARE(test::DataSourceValue("NoCreat"), u"1"_s);
+        QVERIFY(test::DataSourceValue("Timeout").toInt() >= 1000);
         // In the user's file, the one ODBCINI names.
         QVERIFY(ReadFile(test::OdbcIniPath()).contains("[VIMO]"));
     }
@@ -169,27 +157,27 @@ private Q_SLOTS:
     void registrationReplacesAnotherDriversDataSource()
     {
         test::WriteOdbcIni(u"[VIMO]\nDriver=PostgreSQL ANSI\nServername=10.0.0.1\nDatabase=x\n"_s);
-        const QString path = NewPath(u"notes.vmo"_s);
+        const QString path = test::NewPath(u"notes.vmo"_s);
         QVERIFY(Config(ODBC_ADD_DSN, RegistrationList(path)));
-        QCOMPARE(DataSourceValue("Driver"), QString::fromLatin1(DriverName));
-        QCOMPARE(DataSourceValue("Database"), path);
-        QCOMPARE(DataSourceValue("Servername"), QString());
+        QCOMPARE(test::DataSourceValue("Driver"), QString::fromLatin1(DriverName));
+        QCOMPARE(test::DataSourceValue("Database"), path);
+        QCOMPARE(test::DataSourceValue("Servername"), QString());
     }
 
     void pathListRepointsAnExistingDataSource()
     {
-        QVERIFY(Config(ODBC_ADD_DSN, RegistrationList(NewPath(u"first.vmo"_s))));
-        QVERIFY(Config(ODBC_CONFIG_DSN, PathList(NewPath(u"second.vmo"_s))));
-        QCOMPARE(DataSourceValue("Database"), NewPath(u"second.vmo"_s));
-        QCOMPARE(DataSourceValue("Driver"), QString::fromLatin1(DriverName));
-        QCOMPARE(DataSourceValue("Description"), u"Vimo File"_s);
-        QCOMPARE(DataSourceValue("NoCreat"), u"1"_s);
+        QVERIFY(Config(ODBC_ADD_DSN, RegistrationList(test::NewPath(u"first.vmo"_s))));
+        QVERIFY(Config(ODBC_CONFIG_DSN, PathList(test::NewPath(u"second.vmo"_s))));
+        QCOMPARE(test::DataSourceValue("Database"), test::NewPath(u"second.vmo"_s));
+        QCOMPARE(test::DataSourceValue("Driver"), QString::fromLatin1(DriverName));
+        QCOMPARE(test::DataSourceValue("Description"), u"Vimo File"_s);
+        QCOMPARE(test::DataSourceValue("NoCreat"), u"1"_s);
     }
 
     void pathListFailsForAMissingDataSource()
     {
-        QVERIFY(!Config(ODBC_CONFIG_DSN, PathList(NewPath(u"notes.vmo"_s))));
-        QCOMPARE(DataSourceValue("Database"), QString());
+        QVERIFY(!Config(ODBC_CONFIG_DSN, PathList(test::NewPath(u"notes.vmo"_s))));
+        QCOMPARE(test::DataSourceValue("Database"), QString());
     }
 
     void aPathTheDriverCannotUseIsRefusedByEveryList_data()
@@ -199,8 +187,8 @@ private Q_SLOTS:
         QTest::addRow("505 bytes") << u"/"_s + QString(500, u'x') + u".vmo"_s;
         QTest::addRow("5000 bytes") << u"/"_s + QString(4995, u'x') + u".vmo"_s;
         QTest::addRow("a line break that would add a key")
-            << NewPath(u"a.vmo\nDriver=/tmp/evil.so"_s);
-        QTest::addRow("a carriage return") << NewPath(u"a\r.vmo"_s);
+            << test::NewPath(u"a.vmo\nDriver=/tmp/evil.so"_s);
+        QTest::addRow("a carriage return") << test::NewPath(u"a\r.vmo"_s);
     }
 
     void aPathTheDriverCannotUseIsRefusedByEveryList()
@@ -211,17 +199,17 @@ private Q_SLOTS:
         QVERIFY(!Config(ODBC_ADD_DSN, RegistrationList(path)));
         QVERIFY(InstallerMessage().size() < SQL_MAX_MESSAGE_LENGTH);
         QVERIFY(!QFileInfo::exists(path));
-        QCOMPARE(DataSourceValue("Driver"), QString());
+        QCOMPARE(test::DataSourceValue("Driver"), QString());
 
-        QVERIFY(Config(ODBC_ADD_DSN, RegistrationList(NewPath(u"good.vmo"_s))));
+        QVERIFY(Config(ODBC_ADD_DSN, RegistrationList(test::NewPath(u"good.vmo"_s))));
         QVERIFY(!Config(ODBC_CONFIG_DSN, PathList(path)));
-        QCOMPARE(DataSourceValue("Database"), NewPath(u"good.vmo"_s));
+        QCOMPARE(test::DataSourceValue("Database"), test::NewPath(u"good.vmo"_s));
         QVERIFY(!ReadFile(test::OdbcIniPath()).contains("evil"));
     }
 
     void aDataSourceWhoseFileIsGoneDoesNotConnectOrMakeAFile()
     {
-        const QString path = NewPath(u"gone.vmo"_s);
+        const QString path = test::NewPath(u"gone.vmo"_s);
         QVERIFY(Config(ODBC_ADD_DSN, CreationList(path)));
         QVERIFY(Config(ODBC_ADD_DSN, RegistrationList(path)));
         {

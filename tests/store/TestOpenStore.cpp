@@ -18,18 +18,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString DataSourceValue(const char* key)
-{
-    char value[1024] = {};
-    SQLGetPrivateProfileString("VIMO", key, "", value, sizeof value, "odbc.ini");
-    return QString::fromUtf8(value);
-}
-
-QString NewPath(const QString& name)
-{
-    return QDir(test::TestRoot()).filePath(name);
-}
-
 // A data file made by another copy, outside this process's store connection.
 void MakeDataFile(const QString& path, const QStringList& statements)
 {
@@ -66,19 +54,19 @@ private Q_SLOTS:
 
         test::ScriptedPrompts prompts;
         test::AlertRecorder alerts;
-        const QString other = NewPath(u"other.vmo"_s);
+        const QString other = test::NewPath(u"other.vmo"_s);
         QVERIFY(OpenStore(other));
         QCOMPARE(prompts.Questions, QStringList());
         QCOMPARE(prompts.FileDialogs, 0);
         QCOMPARE(alerts.Alerts, QStringList());
-        QCOMPARE(DataSourceValue("Database"), store);
+        QCOMPARE(test::DataSourceValue("Database"), store);
         QVERIFY(!QFileInfo::exists(other));
         QCOMPARE(QueryFirstValue(UserListQuery()), u"ANN"_s);
     }
 
     void missingDataSourceTakesThePathWithoutAQuestion()
     {
-        const QString path = NewPath(u"office.vmo"_s);
+        const QString path = test::NewPath(u"office.vmo"_s);
         MakeDataFile(path, { u"PRAGMA user_version=7"_s });
         test::ScriptedPrompts prompts;
         test::AlertRecorder alerts;
@@ -86,9 +74,9 @@ private Q_SLOTS:
         QCOMPARE(prompts.Questions, QStringList());
         QCOMPARE(prompts.FileDialogs, 0);
         QCOMPARE(alerts.Alerts, QStringList());
-        QCOMPARE(DataSourceValue("Driver"), QString::fromLatin1(DriverName));
-        QCOMPARE(DataSourceValue("Description"), u"Vimo File"_s);
-        QCOMPARE(DataSourceValue("Database"), path);
+        QCOMPARE(test::DataSourceValue("Driver"), QString::fromLatin1(DriverName));
+        QCOMPARE(test::DataSourceValue("Description"), u"Vimo File"_s);
+        QCOMPARE(test::DataSourceValue("Database"), path);
         QVERIFY(StoreConnection::Instance().IsConnected());
         QCOMPARE(QueryFirstValue(u"PRAGMA user_version"_s), u"7"_s);
         QCOMPARE(SchemaNames(), QStringList());
@@ -96,34 +84,34 @@ private Q_SLOTS:
 
     void aRelativePathIsRegisteredInFull()
     {
-        MakeDataFile(NewPath(u"here.vmo"_s), {});
+        MakeDataFile(test::NewPath(u"here.vmo"_s), {});
         QVERIFY(QDir::setCurrent(test::TestRoot()));
         test::AlertRecorder alerts;
         QVERIFY(OpenStore(u"here.vmo"_s));
-        QCOMPARE(DataSourceValue("Database"), NewPath(u"here.vmo"_s));
+        QCOMPARE(test::DataSourceValue("Database"), test::NewPath(u"here.vmo"_s));
         QCOMPARE(alerts.Alerts, QStringList());
     }
 
     void aDataSourceWhoseFileIsGoneIsPointedAtThePath()
     {
-        const QString gone = NewPath(u"moved-away.vmo"_s);
+        const QString gone = test::NewPath(u"moved-away.vmo"_s);
         test::WriteOdbcIni(
             u"[VIMO]\nDriver=%1\nDescription=Vimo File\nDatabase=%2\nNoCreat=1\n"_s.arg(
                 QString::fromLatin1(DriverName), gone));
-        const QString path = NewPath(u"new-place.vmo"_s);
+        const QString path = test::NewPath(u"new-place.vmo"_s);
         MakeDataFile(path,
             { u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s, u"INSERT INTO USRS VALUES('ANN')"_s });
         test::AlertRecorder alerts;
         QVERIFY(OpenStore(path));
         QCOMPARE(alerts.Alerts, QStringList());
-        QCOMPARE(DataSourceValue("Database"), path);
+        QCOMPARE(test::DataSourceValue("Database"), path);
         QCOMPARE(QueryFirstValue(UserListQuery()), u"ANN"_s);
         QVERIFY(!QFileInfo::exists(gone));
     }
 
     void yesMakesANewFileWithTablesAndIndexes()
     {
-        const QString path = NewPath(u"fresh.vmo"_s);
+        const QString path = test::NewPath(u"fresh.vmo"_s);
         test::ScriptedPrompts prompts;
         prompts.Answers = { true };
         prompts.Files = { path };
@@ -134,7 +122,7 @@ private Q_SLOTS:
         QVERIFY(prompts.LastCreateMode);
         QCOMPARE(alerts.Alerts, QStringList());
         QVERIFY(QFileInfo::exists(path));
-        QCOMPARE(DataSourceValue("Database"), path);
+        QCOMPARE(test::DataSourceValue("Database"), path);
         QCOMPARE(SchemaNames(),
             (QStringList { u"MSGS"_s, u"MSGS_RECIPIENT"_s, u"MSGS_TKEY"_s, u"USRS"_s }));
 
@@ -147,7 +135,7 @@ private Q_SLOTS:
 
     void noRegistersAnExistingFileAndLeavesItAlone()
     {
-        const QString path = NewPath(u"existing.vmo"_s);
+        const QString path = test::NewPath(u"existing.vmo"_s);
         MakeDataFile(path,
             { u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s,
                 u"CREATE TABLE MSGS(MSG CHAR(250) NULL,RECIPIENT CHAR(15) NULL,"
@@ -161,7 +149,7 @@ private Q_SLOTS:
         QCOMPARE(prompts.Questions, QStringList { u"Create New File"_s });
         QVERIFY(!prompts.LastCreateMode);
         QCOMPARE(alerts.Alerts, QStringList());
-        QCOMPARE(DataSourceValue("Database"), path);
+        QCOMPARE(test::DataSourceValue("Database"), path);
         // An old file: no index is added behind its back.
         QCOMPARE(SchemaNames(), (QStringList { u"MSGS"_s, u"USRS"_s }));
         QCOMPARE(QueryFirstValue(NoteTextQuery(7)), u"kept"_s);
@@ -169,7 +157,7 @@ private Q_SLOTS:
 
     void yesWithAnExistingFileKeepsItAsItWas()
     {
-        const QString path = NewPath(u"old.vmo"_s);
+        const QString path = test::NewPath(u"old.vmo"_s);
         MakeDataFile(path,
             { NotesTableCreation(), UsersTableCreation(),
                 u"INSERT INTO MSGS VALUES('first','ANN','BOB',20261206,1,3)"_s,
@@ -196,7 +184,7 @@ private Q_SLOTS:
         QVERIFY(!OpenStore(QString()));
         QCOMPARE(prompts.FileDialogs, 1);
         QCOMPARE(alerts.Alerts, QStringList());
-        QCOMPARE(DataSourceValue("Driver"), QString());
+        QCOMPARE(test::DataSourceValue("Driver"), QString());
         QCOMPARE(QDir(test::TestRoot()).entryList({ u"*.vmo"_s }), QStringList());
     }
 
@@ -219,8 +207,8 @@ private Q_SLOTS:
     void aFailingPathRequestEndsWithItsAlert()
     {
         // The user's odbc.ini cannot be written: its folder does not exist.
-        qputenv("ODBCINI", NewPath(u"no-such-folder/odbc.ini"_s).toLocal8Bit());
-        const QString path = NewPath(u"office.vmo"_s);
+        qputenv("ODBCINI", test::NewPath(u"no-such-folder/odbc.ini"_s).toLocal8Bit());
+        const QString path = test::NewPath(u"office.vmo"_s);
         MakeDataFile(path, {});
         test::ScriptedPrompts prompts;
         test::AlertRecorder alerts;
@@ -243,7 +231,7 @@ private Q_SLOTS:
             alerts.Alerts.first().startsWith(
                 u"The data file path is too long (at most %1 bytes)"_s.arg(MaxDataFilePathBytes)),
             qPrintable(alerts.Alerts.first()));
-        QCOMPARE(DataSourceValue("Driver"), QString());
+        QCOMPARE(test::DataSourceValue("Driver"), QString());
     }
 
     void aPathAtTheLimitWorks()
@@ -265,20 +253,20 @@ private Q_SLOTS:
         test::AlertRecorder alerts;
         QVERIFY(OpenStore(QString()));
         QCOMPARE(alerts.Alerts, QStringList());
-        QCOMPARE(DataSourceValue("Database"), path);
+        QCOMPARE(test::DataSourceValue("Database"), path);
         test::MustExec(AddUserStatement(u"ANN"_s));
         QCOMPARE(QueryFirstValue(UserListQuery()), u"ANN"_s);
     }
 
     void aPathWithALineBreakIsRefused()
     {
-        const QString path = NewPath(u"a.vmo\nDriver=/tmp/evil.so"_s);
+        const QString path = test::NewPath(u"a.vmo\nDriver=/tmp/evil.so"_s);
         test::AlertRecorder alerts;
         QVERIFY(!OpenStore(path));
         QCOMPARE(alerts.Alerts.size(), 1);
         QVERIFY(
             alerts.Alerts.first().startsWith(u"The data file path holds a control character"_s));
-        QCOMPARE(DataSourceValue("Driver"), QString());
+        QCOMPARE(test::DataSourceValue("Driver"), QString());
     }
 };
 

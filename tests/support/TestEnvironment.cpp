@@ -104,6 +104,18 @@ QString ProfilePath()
     return QDir(Root()).filePath(QStringLiteral("config/vimo/vimo.ini"));
 }
 
+QString NewPath(const QString& name)
+{
+    return QDir(Root()).filePath(name);
+}
+
+QString DataSourceValue(const char* key)
+{
+    char value[1024] = {};
+    SQLGetPrivateProfileString("VIMO", key, "", value, sizeof value, "odbc.ini");
+    return QString::fromUtf8(value);
+}
+
 void WriteOdbcIni(const QString& contents)
 {
     if (contents.isEmpty())

@@ -22,6 +22,12 @@ QString TestRoot();
 QString OdbcIniPath();
 QString ProfilePath();
 
+// A path in this process's private folder.
+QString NewPath(const QString& name);
+
+// One value of the user data source "VIMO" as odbc.ini holds it now.
+QString DataSourceValue(const char* key);
+
 // Replaces the user's odbc.ini; an empty text removes the file.
 void WriteOdbcIni(const QString& contents);
 
