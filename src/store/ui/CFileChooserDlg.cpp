@@ -1,5 +1,6 @@
 #include "store/ui/CFileChooserDlg.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
 
@@ -17,6 +18,14 @@ CFileChooserDlg::CFileChooserDlg(const QString& title, const QString& filter,
     setFileMode(createMode ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     setDefaultSuffix(defaultExtension);
     setOption(QFileDialog::DontConfirmOverwrite);
+    // The desktop's file dialog, not one of the program's black dialogs: its captions must
+    // stay readable. Only colours set here win over the dialogs' black.
+    QPalette desktop = QApplication::palette();
+    for (const auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled }) {
+        for (const auto role : { QPalette::Window, QPalette::WindowText })
+            desktop.setColor(group, role, desktop.color(group, role));
+    }
+    setPalette(desktop);
 }
 
 QString CFileChooserDlg::Choose()
