@@ -1,5 +1,7 @@
 #include "app/CTrayDlg.h"
 
+#include "dialogs/CComposeDlg.h"
+#include "exchange/NotePosting.h"
 #include "exchange/TrayLogic.h"
 
 #include <QCursor>
@@ -187,6 +189,21 @@ void CTrayDlg::DestroyWindow()
 
 void CTrayDlg::PostNote()
 {
+    // A tray host that keeps serving the menu while the dialog is open could ask again; one
+    // note at a time.
+    if (Composing) {
+        Composing->raise();
+        Composing->activateWindow();
+        return;
+    }
+    CComposeDlg dialog;
+    Composing = &dialog;
+    // The timers keep running inside the dialog's run: polls and deletions go on meanwhile.
+    while (dialog.exec() == QDialog::Accepted) {
+        const QChar urgency = UrgencyCharacter(dialog.UrgencyYellow, dialog.UrgencyGreen);
+        if (WriteNote(dialog.RecipientName, dialog.NoteText, urgency).Stored)
+            break;
+    }
 }
 
 bool CTrayDlg::IsTimerActive(int id) const

@@ -3,6 +3,7 @@
 #include "exchange/NoteExchange.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -53,7 +54,8 @@ public:
     void OnTimer(int id);
     // Closes every note window and takes the icon out of the tray.
     void DestroyWindow();
-    // The tray command New: write a note to somebody.
+    // The tray command New: write a note to somebody. A note the store refuses goes back into
+    // the dialog as it was left, to be sent again or cancelled.
     void PostNote();
 
     bool IsTimerActive(int id) const;
@@ -75,6 +77,8 @@ private:
     QTimer PollTimer;
     QTimer DeleteTimer;
     QEventLoop* RunLoop = nullptr;
+    // The compose dialog while PostNote runs it.
+    QPointer<QDialog> Composing;
 };
 
 } // namespace vimo

@@ -1,8 +1,10 @@
 #include "dialogs/DataExchange.h"
 
+#include "dialogs/CNoteTextEdit.h"
 #include "dialogs/CUserListBox.h"
 #include "store/Prompts.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -25,13 +27,54 @@ void DataExchange::Text(QLineEdit* box, QString& value, int limit)
     }
     const QString text = box->text();
     if (text.size() > limit) {
-        Failed = true;
-        ShowAlert(QStringLiteral("Please enter no more than %1 characters.").arg(limit));
-        box->setFocus(Qt::OtherFocusReason);
+        Refuse(box, limit);
         box->selectAll();
         return;
     }
     value = text;
+}
+
+void DataExchange::Text(CNoteTextEdit* box, QString& value, int limit)
+{
+    if (Failed)
+        return;
+    if (!Saving) {
+        box->SetMaxLength(std::max(limit, StoredLength(value)));
+        if (box->StoredText() != value)
+            box->SetStoredText(value);
+        return;
+    }
+    const QString text = box->StoredText();
+    if (text.size() > limit) {
+        Refuse(box, limit);
+        box->selectAll();
+        return;
+    }
+    value = text;
+}
+
+void DataExchange::Check(QCheckBox* box, int& value)
+{
+    if (Failed)
+        return;
+    if (Saving) {
+        switch (box->checkState()) {
+        case Qt::Unchecked:
+            value = 0;
+            break;
+        case Qt::Checked:
+            value = 1;
+            break;
+        case Qt::PartiallyChecked:
+            value = 2;
+            break;
+        }
+        return;
+    }
+    if (value < 0 || value > 2)
+        value = 0;
+    const Qt::CheckState states[] = { Qt::Unchecked, Qt::Checked, Qt::PartiallyChecked };
+    box->setCheckState(states[value]);
 }
 
 void DataExchange::Selection(CUserListBox* list, QString& value)
@@ -42,6 +85,13 @@ void DataExchange::Selection(CUserListBox* list, QString& value)
         value = list->SelectedText();
     else
         list->SelectStartingWith(value);
+}
+
+void DataExchange::Refuse(QWidget* box, int limit)
+{
+    Failed = true;
+    ShowAlert(QStringLiteral("Please enter no more than %1 characters.").arg(limit));
+    box->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace vimo

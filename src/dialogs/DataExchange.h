@@ -2,10 +2,13 @@
 
 #include <QString>
 
+class QCheckBox;
 class QLineEdit;
+class QWidget;
 
 namespace vimo {
 
+class CNoteTextEdit;
 class CUserListBox;
 
 // The longest user name: the width of the store's RECIPIENT column.
@@ -29,6 +32,14 @@ public:
     // cutting it silently.
     void Text(QLineEdit* box, QString& value, int limit);
 
+    // A note text box and its text as the store keeps it, each line break as CR LF and
+    // counted as two characters. Save and load as for a one-line box; load leaves a box that
+    // already shows the value alone, so the cursor and the undo steps stay where they were.
+    void Text(CNoteTextEdit* box, QString& value, int limit);
+
+    // A check box and its state: 0 off, 1 on, 2 undecided. Load takes any other value as 0.
+    void Check(QCheckBox* box, int& value);
+
     // A picker list and the text of its selected item. Save reads that text, empty when none
     // is selected; load selects the first item that begins with the value, without regard to
     // case.
@@ -37,6 +48,9 @@ public:
     bool Succeeded() const { return !Failed; }
 
 private:
+    // Says that the box holds more than the limit and gives it the focus; the exchange ends.
+    void Refuse(QWidget* box, int limit);
+
     bool Saving;
     bool Failed = false;
 };

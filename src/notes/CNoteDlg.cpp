@@ -31,6 +31,9 @@ CNoteDlg::CNoteDlg(QWidget* owner)
     : QDialog(owner, Qt::Tool | Qt::FramelessWindowHint)
     , Label(new CColorLabel(this))
 {
+    // A note that arrives while the user types, in the compose dialog or anywhere else, must
+    // not take the keyboard; this also asks the window manager not to give it the focus.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     Label->setObjectName(QStringLiteral("Label"));
     Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label->setWordWrap(true);

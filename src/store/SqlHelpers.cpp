@@ -65,8 +65,13 @@ bool ExecSql(const QString& statement)
 
     // The handle goes before the alert: timers keep running while the box is open.
     run.Statement.Release();
-    ShowAlert(QStringLiteral("%1 [Error (%2) %3]").arg(text, run.Error.State, run.Error.Message));
+    StatementErrorAlert(text, run.Error);
     return false;
+}
+
+void StatementErrorAlert(const QString& statement, const Diagnostic& error)
+{
+    ShowAlert(QStringLiteral("%1 [Error (%2) %3]").arg(statement, error.State, error.Message));
 }
 
 QString QueryFirstValue(const QString& statement)

@@ -29,9 +29,13 @@ StatementRun RunStatement(const QString& statement);
 // nothing can be read.
 std::optional<QByteArray> ReadColumnText(SQLHSTMT statement);
 
-// Runs a statement that returns no rows. On failure shows the alert
-// "<statement> [Error (<SQLSTATE>) <message>]" and returns false.
+// Runs a statement that returns no rows. On failure shows the alert of StatementErrorAlert and
+// returns false.
 bool ExecSql(const QString& statement);
+
+// The alert of a statement the store refused: "<statement> [Error (<SQLSTATE>) <message>]".
+// For callers that run a statement themselves to look at the SQLSTATE first.
+void StatementErrorAlert(const QString& statement, const Diagnostic& error);
 
 // The first column of the first row, trailing white space cut; the empty text on every
 // failure, with no alert.

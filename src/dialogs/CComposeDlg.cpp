@@ -1,0 +1,138 @@
+#include "dialogs/CComposeDlg.h"
+
+#include "dialogs/CNoteTextEdit.h"
+#include "dialogs/DataExchange.h"
+#include "dialogs/DialogUnits.h"
+#include "dialogs/EnterAsTab.h"
+#include "dialogs/UpperCaseValidator.h"
+#include "notes/CColorLabel.h"
+#include "store/Prompts.h"
+#include "store/SqlHelpers.h"
+#include "store/Statements.h"
+#include "ui_CComposeDlg.h"
+
+namespace vimo {
+
+CComposeDlg::CComposeDlg(QWidget* parent)
+    : QDialog(parent,
+        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , Form(std::make_unique<Ui::CComposeDlg>())
+{
+    Form->setupUi(this);
+    FitToFont(this);
+    Form->RecipientEdit->setValidator(new UpperCaseValidator(Form->RecipientEdit));
+    EnterAsTab::Install(this);
+
+    connect(Form->ShowListButton, &QPushButton::clicked, this, &CComposeDlg::ShowUserList);
+    connect(
+        Form->UserList, &QListWidget::itemSelectionChanged, this, &CComposeDlg::TakeSelectedName);
+    // A click on the name that is already highlighted does not change the selection, but the
+    // user has picked it all the same.
+    connect(Form->UserList, &QListWidget::itemClicked, this, &CComposeDlg::TakeSelectedName);
+    connect(Form->UserList, &QListWidget::itemDoubleClicked, this,
+        &CComposeDlg::TakeSelectedNameAndGoToText);
+    connect(Form->YellowBox, &QCheckBox::clicked, this, [this] { UrgencyClicked(UrgencyYellow); });
+    connect(Form->GreenBox, &QCheckBox::clicked, this, [this] { UrgencyClicked(UrgencyGreen); });
+    connect(Form->RedBox, &QCheckBox::clicked, this, [this] { UrgencyClicked(UrgencyRed); });
+    connect(Form->SendButton, &QPushButton::clicked, this, &CComposeDlg::accept);
+    connect(Form->CancelButton, &QPushButton::clicked, this, &CComposeDlg::reject);
+}
+
+CComposeDlg::~CComposeDlg() = default;
+
+bool CComposeDlg::UpdateData(bool save)
+{
+    DataExchange exchange(save);
+    exchange.Text(Form->RecipientEdit, RecipientName, MaxUserNameLength);
+    exchange.Selection(Form->UserList, ListSelection);
+    exchange.Text(Form->NoteTextEdit, NoteText, MaxNoteLength);
+    exchange.Check(Form->YellowBox, UrgencyYellow);
+    exchange.Check(Form->GreenBox, UrgencyGreen);
+    exchange.Check(Form->RedBox, UrgencyRed);
+    return exchange.Succeeded();
+}
+
+void CComposeDlg::accept()
+{
+    OnOK();
+}
+
+void CComposeDlg::showEvent(QShowEvent* event)
+{
+    if (!Initialised) {
+        Initialised = true;
+        OnInitDialog();
+    }
+    QDialog::showEvent(event);
+}
+
+void CComposeDlg::OnInitDialog()
+{
+    UpdateData(false);
+    Form->SendToLabel->SetColors(0, MakeColorRef(192, 192, 255));
+    Form->HelpText->SetColors(MakeColorRef(216, 208, 200), 0);
+    Form->UrgencyFrame->SetColors(MakeColorRef(216, 208, 200), 0);
+    Form->YellowSwatch->SetColors(MakeColorRef(255, 255, 0), 0);
+    Form->GreenSwatch->SetColors(MakeColorRef(0, 255, 0), 0);
+    Form->RedSwatch->SetColors(MakeColorRef(255, 0, 0), 0);
+    Form->UserList->FillFromQuery(UserListQuery());
+    Form->RecipientEdit->setFocus(Qt::OtherFocusReason);
+}
+
+void CComposeDlg::OnOK()
+{
+    // A value the boxes refuse has been reported already; looking the name up would only end
+    // in the same refusal.
+    if (!UpdateData(true))
+        return;
+    if (RecipientName.isEmpty()) {
+        ShowAlert(QStringLiteral("User name cannot be Empty"));
+        FocusRecipient();
+        return;
+    }
+    // A failed lookup reads as an unknown name: a note is never posted to nobody.
+    if (QueryFirstValue(UserLookupQuery(RecipientName)).isEmpty()) {
+        ShowAlert(QStringLiteral("User name must be Valid\n[Press ? for List]"));
+        FocusRecipient();
+        return;
+    }
+    if (UpdateData(true))
+        QDialog::accept();
+}
+
+void CComposeDlg::ShowUserList()
+{
+    Form->UserList->ShowPicker();
+}
+
+void CComposeDlg::TakeSelectedName()
+{
+    UpdateData(true);
+    RecipientName = ListSelection;
+    UpdateData(false);
+}
+
+void CComposeDlg::TakeSelectedNameAndGoToText()
+{
+    TakeSelectedName();
+    Form->UserList->hide();
+    Form->NoteTextEdit->setFocus(Qt::OtherFocusReason);
+}
+
+void CComposeDlg::UrgencyClicked(int& flag)
+{
+    UpdateData(true);
+    if (flag == 1) {
+        UrgencyYellow = UrgencyGreen = UrgencyRed = 0;
+        flag = 1;
+    }
+    UpdateData(false);
+}
+
+void CComposeDlg::FocusRecipient()
+{
+    Form->RecipientEdit->setFocus(Qt::OtherFocusReason);
+    Form->RecipientEdit->selectAll();
+}
+
+} // namespace vimo

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <memory>
+
+namespace Ui {
+class CComposeDlg;
+}
+
+namespace vimo {
+
+// Collects one note: its addressee, its text and its urgency. The dialog writes nothing to
+// the store; it ends with Accepted only when the addressee is a known user. Afterwards
+// RecipientName holds that name (at most 15 characters), NoteText the text as the store keeps
+// it (at most 250 characters, each line break CR LF, possibly empty), and at most one of the
+// urgency flags is 1, possibly none.
+class CComposeDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CComposeDlg(QWidget* parent = nullptr);
+    ~CComposeDlg() override;
+
+    QString RecipientName;
+    // The picker's selected name; empty when none is selected.
+    QString ListSelection;
+    QString NoteText;
+    int UrgencyYellow = 0;
+    int UrgencyGreen = 0;
+    int UrgencyRed = 0;
+
+    // Moves the values between the controls and the members, every binding at once: save
+    // (controls to members) or load. False when a save refused a value, after saying why.
+    bool UpdateData(bool save);
+
+    // "Send", or Enter in the picker.
+    void accept() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void OnInitDialog();
+    void OnOK();
+    void ShowUserList();
+    void TakeSelectedName();
+    void TakeSelectedNameAndGoToText();
+    // The box of this flag has just toggled itself: the three behave like radio buttons that
+    // can all be off.
+    void UrgencyClicked(int& flag);
+    // Gives the recipient box the focus with its text selected, ready to be typed over.
+    void FocusRecipient();
+
+    std::unique_ptr<Ui::CComposeDlg> Form;
+    bool Initialised = false;
+};
+
+} // namespace vimo

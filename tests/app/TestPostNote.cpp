@@ -1,0 +1,217 @@
+#include "TestEnvironment.h"
+
+#include "app/CTrayDlg.h"
+#include "dialogs/CComposeDlg.h"
+#include "dialogs/CNoteTextEdit.h"
+#include "dialogs/DialogColours.h"
+#include "exchange/Session.h"
+#include "notes/CNoteDlg.h"
+#include "store/SqlHelpers.h"
+#include "store/Statements.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using namespace vimo;
+
+namespace {
+
+// The compose dialog of a running PostNote, with its controls at hand.
+struct Compose {
+    template <typename Control> Control* Find(const char* name) const
+    {
+        return Dialog->findChild<Control*>(QLatin1String(name));
+    }
+    CComposeDlg* Dialog;
+    QLineEdit* Recipient = Find<QLineEdit>("RecipientEdit");
+    CNoteTextEdit* Text = Find<CNoteTextEdit>("NoteTextEdit");
+    QCheckBox* Yellow = Find<QCheckBox>("YellowBox");
+    QCheckBox* Green = Find<QCheckBox>("GreenBox");
+    QPushButton* Send = Find<QPushButton>("SendButton");
+    QPushButton* Cancel = Find<QPushButton>("CancelButton");
+};
+
+// Acts in the compose dialog once its modal run has begun. A dialog that a failed check
+// leaves open is cancelled, so the test ends rather than waits forever.
+void WhenComposing(std::function<void(Compose&)> act)
+{
+    QTimer::singleShot(0, [act] {
+        auto* dialog = qobject_cast<CComposeDlg*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        QTimer::singleShot(20000, dialog, &QDialog::reject);
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        Compose compose { dialog };
+        act(compose);
+    });
+}
+
+int Rows()
+{
+    return AtoI(QueryFirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")));
+}
+
+} // namespace
+
+// The tray command New from the dialog to the row in the store and back onto a screen.
+class TestPostNote : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { ApplyDialogColours(); }
+
+    void init()
+    {
+        test::UseFreshSqliteStore();
+        for (const char* name : { "ANN", "BOB" })
+            test::MustExec(AddUserStatement(QString::fromLatin1(name)));
+        SetCurrentUser(QStringLiteral("BOB"));
+    }
+
+    void aSentNoteIsStoredAndReachesTheRecipientsScreen()
+    {
+        test::AlertRecorder alerts;
+        CTrayDlg tray;
+        WhenComposing([](Compose& compose) {
+            // To oneself: the sender's own name is a known user too.
+            QTest::keyClicks(compose.Recipient, QStringLiteral("bob"));
+            QTest::keyClick(compose.Recipient, Qt::Key_Return);
+            QTest::keyClicks(compose.Text, QStringLiteral("Lunch at one?"));
+            QTest::keyClick(compose.Text, Qt::Key_Return);
+            QTest::keyClicks(compose.Text, QStringLiteral("It's on me.  "));
+            QTest::mouseClick(compose.Yellow, Qt::LeftButton);
+            compose.Send->click();
+        });
+        tray.PostNote();
+        QVERIFY(alerts.Alerts.isEmpty());
+        QCOMPARE(QueryColumnValues(QStringLiteral(
+                     "SELECT TKEY||' '||RECIPIENT||' '||SENDER||' '||URGENCY FROM MSGS")),
+            QStringList { QStringLiteral("1 BOB BOB 1") });
+
+        tray.OnTimer(CTrayDlg::TIMER_POLL);
+        QCOMPARE(tray.Exchange.OpenNotes(), 1);
+        QCOMPARE(tray.Exchange.Notes().At(0)->Text, QStringLiteral("Lunch at one?\r\nIt's on me."));
+    }
+
+    void cancelPostsNothing_data()
+    {
+        QTest::addColumn<int>("way");
+        QTest::addRow("Cancel button") << 0;
+        QTest::addRow("Esc") << 1;
+        QTest::addRow("close box") << 2;
+    }
+
+    void cancelPostsNothing()
+    {
+        QFETCH(int, way);
+        test::AlertRecorder alerts;
+        CTrayDlg tray;
+        WhenComposing([way](Compose& compose) {
+            QTest::keyClicks(compose.Recipient, QStringLiteral("ann"));
+            QTest::keyClicks(compose.Text, QStringLiteral("never mind"));
+            switch (way) {
+            case 0:
+                compose.Cancel->click();
+                break;
+            case 1:
+                QTest::keyClick(compose.Recipient, Qt::Key_Escape);
+                break;
+            default:
+                compose.Dialog->close();
+            }
+        });
+        tray.PostNote();
+        QCOMPARE(Rows(), 0);
+        QVERIFY(alerts.Alerts.isEmpty());
+    }
+
+    void aRefusedNoteComesBackAsItWasLeft()
+    {
+        QStringList alerts;
+        QStringList seenAgain;
+        // The store has lost its notes table; by the second run it has it back.
+        const auto sendAgain = [&seenAgain](Compose& compose) {
+            seenAgain << compose.Recipient->text() << compose.Text->StoredText()
+                      << QString::number(compose.Green->isChecked());
+            test::MustExec(NotesTableCreation());
+            compose.Send->click();
+        };
+        const AlertHandler previous = SetAlertHandler([&](const QString& text) {
+            alerts.append(text);
+            WhenComposing(sendAgain);
+        });
+        test::MustExec(QStringLiteral("DROP TABLE MSGS"));
+
+        CTrayDlg tray;
+        WhenComposing([](Compose& compose) {
+            QTest::keyClicks(compose.Recipient, QStringLiteral("ann"));
+            QTest::keyClicks(compose.Text, QStringLiteral("Please keep this"));
+            QTest::mouseClick(compose.Green, Qt::LeftButton);
+            compose.Send->click();
+        });
+        tray.PostNote();
+        SetAlertHandler(previous);
+
+        QCOMPARE(alerts.size(), 1);
+        QVERIFY(alerts.first().startsWith(QStringLiteral("INSERT INTO MSGS ")));
+        QCOMPARE(seenAgain,
+            (QStringList {
+                QStringLiteral("ANN"), QStringLiteral("Please keep this"), QStringLiteral("1") }));
+        QCOMPARE(QueryFirstValue(QStringLiteral("SELECT URGENCY||' '||MSG FROM MSGS WHERE TKEY=1")),
+            QStringLiteral("2 Please keep this"));
+    }
+
+    void notesComeAndGoWhileComposingWithoutTakingTheKeys()
+    {
+        test::AlertRecorder alerts;
+        SetCurrentUser(QStringLiteral("ANN"));
+        test::MustExec(PostStatement(QStringLiteral("old"), QStringLiteral("ANN"),
+            QStringLiteral("BOB"), QStringLiteral("20261207"), 5, u'3'));
+        CTrayDlg tray;
+        tray.OnTimer(CTrayDlg::TIMER_POLL);
+        QCOMPARE(tray.Exchange.OpenNotes(), 1);
+
+        WhenComposing([&tray](Compose& compose) {
+            QTest::keyClicks(compose.Recipient, QStringLiteral("bo"));
+            test::MustExec(PostStatement(QStringLiteral("new"), QStringLiteral("ANN"),
+                QStringLiteral("BOB"), QStringLiteral("20261207"), 6, u'1'));
+            tray.OnTimer(CTrayDlg::TIMER_POLL);
+            CNoteDlg* arrived = tray.Exchange.Notes().At(1);
+            QVERIFY(arrived && arrived->isVisible());
+            QCOMPARE(QApplication::activeWindow(), compose.Dialog);
+            QCOMPARE(QApplication::focusWidget(), compose.Recipient);
+            QTest::keyClicks(compose.Recipient, QStringLiteral("b"));
+            QCOMPARE(compose.Recipient->text(), QStringLiteral("BOB"));
+
+            // A second New while the dialog is open opens no second dialog.
+            bool second = false;
+            QTimer::singleShot(0, compose.Dialog, [&second, &compose] {
+                QWidget* other = QApplication::activeModalWidget();
+                if (other && other != compose.Dialog) {
+                    second = true;
+                    other->close();
+                }
+            });
+            tray.OnMenuCommand(CTrayDlg::NewCommand);
+            QVERIFY(!second);
+
+            // The delete timer fires inside the dialog's run.
+            tray.Exchange.Notes().At(0)->RequestDelete();
+            QTRY_COMPARE(tray.Exchange.OpenNotes(), 1);
+            QCOMPARE(QueryColumnValues(QStringLiteral("SELECT TKEY FROM MSGS")),
+                QStringList { QStringLiteral("6") });
+            compose.Cancel->click();
+        });
+        tray.PostNote();
+        QVERIFY(alerts.Alerts.isEmpty());
+        QCOMPARE(Rows(), 1);
+    }
+};
+
+VIMO_TEST_MAIN(TestPostNote, QApplication)
+#include "TestPostNote.moc"

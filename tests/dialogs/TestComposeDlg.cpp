@@ -1,0 +1,230 @@
+#include "TestEnvironment.h"
+
+#include "dialogs/CComposeDlg.h"
+#include "dialogs/CNoteTextEdit.h"
+#include "dialogs/CUserListBox.h"
+#include "dialogs/DialogColours.h"
+#include "store/SqlHelpers.h"
+#include "store/Statements.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+using namespace vimo;
+
+namespace {
+
+// One compose dialog on screen, with its controls at hand.
+struct ComposeForm {
+    CComposeDlg Dialog;
+    QLineEdit* Recipient = Dialog.findChild<QLineEdit*>(QStringLiteral("RecipientEdit"));
+    CNoteTextEdit* Text = Dialog.findChild<CNoteTextEdit*>(QStringLiteral("NoteTextEdit"));
+    QPushButton* Send = Dialog.findChild<QPushButton*>(QStringLiteral("SendButton"));
+    QPushButton* Cancel = Dialog.findChild<QPushButton*>(QStringLiteral("CancelButton"));
+    QPushButton* ShowList = Dialog.findChild<QPushButton*>(QStringLiteral("ShowListButton"));
+    CUserListBox* List = Dialog.findChild<CUserListBox*>(QStringLiteral("UserList"));
+    QCheckBox* Yellow = Dialog.findChild<QCheckBox*>(QStringLiteral("YellowBox"));
+    QCheckBox* Green = Dialog.findChild<QCheckBox*>(QStringLiteral("GreenBox"));
+    QCheckBox* Red = Dialog.findChild<QCheckBox*>(QStringLiteral("RedBox"));
+
+    bool Open()
+    {
+        Dialog.show();
+        return QTest::qWaitForWindowActive(&Dialog) && Recipient->hasFocus();
+    }
+
+    bool Sent() const { return !Dialog.isVisible() && Dialog.result() == QDialog::Accepted; }
+
+    void ClickItem(const QString& text, bool twice = false)
+    {
+        const QList<QListWidgetItem*> found = List->findItems(text, Qt::MatchExactly);
+        QVERIFY(!found.isEmpty());
+        const QPoint at = List->visualItemRect(found.first()).center();
+        QTest::mouseClick(List->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        if (twice)
+            QTest::mouseDClick(List->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    }
+
+    QString Urgency()
+    {
+        Dialog.UpdateData(true);
+        return QStringLiteral("%1%2%3")
+            .arg(Dialog.UrgencyYellow)
+            .arg(Dialog.UrgencyGreen)
+            .arg(Dialog.UrgencyRed);
+    }
+};
+
+void PressEnter()
+{
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+}
+
+} // namespace
+
+// The compose dialog: who a note may go to, its urgency boxes, its keys and its text limit.
+class TestComposeDlg : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { ApplyDialogColours(); }
+
+    void init()
+    {
+        test::UseFreshSqliteStore();
+        for (const char* name : { "ANN", "BOB", "O'NEIL", "alf" })
+            test::MustExec(AddUserStatement(QString::fromUtf8(name)));
+    }
+
+    void addresseeIsCheckedAgainstTheUsers_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("alert"); // empty: sent
+        const QString unknown = QStringLiteral("User name must be Valid\n[Press ? for List]");
+        QTest::addRow("empty box") << QString() << QStringLiteral("User name cannot be Empty");
+        // A user who signed in but answered no to being added is not in USRS either.
+        QTest::addRow("a name not in USRS") << QStringLiteral("zed") << unknown;
+        QTest::addRow("blanks only") << QStringLiteral("  ") << unknown;
+        QTest::addRow("lower case is looked up in capitals") << QStringLiteral("ann") << QString();
+        QTest::addRow("an apostrophe") << QStringLiteral("o'neil") << QString();
+    }
+
+    void addresseeIsCheckedAgainstTheUsers()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, alert);
+        test::AlertRecorder alerts;
+        ComposeForm form;
+        QVERIFY(form.Open());
+        QTest::keyClicks(form.Recipient, typed);
+        form.Send->click();
+        if (alert.isEmpty()) {
+            QVERIFY(form.Sent());
+            QVERIFY(alerts.Alerts.isEmpty());
+            QCOMPARE(form.Dialog.RecipientName, typed.toUpper());
+            // Neither an empty text nor no urgency at all stops a note.
+            QCOMPARE(form.Dialog.NoteText, QString());
+            QCOMPARE(form.Urgency(), QStringLiteral("000"));
+            return;
+        }
+        QCOMPARE(alerts.Alerts, QStringList { alert });
+        // The box that shows it on the desktop is not painted black on black like the dialog.
+        QCOMPARE(form.Dialog.palette().color(QPalette::Window), QColor(Qt::black));
+        QMessageBox box(QMessageBox::NoIcon, QString(), alert);
+        box.ensurePolished();
+        QVERIFY(box.palette().color(QPalette::WindowText) != box.palette().color(QPalette::Window));
+        QVERIFY(form.Dialog.isVisible());
+        QVERIFY(form.Recipient->hasFocus());
+        QCOMPARE(form.Recipient->selectedText(), form.Recipient->text());
+    }
+
+    void urgencyBoxesAreRadioButtonsThatCanAllBeOff()
+    {
+        ComposeForm form;
+        QVERIFY(form.Open());
+        QTest::mouseClick(form.Yellow, Qt::LeftButton);
+        QCOMPARE(form.Urgency(), QStringLiteral("100"));
+        QTest::mouseClick(form.Red, Qt::LeftButton);
+        QCOMPARE(form.Urgency(), QStringLiteral("001"));
+        QVERIFY(!form.Yellow->isChecked());
+        QTest::mouseClick(form.Red, Qt::LeftButton);
+        QCOMPARE(form.Urgency(), QStringLiteral("000"));
+        form.Green->setFocus();
+        QTest::keyClick(form.Green, Qt::Key_Space);
+        QCOMPARE(form.Urgency(), QStringLiteral("010"));
+        QVERIFY(form.Green->isChecked() && !form.Red->isChecked() && !form.Yellow->isChecked());
+    }
+
+    void enterMovesOnMakesNewLinesAndSendsFromThePicker()
+    {
+        test::AlertRecorder alerts;
+        ComposeForm form;
+        QVERIFY(form.Open());
+        QTest::keyClicks(form.Recipient, QStringLiteral("bob"));
+        PressEnter();
+        QVERIFY(form.Text->hasFocus());
+        QTest::keyClicks(form.Text, QStringLiteral("one"));
+        PressEnter();
+        QTest::keyClicks(form.Text, QStringLiteral("two"));
+        QCOMPARE(form.Text->StoredText(), QStringLiteral("one\r\ntwo"));
+        // Tab leaves the text; Enter on a button only moves on.
+        QTest::keyClick(form.Text, Qt::Key_Tab);
+        PressEnter();
+        QVERIFY(form.Cancel->hasFocus());
+        QVERIFY(form.Dialog.isVisible());
+
+        form.ShowList->click();
+        PressEnter();
+        QVERIFY(form.Sent());
+        QVERIFY(alerts.Alerts.isEmpty());
+        QCOMPARE(form.Dialog.RecipientName, QStringLiteral("BOB"));
+        QCOMPARE(form.Dialog.NoteText, QStringLiteral("one\r\ntwo"));
+    }
+
+    void pickingTakesTheNameAndDoubleClickGoesOnToTheText()
+    {
+        ComposeForm form;
+        QVERIFY(form.Open());
+        QTest::keyClicks(form.Recipient, QStringLiteral("x"));
+        form.ShowList->click();
+        QVERIFY(form.List->isVisible());
+        QCOMPARE(form.List->SelectedText(), QStringLiteral("alf"));
+        QCOMPARE(form.Recipient->text(), QStringLiteral("X"));
+        form.ClickItem(QStringLiteral("BOB"));
+        QCOMPARE(form.Recipient->text(), QStringLiteral("BOB"));
+
+        form.ClickItem(QStringLiteral("O'NEIL"), true);
+        QCOMPARE(form.Recipient->text(), QStringLiteral("O'NEIL"));
+        QVERIFY(form.List->isHidden());
+        QVERIFY(form.Text->hasFocus());
+        QVERIFY(form.Dialog.isVisible());
+    }
+
+    void noteTextTakesAtMostTwoHundredFifty()
+    {
+        ComposeForm form;
+        QVERIFY(form.Open());
+        form.Text->setFocus();
+        QTest::keyClicks(form.Text, QString(249, u'a'));
+        // The line break would make 251.
+        PressEnter();
+        QCOMPARE(form.Text->StoredText(), QString(249, u'a'));
+        QTest::keyClicks(form.Text, QStringLiteral("bc"));
+        QCOMPARE(form.Text->StoredText(), QString(249, u'a') + u'b');
+
+        // Typed over a selection, the selection's room counts.
+        QTest::keyClick(form.Text, Qt::Key_Left, Qt::ShiftModifier);
+        QTest::keyClick(form.Text, Qt::Key_Left, Qt::ShiftModifier);
+        PressEnter();
+        QCOMPARE(form.Text->StoredText(), QString(248, u'a') + QStringLiteral("\r\n"));
+
+        // A paste is cut to what fits, and a line break is never cut in half.
+        form.Text->clear();
+        QTest::keyClicks(form.Text, QString(242, u'x'));
+        QApplication::clipboard()->setText(QStringLiteral("1234567\r\n89"));
+        form.Text->paste();
+        QCOMPARE(form.Text->StoredText(), QString(242, u'x') + QStringLiteral("1234567"));
+        form.Text->selectAll();
+        QApplication::clipboard()->setText(QString(300, u'y'));
+        form.Text->paste();
+        QCOMPARE(form.Text->StoredText(), QString(250, u'y'));
+
+        form.Dialog.UpdateData(true);
+        QCOMPARE(form.Dialog.NoteText.size(), 250);
+
+        // Every kind of line break takes two; a letter of two UTF-16 units is never split.
+        form.Text->clear();
+        QTest::keyClicks(form.Text, QString(240, u'x'));
+        QApplication::clipboard()->setText(QStringLiteral("a\nb\rc\u2029\U0001F600"));
+        form.Text->paste();
+        QCOMPARE(form.Text->StoredText(), QString(240, u'x') + QStringLiteral("a\r\nb\r\nc\r\n"));
+    }
+};
+
+VIMO_TEST_MAIN(TestComposeDlg, QApplication)
+#include "TestComposeDlg.moc"
