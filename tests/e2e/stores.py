@@ -94,8 +94,11 @@ class PostgresStore:
             pass
 
     def data_source(self):
-        return ("[VIMO]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\n"
-                f"Port={self.port}\nDatabase={self.database}\nUsername=postgres\nPassword=\n")
+        # As an office's administrator writes it: the program's text is UTF-8 whatever the
+        # user's locale.
+        return ("[VIMO]\nDriver=PostgreSQL ANSI\nDescription=Vimo File\nServername=127.0.0.1\n"
+                f"Port={self.port}\nDatabase={self.database}\nUsername=postgres\nPassword=\n"
+                "ConnSettings=SET client_encoding TO 'UTF8'\n")
 
     def notes(self):
         return _notes(self._psql(self.database, NOTES_QUERY))
