@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
@@ -44,8 +45,33 @@ Attributes ParseAttributes(const char* list)
 
 bool Fail(DWORD code, const std::string& message)
 {
-    SQLPostInstallerError(code, message.c_str());
+    // Callers read the message into buffers of the standard size.
+    SQLPostInstallerError(code, message.substr(0, SQL_MAX_MESSAGE_LENGTH - 1).c_str());
     return false;
+}
+
+bool HasControlCharacter(const std::string& text)
+{
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) < 32)
+            return true;
+    }
+    return false;
+}
+
+// A path the driver can open and odbc.ini can hold. SQLite refuses names longer than its
+// limit, its rollback journal included, and the installer's ini writer mishandles long values;
+// a line break would add keys of the caller's choosing to odbc.ini.
+bool UsablePath(const std::string& path)
+{
+    constexpr std::size_t JournalSuffix = sizeof "-journal" - 1;
+    const sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+    const std::size_t limit = vfs != nullptr ? std::size_t(vfs->mxPathname) : 512;
+    if (path.size() + JournalSuffix > limit)
+        return Fail(ODBC_ERROR_INVALID_PATH, "The path is too long for the driver");
+    if (HasControlCharacter(path))
+        return Fail(ODBC_ERROR_INVALID_PATH, "The path holds a control character");
+    return true;
 }
 
 // CREATE_DB="path" General: the path stands between the first and the last double quote, or,
@@ -69,6 +95,8 @@ bool CreateDataFile(const std::string& path)
 {
     if (path.empty())
         return Fail(ODBC_ERROR_INVALID_PATH, "CREATE_DB without a path");
+    if (!UsablePath(path))
+        return false;
     // Never write over an existing file: it may be somebody's data.
     if (FileExists(path))
         return Fail(ODBC_ERROR_CREATE_DSN_FAILED, "The file already exists: " + path);
@@ -92,6 +120,8 @@ bool CreateDataFile(const std::string& path)
 // REPAIR_DB: SQLite needs no repair pass; check that the file is a sound database.
 bool CheckDataFile(const std::string& path)
 {
+    if (!UsablePath(path))
+        return false;
     if (!FileExists(path))
         return Fail(ODBC_ERROR_INVALID_PATH, "No such file: " + path);
     sqlite3* db = nullptr;
@@ -111,6 +141,8 @@ bool CheckDataFile(const std::string& path)
 
 bool WriteValue(const std::string& dsn, const char* key, const std::string& value)
 {
+    if (HasControlCharacter(dsn) || HasControlCharacter(value))
+        return false;
     return SQLWritePrivateProfileString(dsn.c_str(), key, value.c_str(), "odbc.ini");
 }
 
@@ -133,10 +165,12 @@ bool AddDataSource(const char* driver, const Attributes& attributes)
 {
     const auto dsn = attributes.find("DSN");
     const auto path = attributes.find("DBQ");
-    if (dsn == attributes.end() || dsn->second.empty())
-        return Fail(ODBC_ERROR_INVALID_NAME, "No data-source name");
+    if (dsn == attributes.end() || dsn->second.empty() || HasControlCharacter(dsn->second))
+        return Fail(ODBC_ERROR_INVALID_NAME, "No usable data-source name");
     if (path == attributes.end() || path->second.empty())
         return Fail(ODBC_ERROR_INVALID_PATH, "No data file for " + dsn->second);
+    if (!UsablePath(path->second))
+        return false;
     if (!SQLWriteDSNToIni(dsn->second.c_str(), driver))
         return Fail(ODBC_ERROR_REQUEST_FAILED, "Cannot register " + dsn->second);
     const auto description = attributes.find("Description");
@@ -156,6 +190,8 @@ bool ConfigureDataSource(const Attributes& attributes)
         return true;
     if (path->second.empty())
         return Fail(ODBC_ERROR_INVALID_PATH, "No data file for " + dsn->second);
+    if (!UsablePath(path->second))
+        return false;
     return WriteDataFile(dsn->second, path->second)
         || Fail(ODBC_ERROR_REQUEST_FAILED, "Cannot write " + dsn->second);
 }

@@ -164,6 +164,9 @@ void CTrayDlg::OnTimer(int id)
     switch (id) {
     case TIMER_QUIT:
         QuitTimer.stop();
+        // A note being written when the user quits goes with the program.
+        if (Composing)
+            Composing->reject();
         accept();
         break;
     case TIMER_POLL:
@@ -197,6 +200,8 @@ void CTrayDlg::PostNote()
         return;
     }
     CComposeDlg dialog;
+    // Modal to nothing: it has no parent, so the notes stay usable while the user writes.
+    dialog.setWindowModality(Qt::WindowModal);
     Composing = &dialog;
     // The timers keep running inside the dialog's run: polls and deletions go on meanwhile.
     while (dialog.exec() == QDialog::Accepted) {

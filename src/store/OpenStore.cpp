@@ -7,6 +7,7 @@
 #include "store/StoreConnection.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <odbcinst.h>
 
@@ -27,6 +28,26 @@ void SendOrAlert(WORD request, const QByteArray& list)
 
 } // namespace
 
+QString DataFilePathProblem(const QString& path)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    if (encoded.size() > MaxDataFilePathBytes) {
+        // Enough of the path to recognise it; the whole would make a box wider than the screen.
+        const QString shown
+            = path.size() <= 120 ? path : path.left(55) + QLatin1String("...") + path.right(55);
+        return QStringLiteral("The data file path is too long (at most %1 bytes):\n%2")
+            .arg(MaxDataFilePathBytes)
+            .arg(shown);
+    }
+    // A line break would end the path's line in odbc.ini and start one of its own.
+    for (const char c : encoded) {
+        if (static_cast<unsigned char>(c) < 32)
+            return QStringLiteral("The data file path holds a control character:\n%1")
+                .arg(path.simplified());
+    }
+    return QString();
+}
+
 bool OpenStore(const QString& path)
 {
     StoreConnection& store = StoreConnection::Instance();
@@ -44,10 +65,10 @@ bool OpenStore(const QString& path)
             return false;
     }
 
-    if (QFile::encodeName(dataFile).size() > MaxDataFilePathBytes) {
-        ShowAlert(QStringLiteral("The data file path is too long (at most %1 bytes):\n%2")
-                      .arg(MaxDataFilePathBytes)
-                      .arg(dataFile));
+    // odbc.ini keeps the path for later starts, which may run in another folder.
+    dataFile = QFileInfo(dataFile).absoluteFilePath();
+    if (const QString problem = DataFilePathProblem(dataFile); !problem.isEmpty()) {
+        ShowAlert(problem);
         return false;
     }
 
@@ -72,10 +93,13 @@ bool OpenStore(const QString& path)
 
 void CreateStoreTables()
 {
-    ExecSql(NotesTableCreation());
+    const bool notesTableMade = ExecSql(NotesTableCreation());
     ExecSql(UsersTableCreation());
-    ExecSql(NotesKeyIndexCreation());
-    ExecSql(NotesRecipientIndexCreation());
+    // A file that already had its notes is an older copy's: it stays as it was.
+    if (notesTableMade) {
+        ExecSql(NotesKeyIndexCreation());
+        ExecSql(NotesRecipientIndexCreation());
+    }
 }
 
 } // namespace vimo

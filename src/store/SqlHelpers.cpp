@@ -9,9 +9,14 @@ namespace {
 StatementRun RunOnce(const QByteArray& text)
 {
     StatementRun run;
-    run.Statement = StatementHandle(StoreConnection::Instance().Link());
-    if (!run.Statement.IsValid())
+    const std::shared_ptr<OdbcLink> link = StoreConnection::Instance().Link();
+    run.Statement = StatementHandle(link);
+    if (!run.Statement.IsValid()) {
+        // No handle: the link is down, as a failed reconnect leaves it. Say why if it can.
+        if (link && link->Connection != SQL_NULL_HDBC)
+            run.Error = ReadDiagnostic(SQL_HANDLE_DBC, link->Connection);
         return run;
+    }
     QByteArray buffer = text;
     run.ReturnCode = SQLExecDirect(run.Statement.get(),
                                    reinterpret_cast<SQLCHAR*>(buffer.data()), SQL_NTS);
@@ -26,7 +31,12 @@ StatementRun RunStatement(const QString& statement)
 {
     const QByteArray text = statement.toUtf8();
     StatementRun run = RunOnce(text);
-    if (run.Succeeded() || !IsConnectionLost(run.Error))
+    if (run.Succeeded())
+        return run;
+    // A link that an earlier reconnect could not bring back is tried again as well: a server
+    // may take longer to restart than one statement.
+    const bool linkDown = !run.Statement.IsValid() && StoreConnection::Instance().Link() != nullptr;
+    if (!linkDown && !IsConnectionLost(run.Error))
         return run;
 
     run.Statement.Release();

@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "app/CTrayDlg.h"
+#include "dialogs/CComposeDlg.h"
 #include "dialogs/DialogColours.h"
 #include "exchange/Session.h"
 #include "notes/CNoteDlg.h"
@@ -127,6 +128,23 @@ private Q_SLOTS:
 
         for (const auto reason : { QSystemTrayIcon::Context, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::MiddleClick })
             QVERIFY(MenuOpenedBy([&] { tray.OnTrayNotify(reason); }).isEmpty());
+    }
+
+    void quitWhileANoteIsBeingWrittenEndsTheRunAndPostsNothing()
+    {
+        CTrayDlg tray;
+        bool composeOpened = false;
+        QTimer::singleShot(0, &tray, [&] {
+            QTimer::singleShot(50, &tray, [&] {
+                for (QWidget* window : QApplication::topLevelWidgets())
+                    composeOpened |= qobject_cast<CComposeDlg*>(window) && window->isVisible();
+                tray.OnTimer(CTrayDlg::TIMER_QUIT);
+            });
+            tray.OnMenuCommand(CTrayDlg::NewCommand); // runs the compose dialog until it ends
+        });
+        QCOMPARE(tray.exec(), int(QDialog::Accepted));
+        QVERIFY(composeOpened);
+        QCOMPARE(QueryFirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")), QStringLiteral("0"));
     }
 
     void quitEndsTheRunAfterItsTimerAndKeepsTheNotes()

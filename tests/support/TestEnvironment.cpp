@@ -51,8 +51,11 @@ QString ProcessName()
 
 QString PostgresDataSource(const QString& database)
 {
+    // The ANSI driver otherwise takes the client encoding from the process locale, and our
+    // text is UTF-8 whatever the locale says.
     return QStringLiteral("[VIMO]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=%1\n"
-                          "Database=%2\nUsername=postgres\nPassword=\n")
+                          "Database=%2\nUsername=postgres\nPassword=\n"
+                          "ConnSettings=SET client_encoding TO 'UTF8'\n")
         .arg(qEnvironmentVariable("VIMO_TEST_PG_PORT"), database);
 }
 

@@ -1,7 +1,10 @@
 #include "store/ui/CFileChooserDlg.h"
 
-#include <QApplication>
+#include "store/ui/DesktopPrompts.h"
+
+#include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace vimo {
@@ -12,31 +15,38 @@ CFileChooserDlg::CFileChooserDlg(const QString& title, const QString& filter,
     : QFileDialog(parent, title, initialFolder, filter)
     , CreateMode(createMode)
 {
+    setPalette(PlatformColours());
     // The same dialog on every desktop, and one that tests and scripts can drive.
     setOption(QFileDialog::DontUseNativeDialog);
     setAcceptMode(QFileDialog::AcceptOpen);
     setFileMode(createMode ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     setDefaultSuffix(defaultExtension);
     setOption(QFileDialog::DontConfirmOverwrite);
-    // The desktop's file dialog, not one of the program's black dialogs: its captions must
-    // stay readable. Only colours set here win over the dialogs' black.
-    QPalette desktop = QApplication::palette();
-    for (const auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled }) {
-        for (const auto role : { QPalette::Window, QPalette::WindowText })
-            desktop.setColor(group, role, desktop.color(group, role));
-    }
-    setPalette(desktop);
 }
 
 QString CFileChooserDlg::Choose()
 {
     ChosenFile.clear();
-    exec();
+    // accept() may keep the dialog open, to enter a folder or after a refused prompt; only
+    // the choice that closed it counts.
+    if (exec() != QDialog::Accepted)
+        ChosenFile.clear();
     return ChosenFile;
 }
 
 void CFileChooserDlg::accept()
 {
+    // QFileDialog adds the default extension to a typed folder name unless the folder is
+    // found from the working directory, so "sub" would become "sub.vmo": enter it instead.
+    if (auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        const QString typed = edit->text();
+        const QFileInfo folder(QDir(directory()).filePath(typed));
+        if (!typed.isEmpty() && folder.isDir()) {
+            setDirectory(folder.absoluteFilePath());
+            edit->clear();
+            return;
+        }
+    }
     const QStringList files = selectedFiles();
     if (files.isEmpty())
         return;

@@ -4,6 +4,7 @@
 #include "store/ui/CFileChooserDlg.h"
 #include "store/ui/CYesNoDlg.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 namespace vimo {
@@ -38,8 +39,24 @@ QString ChooseInDialog(const FileChoiceRequest& request)
 
 } // namespace
 
+QPalette PlatformColours()
+{
+    const QPalette platform = QApplication::palette();
+    QPalette colours;
+    for (int group = 0; group < QPalette::NColorGroups; ++group) {
+        for (int role = 0; role < QPalette::NColorRoles; ++role) {
+            const auto g = QPalette::ColorGroup(group);
+            const auto r = QPalette::ColorRole(role);
+            colours.setBrush(g, r, platform.brush(g, r));
+        }
+    }
+    return colours;
+}
+
 void InstallDesktopPrompts()
 {
+    // Alerts, and the boxes Qt's file dialog raises, are the desktop's boxes, not ours.
+    QApplication::setPalette(PlatformColours(), "QMessageBox");
     SetAlertHandler(ShowAlertBox);
     SetQuestionHandler(AskInBox);
     SetFileChoiceHandler(ChooseInDialog);

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Makes a Debian 12 machine ready to run Vimo, as root: installs the packages that are
+# missing, builds, installs, and registers our ODBC driver entry.
+#   setup-debian.sh [extra CMake configure arguments...]
+# BUILD_DIR (default: build) names the build folder.
+set -euo pipefail
+
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+build_dir=${BUILD_DIR:-$source_dir/build}
+
+packages=(
+    build-essential cmake ninja-build
+    qt6-base-dev qt6-base-dev-tools
+    unixodbc-dev odbcinst libsqlite3-dev libsqliteodbc odbc-postgresql postgresql
+    xvfb xauth trayer xdotool imagemagick fonts-dejavu-core shared-mime-info
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
+        || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+cmake --build "$build_dir"
+cmake --install "$build_dir"
+
+# The installed entry names the installed set-up library; -r replaces an older entry.
+prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build_dir/CMakeCache.txt")
+odbcinst -i -d -r -f "$prefix/share/vimo/odbcinst-entry.ini" >/dev/null
+echo "Vimo is installed in $prefix; driver entry \"Vimo SQLite\" registered."

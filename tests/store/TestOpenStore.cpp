@@ -1,0 +1,286 @@
+#include "TestEnvironment.h"
+
+#include "store/AttributeLists.h"
+#include "store/OpenStore.h"
+#include "store/SqlHelpers.h"
+#include "store/Statements.h"
+#include "store/StoreConnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <odbcinst.h>
+#include <sqlite3.h>
+
+using namespace vimo;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString DataSourceValue(const char* key)
+{
+    char value[1024] = {};
+    SQLGetPrivateProfileString("VIMO", key, "", value, sizeof value, "odbc.ini");
+    return QString::fromUtf8(value);
+}
+
+QString NewPath(const QString& name)
+{
+    return QDir(test::TestRoot()).filePath(name);
+}
+
+// A data file made by another copy, outside this process's store connection.
+void MakeDataFile(const QString& path, const QStringList& statements)
+{
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    for (const QString& statement : statements)
+        QCOMPARE(
+            sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
+// The names of the store's tables and indexes, as the connected store lists them.
+QStringList SchemaNames()
+{
+    QStringList names
+        = QueryColumnValues(u"SELECT name FROM sqlite_master WHERE name NOT LIKE 'sqlite_%'"_s);
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+// Opening the store at start-up. Each flow runs in a process of its own: the driver manager
+// must not have read odbc.ini before.
+class TestOpenStore : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void workingDataSourceIsUsedAsItIs()
+    {
+        const QString store = test::UseFreshSqliteStore();
+        test::MustExec(AddUserStatement(u"ANN"_s));
+        StoreConnection::Instance().Close();
+
+        test::ScriptedPrompts prompts;
+        test::AlertRecorder alerts;
+        const QString other = NewPath(u"other.vmo"_s);
+        QVERIFY(OpenStore(other));
+        QCOMPARE(prompts.Questions, QStringList());
+        QCOMPARE(prompts.FileDialogs, 0);
+        QCOMPARE(alerts.Alerts, QStringList());
+        QCOMPARE(DataSourceValue("Database"), store);
+        QVERIFY(!QFileInfo::exists(other));
+        QCOMPARE(QueryFirstValue(UserListQuery()), u"ANN"_s);
+    }
+
+    void missingDataSourceTakesThePathWithoutAQuestion()
+    {
+        const QString path = NewPath(u"office.vmo"_s);
+        MakeDataFile(path, { u"PRAGMA user_version=7"_s });
+        test::ScriptedPrompts prompts;
+        test::AlertRecorder alerts;
+        QVERIFY(OpenStore(path));
+        QCOMPARE(prompts.Questions, QStringList());
+        QCOMPARE(prompts.FileDialogs, 0);
+        QCOMPARE(alerts.Alerts, QStringList());
+        QCOMPARE(DataSourceValue("Driver"), QString::fromLatin1(DriverName));
+        QCOMPARE(DataSourceValue("Description"), u"Vimo File"_s);
+        QCOMPARE(DataSourceValue("Database"), path);
+        QVERIFY(StoreConnection::Instance().IsConnected());
+        QCOMPARE(QueryFirstValue(u"PRAGMA user_version"_s), u"7"_s);
+        QCOMPARE(SchemaNames(), QStringList());
+    }
+
+    void aRelativePathIsRegisteredInFull()
+    {
+        MakeDataFile(NewPath(u"here.vmo"_s), {});
+        QVERIFY(QDir::setCurrent(test::TestRoot()));
+        test::AlertRecorder alerts;
+        QVERIFY(OpenStore(u"here.vmo"_s));
+        QCOMPARE(DataSourceValue("Database"), NewPath(u"here.vmo"_s));
+        QCOMPARE(alerts.Alerts, QStringList());
+    }
+
+    void aDataSourceWhoseFileIsGoneIsPointedAtThePath()
+    {
+        const QString gone = NewPath(u"moved-away.vmo"_s);
+        test::WriteOdbcIni(
+            u"[VIMO]\nDriver=%1\nDescription=Vimo File\nDatabase=%2\nNoCreat=1\n"_s.arg(
+                QString::fromLatin1(DriverName), gone));
+        const QString path = NewPath(u"new-place.vmo"_s);
+        MakeDataFile(path,
+            { u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s, u"INSERT INTO USRS VALUES('ANN')"_s });
+        test::AlertRecorder alerts;
+        QVERIFY(OpenStore(path));
+        QCOMPARE(alerts.Alerts, QStringList());
+        QCOMPARE(DataSourceValue("Database"), path);
+        QCOMPARE(QueryFirstValue(UserListQuery()), u"ANN"_s);
+        QVERIFY(!QFileInfo::exists(gone));
+    }
+
+    void yesMakesANewFileWithTablesAndIndexes()
+    {
+        const QString path = NewPath(u"fresh.vmo"_s);
+        test::ScriptedPrompts prompts;
+        prompts.Answers = { true };
+        prompts.Files = { path };
+        test::AlertRecorder alerts;
+        QVERIFY(OpenStore(QString()));
+        QCOMPARE(prompts.Questions, QStringList { u"Create New File"_s });
+        QCOMPARE(prompts.FileDialogs, 1);
+        QVERIFY(prompts.LastCreateMode);
+        QCOMPARE(alerts.Alerts, QStringList());
+        QVERIFY(QFileInfo::exists(path));
+        QCOMPARE(DataSourceValue("Database"), path);
+        QCOMPARE(SchemaNames(),
+            (QStringList { u"MSGS"_s, u"MSGS_RECIPIENT"_s, u"MSGS_TKEY"_s, u"USRS"_s }));
+
+        // The unique key index at work: a second note with the same key is refused.
+        QVERIFY(ExecSql(PostStatement(u"one"_s, u"ANN"_s, u"BOB"_s, u"20261206"_s, 1, u'1')));
+        QVERIFY(!ExecSql(PostStatement(u"two"_s, u"BOB"_s, u"ANN"_s, u"20261206"_s, 1, u'2')));
+        QCOMPARE(alerts.Alerts.size(), 1);
+        QCOMPARE(QueryColumnValues(u"SELECT MSG FROM MSGS"_s), QStringList { u"one"_s });
+    }
+
+    void noRegistersAnExistingFileAndLeavesItAlone()
+    {
+        const QString path = NewPath(u"existing.vmo"_s);
+        MakeDataFile(path,
+            { u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s,
+                u"CREATE TABLE MSGS(MSG CHAR(250) NULL,RECIPIENT CHAR(15) NULL,"
+                "SENDER CHAR(15) NULL,DT INT,URGENCY INT,TKEY INT)"_s,
+                u"INSERT INTO MSGS VALUES('kept','ANN','BOB',20261206,2,7)"_s });
+        test::ScriptedPrompts prompts;
+        prompts.Answers = { false };
+        prompts.Files = { path };
+        test::AlertRecorder alerts;
+        QVERIFY(OpenStore(QString()));
+        QCOMPARE(prompts.Questions, QStringList { u"Create New File"_s });
+        QVERIFY(!prompts.LastCreateMode);
+        QCOMPARE(alerts.Alerts, QStringList());
+        QCOMPARE(DataSourceValue("Database"), path);
+        // An old file: no index is added behind its back.
+        QCOMPARE(SchemaNames(), (QStringList { u"MSGS"_s, u"USRS"_s }));
+        QCOMPARE(QueryFirstValue(NoteTextQuery(7)), u"kept"_s);
+    }
+
+    void yesWithAnExistingFileKeepsItAsItWas()
+    {
+        const QString path = NewPath(u"old.vmo"_s);
+        MakeDataFile(path,
+            { NotesTableCreation(), UsersTableCreation(),
+                u"INSERT INTO MSGS VALUES('first','ANN','BOB',20261206,1,3)"_s,
+                u"INSERT INTO MSGS VALUES('same key','ANN','BOB',20261206,1,3)"_s });
+        test::ScriptedPrompts prompts;
+        prompts.Answers = { true };
+        prompts.Files = { path };
+        test::AlertRecorder alerts;
+        QVERIFY(OpenStore(QString()));
+        // The refused creation, then one alert for each table that was there already.
+        QCOMPARE(alerts.Alerts.size(), 3);
+        QCOMPARE(alerts.Alerts[0], u"CREATE_DB=\"%1\" General"_s.arg(path));
+        QVERIFY(alerts.Alerts[1].startsWith(NotesTableCreation() + u" [Error ("_s));
+        QVERIFY(alerts.Alerts[2].startsWith(UsersTableCreation() + u" [Error ("_s));
+        QCOMPARE(SchemaNames(), (QStringList { u"MSGS"_s, u"USRS"_s }));
+        QCOMPARE(QueryColumnValues(u"SELECT MSG FROM MSGS"_s).size(), 2);
+    }
+
+    void cancelRegistersNothing()
+    {
+        test::ScriptedPrompts prompts;
+        prompts.Answers = { true };
+        test::AlertRecorder alerts;
+        QVERIFY(!OpenStore(QString()));
+        QCOMPARE(prompts.FileDialogs, 1);
+        QCOMPARE(alerts.Alerts, QStringList());
+        QCOMPARE(DataSourceValue("Driver"), QString());
+        QCOMPARE(QDir(test::TestRoot()).entryList({ u"*.vmo"_s }), QStringList());
+    }
+
+    void theFileDialogStartsInTheDataFolder()
+    {
+        test::WriteDataFolderSetting(u"/srv/office notes"_s);
+        test::ScriptedPrompts prompts;
+        QVERIFY(!OpenStore(QString()));
+        QCOMPARE(prompts.LastInitialFolder, u"/srv/office notes"_s);
+    }
+
+    void theFileDialogStartsInTheDefaultFolderWithoutDataFolder()
+    {
+        test::ScriptedPrompts prompts;
+        QVERIFY(!OpenStore(QString()));
+        QCOMPARE(prompts.FileDialogs, 1);
+        QCOMPARE(prompts.LastInitialFolder, QString());
+    }
+
+    void aFailingPathRequestEndsWithItsAlert()
+    {
+        // The user's odbc.ini cannot be written: its folder does not exist.
+        qputenv("ODBCINI", NewPath(u"no-such-folder/odbc.ini"_s).toLocal8Bit());
+        const QString path = NewPath(u"office.vmo"_s);
+        MakeDataFile(path, {});
+        test::ScriptedPrompts prompts;
+        test::AlertRecorder alerts;
+        QVERIFY(!OpenStore(path));
+        QCOMPARE(alerts.Alerts, QStringList { u"DSN=VIMO"_s });
+        QVERIFY(!StoreConnection::Instance().IsConnected());
+    }
+
+    void aPathLongerThanTheLimitIsRefused()
+    {
+        const QString path = u"/"_s + QString(MaxDataFilePathBytes - 4, u'x') + u".vmo"_s;
+        QCOMPARE(path.size(), MaxDataFilePathBytes + 1);
+        test::ScriptedPrompts prompts;
+        prompts.Answers = { true };
+        prompts.Files = { path };
+        test::AlertRecorder alerts;
+        QVERIFY(!OpenStore(QString()));
+        QCOMPARE(alerts.Alerts.size(), 1);
+        QVERIFY2(
+            alerts.Alerts.first().startsWith(
+                u"The data file path is too long (at most %1 bytes)"_s.arg(MaxDataFilePathBytes)),
+            qPrintable(alerts.Alerts.first()));
+        QCOMPARE(DataSourceValue("Driver"), QString());
+    }
+
+    void aPathAtTheLimitWorks()
+    {
+        // Folders of up to 200 bytes, down to a name that makes the path exactly as long as
+        // the limit allows.
+        QString folder = test::TestRoot();
+        const int room = MaxDataFilePathBytes - int(sizeof "/x.vmo" - 1);
+        for (char letter = 'a'; folder.size() < room; ++letter)
+            folder += u'/'
+                + QString(qMin<qsizetype>(200, room - folder.size() - 1), QLatin1Char(letter));
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + u"/x.vmo"_s;
+        QCOMPARE(QFile::encodeName(path).size(), MaxDataFilePathBytes);
+
+        test::ScriptedPrompts prompts;
+        prompts.Answers = { true };
+        prompts.Files = { path };
+        test::AlertRecorder alerts;
+        QVERIFY(OpenStore(QString()));
+        QCOMPARE(alerts.Alerts, QStringList());
+        QCOMPARE(DataSourceValue("Database"), path);
+        test::MustExec(AddUserStatement(u"ANN"_s));
+        QCOMPARE(QueryFirstValue(UserListQuery()), u"ANN"_s);
+    }
+
+    void aPathWithALineBreakIsRefused()
+    {
+        const QString path = NewPath(u"a.vmo\nDriver=/tmp/evil.so"_s);
+        test::AlertRecorder alerts;
+        QVERIFY(!OpenStore(path));
+        QCOMPARE(alerts.Alerts.size(), 1);
+        QVERIFY(
+            alerts.Alerts.first().startsWith(u"The data file path holds a control character"_s));
+        QCOMPARE(DataSourceValue("Driver"), QString());
+    }
+};
+
+VIMO_TEST_MAIN(TestOpenStore, QCoreApplication)
+#include "TestOpenStore.moc"

@@ -1,0 +1,116 @@
+#include "TestEnvironment.h"
+
+#include "store/SqlHelpers.h"
+#include "store/StoreConnection.h"
+
+#include <QProcess>
+#include <QTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace vimo;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A port nobody listens on now: the kernel's pick for an ephemeral bind.
+int FreePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
+} // namespace
+
+// A running copy survives a restart of its PostgreSQL server. The server is this test's own:
+// the suite's server serves other tests meanwhile.
+class TestReconnect : public QObject {
+    Q_OBJECT
+
+public:
+    ~TestReconnect() override { StopServer(); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        Port = FreePort();
+        QVERIFY(Port > 0);
+        // Outside the test's private folder: the server runs as another user.
+        Dir = u"/tmp/vimo-pgreconnect-%1"_s.arg(QCoreApplication::applicationPid());
+        QVERIFY2(Fixture({ u"start"_s, Dir, QString::number(Port) }), "cannot start PostgreSQL");
+        Started = true;
+        test::WriteOdbcIni(u"[VIMO]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=%1\n"
+                           "Database=postgres\nUsername=postgres\nPassword=\n"
+                           "ConnSettings=SET client_encoding TO 'UTF8'\n"_s.arg(Port));
+        QVERIFY(StoreConnection::Instance().Connect() >= 0);
+        test::MustExec(u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s);
+        test::MustExec(u"INSERT INTO USRS (RECIPIENT) VALUES('ANN')"_s);
+    }
+
+    void cleanupTestCase() { StopServer(); }
+
+    void theNextStatementAfterARestartSucceeds()
+    {
+        test::AlertRecorder alerts;
+        QVERIFY(Fixture({ u"restart"_s, Dir }));
+        QVERIFY(ExecSql(u"INSERT INTO USRS (RECIPIENT) VALUES('BOB')"_s));
+        QCOMPARE(alerts.Alerts, QStringList());
+
+        QVERIFY(Fixture({ u"restart"_s, Dir }));
+        QCOMPARE(QueryFirstValue(u"SELECT COUNT(*) FROM USRS"_s), u"2"_s);
+        QCOMPARE(alerts.Alerts, QStringList());
+    }
+
+    void aServerThatIsDownForAWhileIsFoundAgain()
+    {
+        test::AlertRecorder alerts;
+        QVERIFY(Fixture({ u"stop"_s, Dir }));
+        QVERIFY(!ExecSql(u"INSERT INTO USRS (RECIPIENT) VALUES('CY')"_s));
+        QCOMPARE(alerts.Alerts.size(), 1);
+        QCOMPARE(QueryFirstValue(u"SELECT 1"_s), QString());
+
+        // The server comes back, as a new empty one on the same port.
+        QVERIFY(Fixture({ u"start"_s, Dir, QString::number(Port) }));
+        QCOMPARE(QueryFirstValue(u"SELECT 1"_s), u"1"_s);
+        QVERIFY(ExecSql(u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s));
+        QCOMPARE(alerts.Alerts.size(), 1);
+    }
+
+private:
+    bool Fixture(const QStringList& arguments)
+    {
+        QProcess fixture;
+        fixture.setProcessChannelMode(QProcess::ForwardedChannels);
+        fixture.start(QStringLiteral(VIMO_TEST_PG_FIXTURE_SCRIPT), arguments);
+        return fixture.waitForFinished(120000) && fixture.exitStatus() == QProcess::NormalExit
+            && fixture.exitCode() == 0;
+    }
+
+    void StopServer()
+    {
+        if (!Started)
+            return;
+        Started = false;
+        StoreConnection::Instance().Close();
+        Fixture({ u"stop"_s, Dir });
+        QProcess::execute(u"rm"_s, { u"-rf"_s, Dir });
+    }
+
+    int Port = 0;
+    QString Dir;
+    bool Started = false;
+};
+
+VIMO_TEST_MAIN(TestReconnect, QCoreApplication)
+#include "TestReconnect.moc"
