@@ -113,12 +113,8 @@ class Desktop:
 
     def window(self, window_id):
         """The window now, or None when it no longer exists."""
-        info = subprocess.run(["xwininfo", "-id", str(window_id)],
-                              env=dict(os.environ, DISPLAY=self.display),
-                              capture_output=True, text=True, errors="replace")
-        if info.returncode != 0:
-            return None
-        fields = dict(re.findall(r"^\s*([A-Z][\w -]+):\s+(.*)$", info.stdout, re.MULTILINE))
+        info = self.run("xwininfo", "-id", str(window_id), check=False)
+        fields = dict(re.findall(r"^\s*([A-Z][\w -]+):\s+(.*)$", info, re.MULTILINE))
         name = self.run("xdotool", "getwindowname", str(window_id), check=False).rstrip("\n")
         if name.endswith(TITLE_SUFFIX):
             name = name[:-len(TITLE_SUFFIX)]
