@@ -12,8 +12,8 @@ void ApplyDialogColours()
     colours.setColor(QPalette::Window, Qt::black);
     colours.setColor(QPalette::WindowText, Qt::black);
     QApplication::setPalette(colours, "QDialog");
-    // Message boxes are the platform's, not ours, and keep its colours: black text on black
-    // would leave every alert unreadable.
+    // Message boxes (alerts, and the questions Qt's file dialog asks) are the desktop's, not
+    // ours, and keep its colours: black text on black would leave them unreadable.
     QApplication::setPalette(platform, "QMessageBox");
 }
 

@@ -1,6 +1,6 @@
 #include "TestEnvironment.h"
 
-#include "app/CNoteApp.h"
+#include "dialogs/DialogColours.h"
 #include "notes/CColorLabel.h"
 #include "store/Prompts.h"
 #include "store/ui/CFileChooserDlg.h"

@@ -55,8 +55,6 @@ QPalette PlatformColours()
 
 void InstallDesktopPrompts()
 {
-    // Alerts, and the boxes Qt's file dialog raises, are the desktop's boxes, not ours.
-    QApplication::setPalette(PlatformColours(), "QMessageBox");
     SetAlertHandler(ShowAlertBox);
     SetQuestionHandler(AskInBox);
     SetFileChoiceHandler(ChooseInDialog);
