@@ -12,7 +12,8 @@ packages=(
     build-essential cmake ninja-build
     qt6-base-dev qt6-base-dev-tools
     unixodbc-dev odbcinst libsqlite3-dev libsqliteodbc odbc-postgresql postgresql
-    xvfb xauth trayer xdotool imagemagick fonts-dejavu-core shared-mime-info
+    xvfb xauth x11-utils trayer xdotool imagemagick fonts-dejavu-core shared-mime-info
+    python3
 )
 
 missing=()

@@ -34,6 +34,9 @@ CTrayDlg::CTrayDlg(QWidget* parent)
     , Tray(QIcon(QStringLiteral(":/icons/vimo.png")))
 {
     setWindowIcon(Tray.icon());
+    // The window is never shown, yet it exists on the desktop from the start: its title,
+    // the tooltip text, is where the desktop's tools read the program's state.
+    winId();
 
     QuitTimer.setSingleShot(true);
     QuitTimer.setInterval(QuitDelayMs);
@@ -86,7 +89,6 @@ QString CTrayDlg::TrayTipText() const
 void CTrayDlg::RefreshTrayIcon(TrayAction action)
 {
     const QString tip = TrayTipText();
-    // The window is never shown, but its title is how the desktop and its tools see the state.
     setWindowTitle(tip);
     switch (action) {
     case TrayAction::Add:

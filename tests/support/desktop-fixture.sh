@@ -33,7 +33,17 @@ start)
     mkdir -p "$dir"
     stop_pid "$dir/trayer.pid"
     stop_pid "$dir/xvfb.pid"
-    rm -f "/tmp/.X${number}-lock" "/tmp/.X11-unix/X${number}"
+    # A lock left by a server that died goes; a display another server still runs on is not
+    # taken over.
+    lock="/tmp/.X${number}-lock"
+    if [ -f "$lock" ]; then
+        owner=$(tr -d ' ' <"$lock")
+        if [ -n "$owner" ] && kill -0 "$owner" 2>/dev/null; then
+            echo "display :$number is in use by process $owner" >&2
+            exit 1
+        fi
+        rm -f "$lock" "/tmp/.X11-unix/X${number}"
+    fi
     Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp >"$dir/xvfb.log" 2>&1 &
     echo $! >"$dir/xvfb.pid"
     wait_for 30 xdpyinfo -display ":$number" || { cat "$dir/xvfb.log" >&2; exit 1; }

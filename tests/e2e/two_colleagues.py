@@ -1,0 +1,417 @@
+#!/usr/bin/env python3
+"""Two colleagues, ANN and BOB, each at a workstation of their own, exchange notes through one
+shared store: BOB sets the store up and signs up, ANN joins and writes to him, he receives,
+enlarges, drags and deletes a note, quits, starts again and finds the notes still waiting, and
+hides and shows them all. Driven only by synthetic input, checked on the screen and in the
+store. Screenshots of every step go to the artifacts folder."""
+
+import argparse
+import os
+import re
+import sys
+import time
+import traceback
+from contextlib import contextmanager
+
+# The helpers sit next to this script; no compiled copies of them in the source tree.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from desktop import Desktop, StepFailure, Workstation, remove_tree, wait_for  # noqa: E402
+from stores import PostgresStore, SqliteStore  # noqa: E402
+
+YELLOW, GREEN, RED = (255, 255, 0), (0, 255, 0), (255, 0, 0)
+URGENCY_COLOURS = {1: YELLOW, 2: GREEN, 3: RED}
+NOTE_SIZE = 100
+
+FIRST_NOTE = ("Lunch at Kim's & Lee's?", 2)
+MORE_NOTES = (("Call the printer man", 1), ("Fire drill at 3", 3))
+
+UI_TIMEOUT = 30          # a dialog or menu to come, on a busy machine
+DELIVERY_LIMIT = 25      # the recipient polls every 20 s
+QUIT_TIMEOUT = 15        # Quit takes a second
+
+
+def check(condition, message):
+    if not condition:
+        raise StepFailure(message)
+
+
+def slug(text):
+    return re.sub(r"[^a-z0-9]+", "-", text.lower()).strip("-")[:60]
+
+
+class Run:
+    """Numbers the steps, takes their screenshots and says where a failure happened."""
+
+    def __init__(self, artifacts, stations):
+        self.artifacts = artifacts
+        self.stations = stations
+        self.number = 0
+        self.figures = []
+
+    def shot(self, label, *stations):
+        for station in stations:
+            station.screenshot(os.path.join(self.artifacts, f"{label}-{station.name}.png"))
+
+    @contextmanager
+    def step(self, name, *stations):
+        self.number += 1
+        label = f"{self.number:02d}-{slug(name)}"
+        started = time.monotonic()
+        print(f"e2e: step {self.number}: {name}", flush=True)
+        try:
+            yield label
+        except Exception as failure:
+            shots = []
+            for station in self.stations:
+                path = os.path.join(self.artifacts, f"{label}-FAILED-{station.name}.png")
+                try:
+                    station.screenshot(path)
+                    shots.append(path)
+                except Exception:  # the display itself may be the trouble
+                    pass
+            reason = str(failure) if isinstance(failure, StepFailure) else traceback.format_exc()
+            raise ScenarioFailed(self.number, name, reason, shots) from failure
+        self.shot(label, *stations)
+        print(f"e2e:   done in {time.monotonic() - started:.1f} s", flush=True)
+
+    def figure(self, text):
+        self.figures.append(text)
+        print(f"e2e:   {text}", flush=True)
+
+
+class ScenarioFailed(Exception):
+    def __init__(self, number, name, reason, shots):
+        super().__init__(f"step {number} ({name}) failed: {reason}")
+        self.shots = shots
+
+
+def is_question_box(window):
+    return window.title == "Vimo" and (window.width, window.height) == (300, 46)
+
+
+def answer_question(station, before, what, shot=None):
+    """Waits for the yes/no box and answers yes with Enter."""
+    box = station.new_window(before, f'the question "{what}"', UI_TIMEOUT, where=is_question_box)
+    station.wait_focused(box)
+    if shot:
+        shot()
+    station.desktop.key("Return")
+    station.wait_gone(box, UI_TIMEOUT, f'the question "{what}" to close')
+
+
+def sign_in(station, name, new_user, shot=None):
+    login = station.new_window(set(), "the sign-in dialog", UI_TIMEOUT,
+                               where=lambda w: w.title == "Login & Identification")
+    station.wait_focused(login)
+    # In small letters: the name box writes capitals. Then Tab to "Login" and press it.
+    station.desktop.type(name.lower())
+    station.desktop.key("Tab", "Tab", "space")
+    if new_user:
+        answer_question(station, {login.id}, "Add new User", shot)
+    station.wait_gone(login, UI_TIMEOUT, "the sign-in dialog to close")
+    wait_for(station.tray_icon, UI_TIMEOUT, f"{station.name}'s icon in the tray")
+
+
+def tooltip_reads(station, text, timeout=UI_TIMEOUT):
+    wait_for(lambda: station.tray_tooltip() == text, timeout,
+             lambda: f'{station.name}\'s tooltip to read "{text}"; it reads '
+                     f'{station.tray_tooltip()!r}')
+
+
+def check_note_colour(station, note, colour, label, others=()):
+    """The note's label is painted in the colour: sampled in its lower part, below a short
+    text, inside the one-pixel frame and where none of the other notes could cover it."""
+    shot = station.screenshot(os.path.join(station.scratch, f"{label}.png"))
+    points = [(x, y)
+              for y in range(note.y + note.height - 35, note.y + note.height - 4, 10)
+              for x in range(note.x + 5, note.x + note.width - 4, 10)
+              if not any(other.contains(x, y) for other in others)]
+    check(len(points) >= 3, f"the note {note.title!r} is covered by the others")
+    wrong = [(x, y, shot.pixel(x, y)) for x, y in points if shot.pixel(x, y) != colour]
+    check(not wrong, f"the note {note.title!r} should be {colour}; the screen shows "
+          f"{wrong[:5]} (x, y, colour) of {len(points)} points")
+
+
+def highlighted_row(before, after, area):
+    """The row of a list that turned highlighted between two screenshots: the band of rows
+    whose pixels turned a saturated blue. Focus frames that turned blue too are thin and are
+    left out."""
+    per_row = {}
+    for y in range(area.y, area.y + area.height):
+        for x in range(area.x, area.x + area.width):
+            r, g, b = after.pixel(x, y)
+            if b > 150 and b - r > 80 and (r, g, b) != before.pixel(x, y):
+                per_row.setdefault(y, []).append(x)
+    if not per_row:
+        return None
+    widest = max(len(xs) for xs in per_row.values())
+    if widest < 40:
+        return None
+    band = sorted(y for y, xs in per_row.items() if len(xs) >= widest // 2)
+    if band[-1] - band[0] + 1 != len(band):
+        return None  # not one band yet: still painting
+    xs = [x for y in band for x in per_row[y]]
+    return (min(xs), band[0], max(xs) - min(xs) + 1, len(band))
+
+
+def write_note(station, run, label, recipient_row, text, urgency):
+    """Opens "New Vimo" from the tray, picks the addressee from the list under "?", types the
+    text, ticks the urgency's square and presses Send. Returns when Send was pressed."""
+    desk = station.desktop
+    before = {w.id for w in station.shown()}
+    station.tray_command("n")
+    compose = station.new_window(before, 'the "New Vimo" dialog', UI_TIMEOUT,
+                                 where=lambda w: w.title == "New Vimo")
+    station.wait_focused(compose)
+
+    # Back from the addressee box to "?", behind Send and Cancel, and press it: the list opens
+    # below the box with its first name highlighted.
+    desk.key("shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab")
+    closed = station.screenshot(os.path.join(station.scratch, "list-closed.png"))
+    desk.key("space")
+    row = wait_for(
+        lambda: highlighted_row(
+            closed, station.screenshot(os.path.join(station.scratch, "list-open.png")), compose),
+        UI_TIMEOUT, "the list of names under \"?\" with its first name highlighted")
+    run.shot(f"{label}-list", station)
+    x, y, width, height = row
+    # A double-click on the name takes it and moves on to the text box.
+    desk.click(x + width // 2, y + height * recipient_row + height // 2, repeat=2)
+    desk.type(text)
+
+    shot = station.screenshot(os.path.join(station.scratch, "compose.png"))
+    square = shot.find_colour(compose, URGENCY_COLOURS[urgency])
+    check(square is not None, f"no square of the urgency's colour in the dialog {compose.geometry}")
+    desk.click(square[0] + square[2] // 2, square[1] + square[3] // 2)
+    # From the urgency box back past the boxes before it, "?" and Cancel to Send.
+    desk.key(*["shift+Tab"] * (urgency - 1 + 3))
+    run.shot(f"{label}-ready", station)
+    desk.key("space")
+    sent = time.monotonic()
+    station.wait_gone(compose, UI_TIMEOUT, 'the "New Vimo" dialog to close after Send')
+    return sent
+
+
+def wait_for_note(store, text, timeout=UI_TIMEOUT):
+    def stored():
+        found = [n for n in store.notes() if n.text == text]
+        return found[0] if found else None
+    return wait_for(stored, timeout, f"the note {text!r} in the store")
+
+
+def scenario(run, store, ann, bob, data_file):
+    # BOB sets up the office's store.
+    if store.kind == "sqlite":
+        with run.step("BOB starts on a fresh machine and is asked to create a file", bob):
+            bob.start()
+            box = bob.new_window(set(), 'the question "Create New File"', UI_TIMEOUT,
+                                 where=is_question_box)
+            bob.wait_focused(box)
+        with run.step("BOB answers yes and names the new file", bob) as label:
+            bob.desktop.key("Return")
+            chooser = bob.new_window({box.id}, 'the file dialog "Vimo"', UI_TIMEOUT,
+                                     where=lambda w: w.title == "Vimo" and w.width > 300)
+            bob.wait_focused(chooser)
+            # Without extension: the dialog adds ".vmo".
+            bob.desktop.type(data_file[:-len(".vmo")])
+            bob.desktop.key("Return")
+            # It takes the keyboard; the list of names the file box offers does not.
+            prompt = bob.new_window(
+                {box.id, chooser.id}, "the question to create the file", UI_TIMEOUT,
+                where=lambda w: w.title == "Vimo" and bob.desktop.focused_window() == w.id)
+            bob.wait_focused(prompt)
+            run.shot(f"{label}-create-prompt", bob)
+            bob.desktop.key("Return")
+            bob.wait_gone(chooser, UI_TIMEOUT, "the file dialog to close")
+            wait_for(store.exists, UI_TIMEOUT, f"the data file {data_file}")
+    else:
+        with run.step("BOB starts with the data source VIMO on the office's server", bob):
+            bob.start()
+
+    with run.step("BOB signs up", bob) as label:
+        sign_in(bob, "BOB", new_user=True, shot=lambda: run.shot(f"{label}-add-user", bob))
+        tooltip_reads(bob, "0 Vimos Active")
+        check(store.users() == ["BOB"], f"the users should be BOB alone: {store.users()}")
+
+    with run.step("ANN starts" + (" with the file on the command line" if data_file else "")
+                  + " and signs up", ann) as label:
+        if data_file:
+            ann.start(data_file)
+        else:
+            ann.start()
+        sign_in(ann, "ANN", new_user=True, shot=lambda: run.shot(f"{label}-add-user", ann))
+        if data_file:
+            with open(ann.odbc_ini) as odbc_ini:
+                check(f"={data_file}\n" in odbc_ini.read(),
+                      "ANN's data source VIMO should name the file from the command line")
+        tooltip_reads(ann, "0 Vimos Active")
+        check(store.users() == ["ANN", "BOB"], f"the users should be ANN and BOB: {store.users()}")
+
+    # ANN writes to BOB; the note opens on his screen at his next poll.
+    text, urgency = FIRST_NOTE
+    with run.step("ANN picks BOB from the list, writes a green note and sends it", ann) as label:
+        sent = write_note(ann, run, label, recipient_row=1, text=text, urgency=urgency)
+        note = wait_for_note(store, text)
+        check((note.recipient, note.sender, note.urgency) == ("BOB", "ANN", urgency),
+              f"the stored note should go from ANN to BOB with urgency {urgency}: {note}")
+
+    with run.step("the green note opens on BOB's screen at (50, 50)", bob, ann):
+        shown = wait_for(lambda: bob.shown_titled(text), DELIVERY_LIMIT + 5,
+                         f"the note {text!r} on BOB's screen")[0]
+        delay = time.monotonic() - sent
+        run.figure(f"delivery: the note showed {delay:.1f} s after Send")
+        check(delay <= DELIVERY_LIMIT, f"the note took {delay:.1f} s, more than {DELIVERY_LIMIT} s")
+        check(shown.geometry == (50, 50, NOTE_SIZE, NOTE_SIZE),
+              f"the note should be at (50, 50), 100 x 100: {shown.geometry}")
+        check_note_colour(bob, shown, GREEN, "first-note")
+        tooltip_reads(bob, "1 Vimo Active")
+        check(not ann.shown_titled(text), "the note showed on ANN's screen too")
+
+    with run.step("BOB enlarges the note", bob):
+        bob.note_command(shown, "e")
+        shown = wait_for(lambda: next((w for w in bob.shown_titled(text)
+                                       if w.geometry == (50, 50, 125, 125)), None),
+                         UI_TIMEOUT, "the note to grow to 125 x 125 at (50, 50)")
+        check_note_colour(bob, shown, GREEN, "enlarged-note")
+
+    with run.step("BOB drags the note", bob):
+        grab = (shown.x + 30, shown.y + 40)
+        bob.desktop.drag(grab, (grab[0] + 300, grab[1] + 250))
+        shown = wait_for(lambda: next((w for w in bob.shown_titled(text)
+                                       if (w.x, w.y) == (350, 300)), None),
+                         UI_TIMEOUT, "the note to follow the mouse to (350, 300)")
+        check((shown.width, shown.height) == (125, 125),
+              f"the dragged note should keep its size: {shown.geometry}")
+        check_note_colour(bob, shown, GREEN, "dragged-note")
+
+    with run.step("BOB deletes the note: it goes half a second later, and its row", bob) as label:
+        asked = bob.note_command(shown, "d")
+        bob.wait_gone(shown, UI_TIMEOUT, "the deleted note to go")
+        delay = time.monotonic() - asked
+        run.figure(f"deletion: the note went {delay:.2f} s after Delete")
+        check(delay >= 0.5, f"the note went after {delay:.2f} s; it should stay 500 ms")
+        wait_for(lambda: not [n for n in store.notes() if n.text == text], UI_TIMEOUT,
+                 "the note's row to leave the store")
+        tooltip_reads(bob, "0 Vimos Active")
+
+    # Two more notes wait in the store while BOB is away.
+    with run.step("ANN sends two more notes", ann) as label:
+        for number, (more_text, more_urgency) in enumerate(MORE_NOTES, start=1):
+            write_note(ann, run, f"{label}-{number}", 1, more_text, more_urgency)
+            wait_for_note(store, more_text)
+
+    with run.step("BOB quits", bob):
+        bob.tray_command("q")
+        bob.wait_until_ended(QUIT_TIMEOUT)
+        wait_for(lambda: bob.tray_icon() is None, UI_TIMEOUT, "BOB's tray icon to go")
+        waiting = sorted(n.text for n in store.notes() if n.recipient == "BOB")
+        check(waiting == sorted(t for t, _ in MORE_NOTES),
+              f"both notes should wait in the store for BOB: {waiting}")
+
+    with run.step("BOB starts again and both notes show", bob):
+        bob.start()
+        sign_in(bob, "BOB", new_user=False)
+        tooltip_reads(bob, "2 Vimos Active")
+        waiting = [n for n in store.notes() if n.recipient == "BOB"]
+        notes = {n.text: wait_for(lambda: bob.shown_titled(n.text), UI_TIMEOUT,
+                                  f"the note {n.text!r}")[0] for n in waiting}
+        for stored in waiting:
+            window = notes[stored.text]
+            check_note_colour(bob, window, URGENCY_COLOURS[stored.urgency], f"note-{stored.key}",
+                              others=[w for w in notes.values() if w != window])
+        places = sorted((w.x, w.y, w.width, w.height) for w in notes.values())
+        check(places == [(50, 50, 100, 100), (60, 60, 100, 100)],
+              f"the notes should open at (50, 50) and (60, 60): {places}")
+
+    with run.step("BOB hides all notes", bob):
+        bob.tray_command("h")
+        for window in notes.values():
+            bob.wait_gone(window, UI_TIMEOUT, f"the note {window.title!r} to hide")
+        tooltip_reads(bob, "2 Vimos Active")
+
+    with run.step("BOB shows all notes", bob):
+        bob.tray_command("s")
+        for text, window in notes.items():
+            wait_for(lambda: [w for w in bob.shown_titled(text) if w.geometry == window.geometry],
+                     UI_TIMEOUT, f"the note {text!r} back at {window.geometry}")
+
+    with run.step("both quit; the notes stay in the store", bob, ann):
+        for station in (bob, ann):
+            station.tray_command("q")
+        for station in (bob, ann):
+            station.wait_until_ended(QUIT_TIMEOUT)
+        check(len(store.notes()) == len(MORE_NOTES),
+              f"quitting must keep the notes: {store.notes()}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--store", choices=("sqlite", "postgres"), required=True)
+    parser.add_argument("--program", required=True, help="the program's executable")
+    parser.add_argument("--odbcinst-entry", required=True, help="the build's driver entry")
+    parser.add_argument("--psqlodbc", required=True, help="the PostgreSQL ANSI ODBC driver")
+    parser.add_argument("--desktop-fixture", required=True)
+    parser.add_argument("--displays", type=int, nargs=2, required=True, metavar="N")
+    parser.add_argument("--work", required=True, help="a folder for the workstations")
+    parser.add_argument("--artifacts", required=True, help="where the screenshots go")
+    parser.add_argument("--pg-port", default=os.environ.get("VIMO_TEST_PG_PORT"))
+    args = parser.parse_args()
+
+    remove_tree(args.work)
+    remove_tree(args.artifacts)
+    os.makedirs(args.artifacts)
+    print(f"e2e: screenshots in {args.artifacts}", flush=True)
+
+    stations = []
+    for name, number in zip(("bob", "ann"), args.displays):
+        root = os.path.join(args.work, name)
+        desktop = Desktop(number, os.path.join(root, "desktop"), args.desktop_fixture)
+        station = Workstation(name, desktop, root, args.program, args.odbcinst_entry,
+                              args.psqlodbc)
+        stations.append(station)
+    bob, ann = stations
+
+    if args.store == "sqlite":
+        shared = os.path.join(args.work, "shared")
+        os.makedirs(shared)
+        data_file = os.path.join(shared, "office.vmo")
+        store = SqliteStore(data_file)
+    else:
+        if not args.pg_port:
+            parser.error("--pg-port or VIMO_TEST_PG_PORT is needed for PostgreSQL")
+        data_file = None
+        store = PostgresStore(args.pg_port, f"vimo_e2e_{os.getpid()}")
+
+    run = Run(args.artifacts, stations)
+    started = time.monotonic()
+    try:
+        for station in stations:
+            station.desktop.start()
+        if store.kind == "postgres":
+            store.create()
+            for station in stations:
+                with open(station.odbc_ini, "w") as odbc_ini:
+                    odbc_ini.write(store.data_source())
+        scenario(run, store, ann, bob, data_file)
+    except ScenarioFailed as failure:
+        print(f"e2e: FAILED: {failure}", flush=True)
+        for shot in failure.shots:
+            print(f"e2e:   screenshot: {shot}")
+        for station in stations:
+            print(f"e2e:   {station.name}'s program said:\n{station.log_tail()}")
+        return 1
+    finally:
+        for station in stations:
+            station.kill()
+            station.desktop.stop()
+        store.remove()
+    print(f"e2e: passed on {store.kind} in {time.monotonic() - started:.0f} s: "
+          + "; ".join(run.figures))
+    print(f"e2e: screenshots in {args.artifacts}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
