@@ -7,7 +7,7 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vimo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Vimo"));
+    // No display name: Qt would append it to every window title, notes and dialogs included.
     QApplication::setDesktopFileName(QStringLiteral("vimo"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vimo.png")));
 

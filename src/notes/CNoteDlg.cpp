@@ -37,6 +37,8 @@ CNoteDlg::CNoteDlg(QWidget* owner)
     Label->setObjectName(QStringLiteral("Label"));
     Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label->setWordWrap(true);
+    // A little air between the frame and the text; the coloured label still fills the note.
+    Label->setMargin(2);
     // Presses and moves over the text belong to the note: that is where a drag takes hold.
     Label->setAttribute(Qt::WA_TransparentForMouseEvents);
 }

@@ -10,8 +10,6 @@ import subprocess
 import time
 from dataclasses import dataclass
 
-# Qt adds the application's display name to every title it hands the window system.
-TITLE_SUFFIX = " \u2014 Vimo"
 MAIN_WINDOW_TITLE = re.compile(r"^\d+ Vimos? Active$")
 
 
@@ -116,8 +114,6 @@ class Desktop:
         info = self.run("xwininfo", "-id", str(window_id), check=False)
         fields = dict(re.findall(r"^\s*([A-Z][\w -]+):\s+(.*)$", info, re.MULTILINE))
         name = self.run("xdotool", "getwindowname", str(window_id), check=False).rstrip("\n")
-        if name.endswith(TITLE_SUFFIX):
-            name = name[:-len(TITLE_SUFFIX)]
         try:
             return Window(window_id, name, int(fields["Absolute upper-left X"]),
                           int(fields["Absolute upper-left Y"]), int(fields["Width"]),
