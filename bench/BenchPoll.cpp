@@ -5,9 +5,8 @@
 
 #include "TestEnvironment.h"
 
-#include "store/SqlHelpers.h"
 #include "store/Statements.h"
-#include "store/StoreConnection.h"
+#include "store/Store.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -100,7 +99,8 @@ int main(int argc, char* argv[])
         test::WriteOdbcIni(
             QStringLiteral("[VIMO]\nDriver=%1\nDatabase=%2\nNoCreat=1\nTimeout=5000\n")
                 .arg(QStringLiteral(VIMO_DRIVER_NAME), path));
-        if (StoreConnection::Instance().Connect() < 0) {
+        Store store;
+        if (store.Connect() < 0) {
             std::fprintf(stderr, "cannot connect to %s\n", qPrintable(path));
             return 1;
         }
@@ -108,16 +108,14 @@ int main(int argc, char* argv[])
         int user = 0;
         qsizetype polled = 0;
         const double poll = MeanMilliseconds(
-            [&] { polled = QueryColumnValues(PollQuery(UserName(user++ % users))).size(); });
-        QString maxKey;
-        const double nextKey = MeanMilliseconds([&] { maxKey = QueryFirstValue(NextKeyQuery()); });
-        if (polled != notes / users || AtoI(maxKey) != notes)
-            std::fprintf(stderr, "unexpected results: %lld keys, max %s\n", qint64(polled),
-                qPrintable(maxKey));
+            [&] { polled = store.PollKeys(UserName(user++ % users)).Value.size(); });
+        int maxKey = 0;
+        const double nextKey = MeanMilliseconds([&] { maxKey = store.LargestKey().Value; });
+        if (polled != notes / users || maxKey != notes)
+            std::fprintf(stderr, "unexpected results: %lld keys, max %d\n", qint64(polled), maxKey);
         std::printf("%-34s %12.3f %12.3f\n",
             withIndexes ? "new file (key and recipient index)" : "old file (no index)", poll,
             nextKey);
-        StoreConnection::Instance().Close();
     }
     return 0;
 }

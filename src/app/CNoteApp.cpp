@@ -5,6 +5,7 @@
 #include "app/SignIn.h"
 #include "dialogs/DialogColours.h"
 #include "store/OpenStore.h"
+#include "store/Store.h"
 #include "store/ui/DesktopPrompts.h"
 
 #include <QApplication>
@@ -26,13 +27,16 @@ bool CNoteApp::InitInstance()
     ApplyDialogColours();
     InstallDesktopPrompts();
 
-    if (!OpenStore(DataFileArgument(Arguments)))
+    // The store lives as long as the program; it is never closed before.
+    Store store;
+    if (!OpenStore(store, DataFileArgument(Arguments)))
         return false;
 
-    if (!SignIn())
+    const QString user = SignIn(store);
+    if (user.isEmpty())
         return false;
 
-    CTrayDlg tray;
+    CTrayDlg tray(store, user);
     tray.exec();
     return false;
 }

@@ -3,6 +3,7 @@
 #include "dialogs/CComposeDlg.h"
 #include "exchange/NotePosting.h"
 #include "exchange/TrayLogic.h"
+#include "store/Prompts.h"
 
 #include <QCursor>
 #include <QEventLoop>
@@ -28,9 +29,11 @@ constexpr MenuItem TrayMenu[] = {
 
 } // namespace
 
-CTrayDlg::CTrayDlg(QWidget* parent)
+CTrayDlg::CTrayDlg(Store& store, const QString& user, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint)
-    , Exchange(this)
+    , Exchange(this, store, user)
+    , SharedStore(store)
+    , User(user)
     , Tray(QIcon(QStringLiteral(":/icons/vimo.png")))
 {
     setWindowIcon(Tray.icon());
@@ -47,7 +50,8 @@ CTrayDlg::CTrayDlg(QWidget* parent)
     connect(&PollTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_POLL); });
     connect(&DeleteTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_DELETE); });
 
-    connect(&Exchange, &NoteExchange::NotesChanged, this, [this] { RefreshTrayIcon(TrayAction::Modify); });
+    connect(&Exchange, &NoteExchange::NotesChanged, this,
+        [this] { RefreshTrayIcon(TrayAction::Modify); });
     // Every new request waits the full delay again, as the one before it did.
     connect(&Exchange, &NoteExchange::DeletionRequested, &DeleteTimer, qOverload<>(&QTimer::start));
     connect(&Tray, &QSystemTrayIcon::activated, this, &CTrayDlg::OnTrayNotify);
@@ -199,15 +203,18 @@ void CTrayDlg::PostNote()
         Composing->activateWindow();
         return;
     }
-    CComposeDlg dialog;
+    CComposeDlg dialog(SharedStore);
     // Modal to nothing: it has no parent, so the notes stay usable while the user writes.
     dialog.setWindowModality(Qt::WindowModal);
     Composing = &dialog;
     // The timers keep running inside the dialog's run: polls and deletions go on meanwhile.
     while (dialog.exec() == QDialog::Accepted) {
         const QChar urgency = UrgencyCharacter(dialog.UrgencyYellow, dialog.UrgencyGreen);
-        if (WriteNote(dialog.RecipientName, dialog.NoteText, urgency).Stored)
+        const PostOutcome outcome
+            = WriteNote(SharedStore, User, dialog.RecipientName, dialog.NoteText, urgency);
+        if (outcome.Stored)
             break;
+        ShowFailureAlert(*outcome.Failure);
     }
 }
 

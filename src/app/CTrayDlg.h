@@ -11,6 +11,8 @@ class QEventLoop;
 
 namespace vimo {
 
+class Store;
+
 // The program's main window. Nobody sees it: it owns the tray icon with its tooltip and
 // menu, the note windows (through its NoteExchange) and the three timers. The program lives
 // exactly as long as its run (exec), from sign-in to Quit.
@@ -19,8 +21,8 @@ class CTrayDlg : public QDialog {
 
 public:
     enum TimerId : int {
-        TIMER_QUIT = 1,   // one-shot: ends the run
-        TIMER_POLL = 2,   // periodic: polls the store
+        TIMER_QUIT = 1, // one-shot: ends the run
+        TIMER_POLL = 2, // periodic: polls the store
         TIMER_DELETE = 3, // one-shot: carries out pending deletions
     };
     static constexpr int QuitDelayMs = 1000;
@@ -36,7 +38,8 @@ public:
 
     enum class TrayAction { Add, Modify, Delete };
 
-    explicit CTrayDlg(QWidget* parent = nullptr);
+    // The tray of the signed-in user, on the store.
+    CTrayDlg(Store& store, const QString& user, QWidget* parent = nullptr);
     ~CTrayDlg() override;
 
     // The run: initialises, then serves the tray, the timers and the notes until Quit; the
@@ -71,6 +74,8 @@ Q_SIGNALS:
 private:
     void OpenTrayMenu();
 
+    Store& SharedStore;
+    const QString User;
     QSystemTrayIcon Tray;
     bool TrayIconAdded = false;
     QTimer QuitTimer;

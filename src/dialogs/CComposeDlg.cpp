@@ -7,15 +7,15 @@
 #include "dialogs/UpperCaseValidator.h"
 #include "notes/CColorLabel.h"
 #include "store/Prompts.h"
-#include "store/SqlHelpers.h"
-#include "store/Statements.h"
+#include "store/Store.h"
 #include "ui_CComposeDlg.h"
 
 namespace vimo {
 
-CComposeDlg::CComposeDlg(QWidget* parent)
+CComposeDlg::CComposeDlg(Store& store, QWidget* parent)
     : QDialog(parent,
         Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , Users(store)
     , Form(std::make_unique<Ui::CComposeDlg>())
 {
     Form->setupUi(this);
@@ -75,7 +75,8 @@ void CComposeDlg::OnInitDialog()
     Form->YellowSwatch->SetColors(MakeColorRef(255, 255, 0), 0);
     Form->GreenSwatch->SetColors(MakeColorRef(0, 255, 0), 0);
     Form->RedSwatch->SetColors(MakeColorRef(255, 0, 0), 0);
-    Form->UserList->FillFromQuery(UserListQuery());
+    // A failed read leaves the picker empty; names can still be typed.
+    Form->UserList->SetNames(Users.UserNames().Value);
     Form->RecipientEdit->setFocus(Qt::OtherFocusReason);
 }
 
@@ -91,7 +92,7 @@ void CComposeDlg::OnOK()
         return;
     }
     // A failed lookup reads as an unknown name: a note is never posted to nobody.
-    if (QueryFirstValue(UserLookupQuery(RecipientName)).isEmpty()) {
+    if (!Users.IsKnownUser(RecipientName).Value) {
         ShowAlert(QStringLiteral("User name must be Valid\n[Press ? for List]"));
         FocusRecipient();
         return;

@@ -11,6 +11,8 @@ class CComposeDlg;
 
 namespace vimo {
 
+class Store;
+
 // Collects one note: its addressee, its text and its urgency. The dialog writes nothing to
 // the store; it ends with Accepted only when the addressee is a known user. Afterwards
 // RecipientName holds that name (at most 15 characters), NoteText the text as the store keeps
@@ -20,7 +22,7 @@ class CComposeDlg : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CComposeDlg(QWidget* parent = nullptr);
+    explicit CComposeDlg(Store& store, QWidget* parent = nullptr);
     ~CComposeDlg() override;
 
     QString RecipientName;
@@ -53,6 +55,7 @@ private:
     // Gives the recipient box the focus with its text selected, ready to be typed over.
     void FocusRecipient();
 
+    Store& Users;
     std::unique_ptr<Ui::CComposeDlg> Form;
     bool Initialised = false;
 };

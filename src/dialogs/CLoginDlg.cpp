@@ -6,16 +6,16 @@
 #include "dialogs/UpperCaseValidator.h"
 #include "notes/CColorLabel.h"
 #include "store/Prompts.h"
-#include "store/SqlHelpers.h"
-#include "store/Statements.h"
+#include "store/Store.h"
 #include "store/TextRules.h"
 #include "ui_CLoginDlg.h"
 
 namespace vimo {
 
-CLoginDlg::CLoginDlg(QWidget* parent)
+CLoginDlg::CLoginDlg(Store& store, QWidget* parent)
     : QDialog(parent,
         Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , Users(store)
     , Form(std::make_unique<Ui::CLoginDlg>())
 {
     Form->setupUi(this);
@@ -69,7 +69,8 @@ void CLoginDlg::OnInitDialog()
     Form->NameLabel->SetColors(0, MakeColorRef(192, 192, 255));
     Form->HelpText->SetColors(MakeColorRef(216, 208, 200), 0);
     Form->AboutText->SetColors(MakeColorRef(216, 208, 200), 0);
-    Form->UserList->FillFromQuery(UserListQuery());
+    // A failed read leaves the picker empty; names can still be typed.
+    Form->UserList->SetNames(Users.UserNames().Value);
     Form->UserNameEdit->setFocus(Qt::OtherFocusReason);
 }
 
@@ -85,9 +86,9 @@ void CLoginDlg::OnOK()
         return;
     }
     // A failed lookup reads as an unknown name: asking once too often is harmless.
-    if (QueryFirstValue(UserLookupQuery(UserName)).isEmpty()) {
+    if (!Users.IsKnownUser(UserName).Value) {
         if (AskYesNo(QStringLiteral("Add new User")))
-            ExecSql(AddUserStatement(UserName));
+            SucceededOrAlert(Users.AddUser(UserName));
         // Either answer signs in; a "no" only keeps the name out of the pickers.
     }
     if (UpdateData(true))

@@ -11,6 +11,8 @@ class CLoginDlg;
 
 namespace vimo {
 
+class Store;
+
 // Asks for the name under which this copy receives and sends notes. A name not yet known
 // to the store is added when the user agrees; the known names are offered in a picker.
 // After the run UserName holds the signed-in name, or the empty text after a cancel.
@@ -18,7 +20,7 @@ class CLoginDlg : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CLoginDlg(QWidget* parent = nullptr);
+    explicit CLoginDlg(Store& store, QWidget* parent = nullptr);
     ~CLoginDlg() override;
 
     QString UserName;
@@ -45,6 +47,7 @@ private:
     void TakeSelectedName();
     void TakeSelectedNameAndSignIn();
 
+    Store& Users;
     std::unique_ptr<Ui::CLoginDlg> Form;
     bool Initialised = false;
 };

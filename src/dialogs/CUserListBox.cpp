@@ -1,7 +1,5 @@
 #include "dialogs/CUserListBox.h"
 
-#include "store/SqlHelpers.h"
-
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -23,25 +21,17 @@ CUserListBox::CUserListBox(QWidget* parent)
 {
 }
 
-int CUserListBox::FillFromQuery(const QString& statement)
+void CUserListBox::SetNames(QStringList names)
 {
-    ItemCount_ = 0;
     {
         const QSignalBlocker quiet(this);
         clear();
     }
-
-    QStringList values = QueryColumnValues(statement);
     // QListWidget's own sorting is case-sensitive; the pickers are not.
-    if (SortedByName_)
-        std::stable_sort(values.begin(), values.end(), ComesBefore);
-    addItems(values);
-    ItemCount_ = static_cast<int>(values.size());
-
-    // The hidden key list takes no selection at all.
-    if (ItemCount_ > 0 && selectionMode() != QAbstractItemView::NoSelection)
+    std::stable_sort(names.begin(), names.end(), ComesBefore);
+    addItems(names);
+    if (!names.isEmpty())
         SelectSilently(0);
-    return ItemCount_;
 }
 
 QString CUserListBox::SelectedText() const

@@ -4,28 +4,17 @@
 
 namespace vimo {
 
-// A list that fills itself from one SELECT statement: the user pickers of the sign-in and
-// compose dialogs (sorted by name, without regard to case) and the tray window's hidden list
-// of note keys (in the order the store returns them).
+// The user picker of the sign-in and compose dialogs: the known names, sorted without regard
+// to case, one of them picked.
 class CUserListBox : public QListWidget {
     Q_OBJECT
-    Q_PROPERTY(bool SortedByName READ SortedByName WRITE setSortedByName)
 
 public:
     explicit CUserListBox(QWidget* parent = nullptr);
 
-    // Replaces the items with the first column of every row, trailing blanks and control
-    // characters cut; empty values are skipped. Selects the first item without notifying
-    // anyone. Returns the number of items added, also kept in ItemCount. A statement that
-    // fails leaves the list empty and shows nothing.
-    int FillFromQuery(const QString& statement);
-
-    // The number of items the most recent fill added; 0 before the first.
-    int ItemCount() const { return ItemCount_; }
-
-    bool SortedByName() const { return SortedByName_; }
-    // Named for the .ui form, which calls the setter of a property by Qt's convention.
-    void setSortedByName(bool sorted) { SortedByName_ = sorted; }
+    // Replaces the items with the names, sorted, and selects the first without notifying
+    // anyone.
+    void SetNames(QStringList names);
 
     // The text of the selected item, or the empty text when none is selected.
     QString SelectedText() const;
@@ -45,9 +34,6 @@ protected:
 
 private:
     void SelectSilently(int row);
-
-    int ItemCount_ = 0;
-    bool SortedByName_ = false;
 };
 
 } // namespace vimo

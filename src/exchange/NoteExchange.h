@@ -4,15 +4,16 @@
 #include "exchange/PendingDeletions.h"
 
 #include <QObject>
-#include <QStringList>
+#include <QString>
 
 class QWidget;
 
 namespace vimo {
 
 class CNoteDlg;
+class Store;
 
-// The notes of the signed-in user on this screen: polling the store for them, opening each
+// The notes of one user on this screen: polling the store for them, opening each
 // in the lowest free slot, hiding and showing them all, and deleting them on request. The
 // notes are windows owned by the owner widget, yet deleted only through this object; so the
 // owner holds it as a member (destroyed before the owner's children), not as a QObject child.
@@ -20,10 +21,11 @@ class NoteExchange : public QObject {
     Q_OBJECT
 
 public:
-    explicit NoteExchange(QWidget* owner);
+    // The notes addressed to user, read from the store.
+    NoteExchange(QWidget* owner, Store& store, const QString& user);
     ~NoteExchange() override;
 
-    // Opens a window for every note addressed to the current user that has none yet. A poll
+    // Opens a window for every note addressed to the user that has none yet. A poll
     // that comes due while another one still runs (waiting on an alert) is skipped.
     void PollNotes();
 
@@ -43,10 +45,6 @@ public:
 
     int OpenNotes() const { return NoteSlotTable.Count(); }
     const vimo::NoteSlotTable<CNoteDlg>& Notes() const { return NoteSlotTable; }
-    bool HasPendingDeletions() const { return !Pending.IsEmpty(); }
-
-    // The keys the last poll read, in the store's order.
-    QStringList KeyListBox;
 
 Q_SIGNALS:
     // A note window opened or went: the tray tooltip counts again.
@@ -56,6 +54,8 @@ Q_SIGNALS:
 
 private:
     QWidget* const Owner;
+    Store& SharedStore;
+    const QString User;
     vimo::NoteSlotTable<CNoteDlg> NoteSlotTable;
     PendingDeletions Pending;
     bool Polling = false;

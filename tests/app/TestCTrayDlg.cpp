@@ -3,9 +3,7 @@
 #include "app/CTrayDlg.h"
 #include "dialogs/CComposeDlg.h"
 #include "dialogs/DialogColours.h"
-#include "exchange/Session.h"
 #include "notes/CNoteDlg.h"
-#include "store/SqlHelpers.h"
 #include "store/Statements.h"
 
 #include <QApplication>
@@ -26,8 +24,7 @@ class TestCTrayDlg : public QObject {
     static void Post(int key, int urgency = 1)
     {
         test::MustExec(PostStatement(QStringLiteral("note %1").arg(key), QStringLiteral("ANN"),
-                                     QStringLiteral("BOB"), QStringLiteral("20261207"), key,
-                                     QChar(u'0' + urgency)));
+            QStringLiteral("BOB"), QStringLiteral("20261207"), key, QChar(u'0' + urgency)));
     }
 
     // The texts of the popup menu that opens within `action`, closed again unchosen; empty
@@ -50,17 +47,13 @@ class TestCTrayDlg : public QObject {
 private Q_SLOTS:
     void initTestCase() { ApplyDialogColours(); }
 
-    void init()
-    {
-        test::UseFreshSqliteStore();
-        SetCurrentUser(QStringLiteral("ANN"));
-    }
+    void init() { test::UseFreshSqliteStore(); }
 
     void waitingNotesOpenBeforeTheIconWhoseFirstTipCountsThem()
     {
         Post(1);
         Post(2, 3);
-        CTrayDlg tray;
+        CTrayDlg tray(test::TestStore(), QStringLiteral("ANN"));
         int openWhenShown = -1;
         QString firstTip;
         connect(&tray, &CTrayDlg::TrayIconShown, this, [&](const QString& tip) {
@@ -70,14 +63,15 @@ private Q_SLOTS:
         tray.OnInitDialog();
         QCOMPARE(openWhenShown, 2);
         QCOMPARE(firstTip, QStringLiteral("2 Vimos Active"));
-        QVERIFY(tray.TrayIcon().isVisible()); // offscreen: no tray to show it in, runs on all the same
+        QVERIFY(
+            tray.TrayIcon().isVisible()); // offscreen: no tray to show it in, runs on all the same
         QVERIFY(tray.IsTimerActive(CTrayDlg::TIMER_POLL));
         QVERIFY(!tray.isVisible());
     }
 
     void theTipCountsOpenNotesHiddenOnesToo()
     {
-        CTrayDlg tray;
+        CTrayDlg tray(test::TestStore(), QStringLiteral("ANN"));
         tray.OnInitDialog();
         QCOMPARE(tray.TrayIcon().toolTip(), QStringLiteral("0 Vimos Active"));
 
@@ -101,13 +95,14 @@ private Q_SLOTS:
         QVERIFY(!tray.IsTimerActive(CTrayDlg::TIMER_DELETE));
         QCOMPARE(tray.TrayIcon().toolTip(), QStringLiteral("1 Vimo Active"));
         QCOMPARE(tray.windowTitle(), tray.TrayIcon().toolTip());
-        QCOMPARE(QueryFirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")), QStringLiteral("1"));
+        QCOMPARE(
+            test::FirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")), QStringLiteral("1"));
     }
 
     void aDeletionHappensHalfASecondAfterTheLastRequest()
     {
         Post(1);
-        CTrayDlg tray;
+        CTrayDlg tray(test::TestStore(), QStringLiteral("ANN"));
         tray.OnInitDialog();
         QPointer<CNoteDlg> note = tray.Exchange.Notes().At(0);
         note->RequestDelete();
@@ -118,21 +113,23 @@ private Q_SLOTS:
 
     void theLeftButtonOpensTheMenuTheRightDoesNothing()
     {
-        CTrayDlg tray;
+        CTrayDlg tray(test::TestStore(), QStringLiteral("ANN"));
         tray.OnInitDialog();
         const QStringList menu = MenuOpenedBy([&] { tray.OnTrayNotify(QSystemTrayIcon::Trigger); });
-        QCOMPARE(menu, (QStringList{ QStringLiteral("&Hide All Vimos"), QStringLiteral("&Show All Vimos"),
-                                     QStringLiteral("&New Vimo"), QStringLiteral("-"), QStringLiteral("&Quit") }));
+        QCOMPARE(menu,
+            (QStringList { QStringLiteral("&Hide All Vimos"), QStringLiteral("&Show All Vimos"),
+                QStringLiteral("&New Vimo"), QStringLiteral("-"), QStringLiteral("&Quit") }));
         // Dismissed: nothing was carried out.
         QVERIFY(!tray.IsTimerActive(CTrayDlg::TIMER_QUIT));
 
-        for (const auto reason : { QSystemTrayIcon::Context, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::MiddleClick })
+        for (const auto reason : { QSystemTrayIcon::Context, QSystemTrayIcon::DoubleClick,
+                 QSystemTrayIcon::MiddleClick })
             QVERIFY(MenuOpenedBy([&] { tray.OnTrayNotify(reason); }).isEmpty());
     }
 
     void quitWhileANoteIsBeingWrittenEndsTheRunAndPostsNothing()
     {
-        CTrayDlg tray;
+        CTrayDlg tray(test::TestStore(), QStringLiteral("ANN"));
         bool composeOpened = false;
         QTimer::singleShot(0, &tray, [&] {
             QTimer::singleShot(50, &tray, [&] {
@@ -144,7 +141,8 @@ private Q_SLOTS:
         });
         QCOMPARE(tray.exec(), int(QDialog::Accepted));
         QVERIFY(composeOpened);
-        QCOMPARE(QueryFirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")), QStringLiteral("0"));
+        QCOMPARE(
+            test::FirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")), QStringLiteral("0"));
     }
 
     void quitEndsTheRunAfterItsTimerAndKeepsTheNotes()
@@ -152,7 +150,7 @@ private Q_SLOTS:
         Post(1);
         Post(2, 2);
         {
-            CTrayDlg tray;
+            CTrayDlg tray(test::TestStore(), QStringLiteral("ANN"));
             QPointer<CNoteDlg> note;
             QTimer::singleShot(0, &tray, [&] {
                 note = tray.Exchange.Notes().At(0);
@@ -168,9 +166,10 @@ private Q_SLOTS:
             QVERIFY(!tray.TrayIcon().isVisible());
             QVERIFY(!tray.IsTimerActive(CTrayDlg::TIMER_POLL));
         }
-        QCOMPARE(QueryFirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")), QStringLiteral("2"));
+        QCOMPARE(
+            test::FirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")), QStringLiteral("2"));
 
-        CTrayDlg again;
+        CTrayDlg again(test::TestStore(), QStringLiteral("ANN"));
         again.OnInitDialog();
         QCOMPARE(again.Exchange.OpenNotes(), 2);
     }

@@ -4,10 +4,9 @@
 #include "dialogs/CComposeDlg.h"
 #include "dialogs/CNoteTextEdit.h"
 #include "dialogs/DialogColours.h"
-#include "exchange/Session.h"
 #include "notes/CNoteDlg.h"
-#include "store/SqlHelpers.h"
 #include "store/Statements.h"
+#include "store/TextRules.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -53,7 +52,7 @@ void WhenComposing(std::function<void(Compose&)> act)
 
 int Rows()
 {
-    return AtoI(QueryFirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")));
+    return AtoI(test::FirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")));
 }
 
 } // namespace
@@ -70,13 +69,12 @@ private Q_SLOTS:
         test::UseFreshSqliteStore();
         for (const char* name : { "ANN", "BOB" })
             test::MustExec(AddUserStatement(QString::fromLatin1(name)));
-        SetCurrentUser(QStringLiteral("BOB"));
     }
 
     void aSentNoteIsStoredAndReachesTheRecipientsScreen()
     {
         test::AlertRecorder alerts;
-        CTrayDlg tray;
+        CTrayDlg tray(test::TestStore(), QStringLiteral("BOB"));
         WhenComposing([](Compose& compose) {
             // To oneself: the sender's own name is a known user too.
             QTest::keyClicks(compose.Recipient, QStringLiteral("bob"));
@@ -89,7 +87,7 @@ private Q_SLOTS:
         });
         tray.PostNote();
         QVERIFY(alerts.Alerts.isEmpty());
-        QCOMPARE(QueryColumnValues(QStringLiteral(
+        QCOMPARE(test::ColumnValues(QStringLiteral(
                      "SELECT TKEY||' '||RECIPIENT||' '||SENDER||' '||URGENCY FROM MSGS")),
             QStringList { QStringLiteral("1 BOB BOB 1") });
 
@@ -110,7 +108,7 @@ private Q_SLOTS:
     {
         QFETCH(int, way);
         test::AlertRecorder alerts;
-        CTrayDlg tray;
+        CTrayDlg tray(test::TestStore(), QStringLiteral("BOB"));
         WhenComposing([way](Compose& compose) {
             QTest::keyClicks(compose.Recipient, QStringLiteral("ann"));
             QTest::keyClicks(compose.Text, QStringLiteral("never mind"));
@@ -147,7 +145,7 @@ private Q_SLOTS:
         });
         test::MustExec(QStringLiteral("DROP TABLE MSGS"));
 
-        CTrayDlg tray;
+        CTrayDlg tray(test::TestStore(), QStringLiteral("BOB"));
         WhenComposing([](Compose& compose) {
             QTest::keyClicks(compose.Recipient, QStringLiteral("ann"));
             QTest::keyClicks(compose.Text, QStringLiteral("Please keep this"));
@@ -162,17 +160,17 @@ private Q_SLOTS:
         QCOMPARE(seenAgain,
             (QStringList {
                 QStringLiteral("ANN"), QStringLiteral("Please keep this"), QStringLiteral("1") }));
-        QCOMPARE(QueryFirstValue(QStringLiteral("SELECT URGENCY||' '||MSG FROM MSGS WHERE TKEY=1")),
+        QCOMPARE(
+            test::FirstValue(QStringLiteral("SELECT URGENCY||' '||MSG FROM MSGS WHERE TKEY=1")),
             QStringLiteral("2 Please keep this"));
     }
 
     void notesComeAndGoWhileComposingWithoutTakingTheKeys()
     {
         test::AlertRecorder alerts;
-        SetCurrentUser(QStringLiteral("ANN"));
         test::MustExec(PostStatement(QStringLiteral("old"), QStringLiteral("ANN"),
             QStringLiteral("BOB"), QStringLiteral("20261207"), 5, u'3'));
-        CTrayDlg tray;
+        CTrayDlg tray(test::TestStore(), QStringLiteral("ANN"));
         tray.OnTimer(CTrayDlg::TIMER_POLL);
         QCOMPARE(tray.Exchange.OpenNotes(), 1);
 
@@ -203,7 +201,7 @@ private Q_SLOTS:
             // The delete timer fires inside the dialog's run.
             tray.Exchange.Notes().At(0)->RequestDelete();
             QTRY_COMPARE(tray.Exchange.OpenNotes(), 1);
-            QCOMPARE(QueryColumnValues(QStringLiteral("SELECT TKEY FROM MSGS")),
+            QCOMPARE(test::ColumnValues(QStringLiteral("SELECT TKEY FROM MSGS")),
                 QStringList { QStringLiteral("6") });
             compose.Cancel->click();
         });

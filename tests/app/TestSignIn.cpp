@@ -1,8 +1,6 @@
 #include "TestEnvironment.h"
 
 #include "app/SignIn.h"
-#include "exchange/Session.h"
-#include "store/SqlHelpers.h"
 #include "store/Statements.h"
 
 #include <QApplication>
@@ -34,11 +32,7 @@ class TestSignIn : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
-    {
-        test::UseFreshSqliteStore();
-        SetCurrentUser(QString());
-    }
+    void init() { test::UseFreshSqliteStore(); }
 
     void typedNameBecomesTheCurrentUser()
     {
@@ -49,9 +43,8 @@ private Q_SLOTS:
                 QStringLiteral("ann"));
             dialog->findChild<QPushButton*>(QStringLiteral("LoginButton"))->click();
         });
-        QVERIFY(SignIn());
-        QCOMPARE(CurrentUser(), QStringLiteral("ANN"));
-        QCOMPARE(QueryFirstValue(UserLookupQuery(QStringLiteral("ANN"))), QStringLiteral("ANN"));
+        QCOMPARE(SignIn(test::TestStore()), QStringLiteral("ANN"));
+        QCOMPARE(test::FirstValue(UserLookupQuery(QStringLiteral("ANN"))), QStringLiteral("ANN"));
     }
 
     void cancelEndsTheProgram()
@@ -62,8 +55,7 @@ private Q_SLOTS:
                 QStringLiteral("ann"));
             QTest::keyClick(dialog, Qt::Key_Escape);
         });
-        QVERIFY(!SignIn());
-        QCOMPARE(CurrentUser(), QString());
+        QCOMPARE(SignIn(test::TestStore()), QString());
         QVERIFY(prompts.Questions.isEmpty());
     }
 };

@@ -4,7 +4,6 @@
 #include "dialogs/CNoteTextEdit.h"
 #include "dialogs/CUserListBox.h"
 #include "dialogs/DialogColours.h"
-#include "store/SqlHelpers.h"
 #include "store/Statements.h"
 
 #include <QApplication>
@@ -21,7 +20,7 @@ namespace {
 
 // One compose dialog on screen, with its controls at hand.
 struct ComposeForm {
-    CComposeDlg Dialog;
+    CComposeDlg Dialog { test::TestStore() };
     QLineEdit* Recipient = Dialog.findChild<QLineEdit*>(QStringLiteral("RecipientEdit"));
     CNoteTextEdit* Text = Dialog.findChild<CNoteTextEdit*>(QStringLiteral("NoteTextEdit"));
     QPushButton* Send = Dialog.findChild<QPushButton*>(QStringLiteral("SendButton"));

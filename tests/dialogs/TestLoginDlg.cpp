@@ -2,7 +2,6 @@
 
 #include "dialogs/CLoginDlg.h"
 #include "dialogs/CUserListBox.h"
-#include "store/SqlHelpers.h"
 #include "store/Statements.h"
 
 #include <QApplication>
@@ -16,7 +15,7 @@ namespace {
 
 // One sign-in dialog on screen, with its controls at hand.
 struct SignInForm {
-    CLoginDlg Dialog;
+    CLoginDlg Dialog { test::TestStore() };
     QLineEdit* Name = Dialog.findChild<QLineEdit*>(QStringLiteral("UserNameEdit"));
     QPushButton* ShowList = Dialog.findChild<QPushButton*>(QStringLiteral("ShowListButton"));
     QPushButton* Login = Dialog.findChild<QPushButton*>(QStringLiteral("LoginButton"));
@@ -45,12 +44,12 @@ struct SignInForm {
 
 int UserRows()
 {
-    return QueryFirstValue(QStringLiteral("SELECT COUNT(*) FROM USRS")).toInt();
+    return test::FirstValue(QStringLiteral("SELECT COUNT(*) FROM USRS")).toInt();
 }
 
 bool IsKnown(const QString& name)
 {
-    return !QueryFirstValue(UserLookupQuery(name)).isEmpty();
+    return !test::FirstValue(UserLookupQuery(name)).isEmpty();
 }
 
 } // namespace

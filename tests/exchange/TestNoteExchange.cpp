@@ -2,10 +2,8 @@
 
 #include "dialogs/DialogColours.h"
 #include "exchange/NoteExchange.h"
-#include "exchange/Session.h"
 #include "notes/CColorLabel.h"
 #include "notes/CNoteDlg.h"
-#include "store/SqlHelpers.h"
 #include "store/Statements.h"
 
 #include <QSignalSpy>
@@ -23,10 +21,11 @@ class TestNoteExchange : public QObject {
     std::unique_ptr<QWidget> Owner;
     std::unique_ptr<NoteExchange> Exchange;
 
-    static void Post(int key, int urgency, const QString& text, const QString& to = QStringLiteral("ANN"))
+    static void Post(
+        int key, int urgency, const QString& text, const QString& to = QStringLiteral("ANN"))
     {
         test::MustExec(PostStatement(text, to, QStringLiteral("BOB"), QStringLiteral("20261207"),
-                                     key, QChar(u'0' + urgency)));
+            key, QChar(u'0' + urgency)));
     }
 
     CNoteDlg* NoteWithKey(int key) const
@@ -36,7 +35,8 @@ class TestNoteExchange : public QObject {
 
     int RowsWithKey(int key) const
     {
-        return QueryColumnValues(QStringLiteral("SELECT TKEY FROM MSGS WHERE TKEY=%1").arg(key)).size();
+        return test::ColumnValues(QStringLiteral("SELECT TKEY FROM MSGS WHERE TKEY=%1").arg(key))
+            .size();
     }
 
 private Q_SLOTS:
@@ -45,9 +45,9 @@ private Q_SLOTS:
     void init()
     {
         test::UseFreshSqliteStore();
-        SetCurrentUser(QStringLiteral("ANN"));
         Owner = std::make_unique<QWidget>();
-        Exchange = std::make_unique<NoteExchange>(Owner.get());
+        Exchange
+            = std::make_unique<NoteExchange>(Owner.get(), test::TestStore(), QStringLiteral("ANN"));
     }
 
     void cleanup()
@@ -76,7 +76,8 @@ private Q_SLOTS:
         Exchange->PollNotes();
         QCOMPARE(Exchange->OpenNotes(), 4);
 
-        const QColor expected[] = { QColor(255, 255, 0), QColor(0, 255, 0), QColor(255, 0, 0), QColor(255, 255, 0) };
+        const QColor expected[]
+            = { QColor(255, 255, 0), QColor(0, 255, 0), QColor(255, 0, 0), QColor(255, 255, 0) };
         for (int key = 1; key <= 4; ++key) {
             const CNoteDlg* note = NoteWithKey(key);
             QVERIFY(note && note->isVisible());
@@ -158,7 +159,7 @@ private Q_SLOTS:
 
         first->OnMenuCommand(CNoteDlg::DeleteCommand);
         second->OnMenuCommand(CNoteDlg::DeleteCommand); // within the same wait
-        first->OnMenuCommand(CNoteDlg::DeleteCommand);  // asked twice, deleted once
+        first->OnMenuCommand(CNoteDlg::DeleteCommand); // asked twice, deleted once
         QCOMPARE(requested.count(), 3);
         QVERIFY(first && first->isVisible() && second);
         QCOMPARE(RowsWithKey(1), 1);
@@ -182,7 +183,8 @@ private Q_SLOTS:
             test::AlertRecorder alerts;
             Exchange->CarryOutDeletions();
             QCOMPARE(alerts.Alerts.size(), 1);
-            QVERIFY(alerts.Alerts[0].startsWith(QStringLiteral("DELETE FROM MSGS WHERE TKEY=4 [Error (")));
+            QVERIFY(alerts.Alerts[0].startsWith(
+                QStringLiteral("DELETE FROM MSGS WHERE TKEY=4 [Error (")));
         }
         QCOMPARE(Exchange->OpenNotes(), 0);
         Exchange->PollNotes();
@@ -219,7 +221,8 @@ private Q_SLOTS:
         Exchange->PollNotes();
         QCOMPARE(Exchange->OpenNotes(), 500);
         QCOMPARE(alerts.Alerts.size(), 2);
-        QCOMPARE(alerts.Alerts[0], QStringLiteral("Couldn't get all the vimo's - Please delete some"));
+        QCOMPARE(
+            alerts.Alerts[0], QStringLiteral("Couldn't get all the vimo's - Please delete some"));
 
         Exchange->PollNotes(); // and again on every later poll
         QCOMPARE(alerts.Alerts.size(), 4);
