@@ -3,7 +3,6 @@
 #include "app/CTrayDlg.h"
 #include "app/CommandLine.h"
 #include "app/SignIn.h"
-#include "dialogs/DialogColours.h"
 #include "store/OpenStore.h"
 #include "store/Store.h"
 #include "store/ui/DesktopPrompts.h"
@@ -24,7 +23,6 @@ bool CNoteApp::InitInstance()
     // The program ends when InitInstance returns, never because a last window closed: the
     // tray window is hidden and alert boxes come and go.
     QApplication::setQuitOnLastWindowClosed(false);
-    ApplyDialogColours();
     InstallDesktopPrompts();
 
     // The store lives as long as the program; it is never closed before.

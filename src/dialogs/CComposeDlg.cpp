@@ -2,26 +2,23 @@
 
 #include "dialogs/CNoteTextEdit.h"
 #include "dialogs/DataExchange.h"
-#include "dialogs/DialogUnits.h"
-#include "dialogs/EnterAsTab.h"
-#include "dialogs/UpperCaseValidator.h"
-#include "notes/CColorLabel.h"
 #include "store/Prompts.h"
 #include "store/Store.h"
 #include "ui_CComposeDlg.h"
+#include "widgets/CColorLabel.h"
+#include "widgets/DialogSetup.h"
+#include "widgets/UpperCaseValidator.h"
 
 namespace vimo {
 
 CComposeDlg::CComposeDlg(Store& store, QWidget* parent)
-    : QDialog(parent,
-        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, CaptionedDialogFlags)
     , Users(store)
     , Form(std::make_unique<Ui::CComposeDlg>())
 {
     Form->setupUi(this);
-    FitToFont(this);
     Form->RecipientEdit->setValidator(new UpperCaseValidator(Form->RecipientEdit));
-    EnterAsTab::Install(this);
+    PrepareFormDialog(this, [this] { OnInitDialog(); });
 
     connect(Form->ShowListButton, &QPushButton::clicked, this, &CComposeDlg::ShowUserList);
     connect(
@@ -55,15 +52,6 @@ bool CComposeDlg::UpdateData(bool save)
 void CComposeDlg::accept()
 {
     OnOK();
-}
-
-void CComposeDlg::showEvent(QShowEvent* event)
-{
-    if (!Initialised) {
-        Initialised = true;
-        OnInitDialog();
-    }
-    QDialog::showEvent(event);
 }
 
 void CComposeDlg::OnInitDialog()

@@ -40,9 +40,6 @@ public:
     // "Send", or Enter in the picker.
     void accept() override;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void OnInitDialog();
     void OnOK();
@@ -57,7 +54,6 @@ private:
 
     Store& Users;
     std::unique_ptr<Ui::CComposeDlg> Form;
-    bool Initialised = false;
 };
 
 } // namespace vimo

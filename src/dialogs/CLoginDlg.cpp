@@ -1,27 +1,24 @@
 #include "dialogs/CLoginDlg.h"
 
 #include "dialogs/DataExchange.h"
-#include "dialogs/DialogUnits.h"
-#include "dialogs/EnterAsTab.h"
-#include "dialogs/UpperCaseValidator.h"
-#include "notes/CColorLabel.h"
 #include "store/Prompts.h"
 #include "store/Store.h"
 #include "store/TextRules.h"
 #include "ui_CLoginDlg.h"
+#include "widgets/CColorLabel.h"
+#include "widgets/DialogSetup.h"
+#include "widgets/UpperCaseValidator.h"
 
 namespace vimo {
 
 CLoginDlg::CLoginDlg(Store& store, QWidget* parent)
-    : QDialog(parent,
-        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, CaptionedDialogFlags)
     , Users(store)
     , Form(std::make_unique<Ui::CLoginDlg>())
 {
     Form->setupUi(this);
-    FitToFont(this);
     Form->UserNameEdit->setValidator(new UpperCaseValidator(Form->UserNameEdit));
-    EnterAsTab::Install(this);
+    PrepareFormDialog(this, [this] { OnInitDialog(); });
 
     connect(Form->ShowListButton, &QPushButton::clicked, this, &CLoginDlg::ShowUserList);
     connect(Form->UserList, &QListWidget::itemSelectionChanged, this, &CLoginDlg::TakeSelectedName);
@@ -52,15 +49,6 @@ void CLoginDlg::accept()
 void CLoginDlg::reject()
 {
     OnCancel();
-}
-
-void CLoginDlg::showEvent(QShowEvent* event)
-{
-    if (!Initialised) {
-        Initialised = true;
-        OnInitDialog();
-    }
-    QDialog::showEvent(event);
 }
 
 void CLoginDlg::OnInitDialog()

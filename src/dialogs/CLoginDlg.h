@@ -36,9 +36,6 @@ public:
     // "Cancel", Esc or the close box.
     void reject() override;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void OnInitDialog();
     void OnOK();
@@ -49,7 +46,6 @@ private:
 
     Store& Users;
     std::unique_ptr<Ui::CLoginDlg> Form;
-    bool Initialised = false;
 };
 
 } // namespace vimo

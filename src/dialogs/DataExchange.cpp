@@ -1,8 +1,8 @@
 #include "dialogs/DataExchange.h"
 
 #include "dialogs/CNoteTextEdit.h"
-#include "dialogs/CUserListBox.h"
 #include "store/Prompts.h"
+#include "widgets/CUserListBox.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

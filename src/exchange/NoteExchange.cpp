@@ -1,10 +1,10 @@
 #include "exchange/NoteExchange.h"
 
 #include "exchange/TrayLogic.h"
-#include "notes/CColorLabel.h"
 #include "notes/CNoteDlg.h"
 #include "store/Prompts.h"
 #include "store/Store.h"
+#include "widgets/CColorLabel.h"
 
 #include <QGuiApplication>
 #include <QScreen>

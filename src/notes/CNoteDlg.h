@@ -70,7 +70,6 @@ Q_SIGNALS:
     void DeleteRequested(int key, int slot);
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -79,8 +78,6 @@ protected:
 private:
     void OnInitDialog();
     void OpenMenu(QPoint screenPoint);
-
-    bool Initialised = false;
 };
 
 } // namespace vimo

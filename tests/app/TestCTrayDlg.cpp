@@ -2,7 +2,6 @@
 
 #include "app/CTrayDlg.h"
 #include "dialogs/CComposeDlg.h"
-#include "dialogs/DialogColours.h"
 #include "notes/CNoteDlg.h"
 #include "store/Statements.h"
 
@@ -45,7 +44,6 @@ class TestCTrayDlg : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { ApplyDialogColours(); }
 
     void init() { test::UseFreshSqliteStore(); }
 

@@ -3,7 +3,6 @@
 #include "app/CTrayDlg.h"
 #include "dialogs/CComposeDlg.h"
 #include "dialogs/CNoteTextEdit.h"
-#include "dialogs/DialogColours.h"
 #include "notes/CNoteDlg.h"
 #include "store/Statements.h"
 #include "store/TextRules.h"
@@ -62,7 +61,6 @@ class TestPostNote : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { ApplyDialogColours(); }
 
     void init()
     {

@@ -2,9 +2,8 @@
 
 #include "dialogs/CComposeDlg.h"
 #include "dialogs/CNoteTextEdit.h"
-#include "dialogs/CUserListBox.h"
-#include "dialogs/DialogColours.h"
 #include "store/Statements.h"
+#include "widgets/CUserListBox.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -71,7 +70,6 @@ class TestComposeDlg : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { ApplyDialogColours(); }
 
     void init()
     {

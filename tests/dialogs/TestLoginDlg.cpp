@@ -1,8 +1,8 @@
 #include "TestEnvironment.h"
 
 #include "dialogs/CLoginDlg.h"
-#include "dialogs/CUserListBox.h"
 #include "store/Statements.h"
+#include "widgets/CUserListBox.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,10 +1,9 @@
 #include "TestEnvironment.h"
 
-#include "dialogs/DialogColours.h"
 #include "exchange/NoteExchange.h"
-#include "notes/CColorLabel.h"
 #include "notes/CNoteDlg.h"
 #include "store/Statements.h"
+#include "widgets/CColorLabel.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -40,7 +39,6 @@ class TestNoteExchange : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { ApplyDialogColours(); }
 
     void init()
     {

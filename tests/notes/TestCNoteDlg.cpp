@@ -1,8 +1,7 @@
 #include "TestEnvironment.h"
 
-#include "dialogs/DialogColours.h"
-#include "notes/CColorLabel.h"
 #include "notes/CNoteDlg.h"
+#include "widgets/CColorLabel.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -37,7 +36,6 @@ class TestCNoteDlg : public QObject {
     QPoint At(QPoint screen) const { return screen - Note->pos(); }
 
 private Q_SLOTS:
-    void initTestCase() { ApplyDialogColours(); }
     void init() { Open(QRect(200, 200, 100, 100)); }
     void cleanup() { Note.reset(); }
 

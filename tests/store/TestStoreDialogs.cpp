@@ -1,11 +1,10 @@
 #include "TestEnvironment.h"
 
-#include "dialogs/DialogColours.h"
-#include "notes/CColorLabel.h"
 #include "store/Prompts.h"
 #include "store/ui/CFileChooserDlg.h"
 #include "store/ui/CYesNoDlg.h"
 #include "store/ui/DesktopPrompts.h"
+#include "widgets/CColorLabel.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -63,7 +62,6 @@ class TestStoreDialogs : public QObject {
 private Q_SLOTS:
     void onlyOurOwnDialogsAreBlack()
     {
-        ApplyDialogColours();
         InstallDesktopPrompts();
         QPalette alertColours;
         WhenModal<QMessageBox>([&alertColours](QMessageBox* box) {

@@ -24,14 +24,10 @@ public:
     QString Question;
     CColorLabel* QuestionLabel() const;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void OnInitDialog();
 
     std::unique_ptr<Ui::CYesNoDlg> Form;
-    bool Initialised = false;
 };
 
 } // namespace vimo

@@ -1,4 +1,4 @@
-#include "notes/CColorLabel.h"
+#include "widgets/CColorLabel.h"
 
 #include <QApplication>
 #include <QPalette>

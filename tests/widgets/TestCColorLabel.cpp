@@ -1,6 +1,6 @@
 #include "TestEnvironment.h"
 
-#include "notes/CColorLabel.h"
+#include "widgets/CColorLabel.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "TestEnvironment.h"
 
-#include "dialogs/CUserListBox.h"
 #include "store/Statements.h"
+#include "widgets/CUserListBox.h"
 
 #include <QApplication>
 #include <QSignalSpy>

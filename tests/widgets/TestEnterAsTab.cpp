@@ -1,7 +1,7 @@
 #include "TestEnvironment.h"
 
-#include "dialogs/CUserListBox.h"
-#include "dialogs/EnterAsTab.h"
+#include "widgets/CUserListBox.h"
+#include "widgets/EnterAsTab.h"
 
 #include <QApplication>
 #include <QCheckBox>

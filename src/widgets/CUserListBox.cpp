@@ -1,4 +1,4 @@
-#include "dialogs/CUserListBox.h"
+#include "widgets/CUserListBox.h"
 
 #include <QSignalBlocker>
 
