@@ -5,9 +5,9 @@
 #include <QDialog>
 #include <QPointer>
 #include <QSystemTrayIcon>
-#include <QTimer>
 
 class QEventLoop;
+class QTimer;
 
 namespace vimo {
 
@@ -20,40 +20,39 @@ class CTrayDlg : public QDialog {
     Q_OBJECT
 
 public:
+    static constexpr int QuitDelayMs = 1000;
+    static constexpr int PollPeriodMs = 20000;
+    static constexpr int DeleteDelayMs = 500;
+
+    // The tray of the signed-in user, on the store.
+    CTrayDlg(Store& store, const QString& user, QWidget* parent = nullptr);
+    ~CTrayDlg() override;
+
+    // The run: polls once, puts the icon into the tray, then serves the tray, the timers and
+    // the notes until Quit; the window itself stays hidden. Returns the result that ended it.
+    int exec() override;
+    void done(int result) override;
+
+private:
     enum TimerId : int {
         TIMER_QUIT = 1, // one-shot: ends the run
         TIMER_POLL = 2, // periodic: polls the store
         TIMER_DELETE = 3, // one-shot: carries out pending deletions
     };
-    static constexpr int QuitDelayMs = 1000;
-    static constexpr int PollPeriodMs = 20000;
-    static constexpr int DeleteDelayMs = 500;
-
     enum MenuCommand : int {
         NewCommand = 32771,
         QuitCommand = 32772,
         HideAllCommand = 32773,
         ShowAllCommand = 32774,
     };
-
     enum class TrayAction { Add, Modify, Delete };
 
-    // The tray of the signed-in user, on the store.
-    CTrayDlg(Store& store, const QString& user, QWidget* parent = nullptr);
-    ~CTrayDlg() override;
-
-    // The run: initialises, then serves the tray, the timers and the notes until Quit; the
-    // window itself stays hidden. Returns the result that ended it.
-    int exec() override;
-    void done(int result) override;
-
     void OnInitDialog();
-    QString TrayTipText() const;
     void RefreshTrayIcon(TrayAction action);
     void OnTrayNotify(QSystemTrayIcon::ActivationReason reason);
+    void OpenTrayMenu();
     // Carries out a tray menu command; any other id (0: the menu was dismissed) does nothing.
     void OnMenuCommand(int id);
-    void StartQuitTimer();
     void OnTimer(int id);
     // Closes every note window and takes the icon out of the tray.
     void DestroyWindow();
@@ -61,26 +60,14 @@ public:
     // the dialog as it was left, to be sent again or cancelled.
     void PostNote();
 
-    bool IsTimerActive(int id) const;
-    const QSystemTrayIcon& TrayIcon() const { return Tray; }
-    bool IsTrayIconAdded() const { return TrayIconAdded; }
-
     NoteExchange Exchange;
-
-Q_SIGNALS:
-    // The icon went into the tray, with its first tooltip.
-    void TrayIconShown(const QString& toolTip);
-
-private:
-    void OpenTrayMenu();
-
     Store& SharedStore;
     const QString User;
-    QSystemTrayIcon Tray;
-    bool TrayIconAdded = false;
-    QTimer QuitTimer;
-    QTimer PollTimer;
-    QTimer DeleteTimer;
+    // Children with names, so that the desktop's tools and the tests find them.
+    QSystemTrayIcon* const Tray;
+    QTimer* const QuitTimer;
+    QTimer* const PollTimer;
+    QTimer* const DeleteTimer;
     QEventLoop* RunLoop = nullptr;
     // The compose dialog while PostNote runs it.
     QPointer<QDialog> Composing;

@@ -6,6 +6,7 @@
 #include "store/Store.h"
 #include "ui_CComposeDlg.h"
 #include "widgets/CColorLabel.h"
+#include "widgets/CUserListBox.h"
 #include "widgets/DialogSetup.h"
 #include "widgets/UpperCaseValidator.h"
 
@@ -20,13 +21,9 @@ CComposeDlg::CComposeDlg(Store& store, QWidget* parent)
     Form->RecipientEdit->setValidator(new UpperCaseValidator(Form->RecipientEdit));
     PrepareFormDialog(this, [this] { OnInitDialog(); });
 
-    connect(Form->ShowListButton, &QPushButton::clicked, this, &CComposeDlg::ShowUserList);
-    connect(
-        Form->UserList, &QListWidget::itemSelectionChanged, this, &CComposeDlg::TakeSelectedName);
-    // A click on the name that is already highlighted does not change the selection, but the
-    // user has picked it all the same.
-    connect(Form->UserList, &QListWidget::itemClicked, this, &CComposeDlg::TakeSelectedName);
-    connect(Form->UserList, &QListWidget::itemDoubleClicked, this,
+    connect(Form->ShowListButton, &QPushButton::clicked, Form->UserList, &CUserListBox::ShowPicker);
+    connect(Form->UserList, &CUserListBox::Picked, this, &CComposeDlg::TakeSelectedName);
+    connect(Form->UserList, &CUserListBox::PickedAndConfirmed, this,
         &CComposeDlg::TakeSelectedNameAndGoToText);
     connect(Form->YellowBox, &QCheckBox::clicked, this, [this] { UrgencyClicked(UrgencyYellow); });
     connect(Form->GreenBox, &QCheckBox::clicked, this, [this] { UrgencyClicked(UrgencyGreen); });
@@ -87,11 +84,6 @@ void CComposeDlg::OnOK()
     }
     if (UpdateData(true))
         QDialog::accept();
-}
-
-void CComposeDlg::ShowUserList()
-{
-    Form->UserList->ShowPicker();
 }
 
 void CComposeDlg::TakeSelectedName()

@@ -26,24 +26,20 @@ public:
     ~CComposeDlg() override;
 
     QString RecipientName;
-    // The picker's selected name; empty when none is selected.
-    QString ListSelection;
     QString NoteText;
     int UrgencyYellow = 0;
     int UrgencyGreen = 0;
     int UrgencyRed = 0;
 
-    // Moves the values between the controls and the members, every binding at once: save
-    // (controls to members) or load. False when a save refused a value, after saying why.
-    bool UpdateData(bool save);
-
     // "Send", or Enter in the picker.
     void accept() override;
 
 private:
+    // Moves the values between the controls and the members, every binding at once: save
+    // (controls to members) or load. False when a save refused a value, after saying why.
+    bool UpdateData(bool save);
     void OnInitDialog();
     void OnOK();
-    void ShowUserList();
     void TakeSelectedName();
     void TakeSelectedNameAndGoToText();
     // The box of this flag has just toggled itself: the three behave like radio buttons that
@@ -52,6 +48,8 @@ private:
     // Gives the recipient box the focus with its text selected, ready to be typed over.
     void FocusRecipient();
 
+    // The picker's selected name; empty when none is selected.
+    QString ListSelection;
     Store& Users;
     std::unique_ptr<Ui::CComposeDlg> Form;
 };

@@ -6,6 +6,7 @@
 #include "store/TextRules.h"
 #include "ui_CLoginDlg.h"
 #include "widgets/CColorLabel.h"
+#include "widgets/CUserListBox.h"
 #include "widgets/DialogSetup.h"
 #include "widgets/UpperCaseValidator.h"
 
@@ -20,12 +21,9 @@ CLoginDlg::CLoginDlg(Store& store, QWidget* parent)
     Form->UserNameEdit->setValidator(new UpperCaseValidator(Form->UserNameEdit));
     PrepareFormDialog(this, [this] { OnInitDialog(); });
 
-    connect(Form->ShowListButton, &QPushButton::clicked, this, &CLoginDlg::ShowUserList);
-    connect(Form->UserList, &QListWidget::itemSelectionChanged, this, &CLoginDlg::TakeSelectedName);
-    // A click on the name that is already highlighted does not change the selection, but the
-    // user has picked it all the same.
-    connect(Form->UserList, &QListWidget::itemClicked, this, &CLoginDlg::TakeSelectedName);
-    connect(Form->UserList, &QListWidget::itemDoubleClicked, this,
+    connect(Form->ShowListButton, &QPushButton::clicked, Form->UserList, &CUserListBox::ShowPicker);
+    connect(Form->UserList, &CUserListBox::Picked, this, &CLoginDlg::TakeSelectedName);
+    connect(Form->UserList, &CUserListBox::PickedAndConfirmed, this,
         &CLoginDlg::TakeSelectedNameAndSignIn);
     connect(Form->LoginButton, &QPushButton::clicked, this, &CLoginDlg::accept);
     connect(Form->CancelButton, &QPushButton::clicked, this, &CLoginDlg::reject);
@@ -88,11 +86,6 @@ void CLoginDlg::OnCancel()
     UserName.clear();
     UpdateData(false);
     QDialog::reject();
-}
-
-void CLoginDlg::ShowUserList()
-{
-    Form->UserList->ShowPicker();
 }
 
 void CLoginDlg::TakeSelectedName()

@@ -24,12 +24,6 @@ public:
     ~CLoginDlg() override;
 
     QString UserName;
-    // The picker's selected name; empty when none is selected.
-    QString ListSelection;
-
-    // Moves the values between the controls and the members, every binding at once: save
-    // (controls to members) or load. False when a save refused a value, after saying why.
-    bool UpdateData(bool save);
 
     // "Login", Enter in the picker, or a double-click in it.
     void accept() override;
@@ -37,13 +31,17 @@ public:
     void reject() override;
 
 private:
+    // Moves the values between the controls and the members, every binding at once: save
+    // (controls to members) or load. False when a save refused a value, after saying why.
+    bool UpdateData(bool save);
     void OnInitDialog();
     void OnOK();
     void OnCancel();
-    void ShowUserList();
     void TakeSelectedName();
     void TakeSelectedNameAndSignIn();
 
+    // The picker's selected name; empty when none is selected.
+    QString ListSelection;
     Store& Users;
     std::unique_ptr<Ui::CLoginDlg> Form;
 };

@@ -29,13 +29,7 @@ public:
     // that comes due while another one still runs (waiting on an alert) is skipped.
     void PollNotes();
 
-    // Opens the note with this key in the lowest free slot, coloured by its urgency.
-    void ShowNote(int key);
-
     void SetAllNotesVisible(bool show);
-
-    // A note asked to be deleted: recorded until CarryOutDeletions runs.
-    void OnDeleteNote(int key, int slot);
 
     // Closes every note whose deletion is pending and deletes its rows from the store.
     void CarryOutDeletions();
@@ -44,7 +38,6 @@ public:
     void CloseAllNotes();
 
     int OpenNotes() const { return NoteSlotTable.Count(); }
-    const vimo::NoteSlotTable<CNoteDlg>& Notes() const { return NoteSlotTable; }
 
 Q_SIGNALS:
     // A note window opened or went: the tray tooltip counts again.
@@ -53,6 +46,11 @@ Q_SIGNALS:
     void DeletionRequested();
 
 private:
+    // Opens the note with this key in the lowest free slot, coloured by its urgency.
+    void ShowNote(int key);
+    // A note asked to be deleted: recorded until CarryOutDeletions runs.
+    void OnDeleteNote(int key, int slot);
+
     QWidget* const Owner;
     Store& SharedStore;
     const QString User;

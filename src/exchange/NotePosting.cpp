@@ -49,7 +49,7 @@ bool IsDuplicateKey(const Diagnostic& error)
 PostOutcome WriteNote(Store& store, const QString& sender, const QString& recipient,
     const QString& text, QChar urgency)
 {
-    const QString dateStamp = MakeDateStamp(DateStampNumeric);
+    const QString dateStamp = MakeDateStamp();
     PostOutcome outcome;
     for (outcome.Attempts = 1;; ++outcome.Attempts) {
         if (outcome.Attempts > 1)

@@ -13,17 +13,15 @@ QString DateText(const QDate& day)
         .arg(day.year(), 4, 10, QLatin1Char('0'));
 }
 
-QString MakeDateStampFor(const QDate& day, int mode)
+QString MakeDateStampFor(const QDate& day)
 {
-    const QString text = DateText(day);
-    if (mode != DateStampNumeric)
-        return text;
-    return QString::number(ParseDateText(text));
+    // By way of the date text, as every stamp in the store was made.
+    return QString::number(ParseDateText(DateText(day)));
 }
 
-QString MakeDateStamp(int mode)
+QString MakeDateStamp()
 {
-    return MakeDateStampFor(QDate::currentDate(), mode);
+    return MakeDateStampFor(QDate::currentDate());
 }
 
 qint32 ParseDateText(const QString& text)

@@ -57,7 +57,7 @@ public:
     StoreResult<int> Urgency(int key);
     StoreResult<QString> NoteText(int key);
     StoreResult<int> LargestKey();
-    // dateStamp is the decimal text of MakeDateStamp(1); urgency is '1', '2' or '3'.
+    // dateStamp is the decimal text of MakeDateStamp(); urgency is '1', '2' or '3'.
     StoreResult<> Post(const QString& text, const QString& recipient, const QString& sender,
         const QString& dateStamp, int key, QChar urgency);
     StoreResult<> Delete(int key);

@@ -19,6 +19,11 @@ bool ComesBefore(const QString& left, const QString& right)
 CUserListBox::CUserListBox(QWidget* parent)
     : QListWidget(parent)
 {
+    connect(this, &QListWidget::itemSelectionChanged, this, &CUserListBox::Picked);
+    // A click on the name that is already highlighted does not change the selection, but the
+    // user has picked it all the same.
+    connect(this, &QListWidget::itemClicked, this, &CUserListBox::Picked);
+    connect(this, &QListWidget::itemDoubleClicked, this, &CUserListBox::PickedAndConfirmed);
 }
 
 void CUserListBox::SetNames(QStringList names)

@@ -28,6 +28,13 @@ public:
     // Shows the list and gives it the keyboard focus; pressing "?" again does the same.
     void ShowPicker();
 
+Q_SIGNALS:
+    // The user picked a name: moved the selection, or clicked a name, also the one that was
+    // highlighted already.
+    void Picked();
+    // The user double-clicked a name: picked, and done picking.
+    void PickedAndConfirmed();
+
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(
         const QModelIndex& index, const QEvent* event) const override;

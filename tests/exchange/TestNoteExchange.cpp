@@ -1,4 +1,5 @@
 #include "TestEnvironment.h"
+#include "TestWidgets.h"
 
 #include "exchange/NoteExchange.h"
 #include "notes/CNoteDlg.h"
@@ -27,10 +28,24 @@ class TestNoteExchange : public QObject {
             key, QChar(u'0' + urgency)));
     }
 
+    // The note on screen that shows this key.
     CNoteDlg* NoteWithKey(int key) const
     {
-        return Exchange->Notes().At(Exchange->Notes().FindKey(key));
+        for (CNoteDlg* note : Owner->findChildren<CNoteDlg*>()) {
+            if (note->Key == key)
+                return note;
+        }
+        return nullptr;
     }
+
+    // What the user picks from a note's menu: D for Delete, H for Hide.
+    static void Choose(CNoteDlg* note, Qt::Key key)
+    {
+        test::ChooseFromContextMenu(note, QPoint(50, 50), key);
+    }
+
+    // The colour of the note around its text.
+    static QColor Background(CNoteDlg* note) { return test::ColourAt(note, QPoint(90, 90)); }
 
     int RowsWithKey(int key) const
     {
@@ -77,12 +92,12 @@ private Q_SLOTS:
         const QColor expected[]
             = { QColor(255, 255, 0), QColor(0, 255, 0), QColor(255, 0, 0), QColor(255, 255, 0) };
         for (int key = 1; key <= 4; ++key) {
-            const CNoteDlg* note = NoteWithKey(key);
+            CNoteDlg* note = NoteWithKey(key);
             QVERIFY(note && note->isVisible());
             QCOMPARE(note->Slot, key - 1);
             QCOMPARE(note->geometry(), QRect(10 * note->Slot + 50, 10 * note->Slot + 50, 100, 100));
-            QCOMPARE(ToQColor(note->Label->BackColor()), expected[key - 1]);
-            QCOMPARE(note->Label->TextColor(), ColorRef(0));
+            QCOMPARE(Background(note), expected[key - 1]);
+            QCOMPARE(note->Label->palette().color(QPalette::WindowText), QColor(Qt::black));
         }
         QCOMPARE(NoteWithKey(3)->Text, QStringLiteral("red"));
     }
@@ -93,7 +108,7 @@ private Q_SLOTS:
         Exchange->PollNotes();
         CNoteDlg* note = NoteWithKey(5);
         QVERIFY(note);
-        note->HideNote();
+        Choose(note, Qt::Key_H);
 
         // Were the note read again, the window would change or a second one would open.
         test::MustExec(QStringLiteral("UPDATE MSGS SET MSG='second text', URGENCY=3 WHERE TKEY=5"));
@@ -116,11 +131,15 @@ private Q_SLOTS:
 
     void aVanishedRowGivesAnEmptyYellowNote()
     {
-        Exchange->ShowNote(77);
-        const CNoteDlg* note = NoteWithKey(77);
+        // The poll reads the key as 77, yet no row answers to TKEY=77 when the note is read:
+        // just as when another copy deletes the row in between.
+        test::MustExec(QStringLiteral("INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,TKEY,URGENCY) "
+                                      "VALUES('gone','ANN','BOB',1,'77x',2)"));
+        Exchange->PollNotes();
+        CNoteDlg* note = NoteWithKey(77);
         QVERIFY(note);
         QCOMPARE(note->Text, QString());
-        QCOMPARE(ToQColor(note->Label->BackColor()), QColor(255, 255, 0));
+        QCOMPARE(Background(note), QColor(255, 255, 0));
     }
 
     void aKeyThatIsNotANumberReadsAsZero()
@@ -129,7 +148,7 @@ private Q_SLOTS:
                                       "VALUES('odd','ANN','BOB',1,'x1',2)"));
         Exchange->PollNotes();
         QCOMPARE(Exchange->OpenNotes(), 1);
-        QCOMPARE(Exchange->Notes().At(0)->Key, 0);
+        QVERIFY(NoteWithKey(0));
     }
 
     void aDeletedSlotIsTakenByTheNextNote()
@@ -137,7 +156,7 @@ private Q_SLOTS:
         Post(1, 1, QStringLiteral("a"));
         Post(2, 1, QStringLiteral("b"));
         Exchange->PollNotes();
-        Exchange->OnDeleteNote(1, 0);
+        Choose(NoteWithKey(1), Qt::Key_D);
         Exchange->CarryOutDeletions();
         Post(3, 1, QStringLiteral("c"));
         Exchange->PollNotes();
@@ -155,9 +174,9 @@ private Q_SLOTS:
         QPointer<CNoteDlg> second = NoteWithKey(2);
         QSignalSpy requested(Exchange.get(), &NoteExchange::DeletionRequested);
 
-        first->OnMenuCommand(CNoteDlg::DeleteCommand);
-        second->OnMenuCommand(CNoteDlg::DeleteCommand); // within the same wait
-        first->OnMenuCommand(CNoteDlg::DeleteCommand); // asked twice, deleted once
+        Choose(first, Qt::Key_D);
+        Choose(second, Qt::Key_D); // within the same wait
+        Choose(first, Qt::Key_D); // asked twice, deleted once
         QCOMPARE(requested.count(), 3);
         QVERIFY(first && first->isVisible() && second);
         QCOMPARE(RowsWithKey(1), 1);
@@ -176,7 +195,7 @@ private Q_SLOTS:
         Exchange->PollNotes();
         test::MustExec(QStringLiteral("CREATE TRIGGER KEEP BEFORE DELETE ON MSGS "
                                       "BEGIN SELECT RAISE(ABORT, 'kept'); END"));
-        Exchange->OnDeleteNote(4, 0);
+        Choose(NoteWithKey(4), Qt::Key_D);
         {
             test::AlertRecorder alerts;
             Exchange->CarryOutDeletions();
@@ -194,7 +213,7 @@ private Q_SLOTS:
         Post(1, 1, QStringLiteral("a"));
         Post(2, 2, QStringLiteral("b"));
         Exchange->PollNotes();
-        NoteWithKey(2)->HideNote(); // hidden by itself: only Show All brings it back
+        Choose(NoteWithKey(2), Qt::Key_H); // hidden by itself: only Show All brings it back
         Exchange->SetAllNotesVisible(false);
         QVERIFY(!NoteWithKey(1)->isVisible() && !NoteWithKey(2)->isVisible());
         QCOMPARE(Exchange->OpenNotes(), 2);

@@ -10,7 +10,10 @@ using namespace vimo;
 
 namespace {
 struct FakeNote {
-    explicit FakeNote(int key) : Key(key) {}
+    explicit FakeNote(int key)
+        : Key(key)
+    {
+    }
     int Key;
 };
 using Table = NoteSlotTable<FakeNote>;
@@ -94,7 +97,7 @@ private Q_SLOTS:
 
         QCOMPARE(table.Take(0)->Key, 7);
         QCOMPARE(table.FirstEmptySlot(), 0); // the freed slot comes first again
-        QCOMPARE(table.At(1)->Key, 9);     // the other note did not move
+        QCOMPARE(table.At(1)->Key, 9); // the other note did not move
         QCOMPARE(table.Count(), 1);
         QVERIFY(!table.Take(0));
         QVERIFY(!table.At(-1) && !table.At(Table::Capacity));
@@ -114,7 +117,7 @@ private Q_SLOTS:
             if (slot < 3)
                 visited << note.Key;
         });
-        QCOMPARE(visited, (QList<int>{1, 2, 3}));
+        QCOMPARE(visited, (QList<int> { 1, 2, 3 }));
         table.Clear();
         QCOMPARE(table.Count(), 0);
     }
@@ -122,7 +125,7 @@ private Q_SLOTS:
     void pendingDeletionsKeepEveryRequestOnce()
     {
         PendingDeletions pending;
-        QVERIFY(pending.IsEmpty());
+        QVERIFY(pending.TakeAll().empty());
         pending.Add(18, 0);
         pending.Add(21, 3);
         pending.Add(18, 0); // the same note asked twice
@@ -130,7 +133,7 @@ private Q_SLOTS:
         QCOMPARE(requests.size(), std::size_t(2));
         QCOMPARE(requests[0].Key, 18);
         QCOMPARE(requests[1].Slot, 3);
-        QVERIFY(pending.IsEmpty());
+        QVERIFY(pending.TakeAll().empty());
     }
 };
 

@@ -32,19 +32,17 @@ private Q_SLOTS:
         QFETCH(QString, stamp);
         QFETCH(QString, text);
         test::AlertRecorder alerts;
-        QCOMPARE(MakeDateStampFor(day, DateStampNumeric), stamp);
-        QCOMPARE(MakeDateStampFor(day, 0), text);
-        QCOMPARE(MakeDateStampFor(day, 2), text);
+        QCOMPARE(MakeDateStampFor(day), stamp);
+        QCOMPARE(DateText(day), text);
         QCOMPARE(alerts.Alerts, QStringList());
     }
 
     void todaysStampIsAValidEightDigitNumber()
     {
         test::AlertRecorder alerts;
-        const QString stamp = MakeDateStamp(DateStampNumeric);
+        const QString stamp = MakeDateStamp();
         QCOMPARE(stamp.size(), 8);
         QVERIFY(stamp.toInt() > 20240000);
-        QCOMPARE(MakeDateStamp(0).size(), 10);
         QCOMPARE(alerts.Alerts, QStringList());
     }
 

@@ -69,7 +69,8 @@ private Q_SLOTS:
         QTest::addColumn<QColor>("back");
         QTest::addColumn<QColor>("text");
 
-        const QColor title = ToQColor(CColorLabel().BackColor());
+        // The platform's colour of an active title bar, until a colour is set.
+        const QColor title = QApplication::palette().color(QPalette::Active, QPalette::Highlight);
         QTest::addRow("never coloured: the parent's colours")
             << QList<ColorRef> {} << ParentBack << ParentText;
         QTest::addRow("background set, text stays black")
@@ -90,8 +91,7 @@ private Q_SLOTS:
 
         Scene scene(QStringLiteral("Tom & Jerry"));
         for (qsizetype i = 0; i < calls.size(); i += 2)
-            QVERIFY(scene.Label->SetColors(calls[i], calls[i + 1]));
-        QCOMPARE(scene.Label->HasBrush(), !calls.isEmpty());
+            scene.Label->SetColors(calls[i], calls[i + 1]);
 
         const QImage shot = scene.Shot();
         QCOMPARE(shot.pixelColor(shot.rect().bottomRight()), back);

@@ -25,11 +25,6 @@ CYesNoDlg::CYesNoDlg(QWidget* parent)
 
 CYesNoDlg::~CYesNoDlg() = default;
 
-CColorLabel* CYesNoDlg::QuestionLabel() const
-{
-    return Form->QuestionLabel;
-}
-
 void CYesNoDlg::OnInitDialog()
 {
     Form->QuestionLabel->SetColors(MakeColorRef(255, 255, 0), 0);
