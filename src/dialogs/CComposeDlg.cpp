@@ -14,12 +14,12 @@ namespace vimo {
 
 CComposeDlg::CComposeDlg(Store& store, QWidget* parent)
     : QDialog(parent, CaptionedDialogFlags)
-    , Users(store)
     , Form(std::make_unique<Ui::CComposeDlg>())
+    , Users(store)
 {
     Form->setupUi(this);
-    Form->RecipientEdit->setValidator(new UpperCaseValidator(Form->RecipientEdit));
     PrepareFormDialog(this, [this] { OnInitDialog(); });
+    Form->RecipientEdit->setValidator(new UpperCaseValidator(Form->RecipientEdit));
 
     connect(Form->ShowListButton, &QPushButton::clicked, Form->UserList, &CUserListBox::ShowPicker);
     connect(Form->UserList, &CUserListBox::Picked, this, &CComposeDlg::TakeSelectedName);

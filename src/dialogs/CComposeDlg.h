@@ -50,8 +50,8 @@ private:
 
     // The picker's selected name; empty when none is selected.
     QString ListSelection;
-    Store& Users;
     std::unique_ptr<Ui::CComposeDlg> Form;
+    Store& Users;
 };
 
 } // namespace vimo

@@ -31,14 +31,6 @@ CLoginDlg::CLoginDlg(Store& store, QWidget* parent)
 
 CLoginDlg::~CLoginDlg() = default;
 
-bool CLoginDlg::UpdateData(bool save)
-{
-    DataExchange exchange(save);
-    exchange.Text(Form->UserNameEdit, UserName, MaxUserNameLength);
-    exchange.Selection(Form->UserList, ListSelection);
-    return exchange.Succeeded();
-}
-
 void CLoginDlg::accept()
 {
     OnOK();
@@ -49,14 +41,22 @@ void CLoginDlg::reject()
     OnCancel();
 }
 
+bool CLoginDlg::UpdateData(bool save)
+{
+    DataExchange exchange(save);
+    exchange.Text(Form->UserNameEdit, UserName, MaxUserNameLength);
+    exchange.Selection(Form->UserList, ListSelection);
+    return exchange.Succeeded();
+}
+
 void CLoginDlg::OnInitDialog()
 {
     UpdateData(false);
+    // A failed read leaves the picker empty; names can still be typed.
+    Form->UserList->SetNames(Users.UserNames().Value);
     Form->NameLabel->SetColors(0, MakeColorRef(192, 192, 255));
     Form->HelpText->SetColors(MakeColorRef(216, 208, 200), 0);
     Form->AboutText->SetColors(MakeColorRef(216, 208, 200), 0);
-    // A failed read leaves the picker empty; names can still be typed.
-    Form->UserList->SetNames(Users.UserNames().Value);
     Form->UserNameEdit->setFocus(Qt::OtherFocusReason);
 }
 

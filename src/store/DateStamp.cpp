@@ -13,15 +13,10 @@ QString DateText(const QDate& day)
         .arg(day.year(), 4, 10, QLatin1Char('0'));
 }
 
-QString MakeDateStampFor(const QDate& day)
+QString MakeDateStamp(const QDate& day)
 {
     // By way of the date text, as every stamp in the store was made.
     return QString::number(ParseDateText(DateText(day)));
-}
-
-QString MakeDateStamp()
-{
-    return MakeDateStampFor(QDate::currentDate());
 }
 
 qint32 ParseDateText(const QString& text)

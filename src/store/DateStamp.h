@@ -6,11 +6,8 @@
 // The posting day stored with each note: year * 10000 + month * 100 + day.
 namespace vimo {
 
-// The decimal text of today's local stamp, such as "20261206".
-QString MakeDateStamp();
-
-// The same for a given day; MakeDateStamp passes today.
-QString MakeDateStampFor(const QDate& day);
+// The decimal text of a day's stamp, such as "20261206"; by default today's, local time.
+QString MakeDateStamp(const QDate& day = QDate::currentDate());
 
 // The date text MM/DD/YYYY of a day.
 QString DateText(const QDate& day);

@@ -21,8 +21,7 @@ class Store {
 public:
     Store();
     ~Store();
-    Store(const Store&) = delete;
-    Store& operator=(const Store&) = delete;
+    Q_DISABLE_COPY_MOVE(Store)
 
     // Drops the current link, if any, and connects a fresh one to the data source "VIMO".
     // Returns the connect code: non-negative means connected.

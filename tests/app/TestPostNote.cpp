@@ -88,13 +88,7 @@ private Q_SLOTS:
         });
     }
 
-    void cancelPostsNothing_data()
-    {
-        QTest::addColumn<int>("way");
-        QTest::addRow("Cancel button") << 0;
-        QTest::addRow("Esc") << 1;
-        QTest::addRow("close box") << 2;
-    }
+    void cancelPostsNothing_data() { test::CancelWays(); }
 
     void cancelPostsNothing()
     {
@@ -104,16 +98,7 @@ private Q_SLOTS:
         WhenComposing([way](test::ComposeForm& compose) {
             QTest::keyClicks(compose.Recipient, QStringLiteral("ann"));
             QTest::keyClicks(compose.Text, QStringLiteral("never mind"));
-            switch (way) {
-            case 0:
-                compose.Cancel->click();
-                break;
-            case 1:
-                QTest::keyClick(compose.Recipient, Qt::Key_Escape);
-                break;
-            default:
-                compose.Dialog->close();
-            }
+            test::CancelBy(way, compose.Dialog, compose.Cancel, compose.Recipient);
         });
         test::RunTray(tray, [&] { NewNote(tray); });
         QCOMPARE(Rows(), 0);

@@ -41,8 +41,8 @@ private Q_SLOTS:
 
     void addresseeIsCheckedAgainstTheUsers_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("alert"); // empty: sent
+        // alert: the one the dialog shows; empty when the note goes.
+        test::Columns<QString, QString>("typed", "alert");
         const QString unknown = QStringLiteral("User name must be Valid\n[Press ? for List]");
         QTest::addRow("empty box") << QString() << QStringLiteral("User name cannot be Empty");
         // A user who signed in but answered no to being added is not in USRS either.
@@ -57,8 +57,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QString, alert);
         test::AlertRecorder alerts;
-        CComposeDlg formDialog(test::TestStore());
-        test::ComposeForm form(&formDialog);
+        test::ComposeForm form;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Recipient, typed);
         form.Send->click();
@@ -84,8 +83,7 @@ private Q_SLOTS:
 
     void urgencyBoxesAreRadioButtonsThatCanAllBeOff()
     {
-        CComposeDlg formDialog(test::TestStore());
-        test::ComposeForm form(&formDialog);
+        test::ComposeForm form;
         QVERIFY(form.Open());
         QTest::mouseClick(form.Yellow, Qt::LeftButton);
         QCOMPARE(form.Urgency(), QStringLiteral("100"));
@@ -103,8 +101,7 @@ private Q_SLOTS:
     void enterMovesOnMakesNewLinesAndSendsFromThePicker()
     {
         test::AlertRecorder alerts;
-        CComposeDlg formDialog(test::TestStore());
-        test::ComposeForm form(&formDialog);
+        test::ComposeForm form;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Recipient, QStringLiteral("bob"));
         PressEnter();
@@ -129,8 +126,7 @@ private Q_SLOTS:
 
     void pickingTakesTheNameAndDoubleClickGoesOnToTheText()
     {
-        CComposeDlg formDialog(test::TestStore());
-        test::ComposeForm form(&formDialog);
+        test::ComposeForm form;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Recipient, QStringLiteral("x"));
         form.ShowList->click();
@@ -149,8 +145,7 @@ private Q_SLOTS:
 
     void noteTextTakesAtMostTwoHundredFifty()
     {
-        CComposeDlg formDialog(test::TestStore());
-        test::ComposeForm form(&formDialog);
+        test::ComposeForm form;
         QVERIFY(form.Open());
         form.Text->setFocus();
         QTest::keyClicks(form.Text, QString(249, u'a'));

@@ -37,8 +37,7 @@ private Q_SLOTS:
     {
         test::ScriptedPrompts prompts;
         prompts.Answers = { true };
-        CLoginDlg formDialog(test::TestStore());
-        test::SignInForm form(&formDialog);
+        test::SignInForm form;
         QVERIFY(form.Open());
         QVERIFY(form.List->isHidden());
 
@@ -63,18 +62,14 @@ private Q_SLOTS:
         test::ScriptedPrompts prompts;
         prompts.Answers = { true };
         {
-            CLoginDlg firstDialog(test::TestStore());
-            test::SignInForm first(&firstDialog);
+            test::SignInForm first;
             QVERIFY(first.Open());
-            QTest::keyClicks(first.Name, QStringLiteral("o'neil"));
-            first.Login->click();
+            first.LogInAs(QStringLiteral("o'neil"));
             QVERIFY(first.SignedIn());
         }
-        CLoginDlg secondDialog(test::TestStore());
-        test::SignInForm second(&secondDialog);
+        test::SignInForm second;
         QVERIFY(second.Open());
-        QTest::keyClicks(second.Name, QStringLiteral("O'NEIL"));
-        second.Login->click();
+        second.LogInAs(QStringLiteral("O'NEIL"));
         QVERIFY(second.SignedIn());
         QCOMPARE(second.Dialog->UserName, QStringLiteral("O'NEIL"));
         QCOMPARE(prompts.Questions.size(), 1);
@@ -87,19 +82,15 @@ private Q_SLOTS:
         test::ScriptedPrompts prompts;
         prompts.Answers = { false };
         {
-            CLoginDlg knownDialog(test::TestStore());
-            test::SignInForm known(&knownDialog);
+            test::SignInForm known;
             QVERIFY(known.Open());
-            QTest::keyClicks(known.Name, QStringLiteral("ANN"));
-            known.Login->click();
+            known.LogInAs(QStringLiteral("ANN"));
             QVERIFY(known.SignedIn());
             QVERIFY(prompts.Questions.isEmpty());
         }
-        CLoginDlg refusedDialog(test::TestStore());
-        test::SignInForm refused(&refusedDialog);
+        test::SignInForm refused;
         QVERIFY(refused.Open());
-        QTest::keyClicks(refused.Name, QStringLiteral("ZED"));
-        refused.Login->click();
+        refused.LogInAs(QStringLiteral("ZED"));
         QVERIFY(refused.SignedIn());
         QCOMPARE(refused.Dialog->UserName, QStringLiteral("ZED"));
         QCOMPARE(prompts.Questions.size(), 1);
@@ -119,11 +110,9 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         test::ScriptedPrompts prompts;
         test::AlertRecorder alerts;
-        CLoginDlg formDialog(test::TestStore());
-        test::SignInForm form(&formDialog);
+        test::SignInForm form;
         QVERIFY(form.Open());
-        QTest::keyClicks(form.Name, typed);
-        form.Login->click();
+        form.LogInAs(typed);
         QCOMPARE(alerts.Alerts, QStringList { QStringLiteral("There must be a User name") });
         QVERIFY(form.Dialog->isVisible());
         QVERIFY(prompts.Questions.isEmpty());
@@ -135,8 +124,7 @@ private Q_SLOTS:
         for (const char* name : { "BOB", "ann", "ALF" })
             test::MustExec(AddUserStatement(QString::fromLatin1(name)));
         test::ScriptedPrompts prompts;
-        CLoginDlg formDialog(test::TestStore());
-        test::SignInForm form(&formDialog);
+        test::SignInForm form;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Name, QStringLiteral("X"));
         form.ShowList->click();
@@ -167,8 +155,7 @@ private Q_SLOTS:
     {
         test::MustExec(AddUserStatement(QStringLiteral("ALF")));
         test::ScriptedPrompts prompts;
-        CLoginDlg formDialog(test::TestStore());
-        test::SignInForm form(&formDialog);
+        test::SignInForm form;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Name, QStringLiteral("zed"));
         form.ShowList->click();
@@ -181,8 +168,7 @@ private Q_SLOTS:
     void enterMovesOnAndNeverSignsIn()
     {
         test::AlertRecorder alerts;
-        CLoginDlg formDialog(test::TestStore());
-        test::SignInForm form(&formDialog);
+        test::SignInForm form;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Name, QStringLiteral("ANN"));
         QTest::keyClick(form.Name, Qt::Key_Return);
@@ -197,32 +183,16 @@ private Q_SLOTS:
         QCOMPARE(UserRows(), 0);
     }
 
-    void cancelLeavesTheNameEmpty_data()
-    {
-        QTest::addColumn<int>("way");
-        QTest::addRow("Cancel button") << 0;
-        QTest::addRow("Esc") << 1;
-        QTest::addRow("close box") << 2;
-    }
+    void cancelLeavesTheNameEmpty_data() { test::CancelWays(); }
 
     void cancelLeavesTheNameEmpty()
     {
         QFETCH(int, way);
         test::ScriptedPrompts prompts;
-        CLoginDlg formDialog(test::TestStore());
-        test::SignInForm form(&formDialog);
+        test::SignInForm form;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Name, QStringLiteral("ANN"));
-        switch (way) {
-        case 0:
-            form.Cancel->click();
-            break;
-        case 1:
-            QTest::keyClick(form.Name, Qt::Key_Escape);
-            break;
-        default:
-            form.Dialog->close();
-        }
+        test::CancelBy(way, form.Dialog, form.Cancel, form.Name);
         QVERIFY(!form.Dialog->isVisible());
         QCOMPARE(form.Dialog->result(), int(QDialog::Rejected));
         QCOMPARE(form.Dialog->UserName, QString());
@@ -237,8 +207,7 @@ private Q_SLOTS:
         test::MustExec(QStringLiteral("INSERT INTO USRS (RECIPIENT) VALUES('ABCDEFGHIJKLMNOPQ')"));
         test::AlertRecorder alerts;
         test::ScriptedPrompts prompts;
-        CLoginDlg formDialog(test::TestStore());
-        test::SignInForm form(&formDialog);
+        test::SignInForm form;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Name, QStringLiteral("abcdefghijklmnopqrst"));
         QCOMPARE(form.Name->text(), QStringLiteral("ABCDEFGHIJKLMNO"));

@@ -97,12 +97,8 @@ private Q_SLOTS:
 
     void valuesArriveAsTyped_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("recipient");
-        QTest::addColumn<QChar>("urgency");
-        QTest::addColumn<QString>("storedText");
-        QTest::addColumn<QString>("storedRecipient");
-        QTest::addColumn<QString>("storedUrgency");
+        test::Columns<QString, QString, QChar, QString, QString, QString>(
+            "text", "recipient", "urgency", "storedText", "storedRecipient", "storedUrgency");
         const QString ann = QStringLiteral("ANN");
         QTest::addRow("quotes are doubled in the statement only, no box is urgency 3")
             << QStringLiteral("it's 'done'") << QStringLiteral("O'NEIL") << UrgencyCharacter(0, 0)

@@ -25,8 +25,7 @@ class TestTrayLogic : public QObject {
 private Q_SLOTS:
     void tooltipCountsNotes_data()
     {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("text");
+        test::Columns<int, QString>("count", "text");
         QTest::addRow("none is plural") << 0 << QStringLiteral("0 Vimos Active");
         QTest::addRow("one is singular") << 1 << QStringLiteral("1 Vimo Active");
         QTest::addRow("two is plural") << 2 << QStringLiteral("2 Vimos Active");
@@ -41,8 +40,7 @@ private Q_SLOTS:
 
     void urgencyPicksTheColour_data()
     {
-        QTest::addColumn<int>("urgency");
-        QTest::addColumn<QColor>("colour");
+        test::Columns<int, QColor>("urgency", "colour");
         QTest::addRow("1 yellow") << 1 << QColor(255, 255, 0);
         QTest::addRow("2 green") << 2 << QColor(0, 255, 0);
         QTest::addRow("3 red") << 3 << QColor(255, 0, 0);

@@ -60,9 +60,7 @@ private Q_SLOTS:
     // Resizing also puts the note's text back, even when the size stays.
     void resizeKeepsCornerAndFrame_data()
     {
-        QTest::addColumn<QSize>("start");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QSize>("size");
+        test::Columns<QSize, int, QSize>("start", "key", "size");
         QTest::addRow("enlarge") << QSize(100, 100) << int(Qt::Key_E) << QSize(125, 125);
         QTest::addRow("shrink at the floor") << QSize(25, 25) << int(Qt::Key_S) << QSize(25, 25);
         QTest::addRow("shrink a flat note") << QSize(60, 30) << int(Qt::Key_S) << QSize(35, 30);
@@ -104,10 +102,7 @@ private Q_SLOTS:
 
     void menuCommands_data()
     {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<bool>("visible");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<int>("deleteRequests");
+        test::Columns<int, bool, QSize, int>("key", "visible", "size", "deleteRequests");
         QTest::addRow("hide keeps the note") << int(Qt::Key_H) << false << QSize(100, 100) << 0;
         QTest::addRow("delete asks the owner once, the note stays")
             << int(Qt::Key_D) << true << QSize(100, 100) << 1;

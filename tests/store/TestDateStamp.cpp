@@ -18,9 +18,7 @@ class TestDateStamp : public QObject {
 private Q_SLOTS:
     void stampOfAGivenDay_data()
     {
-        QTest::addColumn<QDate>("day");
-        QTest::addColumn<QString>("stamp");
-        QTest::addColumn<QString>("text");
+        test::Columns<QDate, QString, QString>("day", "stamp", "text");
         QTest::addRow("6 December 2026") << QDate(2026, 12, 6) << u"20261206"_s << u"12/06/2026"_s;
         QTest::addRow("1 January 2027") << QDate(2027, 1, 1) << u"20270101"_s << u"01/01/2027"_s;
         QTest::addRow("29 February 2028") << QDate(2028, 2, 29) << u"20280229"_s << u"02/29/2028"_s;
@@ -32,7 +30,7 @@ private Q_SLOTS:
         QFETCH(QString, stamp);
         QFETCH(QString, text);
         test::AlertRecorder alerts;
-        QCOMPARE(MakeDateStampFor(day), stamp);
+        QCOMPARE(MakeDateStamp(day), stamp);
         QCOMPARE(DateText(day), text);
         QCOMPARE(alerts.Alerts, QStringList());
     }
@@ -48,9 +46,7 @@ private Q_SLOTS:
 
     void parseDateText_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("stamp");
-        QTest::addColumn<bool>("alert");
+        test::Columns<QString, int, bool>("text", "stamp", "alert");
         QTest::addRow("month 13 is refused") << u"13/01/2026"_s << 0 << true;
         QTest::addRow("day 32 is refused") << u"01/32/2026"_s << 0 << true;
         QTest::addRow("negative day is refused") << u"01/-1/2026"_s << 0 << true;

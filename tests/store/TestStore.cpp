@@ -48,7 +48,7 @@ private Q_SLOTS:
         const StoreResult<int> none = store.LargestKey();
         QVERIFY(none.Succeeded());
         QCOMPARE(none.Value, 0);
-        const QString stamp = MakeDateStampFor(QDate(2026, 12, 6));
+        const QString stamp = MakeDateStamp(QDate(2026, 12, 6));
         QVERIFY(store.Post(u"Lunch at one?"_s, u"ANN"_s, u"O'NEIL"_s, stamp, 1, u'2').Succeeded());
         QVERIFY(store.Post(u"it's late"_s, u"O'NEIL"_s, u"ANN"_s, stamp, 2, u'3').Succeeded());
         QVERIFY(store.Post(u"and again"_s, u"ANN"_s, u"ANN"_s, stamp, 18, u'1').Succeeded());

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 #include <deque>
 #include <functional>
@@ -66,13 +67,20 @@ void MustExec(const QString& statement);
 QString FirstValue(const QString& query);
 QStringList ColumnValues(const QString& query);
 
+// The columns of a data-driven test, types and names in the same order:
+// Columns<QString, int>("text", "stamp").
+template <typename... Types, typename... Names> void Columns(const Names&... names)
+{
+    static_assert(sizeof...(Types) == sizeof...(Names));
+    (QTest::addColumn<Types>(names), ...);
+}
+
 // Records every alert while alive, instead of showing a box.
 class AlertRecorder {
 public:
     AlertRecorder();
     ~AlertRecorder();
-    AlertRecorder(const AlertRecorder&) = delete;
-    AlertRecorder& operator=(const AlertRecorder&) = delete;
+    Q_DISABLE_COPY_MOVE(AlertRecorder)
 
     QStringList Alerts;
 
@@ -86,8 +94,7 @@ class ScriptedPrompts {
 public:
     ScriptedPrompts();
     ~ScriptedPrompts();
-    ScriptedPrompts(const ScriptedPrompts&) = delete;
-    ScriptedPrompts& operator=(const ScriptedPrompts&) = delete;
+    Q_DISABLE_COPY_MOVE(ScriptedPrompts)
 
     std::deque<bool> Answers;
     std::deque<QString> Files;

@@ -65,9 +65,8 @@ private Q_SLOTS:
 
     void paintsOwnColoursOnceSet_data()
     {
-        QTest::addColumn<QList<ColorRef>>("calls"); // back, text, back, text, ...
-        QTest::addColumn<QColor>("back");
-        QTest::addColumn<QColor>("text");
+        // calls: back, text, back, text, ...
+        test::Columns<QList<ColorRef>, QColor, QColor>("calls", "back", "text");
 
         // The platform's colour of an active title bar, until a colour is set.
         const QColor title = QApplication::palette().color(QPalette::Active, QPalette::Highlight);

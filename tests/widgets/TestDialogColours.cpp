@@ -65,8 +65,7 @@ private Q_SLOTS:
 
     void desktopDialogsShowTheirTexts_data()
     {
-        QTest::addColumn<Maker>("make");
-        QTest::addColumn<QString>("labelName");
+        test::Columns<Maker, QString>("make", "labelName");
 
         QTest::addRow("an alert") << Maker([] {
             return std::make_unique<QMessageBox>(QMessageBox::NoIcon, QStringLiteral("VIMO!!"),

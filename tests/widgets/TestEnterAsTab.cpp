@@ -65,8 +65,7 @@ class TestEnterAsTab : public QObject {
 private Q_SLOTS:
     void decidesByTheFocusedControl_data()
     {
-        QTest::addColumn<Maker>("make");
-        QTest::addColumn<EnterAction>("action");
+        test::Columns<Maker, EnterAction>("make", "action");
         QTest::addRow("one-line box moves on") << Make<QLineEdit>() << EnterAction::NextTabStop;
         QTest::addRow("push button moves on, not pressed")
             << Make<QPushButton>() << EnterAction::NextTabStop;
