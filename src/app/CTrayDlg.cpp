@@ -208,7 +208,8 @@ void CTrayDlg::PostNote()
             = WriteNote(SharedStore, User, dialog.RecipientName, dialog.NoteText, urgency);
         if (outcome.Stored)
             break;
-        ShowFailureAlert(*outcome.Failure);
+        if (outcome.Failure)
+            ShowFailureAlert(*outcome.Failure);
     }
 }
 
