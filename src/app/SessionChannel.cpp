@@ -1,5 +1,6 @@
 #include "app/SessionChannel.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
@@ -7,6 +8,7 @@
 #include <QTimer>
 
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -20,6 +22,9 @@ constexpr int ConnectWaitMs = 1000;
 constexpr int AnswerWaitMs = 5000;
 constexpr int LockWaitMs = 5000;
 constexpr qint64 LongestRequest = 32;
+// A local socket's path must fit the system's address, terminating zero included.
+constexpr qsizetype LongestSocketPath = sizeof(sockaddr_un::sun_path) - 1;
+constexpr qsizetype LongestSessionName = 24;
 
 // A name for the display the session shows its windows on: ":0.0" and ":0" are one display.
 QString SessionName(const QProcessEnvironment& environment)
@@ -31,6 +36,11 @@ QString SessionName(const QProcessEnvironment& environment)
     }
     if (display.isEmpty())
         display = QStringLiteral("no-display");
+    // A display named by a long path still makes a short name.
+    if (display.size() > LongestSessionName) {
+        display = QString::fromLatin1(
+            QCryptographicHash::hash(display.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
+    }
     display.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]")), QStringLiteral("_"));
     return display;
 }
@@ -70,14 +80,18 @@ SessionChannel::~SessionChannel() = default;
 
 QString SessionChannel::SocketPathFor(const QProcessEnvironment& environment, uint userId)
 {
-    QString folder = environment.value(QStringLiteral("XDG_RUNTIME_DIR"));
-    if (folder.isEmpty() || !QDir::isAbsolutePath(folder) || !IsPrivateFolder(folder, userId)) {
-        folder = QDir::tempPath() + QStringLiteral("/vimo-%1").arg(userId);
-        ::mkdir(QFile::encodeName(folder).constData(), 0700);
-        if (!IsPrivateFolder(folder, userId))
-            return QString();
-    }
-    return folder + QStringLiteral("/vimo-%1.socket").arg(SessionName(environment));
+    const QString file = QStringLiteral("/vimo-%1.socket").arg(SessionName(environment));
+    const QString runtime = environment.value(QStringLiteral("XDG_RUNTIME_DIR"));
+    if (QDir::isAbsolutePath(runtime) && IsPrivateFolder(runtime, userId)
+        && QFile::encodeName(runtime + file).size() <= LongestSocketPath)
+        return runtime + file;
+
+    const QString folder = QDir::tempPath() + QStringLiteral("/vimo-%1").arg(userId);
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    if (!IsPrivateFolder(folder, userId)
+        || QFile::encodeName(folder + file).size() > LongestSocketPath)
+        return QString();
+    return folder + file;
 }
 
 bool SessionChannel::HandOver(DesktopCommand command)

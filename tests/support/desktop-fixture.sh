@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Starts or stops the suite's virtual desktop: an X server with a tray host, for the tests
-# that drive the program as a person would.
-#   desktop-fixture.sh start DISPLAY_NUMBER STATE_DIR
+# Starts or stops the suite's virtual desktop: an X server with a tray host (or without one,
+# as GNOME has none), for the tests that drive the program as a person would.
+#   desktop-fixture.sh start DISPLAY_NUMBER STATE_DIR [no-tray]
 #   desktop-fixture.sh stop STATE_DIR
 set -euo pipefail
 
@@ -47,6 +47,10 @@ start)
     Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp >"$dir/xvfb.log" 2>&1 &
     echo $! >"$dir/xvfb.pid"
     wait_for 30 xdpyinfo -display ":$number" || { cat "$dir/xvfb.log" >&2; exit 1; }
+    if [ "${4:-}" = no-tray ]; then
+        echo "virtual desktop on :$number without a tray host"
+        exit 0
+    fi
     DISPLAY=":$number" trayer --edge bottom --align right --height 28 --widthtype pixel \
         --width 200 --transparent false >"$dir/trayer.log" 2>&1 &
     echo $! >"$dir/trayer.pid"
@@ -62,7 +66,7 @@ stop)
     echo "virtual desktop stopped"
     ;;
 *)
-    echo "usage: $0 start DISPLAY_NUMBER STATE_DIR | stop STATE_DIR" >&2
+    echo "usage: $0 start DISPLAY_NUMBER STATE_DIR [no-tray] | stop STATE_DIR" >&2
     exit 2
     ;;
 esac
