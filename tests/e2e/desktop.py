@@ -102,6 +102,14 @@ class Desktop:
         if result.returncode != 0:
             raise StepFailure(f"no desktop on {self.display}: {result.stderr.strip()}")
 
+    def add_tray(self):
+        """A tray host comes to the running desktop."""
+        result = subprocess.run([self.fixture, "tray", str(self.number), self.state_dir],
+                                capture_output=True, text=True)
+        if result.returncode != 0:
+            raise StepFailure(f"no tray host on {self.display}: {result.stderr.strip()}")
+        self.tray = True
+
     def stop(self):
         subprocess.run([self.fixture, "stop", self.state_dir], capture_output=True)
 

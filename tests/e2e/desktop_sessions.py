@@ -279,14 +279,9 @@ def no_tray_scenario(run, args, work):
             bob.wait_until_ended(QUIT_TIMEOUT)
             check(not socket_files(bob), f"the copy left its socket: {socket_files(bob)}")
             launch(bob, actions["Quit"], run, "Quit with no copy running")
-    finally:
-        bob.kill()
-        desktop.stop()
 
-    # The same desktop with a tray host.
-    desktop.tray = True
-    desktop.start()
-    try:
+        # The same desktop, now with a tray host.
+        desktop.add_tray()
         with run.step("with a tray: BOB signs in, and no message comes", bob):
             bob.start()
             sign_in(bob, "BOB")
