@@ -23,7 +23,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # driver behind our entry and odbcinst for the maintainer scripts are loaded or run, not linked.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsqliteodbc, odbcinst")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "odbc-postgresql")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "odbc-postgresql, qt6-wayland")
 configure_file(${PROJECT_SOURCE_DIR}/packaging/conffiles.in ${PROJECT_BINARY_DIR}/packaging/conffiles @ONLY)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${PROJECT_SOURCE_DIR}/packaging/postinst
