@@ -62,17 +62,6 @@ private Q_SLOTS:
             QVERIFY2(options.Error.contains(arguments.last()), qPrintable(options.Error));
     }
 
-    void everyCommandTravelsAndComesBack()
-    {
-        for (DesktopCommand command : { DesktopCommand::New, DesktopCommand::ShowAll,
-                 DesktopCommand::HideAll, DesktopCommand::Quit, DesktopCommand::Login }) {
-            QVERIFY(!CommandWord(command).isEmpty());
-            QCOMPARE(CommandFromWord(CommandWord(command)), command);
-        }
-        QCOMPARE(CommandFromWord(u"rm -rf"_s), DesktopCommand::None);
-        QCOMPARE(CommandFromWord(QString()), DesktopCommand::None);
-    }
-
     void platform_data()
     {
         QTest::addColumn<QStringList>("environment");
@@ -105,19 +94,6 @@ private Q_SLOTS:
         for (const QString& variable : environment)
             variables.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
         QCOMPARE(ChoosePlatform(variables, arguments), platform);
-    }
-
-    void theDesktopNoticeSaysWhatIsMissing()
-    {
-        QVERIFY(DesktopNotice(true, false).isEmpty());
-        const QString noTray = DesktopNotice(false, false);
-        QVERIFY(noTray.contains(u"notification area"_s));
-        QVERIFY(noTray.contains(u"start Vimo again"_s));
-        QVERIFY(!noTray.contains(u"Wayland"_s));
-        const QString both = DesktopNotice(false, true);
-        QVERIFY(both.startsWith(noTray));
-        QVERIFY(both.contains(u"Wayland"_s));
-        QVERIFY(!DesktopNotice(true, true).contains(u"notification area"_s));
     }
 };
 
