@@ -14,6 +14,7 @@ packages=(
     unixodbc-dev odbcinst libsqlite3-dev libsqliteodbc odbc-postgresql postgresql
     xvfb xauth x11-utils trayer xdotool imagemagick fonts-dejavu-core shared-mime-info
     python3
+    weston xwayland desktop-file-utils lintian man-db dpkg-dev
 )
 
 missing=()
