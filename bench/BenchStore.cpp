@@ -36,8 +36,8 @@ struct Timing {
 
 // Runs each query on both paths in turn, so that both see the same machine at the same time.
 Timing TimeBoth(int runs, const std::function<QString(int)>& statement,
-                const std::function<bool(const QString&)>& odbc, Engine& engine,
-                const std::function<bool(const std::vector<std::string>&)>& expected)
+    const std::function<bool(const QString&)>& odbc, Engine& engine,
+    const std::function<bool(const std::vector<std::string>&)>& expected)
 {
     Timing timing;
     std::vector<std::string> values;
@@ -52,7 +52,8 @@ Timing TimeBoth(int runs, const std::function<QString(int)>& statement,
         engine.Run(plain, &values);
         const double engineMs = NowMs() - start;
         if (!odbcRight || !expected(values)) {
-            std::fprintf(stderr, "wrong result for %s (odbc %d, engine %zu rows)\n", plain.c_str(), int(odbcRight), values.size());
+            std::fprintf(stderr, "wrong result for %s (odbc %d, engine %zu rows)\n", plain.c_str(),
+                int(odbcRight), values.size());
             std::exit(1);
         }
         if (run >= 0) { // the first three warm caches
@@ -64,7 +65,7 @@ Timing TimeBoth(int runs, const std::function<QString(int)>& statement,
 }
 
 void PrintTiming(const std::string& store, int notes, const char* indexes, const char* query,
-                 const Timing& timing)
+    const Timing& timing)
 {
     Row("query", store, notes, indexes, query, Percentile(timing.Odbc, 0.5),
         Percentile(timing.Odbc, 0.99), Percentile(timing.Engine, 0.5),
@@ -94,30 +95,29 @@ int Queries(const std::string& where, const QStringList& sizes, int runs)
             seed = seed * 1103515245u + 12345u;
             return int(seed % quint32(notes)) + 1;
         };
-        for (const char* indexes : {"yes", "no"}) {
+        for (const char* indexes : { "yes", "no" }) {
             const bool old = indexes[0] == 'n';
             if (old && !DropIndexes(*engine, postgres))
                 return 1;
             // Without indexes every query reads the whole table: fewer runs do.
             const int count = old ? std::max(10, runs / 10) : runs;
             PrintTiming(store, notes, indexes, "poll",
-                        TimeBoth(
-                            count, [](int run) { return PollStatement(UserName(run % ActiveUsers)); },
-                            [](const QString& text) { return QueryKeys(text).size() == 10; },
-                            *engine, [](const auto& values) { return values.size() == 10; }));
+                TimeBoth(
+                    count, [](int run) { return PollStatement(UserName(run % ActiveUsers)); },
+                    [](const QString& text) { return QueryKeys(text).size() == 10; }, *engine,
+                    [](const auto& values) { return values.size() == 10; }));
             PrintTiming(store, notes, indexes, "next key",
-                        TimeBoth(
-                            count, [](int) { return NextKeyStatement(); },
-                            [&](const QString& text) { return QueryValue(text).toInt() == notes; },
-                            *engine,
-                            [&](const auto& values) {
-                                return values.size() == 1 && std::stoi(values[0]) == notes;
-                            }));
+                TimeBoth(
+                    count, [](int) { return NextKeyStatement(); },
+                    [&](const QString& text) { return QueryValue(text).toInt() == notes; }, *engine,
+                    [&](const auto& values) {
+                        return values.size() == 1 && std::stoi(values[0]) == notes;
+                    }));
             PrintTiming(store, notes, indexes, "by key",
-                        TimeBoth(
-                            count, [&](int run) { return NoteTextStatement(anyKey(run)); },
-                            [](const QString& text) { return !QueryValue(text).isEmpty(); },
-                            *engine, [](const auto& values) { return values.size() == 1; }));
+                TimeBoth(
+                    count, [&](int run) { return NoteTextStatement(anyKey(run)); },
+                    [](const QString& text) { return !QueryValue(text).isEmpty(); }, *engine,
+                    [](const auto& values) { return values.size() == 1; }));
         }
     }
     CloseStore();
@@ -142,9 +142,9 @@ int Post(const std::string& where, const std::string& via, double seconds, doubl
     }
     using Clock = std::chrono::system_clock;
     auto epochMs = [] {
-        return double(std::chrono::duration_cast<std::chrono::milliseconds>(
-                          Clock::now().time_since_epoch())
-                          .count());
+        return double(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
+                .count());
     };
     while (epochMs() < startAtMs)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -159,10 +159,12 @@ int Post(const std::string& where, const std::string& via, double seconds, doubl
             int attempt = 1;
             for (;; ++attempt) {
                 if (attempt > 1) // the program's wait before a retry
-                    QThread::msleep(QRandomGenerator::global()->bounded(4 << std::min(attempt - 1, 4)));
+                    QThread::msleep(
+                        QRandomGenerator::global()->bounded(4 << std::min(attempt - 1, 4)));
                 const int largest = std::atoi(engine->Value(Utf8(NextKeyStatement())).c_str());
                 const int key = largest + (1 << (attempt - 1));
-                if (engine->Run(Utf8(PostNoteStatement(text, QStringLiteral("USER001"), sender, key, 1)))) {
+                if (engine->Run(
+                        Utf8(PostNoteStatement(text, QStringLiteral("USER001"), sender, key, 1)))) {
                     ++stored;
                     break;
                 }
@@ -200,8 +202,8 @@ int Make(const std::string& where, int notes, const QString& user)
     for (int colleague = 1; colleague < 20; ++colleague)
         statements << AddUserSqlStatement(UserName(colleague));
     for (int key = 1; key <= notes; ++key)
-        statements << PostNoteStatement(QStringLiteral("Note %1").arg(key), user, UserName(1),
-                                        key, 1 + key % 3);
+        statements << PostNoteStatement(
+            QStringLiteral("Note %1").arg(key), user, UserName(1), key, 1 + key % 3);
     for (const QString& statement : statements) {
         if (!engine->Run(Utf8(statement))) {
             std::fprintf(stderr, "%s: %s\n", qPrintable(statement), engine->LastMessage().c_str());

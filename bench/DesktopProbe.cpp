@@ -36,7 +36,8 @@ xcb_window_t Root = 0;
 
 xcb_atom_t Atom(const char* name)
 {
-    auto* reply = xcb_intern_atom_reply(X, xcb_intern_atom(X, 0, uint16_t(std::strlen(name)), name), nullptr);
+    auto* reply = xcb_intern_atom_reply(
+        X, xcb_intern_atom(X, 0, uint16_t(std::strlen(name)), name), nullptr);
     const xcb_atom_t atom = reply ? reply->atom : 0;
     std::free(reply);
     return atom;
@@ -45,13 +46,13 @@ xcb_atom_t Atom(const char* name)
 std::string Title(xcb_window_t window)
 {
     static const xcb_atom_t netName = Atom("_NET_WM_NAME");
-    for (xcb_atom_t property : {netName, xcb_atom_t(XCB_ATOM_WM_NAME)}) {
-        auto* reply = xcb_get_property_reply(
-            X, xcb_get_property(X, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr);
+    for (xcb_atom_t property : { netName, xcb_atom_t(XCB_ATOM_WM_NAME) }) {
+        auto* reply = xcb_get_property_reply(X,
+            xcb_get_property(X, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr);
         std::string text;
         if (reply)
             text.assign(static_cast<const char*>(xcb_get_property_value(reply)),
-                        size_t(xcb_get_property_value_length(reply)));
+                size_t(xcb_get_property_value_length(reply)));
         std::free(reply);
         if (!text.empty())
             return text;
@@ -106,7 +107,8 @@ double CpuTicks(pid_t pid)
 int Run(const char* program, const char* const* arguments)
 {
     pid_t pid = 0;
-    if (posix_spawnp(&pid, program, nullptr, nullptr, const_cast<char* const*>(arguments), environ) != 0)
+    if (posix_spawnp(&pid, program, nullptr, nullptr, const_cast<char* const*>(arguments), environ)
+        != 0)
         return -1;
     int status = 0;
     waitpid(pid, &status, 0);
@@ -129,7 +131,7 @@ int main(int argc, char* argv[])
 {
     if (argc < 8 || std::strcmp(argv[6], "--") != 0) {
         std::fprintf(stderr, "usage: %s TITLE NAME KEYS WINDOWS XSERVER_PID -- PROGRAM [ARGS...]\n",
-                     argv[0]);
+            argv[0]);
         return 2;
     }
     const std::string title = argv[1];
@@ -179,17 +181,17 @@ int main(int argc, char* argv[])
             Fail(child, "the sign-in window never got the keyboard focus");
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    const char* typing[] = {"xdotool", "type", "--delay", "5", "--", name, nullptr};
+    const char* typing[] = { "xdotool", "type", "--delay", "5", "--", name, nullptr };
     if (Run("xdotool", typing) != 0)
         Fail(child, "xdotool type failed");
 
     // The last key signs in; from then on the notes map as top-level windows, the icon docks.
     for (size_t i = 0; i + 1 < keys.size(); ++i) {
-        const char* press[] = {"xdotool", "key", keys[i].c_str(), nullptr};
+        const char* press[] = { "xdotool", "key", keys[i].c_str(), nullptr };
         if (Run("xdotool", press) != 0)
             Fail(child, "xdotool key failed");
     }
-    const char* last[] = {"xdotool", "key", keys.back().c_str(), nullptr};
+    const char* last[] = { "xdotool", "key", keys.back().c_str(), nullptr };
     const double signedIn = NowMs();
     if (Run("xdotool", last) != 0)
         Fail(child, "xdotool key failed");
@@ -236,7 +238,7 @@ int main(int argc, char* argv[])
 
     // A picture of the desktop as measured, when asked for one.
     if (const char* shot = std::getenv("VIMO_BENCH_SCREENSHOT")) {
-        const char* import[] = {"import", "-window", "root", shot, nullptr};
+        const char* import[] = { "import", "-window", "root", shot, nullptr };
         Run("import", import);
     }
     kill(child, SIGTERM);

@@ -21,8 +21,8 @@ public:
     bool Run(const std::string& statement, std::vector<std::string>* values) override
     {
         sqlite3_stmt* prepared = nullptr;
-        int rc = sqlite3_prepare_v2(Db, statement.c_str(), int(statement.size()), &prepared,
-                                    nullptr);
+        int rc
+            = sqlite3_prepare_v2(Db, statement.c_str(), int(statement.size()), &prepared, nullptr);
         if (rc == SQLITE_OK)
             rc = SQLITE_ROW;
         while (rc == SQLITE_ROW && (rc = sqlite3_step(prepared)) == SQLITE_ROW) {
@@ -110,12 +110,13 @@ std::unique_ptr<Engine> Engine::Open(const std::string& where)
     if (IsPostgres(where)) {
         PGconn* connection = PQconnectdb(where.substr(9).c_str());
         if (PQstatus(connection) != CONNECTION_OK) {
-            std::fprintf(stderr, "cannot connect to %s: %s", where.c_str(),
-                         PQerrorMessage(connection));
+            std::fprintf(
+                stderr, "cannot connect to %s: %s", where.c_str(), PQerrorMessage(connection));
             PQfinish(connection);
             return nullptr;
         }
-        PQsetNoticeProcessor(connection, [](void*, const char*) {}, nullptr);
+        PQsetNoticeProcessor(
+            connection, [](void*, const char*) {}, nullptr);
         return std::make_unique<PostgresEngine>(connection);
     }
     const std::string path = where.rfind("sqlite:", 0) == 0 ? where.substr(7) : where;

@@ -80,8 +80,7 @@ inline std::string ToText(int value)
 }
 
 // One result line for the suite: tab-separated, first field the kind of row.
-template <typename... Fields>
-void Row(const char* kind, const Fields&... fields)
+template <typename... Fields> void Row(const char* kind, const Fields&... fields)
 {
     std::string line = kind;
     ((line += '\t', line += ToText(fields)), ...);

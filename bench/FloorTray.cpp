@@ -52,7 +52,7 @@ int main(int argc, char* argv[])
 
     QPixmap icon(22, 22);
     icon.fill(Qt::yellow);
-    QSystemTrayIcon tray{QIcon(icon)};
+    QSystemTrayIcon tray { QIcon(icon) };
     tray.setToolTip(QStringLiteral("Floor"));
     tray.show();
     return application.exec();

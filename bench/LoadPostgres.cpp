@@ -58,8 +58,8 @@ struct Client {
     double SentAt = 0;
     double ConnectStart = 0;
     std::deque<Step> Steps;
-    std::set<int> Shown;    // keys whose note this copy shows
-    std::set<int> Pending;  // shown at the last poll: deleted at the next
+    std::set<int> Shown; // keys whose note this copy shows
+    std::set<int> Pending; // shown at the last poll: deleted at the next
 };
 
 std::string User(int index)
@@ -74,29 +74,31 @@ std::string Text(const QString& text)
     return text.toStdString();
 }
 
-// CPU ticks of a process and of its children (a server's backends), and its backends' count.
+// CPU time of a process and of its children (a server's backends), and their number.
 struct ProcessTree {
-    double Ticks = 0;
+    double CpuMs = 0;
     int Children = 0;
     long ChildrenPssKb = 0;
 };
 
-double Ticks(const std::string& statPath, int* parent)
+// CPU time in ms from schedstat (exact; stat's clock ticks round each backend's few
+// milliseconds away), and the parent from stat.
+double CpuMs(int pid, int* parent)
 {
-    std::ifstream in(statPath);
-    std::string line;
-    if (!std::getline(in, line))
-        return 0;
-    std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string field;
-    double ticks = 0;
-    for (int i = 3; fields >> field; ++i) {
-        if (i == 4 && parent)
-            *parent = std::atoi(field.c_str());
-        if (i == 14 || i == 15)
-            ticks += std::stod(field);
+    const std::string base = "/proc/" + std::to_string(pid);
+    if (parent) {
+        std::ifstream stat(base + "/stat");
+        std::string line;
+        if (!std::getline(stat, line))
+            return 0;
+        std::istringstream fields(line.substr(line.rfind(')') + 2));
+        std::string state;
+        fields >> state >> *parent;
     }
-    return ticks;
+    std::ifstream schedstat(base + "/schedstat");
+    double ns = 0;
+    schedstat >> ns;
+    return ns / 1e6;
 }
 
 ProcessTree Tree(int root, bool memory)
@@ -104,20 +106,21 @@ ProcessTree Tree(int root, bool memory)
     ProcessTree tree;
     if (root <= 0)
         return tree;
-    tree.Ticks = Ticks("/proc/" + std::to_string(root) + "/stat", nullptr);
+    tree.CpuMs = CpuMs(root, nullptr);
     if (DIR* dir = opendir("/proc")) {
         while (dirent* entry = readdir(dir)) {
             const int pid = std::atoi(entry->d_name);
             int parent = 0;
             if (pid <= 0)
                 continue;
-            const double ticks = Ticks("/proc/" + std::to_string(pid) + "/stat", &parent);
+            const double cpu = CpuMs(pid, &parent);
             if (parent != root)
                 continue;
-            tree.Ticks += ticks;
+            tree.CpuMs += cpu;
             ++tree.Children;
             if (memory)
-                tree.ChildrenPssKb += ProcKb("/proc/" + std::to_string(pid) + "/smaps_rollup", "Pss");
+                tree.ChildrenPssKb
+                    += ProcKb("/proc/" + std::to_string(pid) + "/smaps_rollup", "Pss");
         }
         closedir(dir);
     }
@@ -200,7 +203,7 @@ private:
     void Watch(Client& client, uint32_t what)
     {
         const int socket = PQsocket(client.Conn);
-        epoll_event event{};
+        epoll_event event {};
         event.events = what;
         event.data.ptr = &client;
         if (socket != client.Socket) {
@@ -244,7 +247,7 @@ private:
                 PQsetnonblocking(client.Conn, 1);
                 Watch(client, EPOLLIN);
                 for (const char* statement : ConnectStatements)
-                    client.Steps.push_back({Kind::Connect, statement});
+                    client.Steps.push_back({ Kind::Connect, statement });
                 Send(client);
                 return;
             default:
@@ -292,11 +295,12 @@ private:
             if (step.What == Kind::Insert && state && std::strcmp(state, "23505") == 0
                 && step.Attempt < 8) {
                 ++Retries;
-                client.Steps.push_back({Kind::NextKey, Text(NextKeyStatement()), step.Attempt + 1});
+                client.Steps.push_back(
+                    { Kind::NextKey, Text(NextKeyStatement()), step.Attempt + 1 });
             } else {
                 ++Errors;
                 ++ErrorTexts[std::string(state ? state : "?") + " "
-                             + std::string(PQresultErrorMessage(result)).substr(0, 60)];
+                    + std::string(PQresultErrorMessage(result)).substr(0, 60)];
             }
             return;
         }
@@ -307,27 +311,26 @@ private:
             // The user deletes what showed at the last poll; new keys open a note each.
             for (int key : client.Pending) {
                 if (keys.count(key))
-                    client.Steps.push_back({Kind::Delete, Text(DeleteNoteStatement(key))});
+                    client.Steps.push_back({ Kind::Delete, Text(DeleteNoteStatement(key)) });
                 client.Shown.erase(key);
             }
             client.Pending.clear();
             for (int key : keys) {
                 if (client.Shown.insert(key).second) {
                     client.Pending.insert(key);
-                    client.Steps.push_back({Kind::ByKey, Text(UrgencyStatement(key))});
-                    client.Steps.push_back({Kind::ByKey, Text(NoteTextStatement(key))});
+                    client.Steps.push_back({ Kind::ByKey, Text(UrgencyStatement(key)) });
+                    client.Steps.push_back({ Kind::ByKey, Text(NoteTextStatement(key)) });
                 }
             }
         } else if (step.What == Kind::NextKey) {
             const int largest = PQntuples(result) ? std::atoi(PQgetvalue(result, 0, 0)) : 0;
             const int key = largest + (1 << (step.Attempt - 1));
             std::uniform_int_distribution<int> anyone(0, int(Clients.size()) - 1);
-            client.Steps.push_back({Kind::Insert,
-                                    Text(PostNoteStatement(QStringLiteral("Lunch at one?"),
-                                                           QString::fromStdString(User(anyone(Random))),
-                                                           QString::fromStdString(User(client.Index)),
-                                                           key, 1)),
-                                    step.Attempt});
+            client.Steps.push_back({ Kind::Insert,
+                Text(PostNoteStatement(QStringLiteral("Lunch at one?"),
+                    QString::fromStdString(User(anyone(Random))),
+                    QString::fromStdString(User(client.Index)), key, 1)),
+                step.Attempt });
         } else if (step.What == Kind::Insert) {
             ++Posts;
         }
@@ -345,7 +348,7 @@ private:
             ++ConnectedCount;
             ConnectMs.push_back(now - client.ConnectStart);
             std::uniform_real_distribution<double> phase(0, PollPeriodMs);
-            Due.push({now + phase(Random), &client});
+            Due.push({ now + phase(Random), &client });
         }
         if (!client.Steps.empty())
             Send(client);
@@ -355,13 +358,14 @@ private:
     {
         if (!client.Ready)
             return;
-        Due.push({now + PollPeriodMs, &client});
+        Due.push({ now + PollPeriodMs, &client });
         if (client.Busy || !client.Steps.empty())
             return; // the last tick's work still runs: the program would skip this poll too
-        client.Steps.push_back({Kind::Poll, Text(PollStatement(QString::fromStdString(User(client.Index))))});
+        client.Steps.push_back(
+            { Kind::Poll, Text(PollStatement(QString::fromStdString(User(client.Index)))) });
         std::uniform_real_distribution<double> chance(0, 1);
         if (chance(Random) < PostChance)
-            client.Steps.push_back({Kind::NextKey, Text(NextKeyStatement())});
+            client.Steps.push_back({ Kind::NextKey, Text(NextKeyStatement()) });
         Send(client);
     }
 
@@ -385,7 +389,7 @@ private:
     int ConnectedCount = 0;
     using Entry = std::pair<double, Client*>;
     std::priority_queue<Entry, std::vector<Entry>, std::greater<>> Due;
-    std::mt19937 Random{20261207};
+    std::mt19937 Random { 20261207 };
 };
 
 } // namespace
@@ -393,12 +397,12 @@ private:
 int main(int argc, char* argv[])
 {
     if (argc < 6) {
-        std::fprintf(stderr, "usage: %s CONNINFO LEVELS WINDOW_S POSTS_PER_HOUR SERVER_PID [POOLER_PID]\n",
-                     argv[0]);
+        std::fprintf(stderr,
+            "usage: %s CONNINFO LEVELS WINDOW_S POSTS_PER_HOUR SERVER_PID [POOLER_PID]\n", argv[0]);
         return 2;
     }
     // Two descriptors a client at most; as root the hard limit may rise too.
-    rlimit files{200000, 200000};
+    rlimit files { 200000, 200000 };
     if (setrlimit(RLIMIT_NOFILE, &files) != 0) {
         getrlimit(RLIMIT_NOFILE, &files);
         files.rlim_cur = files.rlim_max;
@@ -409,7 +413,6 @@ int main(int argc, char* argv[])
     const double postsPerHour = std::atof(argv[4]);
     const int server = std::atoi(argv[5]);
     const int pooler = argc > 6 ? std::atoi(argv[6]) : 0;
-    const long ticksPerSecond = sysconf(_SC_CLK_TCK);
 
     Load load(conninfo, postsPerHour);
     std::istringstream levels(argv[2]);
@@ -432,7 +435,7 @@ int main(int argc, char* argv[])
         const ProcessTree serverAfter = Tree(server, true);
         const ProcessTree poolerAfter = Tree(pooler, false);
         auto percent = [&](const ProcessTree& before, const ProcessTree& after) {
-            return (after.Ticks - before.Ticks) / double(ticksPerSecond) / seconds * 100;
+            return (after.CpuMs - before.CpuMs) / 1000 / seconds * 100;
         };
         std::vector<double> all;
         for (const auto& [kind, samples] : load.Latency)

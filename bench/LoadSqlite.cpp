@@ -35,7 +35,7 @@ struct Figures {
     std::vector<double> Polls;
     std::vector<double> Statements;
     std::vector<double> BurstPosts;
-    int Busy = 0, Errors = 0, Posts = 0, Retries = 0, BurstFailed = 0, Refused = 0;
+    int Busy = 0, Errors = 0, Posts = 0, Retries = 0, BurstFailed = 0, Refused = 0, GaveUp = 0;
 
     void Add(std::vector<double>& samples, double value)
     {
@@ -59,8 +59,8 @@ public:
         SQLAllocEnv(&Env);
         SQLAllocConnect(Env, &Dbc);
         char dsn[] = "VIMO";
-        Connected = SQL_SUCCEEDED(SQLConnect(Dbc, reinterpret_cast<SQLCHAR*>(dsn), SQL_NTS, nullptr, 0,
-                                             nullptr, 0));
+        Connected = SQL_SUCCEEDED(
+            SQLConnect(Dbc, reinterpret_cast<SQLCHAR*>(dsn), SQL_NTS, nullptr, 0, nullptr, 0));
         if (!Connected)
             Out.Count(Out.Refused);
     }
@@ -93,7 +93,8 @@ public:
             SQLCHAR state[6] = {};
             SQLSMALLINT length = 0;
             SQLCHAR message[256];
-            SQLGetDiagRec(SQL_HANDLE_STMT, handle, 1, state, &native, message, sizeof message, &length);
+            SQLGetDiagRec(
+                SQL_HANDLE_STMT, handle, 1, state, &native, message, sizeof message, &length);
             if (native == 0)
                 native = -1;
         }
@@ -135,7 +136,8 @@ public:
     bool Post(int copies)
     {
         std::uniform_int_distribution<int> anyone(0, copies - 1);
-        const QString recipient = QStringLiteral("C%1").arg(anyone(Random), 5, 10, QLatin1Char('0'));
+        const QString recipient
+            = QStringLiteral("C%1").arg(anyone(Random), 5, 10, QLatin1Char('0'));
         for (int attempt = 1; attempt <= 8; ++attempt) {
             if (attempt > 1) {
                 std::uniform_int_distribution<int> wait(0, (4 << std::min(attempt - 1, 4)) - 1);
@@ -145,8 +147,8 @@ public:
             if (Run(NextKeyStatement(), &rows) != 0)
                 return false;
             const int largest = rows.empty() ? 0 : std::atoi(rows[0].c_str());
-            const SQLINTEGER native = Run(PostNoteStatement(QStringLiteral("Lunch at one?"), recipient,
-                                                            User(), largest + (1 << (attempt - 1)), 1));
+            const SQLINTEGER native = Run(PostNoteStatement(QStringLiteral("Lunch at one?"),
+                recipient, User(), largest + (1 << (attempt - 1)), 1));
             if (native == 0) {
                 Out.Count(Out.Posts);
                 return true;
@@ -155,6 +157,7 @@ public:
                 return false;
             Out.Count(Out.Retries);
         }
+        Out.Count(Out.GaveUp); // every key it tried was taken
         return false;
     }
 
@@ -185,7 +188,7 @@ int main(int argc, char* argv[])
     for (std::string level; std::getline(levels, level, ',');) {
         const int count = std::stoi(level);
         Figures figures;
-        std::atomic<double> burstAt{0};
+        std::atomic<double> burstAt { 0 };
         std::barrier ready(count + 1);
         std::vector<std::thread> copies;
         for (int index = 0; index < count; ++index) {
@@ -198,7 +201,8 @@ int main(int argc, char* argv[])
                 std::uniform_real_distribution<double> chance(0, 1);
                 double next = start + phase(copy.Random);
                 while (copy.Connected && next < start + windowMs) {
-                    std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(next - NowMs()));
+                    std::this_thread::sleep_for(
+                        std::chrono::duration<double, std::milli>(next - NowMs()));
                     copy.Tick();
                     if (chance(copy.Random) < postChance)
                         copy.Post(count);
@@ -228,7 +232,7 @@ int main(int argc, char* argv[])
         Row("copies", count, figures.Refused, int(polls.size()), Percentile(polls, 0.5),
             Percentile(polls, 0.99), Percentile(statements, 0.99), busyInWindow, errorsInWindow,
             postsInWindow, figures.BurstFailed, figures.Busy - busyInWindow,
-            Percentile(figures.BurstPosts, 0.5), Percentile(figures.BurstPosts, 1.0));
+            Percentile(figures.BurstPosts, 0.5), Percentile(figures.BurstPosts, 1.0), figures.GaveUp);
     }
     return 0;
 }

@@ -22,7 +22,8 @@ std::string Utf8(const QString& text)
 
 int Recipient(int key)
 {
-    return key <= ActiveUsers * 10 ? key % ActiveUsers : ActiveUsers + key % (StoreUsers - ActiveUsers);
+    return key <= ActiveUsers * 10 ? key % ActiveUsers
+                                   : ActiveUsers + key % (StoreUsers - ActiveUsers);
 }
 
 } // namespace
@@ -46,23 +47,26 @@ bool FillStore(Engine& engine, bool postgres, int notes, bool withIndexes)
         // longer than the measurements.
         const std::string user = "'USER' || lpad((%1)::text, 3, '0')";
         auto userOf = [&](const std::string& expression) {
-            return QString::fromStdString(user).arg(QString::fromStdString(expression)).toStdString();
+            return QString::fromStdString(user)
+                .arg(QString::fromStdString(expression))
+                .toStdString();
         };
-        if (!Must(engine, "INSERT INTO USRS SELECT " + userOf("i") + " FROM generate_series(0, "
-                              + std::to_string(StoreUsers - 1) + ") i")
+        if (!Must(engine,
+                "INSERT INTO USRS SELECT " + userOf("i") + " FROM generate_series(0, "
+                    + std::to_string(StoreUsers - 1) + ") i")
             || !Must(engine,
-                     "INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,URGENCY,TKEY) SELECT "
-                     "'Note number ' || k || ' about lunch', "
-                     + userOf("CASE WHEN k <= " + std::to_string(ActiveUsers * 10) + " THEN k % "
-                              + std::to_string(ActiveUsers) + " ELSE "
-                              + std::to_string(ActiveUsers) + " + k % "
-                              + std::to_string(StoreUsers - ActiveUsers) + " END")
-                     + ", " + userOf("k * 7 % " + std::to_string(StoreUsers))
-                     + ", 20261207, 1 + k % 3, k FROM generate_series(1, " + std::to_string(notes)
-                     + ") k"))
+                "INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,URGENCY,TKEY) SELECT "
+                "'Note number ' || k || ' about lunch', "
+                    + userOf("CASE WHEN k <= " + std::to_string(ActiveUsers * 10) + " THEN k % "
+                        + std::to_string(ActiveUsers) + " ELSE " + std::to_string(ActiveUsers)
+                        + " + k % " + std::to_string(StoreUsers - ActiveUsers) + " END")
+                    + ", " + userOf("k * 7 % " + std::to_string(StoreUsers))
+                    + ", 20261207, 1 + k % 3, k FROM generate_series(1, " + std::to_string(notes)
+                    + ") k"))
             return false;
     } else {
-        if (!Must(engine, "DROP TABLE IF EXISTS MSGS") || !Must(engine, "DROP TABLE IF EXISTS USRS"))
+        if (!Must(engine, "DROP TABLE IF EXISTS MSGS")
+            || !Must(engine, "DROP TABLE IF EXISTS USRS"))
             return false;
         for (int i = 0; i < 2; ++i) {
             if (!Must(engine, Utf8(schema[i])))
@@ -75,9 +79,9 @@ bool FillStore(Engine& engine, bool postgres, int notes, bool withIndexes)
                 return false;
         }
         for (int key = 1; key <= notes; ++key) {
-            const QString post = PostNoteStatement(
-                QStringLiteral("Note number %1 about lunch").arg(key), UserName(Recipient(key)),
-                UserName(key * 7 % StoreUsers), key, 1 + key % 3);
+            const QString post
+                = PostNoteStatement(QStringLiteral("Note number %1 about lunch").arg(key),
+                    UserName(Recipient(key)), UserName(key * 7 % StoreUsers), key, 1 + key % 3);
             if (!Must(engine, Utf8(post)))
                 return false;
         }

@@ -32,11 +32,11 @@ QString NoteTextStatement(int key)
     return NoteTextQuery(key);
 }
 
-QString PostNoteStatement(const QString& text, const QString& recipient, const QString& sender,
-                          int key, int urgency)
+QString PostNoteStatement(
+    const QString& text, const QString& recipient, const QString& sender, int key, int urgency)
 {
-    return PostStatement(text, recipient, sender, MakeDateStamp(DateStampNumeric), key,
-                         QChar(u'0' + urgency));
+    return PostStatement(
+        text, recipient, sender, MakeDateStamp(DateStampNumeric), key, QChar(u'0' + urgency));
 }
 
 QString DeleteNoteStatement(int key)
@@ -51,7 +51,7 @@ QString AddUserSqlStatement(const QString& name)
 
 QStringList SchemaStatements(bool withIndexes)
 {
-    QStringList schema = {NotesTableCreation(), UsersTableCreation()};
+    QStringList schema = { NotesTableCreation(), UsersTableCreation() };
     if (withIndexes)
         schema << NotesKeyIndexCreation() << NotesRecipientIndexCreation();
     return schema;
@@ -91,7 +91,7 @@ PostResult PostNote(const QString& sender, const QString& recipient, const QStri
 {
     SetCurrentUser(sender);
     const PostOutcome outcome = WriteNote(recipient, text, u'1');
-    return {outcome.Stored, outcome.Attempts};
+    return { outcome.Stored, outcome.Attempts };
 }
 
 struct Exchange::Parts {

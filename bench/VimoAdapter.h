@@ -17,8 +17,8 @@ QString PollStatement(const QString& recipient);
 QString NextKeyStatement();
 QString UrgencyStatement(int key);
 QString NoteTextStatement(int key);
-QString PostNoteStatement(const QString& text, const QString& recipient, const QString& sender,
-                          int key, int urgency);
+QString PostNoteStatement(
+    const QString& text, const QString& recipient, const QString& sender, int key, int urgency);
 QString DeleteNoteStatement(int key);
 QString AddUserSqlStatement(const QString& name);
 // The tables and, for a store made by this version, the indexes.

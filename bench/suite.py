@@ -222,14 +222,18 @@ max_client_conn = 12000
 default_pool_size = 20
 max_db_connections = 50
 logfile = {folder}/pgbouncer.log
+log_connections = 0
+log_disconnections = 0
 """)
         if os.getuid() == 0:
             shutil.chown(folder, "postgres", "postgres")
             for name in os.listdir(folder):
                 shutil.chown(os.path.join(folder, name), "postgres", "postgres")
+        # As root PgBouncer drops to the postgres user itself; runuser would reset the raised
+        # descriptor limit to the session's default.
         command = ["pgbouncer", os.path.join(folder, "pgbouncer.ini")]
         if os.getuid() == 0:
-            command = ["runuser", "-u", "postgres", "--"] + command
+            command[1:1] = ["-u", "postgres"]
         self.bouncer = subprocess.Popen(["bash", "-c", 'ulimit -n 65536; exec "$@"', "bouncer"]
                                         + command, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
@@ -242,10 +246,7 @@ logfile = {folder}/pgbouncer.log
             time.sleep(0.1)
 
     def bouncer_pid(self):
-        # runuser stays as the parent of pgbouncer
-        children = subprocess.run(["pgrep", "-P", str(self.bouncer.pid)], capture_output=True,
-                                  text=True).stdout.split()
-        return int(children[0]) if children else self.bouncer.pid
+        return self.bouncer.pid
 
     def stop_bouncer(self):
         if self.bouncer.poll() is None:
@@ -493,14 +494,15 @@ logfile = {folder}/pgbouncer.log
                   "window, then all copies post at the same moment")
         self.copies = rows(out, "copies")
         for (count, refused, polls, p50, p99, all99, busy, errors, posts, burst_failed,
-             burst_busy, burst50, burst_max) in self.copies:
+             burst_busy, burst50, burst_max, gave_up) in self.copies:
             t.add(f"{count:.0f} copies: poll p50 / p99 (ms)", f"{p50:.2f} / {p99:.2f}", "",
                   how=f"{polls:.0f} polls, every statement p99 {all99:.2f} ms; {posts:.0f} posts")
             t.add(f"{count:.0f} copies: busy / other errors in the window", f"{busy:.0f} / "
                   f"{errors:.0f}", "", how="SQLITE_BUSY after the data source's 5 s wait")
             t.add(f"{count:.0f} copies posting at once: failed posts, median / slowest post (ms)",
                   f"{burst_failed:.0f}, {burst50:.0f} / {burst_max:.0f}", "",
-                  how=f"{burst_busy:.0f} busy errors")
+                  how=f"{burst_busy:.0f} busy errors; {gave_up:.0f} gave up after the program's "
+                      "8 tries on taken keys")
 
     # The whole run
 
