@@ -2,7 +2,8 @@
 //   vimo_bench_store queries STORE SIZES RUNS      the three hot queries, ODBC against C API
 //   vimo_bench_store post STORE VIA SECONDS START  one poster (VIA odbc or capi) until time
 //   vimo_bench_store make STORE NOTES USER         a store whose NOTES notes are all for USER
-//   vimo_bench_store poll-loop POLLS USER          the program's poll, in process, memory
+//   vimo_bench_store poll-loop POLLS USER CHURN    the program's poll, in process, memory
+//   vimo_bench_store window-loop WINDOWS           the reference: plain windows come and go
 // STORE is sqlite:PATH or postgres:CONNINFO; the data source "VIMO" (ODBCINI) must name the
 // same store.
 
@@ -12,11 +13,13 @@
 #include "VimoAdapter.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QRandomGenerator>
 #include <QThread>
 #include <QWidget>
 
 #include <cstdio>
+#include <deque>
 #include <functional>
 #include <thread>
 
@@ -213,10 +216,10 @@ int Make(const std::string& where, int notes, const QString& user)
     return 0;
 }
 
-// The program's poll as the poll timer runs it, only faster, with notes coming and going:
-// every tenth poll one note is deleted and a new one posted, so windows are made and
-// destroyed all the time. Memory and open files are sampled along the way.
-int PollLoop(int polls, const QString& user)
+// The program's poll as the poll timer runs it, only faster. With churnEvery N, every Nth
+// poll one note is deleted and a new one posted, so windows are made and destroyed all the
+// time. Memory and open files are sampled along the way.
+int PollLoop(int polls, const QString& user, int churnEvery)
 {
     QStringList alerts;
     OnAlert([&](const QString& text) { alerts.append(text); });
@@ -228,7 +231,7 @@ int PollLoop(int polls, const QString& user)
     const int open = exchange.OpenNotes();
     const double start = NowMs();
     for (int poll = 1; poll <= polls; ++poll) {
-        if (poll % 10 == 0) {
+        if (churnEvery > 0 && poll % churnEvery == 0) {
             exchange.DeleteFirstNote();
             PostNote(user, user, QStringLiteral("Another one %1").arg(poll));
         }
@@ -245,14 +248,39 @@ int PollLoop(int polls, const QString& user)
     return exchange.OpenNotes() == open && alerts.isEmpty() ? 0 : 1;
 }
 
+// What Qt itself keeps when windows come and go: ten plain borderless windows open, the
+// oldest replaced by a new one each round, sampled as PollLoop samples (one round standing
+// for the ten polls of one note's churn there).
+int WindowLoop(int windows)
+{
+    std::deque<std::unique_ptr<QLabel>> open;
+    for (int round = 0; round <= windows; ++round) {
+        if (open.size() == 10)
+            open.pop_front();
+        auto window = std::make_unique<QLabel>(QStringLiteral("Note %1").arg(round));
+        window->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+        window->setGeometry(50 + round % 40 * 10, 50 + round % 40 * 10, 100, 100);
+        window->show();
+        open.push_back(std::move(window));
+        QCoreApplication::processEvents();
+        if (round % 25 == 0 && round > 0)
+            Row("rss", round * 10, SelfRssKb(), SelfOpenFiles(), int(open.size()));
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    if (mode == QLatin1String("poll-loop") && argc == 4) {
+    if (mode == QLatin1String("poll-loop") && argc == 5) {
         QApplication application(argc, argv);
-        return PollLoop(std::atoi(argv[2]), QString::fromLocal8Bit(argv[3]));
+        return PollLoop(std::atoi(argv[2]), QString::fromLocal8Bit(argv[3]), std::atoi(argv[4]));
+    }
+    if (mode == QLatin1String("window-loop") && argc == 3) {
+        QApplication application(argc, argv);
+        return WindowLoop(std::atoi(argv[2]));
     }
     QCoreApplication application(argc, argv);
     if (mode == QLatin1String("queries") && argc == 5)

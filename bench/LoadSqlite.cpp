@@ -232,7 +232,8 @@ int main(int argc, char* argv[])
         Row("copies", count, figures.Refused, int(polls.size()), Percentile(polls, 0.5),
             Percentile(polls, 0.99), Percentile(statements, 0.99), busyInWindow, errorsInWindow,
             postsInWindow, figures.BurstFailed, figures.Busy - busyInWindow,
-            Percentile(figures.BurstPosts, 0.5), Percentile(figures.BurstPosts, 1.0), figures.GaveUp);
+            Percentile(figures.BurstPosts, 0.5), Percentile(figures.BurstPosts, 1.0),
+            figures.GaveUp);
     }
     return 0;
 }

@@ -54,7 +54,7 @@ check "posting through the C API" "$out" '$1 == "post" && $3 > 0 && $5 == 0'
 
 if [ "$store" = sqlite ]; then
     "$bin/vimo_bench_store" make "$where" 5 ANN
-    out=$(QT_QPA_PLATFORM=offscreen "$bin/vimo_bench_store" poll-loop 500 ANN)
+    out=$(QT_QPA_PLATFORM=offscreen "$bin/vimo_bench_store" poll-loop 500 ANN 10)
     check "polling in process" "$out" '$1 == "polls" && $4 == 5 && $5 == 5 && $6 == 0'
     out=$("$bin/vimo_bench_copies" 4 1 3600)
     check "copies on one file" "$out" '$1 == "copies" && $2 == 4 && $3 == 0 && $8 == 0 && $9 == 0 && $11 == 0'

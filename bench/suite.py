@@ -341,24 +341,30 @@ log_disconnections = 0
         store = os.path.join(self.work, "loop.vmo")
         env = self.odbc_env("loop", self.sqlite_dsn(store),
                             {"DISPLAY": f":{self.displays[0]}", "QT_QPA_PLATFORM": "xcb"})
+        t = self.table
+        t.section("Memory over time: the program's poll in process, as fast as it goes, on a "
+                  "SQLite store with 10 notes open")
         self.desktop("start")
         try:
-            self.bench("make", f"sqlite:{store}", 10, "ANN", env=env)
-            out = self.bench("poll-loop", polls, "ANN", env=env)
+            reference = rows(self.bench("window-loop", polls // 10, env=env), "rss")
+            reference_slope = slope([(p, kb) for p, kb, _, _ in reference if p >= polls / 10])
+            for churn, what in ((0, "polls alone"),
+                                (10, "a note deleted and one posted every 10 polls")):
+                self.bench("make", f"sqlite:{store}", 10, "ANN", env=env)
+                out = self.bench("poll-loop", polls, "ANN", churn, env=env)
+                samples = rows(out, "rss")
+                per_poll = rows(out, "polls")[0]
+                steady = [(p, kb) for p, kb, _, _ in samples if p >= polls / 10]
+                t.add(f"RSS slope over {polls:,} polls, {what} (KB per 1,000 polls)",
+                      slope(steady) * 1000, reference_slope * 1000 if churn else 0.0,
+                      ratio=None if churn else "",
+                      how=f"least squares over samples every 250 polls after the first tenth; "
+                          f"descriptors {samples[0][2]:.0f} -> {samples[-1][2]:.0f}; "
+                          f"{per_poll[1]:.3f} ms a poll; reference: "
+                          + ("flat" if not churn else
+                             "plain Qt windows made and destroyed at the same pace"))
         finally:
             self.desktop("stop")
-        samples = rows(out, "rss")
-        per_poll = rows(out, "polls")[0]
-        steady = [(p, kb) for p, kb, _, _ in samples if p >= polls / 10]
-        kb_per_1000 = slope(steady) * 1000
-        t = self.table
-        t.section("Memory over time (the program's poll in process, SQLite, 10 notes open)")
-        t.add(f"RSS slope over {polls:,} polls (KB per 1,000 polls)", kb_per_1000, 0.0, ratio="",
-              how="least squares over samples every 250 polls after the first tenth; a note "
-                  "deleted and one posted every 10 polls; reference: flat")
-        t.add("open descriptors, first sample -> last", f"{samples[0][2]:.0f} -> {samples[-1][2]:.0f}",
-              "", how="/proc/self/fd")
-        t.add("one poll with its share of note churn (ms)", per_poll[1], "", how="wall time / polls")
 
     def queries(self):
         sizes = "10000,100000" if self.quick else "10000,100000,1000000"
