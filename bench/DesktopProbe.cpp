@@ -7,7 +7,7 @@
 // blank-separated) are pressed: the clock for the tray icon starts at the last one. WINDOWS
 // is how many more top-level windows (notes) to wait for. Prints one "desktop" row.
 
-#include "../bench/Figures.h"
+#include "Figures.h"
 
 #include <xcb/xcb.h>
 
