@@ -24,6 +24,14 @@ public:
     static constexpr int PollPeriodMs = 20000;
     static constexpr int DeleteDelayMs = 500;
 
+    // The tray menu's commands; a later start of the program hands them over as well.
+    enum MenuCommand : int {
+        NewCommand = 32771,
+        QuitCommand = 32772,
+        HideAllCommand = 32773,
+        ShowAllCommand = 32774,
+    };
+
     // The tray of the signed-in user, on the store.
     CTrayDlg(Store& store, const QString& user, QWidget* parent = nullptr);
     ~CTrayDlg() override;
@@ -33,17 +41,14 @@ public:
     int exec() override;
     void done(int result) override;
 
+    // Carries out a tray menu command; any other id (0: the menu was dismissed) does nothing.
+    void OnMenuCommand(int id);
+
 private:
     enum TimerId : int {
         TIMER_QUIT = 1, // one-shot: ends the run
         TIMER_POLL = 2, // periodic: polls the store
         TIMER_DELETE = 3, // one-shot: carries out pending deletions
-    };
-    enum MenuCommand : int {
-        NewCommand = 32771,
-        QuitCommand = 32772,
-        HideAllCommand = 32773,
-        ShowAllCommand = 32774,
     };
     enum class TrayAction { Add, Modify, Delete };
 
@@ -51,8 +56,6 @@ private:
     void RefreshTrayIcon(TrayAction action);
     void OnTrayNotify(QSystemTrayIcon::ActivationReason reason);
     void OpenTrayMenu();
-    // Carries out a tray menu command; any other id (0: the menu was dismissed) does nothing.
-    void OnMenuCommand(int id);
     void OnTimer(int id);
     // Closes every note window and takes the icon out of the tray.
     void DestroyWindow();

@@ -1,0 +1,149 @@
+#include "VimoAdapter.h"
+
+#include "exchange/NoteExchange.h"
+#include "exchange/NotePosting.h"
+#include "notes/CNoteDlg.h"
+#include "store/DateStamp.h"
+#include "store/Prompts.h"
+#include "store/Statements.h"
+#include "store/Store.h"
+
+#include <QWidget>
+
+namespace vimo::bench {
+namespace {
+
+// The benchmark process's one store, as start-up makes one for the program.
+Store& ProcessStore()
+{
+    static Store store;
+    return store;
+}
+
+} // namespace
+
+QString PollStatement(const QString& recipient)
+{
+    return PollQuery(recipient);
+}
+
+QString NextKeyStatement()
+{
+    return NextKeyQuery();
+}
+
+QString UrgencyStatement(int key)
+{
+    return UrgencyQuery(key);
+}
+
+QString NoteTextStatement(int key)
+{
+    return NoteTextQuery(key);
+}
+
+QString PostNoteStatement(
+    const QString& text, const QString& recipient, const QString& sender, int key, int urgency)
+{
+    return PostStatement(text, recipient, sender, MakeDateStamp(), key, QChar(u'0' + urgency));
+}
+
+QString DeleteNoteStatement(int key)
+{
+    return DeleteStatement(key);
+}
+
+QString AddUserSqlStatement(const QString& name)
+{
+    return AddUserStatement(name);
+}
+
+QStringList SchemaStatements(bool withIndexes)
+{
+    QStringList schema = { NotesTableCreation(), UsersTableCreation() };
+    if (withIndexes)
+        schema << NotesKeyIndexCreation() << NotesRecipientIndexCreation();
+    return schema;
+}
+
+void OnAlert(std::function<void(const QString&)> handler)
+{
+    SetAlertHandler(std::move(handler));
+}
+
+bool ConnectStore()
+{
+    return ProcessStore().Connect() >= 0;
+}
+
+void CloseStore()
+{
+    ProcessStore().Close();
+}
+
+QStringList QueryKeys(const QString& statement)
+{
+    return ProcessStore().QueryColumnValues(statement).Value;
+}
+
+QString QueryValue(const QString& statement)
+{
+    return ProcessStore().QueryFirstValue(statement).Value;
+}
+
+bool Execute(const QString& statement)
+{
+    return SucceededOrAlert(ProcessStore().ExecSql(statement));
+}
+
+PostResult PostNote(const QString& sender, const QString& recipient, const QString& text)
+{
+    const PostOutcome outcome = WriteNote(ProcessStore(), sender, recipient, text, u'1');
+    if (outcome.Failure)
+        ShowFailureAlert(*outcome.Failure);
+    return { outcome.Stored, outcome.Attempts };
+}
+
+struct Exchange::Parts {
+    Parts(QWidget* owner, const QString& user)
+        : Owner(owner)
+        , Notes(owner, ProcessStore(), user)
+    {
+    }
+    QWidget* Owner;
+    NoteExchange Notes;
+};
+
+Exchange::Exchange(QWidget* owner, const QString& user)
+    : Inner(std::make_unique<Parts>(owner, user))
+{
+}
+
+Exchange::~Exchange() = default;
+
+void Exchange::Poll()
+{
+    Inner->Notes.PollNotes();
+}
+
+int Exchange::OpenNotes() const
+{
+    return Inner->Notes.OpenNotes();
+}
+
+bool Exchange::DeleteFirstNote()
+{
+    CNoteDlg* first = nullptr;
+    for (CNoteDlg* note : Inner->Owner->findChildren<CNoteDlg*>()) {
+        if (first == nullptr || note->Slot < first->Slot)
+            first = note;
+    }
+    if (first == nullptr)
+        return false;
+    // What the note's Delete does; the delete timer then carries it out.
+    Q_EMIT first->DeleteRequested(first->Key, first->Slot);
+    Inner->Notes.CarryOutDeletions();
+    return true;
+}
+
+} // namespace vimo::bench
