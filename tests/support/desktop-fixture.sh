@@ -44,7 +44,9 @@ start)
         fi
         rm -f "$lock" "/tmp/.X11-unix/X${number}"
     fi
-    Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp >"$dir/xvfb.log" 2>&1 &
+    # -noreset: the server would otherwise reset when its last client leaves, the readiness
+    # probe below, and refuse the tray host that connects during the reset.
+    Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp -noreset >"$dir/xvfb.log" 2>&1 &
     echo $! >"$dir/xvfb.pid"
     wait_for 30 xdpyinfo -display ":$number" || { cat "$dir/xvfb.log" >&2; exit 1; }
     DISPLAY=":$number" trayer --edge bottom --align right --height 28 --widthtype pixel \
