@@ -14,6 +14,9 @@ packages=(
     unixodbc-dev odbcinst libsqlite3-dev libsqliteodbc odbc-postgresql postgresql
     xvfb xauth x11-utils trayer xdotool imagemagick fonts-dejavu-core shared-mime-info
     python3
+    weston xwayland desktop-file-utils lintian man-db dpkg-dev
+    # bench/: the engines' C APIs, the X watcher, and a pooler of its own to measure through
+    libpq-dev libxcb1-dev pkg-config pgbouncer
 )
 
 missing=()

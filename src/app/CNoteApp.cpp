@@ -2,6 +2,8 @@
 
 #include "app/CTrayDlg.h"
 #include "app/CommandLine.h"
+#include "app/DesktopSession.h"
+#include "app/SessionChannel.h"
 #include "app/SignIn.h"
 #include "dialogs/DialogColours.h"
 #include "store/OpenStore.h"
@@ -23,6 +25,11 @@ bool CNoteApp::InitInstance()
     // The program ends when InitInstance returns, never because a last window closed: the
     // tray window is hidden and alert boxes come and go.
     QApplication::setQuitOnLastWindowClosed(false);
+    // One copy for each user and session: a later start hands its command over and ends.
+    const DesktopCommand command = ParseStartOptions(Arguments).Command;
+    SessionChannel channel;
+    if (!BecomeSessionCopy(channel, command))
+        return false;
     ApplyDialogColours();
     InstallDesktopPrompts();
 
@@ -33,6 +40,7 @@ bool CNoteApp::InitInstance()
         return false;
 
     CTrayDlg tray;
+    ServeFromTray(channel, tray, command);
     tray.exec();
     return false;
 }

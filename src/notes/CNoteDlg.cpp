@@ -2,6 +2,7 @@
 
 #include "notes/CColorLabel.h"
 #include "notes/NoteGeometry.h"
+#include "notes/NoteWindowFlags.h"
 
 #include <QMenu>
 #include <QMouseEvent>
@@ -28,7 +29,7 @@ constexpr MenuItem NoteMenu[] = {
 CNoteDlg::CNoteDlg(QWidget* owner)
     // A tool window: owned by the main window, kept off the taskbar, and not held back by the
     // main window's modal run.
-    : QDialog(owner, Qt::Tool | Qt::FramelessWindowHint)
+    : QDialog(owner, NoteWindowFlags(RunsThroughXWayland()))
     , Label(new CColorLabel(this))
 {
     // A note that arrives while the user types, in the compose dialog or anywhere else, must

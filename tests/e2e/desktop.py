@@ -85,19 +85,30 @@ class Screenshot:
 
 
 class Desktop:
-    """One X display with a tray host, started and stopped by the suite's desktop fixture."""
+    """One X display with a tray host (or without one), started and stopped by the suite's
+    desktop fixture."""
 
-    def __init__(self, number, state_dir, fixture):
+    def __init__(self, number, state_dir, fixture, tray=True):
         self.number = number
         self.display = f":{number}"
         self.state_dir = state_dir
         self.fixture = fixture
+        self.tray = tray
 
     def start(self):
-        result = subprocess.run([self.fixture, "start", str(self.number), self.state_dir],
+        result = subprocess.run([self.fixture, "start", str(self.number), self.state_dir]
+                                + ([] if self.tray else ["no-tray"]),
                                 capture_output=True, text=True)
         if result.returncode != 0:
             raise StepFailure(f"no desktop on {self.display}: {result.stderr.strip()}")
+
+    def add_tray(self):
+        """A tray host comes to the running desktop."""
+        result = subprocess.run([self.fixture, "tray", str(self.number), self.state_dir],
+                                capture_output=True, text=True)
+        if result.returncode != 0:
+            raise StepFailure(f"no tray host on {self.display}: {result.stderr.strip()}")
+        self.tray = True
 
     def stop(self):
         subprocess.run([self.fixture, "stop", self.state_dir], capture_output=True)

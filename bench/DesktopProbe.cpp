@@ -1,0 +1,249 @@
+// Starts a program on an X display with a tray host and watches it from outside, as a user
+// would see it: the time from exec until its sign-in window maps, the time from the Enter
+// that signs in until its tray icon is docked and mapped, and then, once it is idle, its
+// memory and what it added to the X server.
+//   vimo_bench_desktop TITLE NAME KEYS WINDOWS XSERVER_PID -- PROGRAM [ARGUMENTS...]
+// TITLE is the sign-in window's title, NAME is typed into it, then KEYS (xdotool key names,
+// blank-separated) are pressed: the clock for the tray icon starts at the last one. WINDOWS
+// is how many more top-level windows (notes) to wait for. Prints one "desktop" row.
+
+#include "Figures.h"
+
+#include <xcb/xcb.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace vimo::bench;
+
+namespace {
+
+xcb_connection_t* X = nullptr;
+xcb_window_t Root = 0;
+
+xcb_atom_t Atom(const char* name)
+{
+    auto* reply = xcb_intern_atom_reply(
+        X, xcb_intern_atom(X, 0, uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : 0;
+    std::free(reply);
+    return atom;
+}
+
+std::string Title(xcb_window_t window)
+{
+    static const xcb_atom_t netName = Atom("_NET_WM_NAME");
+    for (xcb_atom_t property : { netName, xcb_atom_t(XCB_ATOM_WM_NAME) }) {
+        auto* reply = xcb_get_property_reply(X,
+            xcb_get_property(X, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr);
+        std::string text;
+        if (reply)
+            text.assign(static_cast<const char*>(xcb_get_property_value(reply)),
+                size_t(xcb_get_property_value_length(reply)));
+        std::free(reply);
+        if (!text.empty())
+            return text;
+    }
+    return {};
+}
+
+bool IsMapped(xcb_window_t window)
+{
+    auto* reply = xcb_get_window_attributes_reply(X, xcb_get_window_attributes(X, window), nullptr);
+    const bool mapped = reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(reply);
+    return mapped;
+}
+
+xcb_window_t FocusedWindow()
+{
+    auto* reply = xcb_get_input_focus_reply(X, xcb_get_input_focus(X), nullptr);
+    const xcb_window_t focus = reply ? reply->focus : 0;
+    std::free(reply);
+    return focus;
+}
+
+// Waits for the next event, at most until the deadline; nullptr when it passed.
+xcb_generic_event_t* NextEvent(double deadline)
+{
+    while (NowMs() < deadline) {
+        if (xcb_generic_event_t* event = xcb_poll_for_event(X))
+            return event;
+        if (xcb_connection_has_error(X))
+            return nullptr;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return nullptr;
+}
+
+double CpuTicks(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(in, line);
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 3; fields >> field; ++i) {
+        if (i == 14 || i == 15) // utime, stime
+            ticks += std::stod(field);
+    }
+    return ticks;
+}
+
+int Run(const char* program, const char* const* arguments)
+{
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, program, nullptr, nullptr, const_cast<char* const*>(arguments), environ)
+        != 0)
+        return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+[[noreturn]] void Fail(pid_t child, const char* what)
+{
+    std::fprintf(stderr, "desktop probe: %s\n", what);
+    if (child > 0) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    std::exit(1);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc < 8 || std::strcmp(argv[6], "--") != 0) {
+        std::fprintf(stderr, "usage: %s TITLE NAME KEYS WINDOWS XSERVER_PID -- PROGRAM [ARGS...]\n",
+            argv[0]);
+        return 2;
+    }
+    const std::string title = argv[1];
+    const char* name = argv[2];
+    std::vector<std::string> keys;
+    std::istringstream keyList(argv[3]);
+    for (std::string key; keyList >> key;)
+        keys.push_back(key);
+    if (keys.empty())
+        return 2;
+    const int notes = std::atoi(argv[4]);
+    const std::string xserverStatus = std::string("/proc/") + argv[5] + "/status";
+
+    X = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(X))
+        Fail(0, "no X display");
+    Root = xcb_setup_roots_iterator(xcb_get_setup(X)).data->root;
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(X, Root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(X);
+
+    const long xserverBefore = ProcKb(xserverStatus, "VmRSS");
+    const double start = NowMs();
+    pid_t child = 0;
+    if (posix_spawn(&child, argv[7], nullptr, nullptr, argv + 7, environ) != 0)
+        Fail(0, "cannot start the program");
+
+    // The sign-in window.
+    xcb_window_t signIn = 0;
+    double windowMs = 0;
+    while (signIn == 0) {
+        xcb_generic_event_t* event = NextEvent(start + 60000);
+        if (event == nullptr)
+            Fail(child, "no sign-in window");
+        if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY) {
+            const auto* map = reinterpret_cast<xcb_map_notify_event_t*>(event);
+            if (map->event == Root && Title(map->window) == title) {
+                windowMs = NowMs() - start;
+                signIn = map->window;
+            }
+        }
+        std::free(event);
+    }
+    const double focusDeadline = NowMs() + 20000;
+    while (FocusedWindow() != signIn) {
+        if (NowMs() > focusDeadline)
+            Fail(child, "the sign-in window never got the keyboard focus");
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    const char* typing[] = { "xdotool", "type", "--delay", "5", "--", name, nullptr };
+    if (Run("xdotool", typing) != 0)
+        Fail(child, "xdotool type failed");
+
+    // The last key signs in; from then on the notes map as top-level windows, the icon docks.
+    for (size_t i = 0; i + 1 < keys.size(); ++i) {
+        const char* press[] = { "xdotool", "key", keys[i].c_str(), nullptr };
+        if (Run("xdotool", press) != 0)
+            Fail(child, "xdotool key failed");
+    }
+    const char* last[] = { "xdotool", "key", keys.back().c_str(), nullptr };
+    const double signedIn = NowMs();
+    if (Run("xdotool", last) != 0)
+        Fail(child, "xdotool key failed");
+    xcb_window_t icon = 0;
+    double trayMs = 0;
+    int mapped = 0;
+    while (trayMs == 0 || mapped < notes) {
+        xcb_generic_event_t* event = NextEvent(signedIn + 120000);
+        if (event == nullptr)
+            Fail(child, "no tray icon or too few windows");
+        const int type = event->response_type & 0x7f;
+        if (type == XCB_REPARENT_NOTIFY && icon == 0) {
+            const auto* reparent = reinterpret_cast<xcb_reparent_notify_event_t*>(event);
+            if (reparent->parent != Root) {
+                icon = reparent->window;
+                const uint32_t structure = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+                xcb_change_window_attributes(X, icon, XCB_CW_EVENT_MASK, &structure);
+                xcb_flush(X);
+                if (IsMapped(icon))
+                    trayMs = NowMs() - signedIn;
+            }
+        } else if (type == XCB_MAP_NOTIFY) {
+            const auto* map = reinterpret_cast<xcb_map_notify_event_t*>(event);
+            if (icon != 0 && map->window == icon && trayMs == 0)
+                trayMs = NowMs() - signedIn;
+            else if (map->event == Root && map->window != signIn)
+                ++mapped;
+        }
+        std::free(event);
+    }
+
+    // Idle: no CPU time used for a whole second.
+    double ticks = CpuTicks(child);
+    for (int quiet = 0, waited = 0; quiet < 4 && waited < 120; ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        const double now = CpuTicks(child);
+        quiet = now == ticks ? quiet + 1 : 0;
+        ticks = now;
+    }
+    const std::string rollup = "/proc/" + std::to_string(child) + "/smaps_rollup";
+    const long rss = ProcKb(rollup, "Rss");
+    const long pss = ProcKb(rollup, "Pss");
+    const long xserverAfter = ProcKb(xserverStatus, "VmRSS");
+
+    // A picture of the desktop as measured, when asked for one.
+    if (const char* shot = std::getenv("VIMO_BENCH_SCREENSHOT")) {
+        const char* import[] = { "import", "-window", "root", shot, nullptr };
+        Run("import", import);
+    }
+    kill(child, SIGTERM);
+    waitpid(child, nullptr, 0);
+    Row("desktop", windowMs, trayMs, rss, pss, xserverAfter - xserverBefore, mapped);
+    xcb_disconnect(X);
+    return 0;
+}

@@ -1,0 +1,454 @@
+// Many copies of Vimo on one PostgreSQL server, directly or through a pooler, in one process.
+//   vimo_bench_clients CONNINFO LEVELS WINDOW_S POSTS_PER_HOUR SERVER_PID [POOLER_PID]
+// Each simulated copy holds one connection and sends, on the wire, what the program sends
+// through psqlODBC (simple query protocol, the driver's statements at connect, then the
+// program's own): every 20 s the poll; for each new note the urgency and text queries; the
+// user deletes a note at the poll after it showed; now and then it posts (next key, insert,
+// the program's retry on a taken key). LEVELS are client counts, reached in turn; at each
+// the load runs WINDOW_S seconds and one "clients" row is printed.
+
+#include "Figures.h"
+#include "VimoAdapter.h"
+
+#include <libpq-fe.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <map>
+#include <queue>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include <dirent.h>
+#include <sys/epoll.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace vimo::bench;
+
+namespace {
+
+constexpr double PollPeriodMs = 20000;
+// What psqlODBC sends when it connects, with the data source's ConnSettings.
+const char* const ConnectStatements[] = {
+    "SET DateStyle = 'ISO';SET extra_float_digits = 2;show transaction_isolation",
+    "SET client_encoding TO 'UTF8'",
+    "select oid, typbasetype from pg_type where typname = 'lo'",
+};
+
+enum class Kind { Connect, Poll, ByKey, Delete, NextKey, Insert };
+
+struct Step {
+    Kind What;
+    std::string Text;
+    int Attempt = 1;
+};
+
+struct Client {
+    int Index = 0;
+    PGconn* Conn = nullptr;
+    int Socket = -1;
+    bool Ready = false; // connected and set up
+    bool Busy = false;
+    double SentAt = 0;
+    double ConnectStart = 0;
+    std::deque<Step> Steps;
+    std::set<int> Shown; // keys whose note this copy shows
+    std::set<int> Pending; // shown at the last poll: deleted at the next
+};
+
+std::string User(int index)
+{
+    char name[16];
+    std::snprintf(name, sizeof name, "C%05d", index);
+    return name;
+}
+
+std::string Text(const QString& text)
+{
+    return text.toStdString();
+}
+
+// CPU time of a process and of its children (a server's backends), and their number.
+struct ProcessTree {
+    double CpuMs = 0;
+    int Children = 0;
+    long ChildrenPssKb = 0;
+};
+
+// CPU time in ms from schedstat (exact; stat's clock ticks round each backend's few
+// milliseconds away), and the parent from stat.
+double CpuMs(int pid, int* parent)
+{
+    const std::string base = "/proc/" + std::to_string(pid);
+    if (parent) {
+        std::ifstream stat(base + "/stat");
+        std::string line;
+        if (!std::getline(stat, line))
+            return 0;
+        std::istringstream fields(line.substr(line.rfind(')') + 2));
+        std::string state;
+        fields >> state >> *parent;
+    }
+    std::ifstream schedstat(base + "/schedstat");
+    double ns = 0;
+    schedstat >> ns;
+    return ns / 1e6;
+}
+
+ProcessTree Tree(int root, bool memory)
+{
+    ProcessTree tree;
+    if (root <= 0)
+        return tree;
+    tree.CpuMs = CpuMs(root, nullptr);
+    if (DIR* dir = opendir("/proc")) {
+        while (dirent* entry = readdir(dir)) {
+            const int pid = std::atoi(entry->d_name);
+            int parent = 0;
+            if (pid <= 0)
+                continue;
+            const double cpu = CpuMs(pid, &parent);
+            if (parent != root)
+                continue;
+            tree.CpuMs += cpu;
+            ++tree.Children;
+            if (memory)
+                tree.ChildrenPssKb
+                    += ProcKb("/proc/" + std::to_string(pid) + "/smaps_rollup", "Pss");
+        }
+        closedir(dir);
+    }
+    return tree;
+}
+
+class Load {
+public:
+    Load(std::string conninfo, double postsPerHour)
+        : Conninfo(std::move(conninfo))
+        , PostChance(postsPerHour * PollPeriodMs / 3600000.0)
+        , Epoll(epoll_create1(0))
+    {
+    }
+
+    // Starts connections until count clients exist, at most a few hundred in flight.
+    void Grow(size_t count)
+    {
+        while (Clients.size() < count) {
+            auto client = std::make_unique<Client>();
+            client->Index = int(Clients.size());
+            Clients.push_back(std::move(client));
+            Waiting.push_back(Clients.back().get());
+        }
+        Pump();
+    }
+
+    // Serves the load until the time; new connections are started as slots free.
+    void RunUntil(double end)
+    {
+        epoll_event events[256];
+        while (NowMs() < end) {
+            Pump();
+            double wait = std::min(end, Due.empty() ? end : Due.top().first) - NowMs();
+            const int count = epoll_wait(Epoll, events, 256, std::max(0, int(wait)));
+            for (int i = 0; i < count; ++i)
+                Serve(*static_cast<Client*>(events[i].data.ptr));
+            const double now = NowMs();
+            while (!Due.empty() && Due.top().first <= now) {
+                Client* client = Due.top().second;
+                Due.pop();
+                Tick(*client, now);
+            }
+        }
+    }
+
+    void ResetFigures()
+    {
+        Latency.clear();
+        Errors = Posts = Retries = 0;
+    }
+
+    size_t Connected() const { return size_t(ConnectedCount); }
+    size_t Connecting() const { return InFlight + Waiting.size(); }
+
+    std::map<Kind, std::vector<double>> Latency;
+    std::vector<double> ConnectMs;
+    int Refused = 0, Dropped = 0, Errors = 0, Posts = 0, Retries = 0;
+    std::map<std::string, int> ErrorTexts;
+
+private:
+    static constexpr size_t MaxInFlight = 200;
+
+    void Pump()
+    {
+        while (InFlight < MaxInFlight && !Waiting.empty()) {
+            Client* client = Waiting.front();
+            Waiting.pop_front();
+            client->ConnectStart = NowMs();
+            client->Conn = PQconnectStart(Conninfo.c_str());
+            if (client->Conn == nullptr || PQstatus(client->Conn) == CONNECTION_BAD) {
+                Refuse(*client);
+                continue;
+            }
+            ++InFlight;
+            Watch(*client, EPOLLOUT);
+        }
+    }
+
+    void Watch(Client& client, uint32_t what)
+    {
+        const int socket = PQsocket(client.Conn);
+        epoll_event event {};
+        event.events = what;
+        event.data.ptr = &client;
+        if (socket != client.Socket) {
+            if (client.Socket >= 0)
+                epoll_ctl(Epoll, EPOLL_CTL_DEL, client.Socket, nullptr);
+            client.Socket = socket;
+            epoll_ctl(Epoll, EPOLL_CTL_ADD, socket, &event);
+        } else {
+            epoll_ctl(Epoll, EPOLL_CTL_MOD, socket, &event);
+        }
+    }
+
+    void Forget(Client& client)
+    {
+        if (client.Socket >= 0)
+            epoll_ctl(Epoll, EPOLL_CTL_DEL, client.Socket, nullptr);
+        client.Socket = -1;
+        PQfinish(client.Conn);
+        client.Conn = nullptr;
+    }
+
+    void Refuse(Client& client)
+    {
+        ++Refused;
+        const std::string message = client.Conn ? PQerrorMessage(client.Conn) : "out of memory";
+        ++ErrorTexts["connect: " + message.substr(0, message.find('\n'))];
+        Forget(client);
+    }
+
+    void Serve(Client& client)
+    {
+        if (!client.Ready && client.Steps.empty() && !client.Busy) {
+            switch (PQconnectPoll(client.Conn)) {
+            case PGRES_POLLING_READING:
+                Watch(client, EPOLLIN);
+                return;
+            case PGRES_POLLING_WRITING:
+                Watch(client, EPOLLOUT);
+                return;
+            case PGRES_POLLING_OK:
+                PQsetnonblocking(client.Conn, 1);
+                Watch(client, EPOLLIN);
+                for (const char* statement : ConnectStatements)
+                    client.Steps.push_back({ Kind::Connect, statement });
+                Send(client);
+                return;
+            default:
+                --InFlight;
+                Refuse(client);
+                return;
+            }
+        }
+        if (!PQconsumeInput(client.Conn)) {
+            Drop(client);
+            return;
+        }
+        while (client.Busy && !PQisBusy(client.Conn)) {
+            PGresult* result = PQgetResult(client.Conn);
+            if (result == nullptr) { // the statement is complete
+                client.Busy = false;
+                Finished(client);
+                break;
+            }
+            Handle(client, result);
+            PQclear(result);
+        }
+    }
+
+    void Drop(Client& client)
+    {
+        ++Dropped;
+        ++ErrorTexts["dropped: " + std::string(PQerrorMessage(client.Conn)).substr(0, 80)];
+        if (!client.Ready)
+            --InFlight;
+        else
+            --ConnectedCount;
+        client.Ready = false;
+        client.Busy = false;
+        client.Steps.clear();
+        Forget(client);
+    }
+
+    void Handle(Client& client, PGresult* result)
+    {
+        const Step& step = client.Steps.front();
+        const ExecStatusType status = PQresultStatus(result);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+            const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+            if (step.What == Kind::Insert && state && std::strcmp(state, "23505") == 0
+                && step.Attempt < 8) {
+                ++Retries;
+                client.Steps.push_back(
+                    { Kind::NextKey, Text(NextKeyStatement()), step.Attempt + 1 });
+            } else {
+                ++Errors;
+                ++ErrorTexts[std::string(state ? state : "?") + " "
+                    + std::string(PQresultErrorMessage(result)).substr(0, 60)];
+            }
+            return;
+        }
+        if (step.What == Kind::Poll) {
+            std::set<int> keys;
+            for (int row = 0; row < PQntuples(result); ++row)
+                keys.insert(std::atoi(PQgetvalue(result, row, 0)));
+            // The user deletes what showed at the last poll; new keys open a note each.
+            for (int key : client.Pending) {
+                if (keys.count(key))
+                    client.Steps.push_back({ Kind::Delete, Text(DeleteNoteStatement(key)) });
+                client.Shown.erase(key);
+            }
+            client.Pending.clear();
+            for (int key : keys) {
+                if (client.Shown.insert(key).second) {
+                    client.Pending.insert(key);
+                    client.Steps.push_back({ Kind::ByKey, Text(UrgencyStatement(key)) });
+                    client.Steps.push_back({ Kind::ByKey, Text(NoteTextStatement(key)) });
+                }
+            }
+        } else if (step.What == Kind::NextKey) {
+            const int largest = PQntuples(result) ? std::atoi(PQgetvalue(result, 0, 0)) : 0;
+            const int key = largest + (1 << (step.Attempt - 1));
+            std::uniform_int_distribution<int> anyone(0, int(Clients.size()) - 1);
+            client.Steps.push_back({ Kind::Insert,
+                Text(PostNoteStatement(QStringLiteral("Lunch at one?"),
+                    QString::fromStdString(User(anyone(Random))),
+                    QString::fromStdString(User(client.Index)), key, 1)),
+                step.Attempt });
+        } else if (step.What == Kind::Insert) {
+            ++Posts;
+        }
+    }
+
+    void Finished(Client& client)
+    {
+        const double now = NowMs();
+        const Step step = client.Steps.front();
+        client.Steps.pop_front();
+        Latency[step.What].push_back(now - client.SentAt);
+        if (step.What == Kind::Connect && client.Steps.empty()) {
+            client.Ready = true;
+            --InFlight;
+            ++ConnectedCount;
+            ConnectMs.push_back(now - client.ConnectStart);
+            std::uniform_real_distribution<double> phase(0, PollPeriodMs);
+            Due.push({ now + phase(Random), &client });
+        }
+        if (!client.Steps.empty())
+            Send(client);
+    }
+
+    void Tick(Client& client, double now)
+    {
+        if (!client.Ready)
+            return;
+        Due.push({ now + PollPeriodMs, &client });
+        if (client.Busy || !client.Steps.empty())
+            return; // the last tick's work still runs: the program would skip this poll too
+        client.Steps.push_back(
+            { Kind::Poll, Text(PollStatement(QString::fromStdString(User(client.Index)))) });
+        std::uniform_real_distribution<double> chance(0, 1);
+        if (chance(Random) < PostChance)
+            client.Steps.push_back({ Kind::NextKey, Text(NextKeyStatement()) });
+        Send(client);
+    }
+
+    void Send(Client& client)
+    {
+        client.SentAt = NowMs();
+        if (!PQsendQuery(client.Conn, client.Steps.front().Text.c_str())) {
+            Drop(client);
+            return;
+        }
+        client.Busy = true;
+        PQflush(client.Conn);
+    }
+
+    std::string Conninfo;
+    double PostChance;
+    int Epoll;
+    std::vector<std::unique_ptr<Client>> Clients;
+    std::deque<Client*> Waiting;
+    size_t InFlight = 0;
+    int ConnectedCount = 0;
+    using Entry = std::pair<double, Client*>;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> Due;
+    std::mt19937 Random { 20261207 };
+};
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc < 6) {
+        std::fprintf(stderr,
+            "usage: %s CONNINFO LEVELS WINDOW_S POSTS_PER_HOUR SERVER_PID [POOLER_PID]\n", argv[0]);
+        return 2;
+    }
+    // Two descriptors a client at most; as root the hard limit may rise too.
+    rlimit files { 200000, 200000 };
+    if (setrlimit(RLIMIT_NOFILE, &files) != 0) {
+        getrlimit(RLIMIT_NOFILE, &files);
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+    const std::string conninfo = argv[1];
+    const double windowMs = std::atof(argv[3]) * 1000;
+    const double postsPerHour = std::atof(argv[4]);
+    const int server = std::atoi(argv[5]);
+    const int pooler = argc > 6 ? std::atoi(argv[6]) : 0;
+
+    Load load(conninfo, postsPerHour);
+    std::istringstream levels(argv[2]);
+    for (std::string level; std::getline(levels, level, ',');) {
+        const size_t count = std::stoul(level);
+        const double rampStart = NowMs();
+        load.Grow(count);
+        // Connections first, up to a minute; then every copy gets one whole poll period to
+        // settle its phase before the measured window.
+        while (load.Connecting() > 0 && NowMs() - rampStart < 60000)
+            load.RunUntil(NowMs() + 100);
+        const double rampMs = NowMs() - rampStart;
+        load.RunUntil(NowMs() + 2000);
+        load.ResetFigures();
+        const ProcessTree serverBefore = Tree(server, false);
+        const ProcessTree poolerBefore = Tree(pooler, false);
+        const double start = NowMs();
+        load.RunUntil(start + windowMs);
+        const double seconds = (NowMs() - start) / 1000;
+        const ProcessTree serverAfter = Tree(server, true);
+        const ProcessTree poolerAfter = Tree(pooler, false);
+        auto percent = [&](const ProcessTree& before, const ProcessTree& after) {
+            return (after.CpuMs - before.CpuMs) / 1000 / seconds * 100;
+        };
+        std::vector<double> all;
+        for (const auto& [kind, samples] : load.Latency)
+            all.insert(all.end(), samples.begin(), samples.end());
+        const auto& polls = load.Latency[Kind::Poll];
+        Row("clients", int(count), int(load.Connected()), load.Refused, load.Dropped,
+            Percentile(load.ConnectMs, 0.99), rampMs / 1000, int(polls.size()),
+            Percentile(polls, 0.5), Percentile(polls, 0.99), Percentile(all, 0.99), load.Errors,
+            load.Posts, load.Retries, percent(serverBefore, serverAfter),
+            percent(poolerBefore, poolerAfter), serverAfter.Children,
+            double(serverAfter.ChildrenPssKb) / 1024, double(SelfRssKb()) / 1024);
+    }
+    for (const auto& [text, times] : load.ErrorTexts)
+        std::fprintf(stderr, "%6d x %s\n", times, text.c_str());
+    return 0;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+// Every call from the benchmarks into the program goes through this file, so that a change
+// of the program's inner interfaces is followed here alone.
+namespace vimo::bench {
+
+// The program's own statement texts.
+QString PollStatement(const QString& recipient);
+QString NextKeyStatement();
+QString UrgencyStatement(int key);
+QString NoteTextStatement(int key);
+QString PostNoteStatement(
+    const QString& text, const QString& recipient, const QString& sender, int key, int urgency);
+QString DeleteNoteStatement(int key);
+QString AddUserSqlStatement(const QString& name);
+// The tables and, for a store made by this version, the indexes.
+QStringList SchemaStatements(bool withIndexes);
+
+// Sends alerts to the handler instead of a box.
+void OnAlert(std::function<void(const QString&)> handler);
+
+// The process's link to the data source "VIMO", as the program opens it at start-up.
+bool ConnectStore();
+void CloseStore();
+
+// The program's executors on that link: the poll's key list, and a single value.
+QStringList QueryKeys(const QString& statement);
+QString QueryValue(const QString& statement);
+bool Execute(const QString& statement);
+
+struct PostResult {
+    bool Stored = false;
+    int Attempts = 0;
+};
+// Posts a note the way the compose dialog's Send does, as the signed-in user.
+PostResult PostNote(const QString& sender, const QString& recipient, const QString& text);
+
+// The signed-in program's note exchange: polls open note windows under the owner, and a
+// note's deletion runs as the delete timer would run it.
+class Exchange {
+public:
+    Exchange(QWidget* owner, const QString& user);
+    ~Exchange();
+    void Poll();
+    int OpenNotes() const;
+    // Deletes the note in the lowest occupied slot; false when none is open.
+    bool DeleteFirstNote();
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> Inner;
+};
+
+} // namespace vimo::bench

@@ -1,0 +1,559 @@
+"""Runs every benchmark of bench/ and prints one table: figure, Vimo, reference, ratio, how
+measured. Starts what it needs (virtual desktops with a tray host, a PostgreSQL server and a
+PgBouncer of its own) and stops it again. bench/run.sh is the way in; see bench/README.md."""
+
+import argparse
+import os
+import platform
+import shutil
+import signal
+import sqlite3
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.path.dirname(HERE)
+
+
+class Failure(Exception):
+    pass
+
+
+def log(text):
+    print(f"[{time.strftime('%H:%M:%S')}] {text}", file=sys.stderr, flush=True)
+
+
+def rows(output, kind):
+    """The tab-separated rows of this kind in a benchmark program's output, as lists."""
+    found = []
+    for line in output.splitlines():
+        fields = line.split("\t")
+        if fields[0] == kind:
+            found.append([float(f) if f.replace(".", "", 1).lstrip("-").isdigit() else f
+                          for f in fields[1:]])
+    return found
+
+
+def slope(points):
+    """Least-squares slope of (x, y) points."""
+    n = len(points)
+    mx = sum(x for x, _ in points) / n
+    my = sum(y for _, y in points) / n
+    sxx = sum((x - mx) ** 2 for x, _ in points)
+    return sum((x - mx) * (y - my) for x, y in points) / sxx if sxx else 0.0
+
+
+class Table:
+    def __init__(self):
+        self.lines = []
+
+    def section(self, title):
+        self.lines.append(("section", title))
+
+    def add(self, figure, vimo, reference="", ratio=None, how=""):
+        if ratio is None and isinstance(vimo, (int, float)) and isinstance(reference, (int, float)) \
+                and reference:
+            ratio = vimo / reference
+        self.lines.append(("row", figure, vimo, reference, ratio, how))
+
+    @staticmethod
+    def text(value):
+        if isinstance(value, float):
+            return f"{value:.3f}" if abs(value) < 10 else f"{value:.1f}" if abs(value) < 1000 \
+                else f"{value:,.0f}"
+        return str(value)
+
+    def markdown(self):
+        out = ["| figure | Vimo | reference | ratio | how measured |", "|---|---:|---:|---:|---|"]
+        for line in self.lines:
+            if line[0] == "section":
+                out.append(f"| **{line[1]}** | | | | |")
+            else:
+                _, figure, vimo, reference, ratio, how = line
+                out.append(f"| {figure} | {self.text(vimo)} | {self.text(reference)} | "
+                           f"{f'{ratio:.2f}x' if isinstance(ratio, float) else ''} | {how} |")
+        return "\n".join(out)
+
+
+class Suite:
+    def __init__(self, args):
+        self.args = args
+        self.quick = args.quick
+        self.build = os.path.abspath(args.build)
+        self.bin = os.path.join(self.build, "bench")
+        self.work = os.path.abspath(args.work)
+        self.pg_port, self.bouncer_port = args.ports
+        self.displays = args.displays
+        self.table = Table()
+        self.started = []  # (what, stop function)
+        self.pg_dir = os.path.join(self.work, "pg")
+        self.pg_bin = sorted(d for d in (os.path.join("/usr/lib/postgresql", v, "bin")
+                                         for v in os.listdir("/usr/lib/postgresql"))
+                             if os.path.exists(os.path.join(d, "pg_ctl")))[-1]
+        self.machine = {}
+
+    # Plumbing
+
+    def run(self, command, env=None, timeout=900, check=True):
+        log(" ".join(str(c) for c in command))
+        result = subprocess.run([str(c) for c in command], env=env, capture_output=True,
+                                text=True, timeout=timeout)
+        if result.stderr.strip():
+            for line in result.stderr.strip().splitlines()[-12:]:
+                log(f"  | {line}")
+        if check and result.returncode != 0:
+            raise Failure(f"{command[0]} {command[1] if len(command) > 1 else ''} failed "
+                          f"({result.returncode})")
+        return result.stdout
+
+    def odbc_env(self, name, dsn, extra=None):
+        """An environment whose user data source "VIMO" is dsn, with private user files."""
+        home = os.path.join(self.work, "users", name)
+        for folder in ("home", "config", "runtime"):
+            os.makedirs(os.path.join(home, folder), exist_ok=True)
+        os.chmod(os.path.join(home, "runtime"), 0o700)
+        with open(os.path.join(home, "odbc.ini"), "w") as out:
+            out.write("[VIMO]\nDescription=Vimo File\n" + dsn)
+        env = {k: v for k, v in os.environ.items() if not k.startswith(("QT_", "ODBC", "XDG_"))}
+        env.update(ODBCSYSINI=self.work, ODBCINI=os.path.join(home, "odbc.ini"),
+                   HOME=os.path.join(home, "home"), XDG_CONFIG_HOME=os.path.join(home, "config"),
+                   XDG_RUNTIME_DIR=os.path.join(home, "runtime"), TZ="UTC")
+        env.update(extra or {})
+        return env
+
+    @staticmethod
+    def sqlite_dsn(path):
+        return f"Driver=Vimo SQLite\nDatabase={path}\nNoCreat=1\nTimeout=5000\n"
+
+    def pg_dsn(self, port, database="vimo"):
+        return (f"Driver=PostgreSQL ANSI\nServername=127.0.0.1\nPort={port}\nDatabase={database}\n"
+                "Username=postgres\nPassword=\nConnSettings=SET client_encoding TO 'UTF8'\n")
+
+    def pg_conninfo(self, port, database="vimo"):
+        return f"host=127.0.0.1 port={port} dbname={database} user=postgres"
+
+    def as_postgres(self, command, **kwargs):
+        if os.getuid() == 0:
+            command = ["runuser", "-u", "postgres", "--"] + command
+        return subprocess.run(command, capture_output=True, text=True, **kwargs)
+
+    # Servers and desktops
+
+    def setup(self):
+        shutil.rmtree(self.work, ignore_errors=True)
+        os.makedirs(self.work)
+        with open(os.path.join(self.build, "odbcinst-entry.ini")) as ours, \
+                open(os.path.join(self.work, "odbcinst.ini"), "w") as out:
+            out.write(ours.read())
+            out.write(f"\n[PostgreSQL ANSI]\nDriver={self.args.psqlodbc}\n")
+        self.record_machine()
+
+    def record_machine(self):
+        lscpu = subprocess.run(["lscpu"], capture_output=True, text=True).stdout
+        fields = dict(line.split(":", 1) for line in lscpu.splitlines() if ":" in line)
+        with open("/proc/meminfo") as meminfo:
+            total = int(meminfo.readline().split()[1]) // 1024
+        self.machine = {
+            "cpu": fields.get("Model name", "?").strip(),
+            "cores": fields.get("CPU(s)", "?").strip(),
+            "memory": f"{total / 1024:.1f} GiB",
+            "kernel": platform.release(),
+            "load at start": " ".join(open("/proc/loadavg").read().split()[:3]),
+        }
+
+    def start_postgres(self, max_connections=100):
+        self.stop_postgres()
+        shutil.rmtree(self.pg_dir, ignore_errors=True)
+        os.makedirs(self.pg_dir)
+        if os.getuid() == 0:
+            shutil.chown(self.pg_dir, "postgres", "postgres")
+        result = self.as_postgres([f"{self.pg_bin}/initdb", "-D", f"{self.pg_dir}/data", "-A",
+                                   "trust", "-U", "postgres", "-E", "UTF8", "--locale=C.UTF-8"])
+        if result.returncode:
+            raise Failure("initdb: " + result.stderr)
+        self.restart_postgres(max_connections)
+        self.as_postgres([f"{self.pg_bin}/psql", "-h", "127.0.0.1", "-p", str(self.pg_port),
+                          "-U", "postgres", "-c", "CREATE DATABASE vimo"])
+        self.started.append(("postgres", self.stop_postgres))
+
+    def restart_postgres(self, max_connections):
+        """A server as Debian sets it up, durable (fsync on), on 127.0.0.1 only."""
+        if os.path.exists(f"{self.pg_dir}/data/postmaster.pid"):
+            self.as_postgres([f"{self.pg_bin}/pg_ctl", "-D", f"{self.pg_dir}/data", "-m", "fast",
+                              "-w", "stop"])
+        options = (f"-p {self.pg_port} -k {self.pg_dir} -c listen_addresses=127.0.0.1 "
+                   f"-c max_connections={max_connections}")
+        script = (f"ulimit -n 65536; exec {self.pg_bin}/pg_ctl -D {self.pg_dir}/data "
+                  f"-l {self.pg_dir}/server.log -w -t 120 -o '{options}' start")
+        result = subprocess.run(["bash", "-c", script if os.getuid() != 0 else
+                                 f"ulimit -n 65536; runuser -u postgres -- bash -c \"{script}\""],
+                                capture_output=True, text=True)
+        if result.returncode:
+            raise Failure("PostgreSQL did not start: " + result.stderr + result.stdout)
+        self.max_connections = max_connections
+
+    def postgres_pid(self):
+        with open(f"{self.pg_dir}/data/postmaster.pid") as pid:
+            return int(pid.readline())
+
+    def stop_postgres(self):
+        if os.path.exists(f"{self.pg_dir}/data/postmaster.pid"):
+            self.as_postgres([f"{self.pg_bin}/pg_ctl", "-D", f"{self.pg_dir}/data", "-m",
+                              "immediate", "-w", "stop"])
+
+    def start_bouncer(self):
+        folder = os.path.join(self.work, "pgbouncer")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "users.txt"), "w") as users:
+            users.write('"postgres" ""\n')
+        with open(os.path.join(folder, "pgbouncer.ini"), "w") as ini:
+            ini.write(f"""[databases]
+vimo = host=127.0.0.1 port={self.pg_port} dbname=vimo
+[pgbouncer]
+listen_addr = 127.0.0.1
+listen_port = {self.bouncer_port}
+unix_socket_dir =
+auth_type = trust
+auth_file = {folder}/users.txt
+pool_mode = transaction
+max_client_conn = 12000
+default_pool_size = 20
+max_db_connections = 50
+logfile = {folder}/pgbouncer.log
+log_connections = 0
+log_disconnections = 0
+""")
+        if os.getuid() == 0:
+            shutil.chown(folder, "postgres", "postgres")
+            for name in os.listdir(folder):
+                shutil.chown(os.path.join(folder, name), "postgres", "postgres")
+        # As root PgBouncer drops to the postgres user itself; runuser would reset the raised
+        # descriptor limit to the session's default.
+        command = ["pgbouncer", os.path.join(folder, "pgbouncer.ini")]
+        if os.getuid() == 0:
+            command[1:1] = ["-u", "postgres"]
+        self.bouncer = subprocess.Popen(["bash", "-c", 'ulimit -n 65536; exec "$@"', "bouncer"]
+                                        + command, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        self.started.append(("pgbouncer", self.stop_bouncer))
+        deadline = time.monotonic() + 30
+        while subprocess.run(["bash", "-c", f"echo > /dev/tcp/127.0.0.1/{self.bouncer_port}"],
+                             capture_output=True).returncode:
+            if time.monotonic() > deadline or self.bouncer.poll() is not None:
+                raise Failure("PgBouncer did not start")
+            time.sleep(0.1)
+
+    def bouncer_pid(self):
+        return self.bouncer.pid
+
+    def stop_bouncer(self):
+        if self.bouncer.poll() is None:
+            self.bouncer.send_signal(signal.SIGTERM)
+            self.bouncer.wait(20)
+
+    def desktop(self, action):
+        state = os.path.join(self.work, "desktop")
+        fixture = os.path.join(SOURCE, "tests", "support", "desktop-fixture.sh")
+        if action == "start":
+            subprocess.run([fixture, "start", str(self.displays[0]), state], check=True,
+                           capture_output=True)
+            with open(os.path.join(state, "xvfb.pid")) as pid:
+                return int(pid.read())
+        subprocess.run([fixture, "stop", state], capture_output=True)
+        return 0
+
+    def stop_all(self):
+        for what, stop in reversed(self.started):
+            try:
+                stop()
+            except Exception as error:  # keep stopping the rest
+                log(f"stopping {what}: {error}")
+        self.started.clear()
+
+    # The benchmarks
+
+    def bench(self, *arguments, env, timeout=900):
+        return self.run([os.path.join(self.bin, "vimo_bench_store"), *arguments], env=env,
+                        timeout=timeout)
+
+    def desktop_session(self, program, notes):
+        """One start of a program on a fresh desktop; the probe's row."""
+        xserver = self.desktop("start")
+        try:
+            if program == "vimo":
+                store = os.path.join(self.work, f"desk-{notes}.vmo")
+                env = self.odbc_env("desk", self.sqlite_dsn(store),
+                                    {"DISPLAY": f":{self.displays[0]}", "QT_QPA_PLATFORM": "xcb"})
+                if not os.path.exists(store):
+                    self.bench("make", f"sqlite:{store}", notes, "ANN", env=env)
+                command = ["Login & Identification", "ann", "Tab Tab space", notes, xserver, "--",
+                           os.path.join(self.build, "src", "app", "vimo")]
+            else:
+                env = self.odbc_env("floor", "", {"DISPLAY": f":{self.displays[0]}",
+                                                  "QT_QPA_PLATFORM": "xcb"})
+                command = ["Floor sign-in", "ann", "Return", notes, xserver, "--",
+                           os.path.join(self.bin, "vimo_bench_floor"), notes]
+            env["VIMO_BENCH_SCREENSHOT"] = os.path.join(self.work, f"{program}-{notes}.png")
+            out = self.run([os.path.join(self.bin, "vimo_bench_desktop"), *command], env=env,
+                           timeout=300)
+            return rows(out, "desktop")[0]
+        finally:
+            self.desktop("stop")
+
+    def desktop_figures(self):
+        t = self.table
+        t.section("Start-up and memory (SQLite store, virtual desktop with a tray host)")
+        runs = 3 if self.quick else 5
+        sessions = {"vimo": [], "floor": []}
+        for _ in range(runs):  # alternating, so both see the same machine
+            for program in sessions:
+                sessions[program].append(self.desktop_session(program, 0))
+        median = {p: [statistics.median(r[i] for r in s) for i in range(5)]
+                  for p, s in sessions.items()}
+        how = f"median of {runs} alternating runs, each on a fresh Xvfb + trayer"
+        t.add("exec to the sign-in window (ms)", median["vimo"][0], median["floor"][0],
+              how=f"X MapNotify seen from outside (xcb); {how}")
+        t.add("sign-in to tray icon (ms)", median["vimo"][1], median["floor"][1],
+              how="last key (xdotool) to the icon's MapNotify in the tray host; Vimo also polls "
+                  "the store first")
+        t.add("RSS idle, signed in, no notes (MB)", median["vimo"][2] / 1024,
+              median["floor"][2] / 1024, how="/proc/PID/smaps_rollup once no CPU is used for 1 s")
+        t.add("PSS idle (MB)", median["vimo"][3] / 1024, median["floor"][3] / 1024,
+              how="the same; shared libraries divided among their users")
+        for notes in ((100,) if self.quick else (100, 500)):
+            vimo = self.desktop_session("vimo", notes)
+            floor = self.desktop_session("floor", notes)
+            if vimo[5] < notes:
+                raise Failure(f"only {vimo[5]} of {notes} notes showed")
+            t.add(f"RSS with {notes} notes open (MB)", vimo[2] / 1024, floor[2] / 1024,
+                  how=f"one run; reference: the floor program with {notes} plain coloured windows")
+            t.add(f"program memory per note at {notes} (KB)",
+                  (vimo[2] - median['vimo'][2]) / notes, (floor[2] - median['floor'][2]) / notes,
+                  how="(RSS with notes - idle RSS) / notes")
+            t.add(f"X server memory per note at {notes} (KB)", vimo[4] / notes, floor[4] / notes,
+                  how="Xvfb VmRSS growth from before start to idle, / notes")
+
+    def poll_loop(self):
+        polls = 2000 if self.quick else 10000
+        store = os.path.join(self.work, "loop.vmo")
+        env = self.odbc_env("loop", self.sqlite_dsn(store),
+                            {"DISPLAY": f":{self.displays[0]}", "QT_QPA_PLATFORM": "xcb"})
+        t = self.table
+        t.section("Memory over time: the program's poll in process, as fast as it goes, on a "
+                  "SQLite store with 10 notes open")
+        self.desktop("start")
+        try:
+            reference = rows(self.bench("window-loop", polls // 10, env=env), "rss")
+            reference_slope = slope([(p, kb) for p, kb, _, _ in reference if p >= polls / 10])
+            for churn, what in ((0, "polls alone"),
+                                (10, "a note deleted and one posted every 10 polls")):
+                self.bench("make", f"sqlite:{store}", 10, "ANN", env=env)
+                out = self.bench("poll-loop", polls, "ANN", churn, env=env)
+                samples = rows(out, "rss")
+                per_poll = rows(out, "polls")[0]
+                steady = [(p, kb) for p, kb, _, _ in samples if p >= polls / 10]
+                t.add(f"RSS slope over {polls:,} polls, {what} (KB per 1,000 polls)",
+                      slope(steady) * 1000, reference_slope * 1000 if churn else 0.0,
+                      ratio=None if churn else "",
+                      how=f"least squares over samples every 250 polls after the first tenth; "
+                          f"descriptors {samples[0][2]:.0f} -> {samples[-1][2]:.0f}; "
+                          f"{per_poll[1]:.3f} ms a poll; reference: "
+                          + ("flat" if not churn else
+                             "plain Qt windows made and destroyed at the same pace"))
+        finally:
+            self.desktop("stop")
+
+    def queries(self):
+        sizes = "10000,100000" if self.quick else "10000,100000,1000000"
+        runs = 50 if self.quick else 200
+        results = []
+        sqlite_path = os.path.join(self.work, "queries.vmo")
+        open(sqlite_path, "w").close()
+        env = self.odbc_env("queries-sqlite", self.sqlite_dsn(sqlite_path))
+        results += rows(self.bench("queries", f"sqlite:{sqlite_path}", sizes, runs, env=env), "query")
+        os.remove(sqlite_path)
+        env = self.odbc_env("queries-pg", self.pg_dsn(self.pg_port))
+        results += rows(self.bench("queries", "postgres:" + self.pg_conninfo(self.pg_port), sizes,
+                                   runs, env=env), "query")
+        t = self.table
+        t.section("Queries, p50 / p99 in ms: Vimo through ODBC; reference: the engine's C API "
+                  "(sqlite3, libpq), same text, same run")
+        old = {}
+        for store, notes, indexes, query, p50, p99, c50, c99, count in results:
+            if indexes == "no":
+                old[(store, notes, query)] = (p50, p99)
+                continue
+            t.add(f"{store} {query} at {notes:,.0f} notes", f"{p50:.3f} / {p99:.3f}",
+                  f"{c50:.3f} / {c99:.3f}", ratio=p50 / c50 if c50 else None,
+                  how=f"p50 / p99 of {count:.0f} runs interleaved with the reference; ratio of p50")
+        t.section("Old stores: the same queries on a store without the two indexes (baseline)")
+        for store, notes, indexes, query, p50, p99, c50, c99, count in results:
+            if indexes == "no":
+                new = next(r for r in results if r[:2] == [store, notes] and r[2] == "yes"
+                           and r[3] == query)
+                t.add(f"{store} {query} at {notes:,.0f} notes, no indexes (ms)",
+                      f"{p50:.3f} / {p99:.3f}", f"{new[4]:.3f} / {new[5]:.3f}",
+                      ratio=p50 / new[4] if new[4] else None,
+                      how=f"p50 / p99 of {count:.0f} runs; reference: the same store with its "
+                          "indexes")
+
+    def posters(self):
+        seconds = 3 if self.quick else 6
+        t = self.table
+        t.section("Posting: 8 copies posting at once, as fast as they can")
+        cases = [("sqlite", None), ("postgres", self.pg_port), ("pgbouncer", self.bouncer_port)]
+        for store, port in cases:
+            outcome = {}
+            for via in (("odbc",) if store == "pgbouncer" else ("odbc", "capi")):
+                if store == "sqlite":
+                    path = os.path.join(self.work, f"posts-{via}.vmo")
+                    where = f"sqlite:{path}"
+                    env = self.odbc_env("posts", self.sqlite_dsn(path))
+                else:
+                    where = "postgres:" + self.pg_conninfo(port)
+                    env = self.odbc_env("posts", self.pg_dsn(port))
+                self.bench("make", where if store != "pgbouncer" else
+                           "postgres:" + self.pg_conninfo(self.pg_port), 0, "USER001", env=env)
+                start_at = (time.time() + 2) * 1000
+                processes = [subprocess.Popen([os.path.join(self.bin, "vimo_bench_store"), "post",
+                                               where, via, str(seconds), f"{start_at:.0f}"],
+                                              env=env, stdout=subprocess.PIPE, text=True)
+                             for _ in range(8)]
+                results = [rows(p.communicate(timeout=120)[0], "post")[0] for p in processes]
+                stored = sum(r[1] for r in results)
+                outcome[via] = (stored / seconds, sum(r[2] for r in results),
+                                sum(r[3] for r in results),
+                                statistics.median(r[5] for r in results))
+            name = {"sqlite": "SQLite file", "postgres": "PostgreSQL",
+                    "pgbouncer": "PostgreSQL through PgBouncer"}[store]
+            v = outcome["odbc"]
+            c = outcome.get("capi")
+            t.add(f"{name}: notes stored per second", v[0], c[0] if c else "",
+                  how=f"{seconds} s, 8 processes; next key + insert, retry on a taken key; "
+                      "reference: the same with the C API")
+            t.add(f"{name}: retries / failed posts", f"{v[1]:.0f} / {v[2]:.0f}",
+                  f"{c[1]:.0f} / {c[2]:.0f}" if c else "", how="")
+            t.add(f"{name}: p99 of one post (ms, median over posters)", v[3], c[3] if c else "",
+                  how="")
+
+    def postgres_clients(self):
+        window = 10 if self.quick else 30
+        rate = self.args.posts_per_hour
+        t = self.table
+        t.section(f"Many copies on one PostgreSQL: a poll every 20 s, {rate:g} posts per user "
+                  f"an hour (libpq, async, the wire traffic of psqlODBC); {window} s window")
+        # Direct at the default limit shows what refuses first; raised, what it costs.
+        plans = [("direct, max_connections=100", self.pg_port, 100, "1000"),
+                 ("direct, max_connections=1100", self.pg_port, 1100,
+                  "100" if self.quick else "100,1000"),
+                 ("PgBouncer (transaction pooling, 20 server connections)", self.bouncer_port,
+                  100, "100,1000" if self.quick else "100,1000,10000")]
+        for name, port, max_connections, levels in plans:
+            if max_connections != self.max_connections:
+                self.restart_postgres(max_connections)
+            env = self.odbc_env("clients", self.pg_dsn(self.pg_port))
+            self.bench("make", "postgres:" + self.pg_conninfo(self.pg_port), 0, "C00000", env=env)
+            add_users = [f"{self.pg_bin}/psql", "-h", "127.0.0.1", "-p", str(self.pg_port),
+                         "-U", "postgres", "vimo", "-c",
+                         "INSERT INTO USRS SELECT 'C' || lpad(i::text, 5, '0') "
+                         "FROM generate_series(1, 9999) i"]
+            self.as_postgres(add_users)
+            pooler = [self.bouncer_pid()] if port == self.bouncer_port else []
+            out = self.run([os.path.join(self.bin, "vimo_bench_clients"),
+                            self.pg_conninfo(port), levels, window, rate, self.postgres_pid(),
+                            *pooler], timeout=900)
+            for r in rows(out, "clients"):
+                (count, connected, refused, dropped, connect99, ramp, polls, p50, p99, all99,
+                 errors, posts, retries, server_cpu, bouncer_cpu, backends, server_mb,
+                 client_mb) = r
+                label = f"{count:,.0f} copies, {name}"
+                t.add(f"{label}: poll p50 / p99 (ms)", f"{p50:.2f} / {p99:.2f}", "",
+                      how=f"{polls:.0f} polls; every statement p99 {all99:.2f} ms")
+                t.add(f"{label}: connected / refused / dropped",
+                      f"{connected:.0f} / {refused:.0f} / {dropped:.0f}", "",
+                      how=f"connect p99 {connect99:.0f} ms; ramp {ramp:.1f} s")
+                t.add(f"{label}: server CPU (% of one core)", server_cpu,
+                      "" if not pooler else f"PgBouncer {bouncer_cpu:.1f}%",
+                      how=f"{backends:.0f} server processes, their PSS {server_mb:.0f} MB; "
+                          f"{posts:.0f} posts, {errors:.0f} errors, {retries:.0f} retries")
+        if self.max_connections != 100:
+            self.restart_postgres(100)
+
+    def sqlite_copies(self):
+        window = 10 if self.quick else 20
+        levels = "10,100" if self.quick else "10,50,200,500"
+        rate = self.args.posts_per_hour
+        path = os.path.join(self.work, "shared.vmo")
+        env = self.odbc_env("copies", self.sqlite_dsn(path))
+        self.bench("make", f"sqlite:{path}", 0, "C00000", env=env)
+        with sqlite3.connect(path) as db:
+            db.executemany("INSERT INTO USRS VALUES(?)", [(f"C{i:05d}",) for i in range(1, 1000)])
+        out = self.run([os.path.join(self.bin, "vimo_bench_copies"), levels, window, rate],
+                       env=env, timeout=900)
+        t = self.table
+        t.section(f"Many copies on one shared SQLite file (local disk): the same load, {window} s "
+                  "window, then all copies post at the same moment")
+        for (count, refused, polls, p50, p99, all99, busy, errors, posts, burst_failed,
+             burst_busy, burst50, burst_max, gave_up) in rows(out, "copies"):
+            t.add(f"{count:.0f} copies: poll p50 / p99 (ms)", f"{p50:.2f} / {p99:.2f}", "",
+                  how=f"{polls:.0f} polls, every statement p99 {all99:.2f} ms; {posts:.0f} posts")
+            t.add(f"{count:.0f} copies: busy / other errors in the window", f"{busy:.0f} / "
+                  f"{errors:.0f}", "", how="SQLITE_BUSY after the data source's 5 s wait")
+            t.add(f"{count:.0f} copies posting at once: failed posts, median / slowest post (ms)",
+                  f"{burst_failed:.0f}, {burst50:.0f} / {burst_max:.0f}", "",
+                  how=f"{burst_busy:.0f} busy errors; {gave_up:.0f} gave up after the program's "
+                      "8 tries on taken keys")
+
+    # The whole run
+
+    def main(self):
+        began = time.monotonic()
+        self.setup()
+        try:
+            self.start_postgres()
+            self.start_bouncer()
+            steps = [self.desktop_figures, self.poll_loop, self.queries, self.posters,
+                     self.postgres_clients, self.sqlite_copies]
+            if self.args.only:
+                steps = [s for s in steps if s.__name__ in self.args.only.split(",")]
+            for step in steps:
+                log(f"== {step.__name__}")
+                step()
+        finally:
+            self.stop_all()
+            self.desktop("stop")
+        self.machine["load at end"] = " ".join(open("/proc/loadavg").read().split()[:3])
+        self.machine["run time"] = f"{time.monotonic() - began:.0f} s" + \
+            (" (--quick)" if self.quick else "")
+        report = ["Machine: " + "; ".join(f"{k}: {v}" for k, v in self.machine.items()), "",
+                  self.table.markdown()]
+        text = "\n".join(report)
+        with open(os.path.join(self.work, "table.md"), "w") as out:
+            out.write(text + "\n")
+        print(text)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build", default=os.path.join(SOURCE, "build"))
+    parser.add_argument("--work", default=None)
+    parser.add_argument("--quick", action="store_true")
+    parser.add_argument("--only", help="comma-separated step names")
+    parser.add_argument("--ports", type=int, nargs=2, default=[55460, 55461],
+                        help="PostgreSQL and PgBouncer ports")
+    parser.add_argument("--displays", type=int, nargs="+", default=[135])
+    parser.add_argument("--posts-per-hour", type=float, default=4.0)
+    parser.add_argument("--psqlodbc", default="/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so")
+    args = parser.parse_args()
+    args.work = args.work or os.path.join(args.build, "bench-work")
+    try:
+        Suite(args).main()
+    except Failure as failure:
+        print(f"bench: {failure}", file=sys.stderr)
+        sys.exit(1)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "app/StartOptions.h"
+
+#include <QLocalServer>
+#include <QLockFile>
+#include <QObject>
+#include <QProcessEnvironment>
+#include <QString>
+
+#include <memory>
+
+namespace vimo {
+
+// One copy of Vimo runs for each user on each desktop session; later starts hand their
+// command to it through a local socket that only this user can reach, and end.
+class SessionChannel : public QObject {
+    Q_OBJECT
+
+public:
+    // The channel of this user and session, as the environment names them.
+    SessionChannel();
+    // A channel at the given socket path (tests).
+    explicit SessionChannel(QString socketPath);
+    ~SessionChannel() override;
+
+    // The socket of one user's session: in the user's private runtime folder when there is
+    // one, else in a folder of the user's own under the temporary folder (made here, 0700).
+    // Empty when no such place can be had safely.
+    static QString SocketPathFor(const QProcessEnvironment& environment, uint userId);
+
+    // Gives the command to the copy already serving this session (a plain start asks for a
+    // new note). True when a copy runs there, whether or not it answered: this start must
+    // then not become a second copy. Until Listen, other starts wait for this one.
+    bool HandOver(DesktopCommand command);
+
+    // Serves the session from now on; false (and this copy runs alone) when the socket
+    // cannot be made.
+    bool Listen();
+
+    QString SocketPath() const { return Path; }
+
+Q_SIGNALS:
+    // Another start asked for this; emitted after that start has had its answer.
+    void CommandReceived(vimo::DesktopCommand command);
+
+private:
+    void Answer(class QLocalSocket* socket);
+
+    QString Path;
+    std::unique_ptr<QLockFile> Lock;
+    QLocalServer Server;
+};
+
+} // namespace vimo
