@@ -47,6 +47,7 @@ public:
     void OnInitDialog();
     QString TrayTipText() const;
     void RefreshTrayIcon(TrayAction action);
+    // A left press on the icon opens the menu, unless it is open already.
     void OnTrayNotify(QSystemTrayIcon::ActivationReason reason);
     // Carries out a tray menu command; any other id (0: the menu was dismissed) does nothing.
     void OnMenuCommand(int id);
@@ -73,6 +74,8 @@ private:
 
     QSystemTrayIcon Tray;
     bool TrayIconAdded = false;
+    // While the tray menu runs: a press on the icon then opens no second one.
+    bool TrayMenuOpen = false;
     QTimer QuitTimer;
     QTimer PollTimer;
     QTimer DeleteTimer;
