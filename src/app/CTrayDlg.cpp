@@ -42,6 +42,10 @@ CTrayDlg::CTrayDlg(Store& store, const QString& user, QWidget* parent)
     // the tooltip text, is where the desktop's tools read the program's state.
     winId();
 
+    // Never early: a coarse timer may fire up to 5 % before its time, and a deleted note
+    // must stay its full half second.
+    for (QTimer* timer : { QuitTimer, PollTimer, DeleteTimer })
+        timer->setTimerType(Qt::PreciseTimer);
     connect(QuitTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_QUIT); });
     connect(PollTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_POLL); });
     connect(DeleteTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_DELETE); });
@@ -101,9 +105,14 @@ void CTrayDlg::RefreshTrayIcon(TrayAction action)
 
 void CTrayDlg::OnTrayNotify(QSystemTrayIcon::ActivationReason reason)
 {
-    // The left button opens the menu; the right button, the middle one and the second press
-    // of a double-click do nothing of their own.
-    if (reason == QSystemTrayIcon::Trigger)
+    // A left press opens the menu; the right button and the middle one do nothing.
+    // WORKAROUND: on X11 Qt hands a left press that comes within the double-click time of the
+    // press before it over as DoubleClick alone, without Trigger, even when that earlier press
+    // opened the menu and a command was chosen meanwhile. The first click after a command
+    // would be lost, so DoubleClick counts as a press as well while no menu is open.
+    const bool leftPress
+        = reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick;
+    if (leftPress && !TrayMenuOpen)
         OpenTrayMenu();
 }
 
@@ -133,7 +142,9 @@ void CTrayDlg::OpenTrayMenu()
     const QPoint place = icon.isValid()
         ? QPoint(icon.right() - menu.sizeHint().width(), icon.top() - menu.sizeHint().height())
         : QCursor::pos();
+    TrayMenuOpen = true;
     const QAction* chosen = menu.exec(place);
+    TrayMenuOpen = false;
     OnMenuCommand(chosen != nullptr ? chosen->data().toInt() : 0);
 }
 

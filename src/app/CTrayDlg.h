@@ -54,6 +54,7 @@ private:
 
     void OnInitDialog();
     void RefreshTrayIcon(TrayAction action);
+    // A left press on the icon opens the menu, unless it is open already.
     void OnTrayNotify(QSystemTrayIcon::ActivationReason reason);
     void OpenTrayMenu();
     void OnTimer(int id);
@@ -71,6 +72,8 @@ private:
     QTimer* const QuitTimer;
     QTimer* const PollTimer;
     QTimer* const DeleteTimer;
+    // While the tray menu runs: a press on the icon then opens no second one.
+    bool TrayMenuOpen = false;
     QEventLoop* RunLoop = nullptr;
     // The compose dialog while PostNote runs it.
     QPointer<QDialog> Composing;

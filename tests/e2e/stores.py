@@ -42,8 +42,12 @@ class SqliteStore:
         with sqlite3.connect(f"file:{self.path}?mode=ro", uri=True, timeout=10) as db:
             try:
                 return db.execute(query).fetchall()
-            except sqlite3.OperationalError:
-                return []  # the tables are not there yet
+            except sqlite3.OperationalError as error:
+                # Only a store whose tables are not there yet reads as empty; a file locked
+                # past the wait is a failure, not an empty store.
+                if "no such table" in str(error):
+                    return []
+                raise
 
     def notes(self):
         return _notes(self._rows(NOTES_QUERY))

@@ -122,16 +122,22 @@ def tooltip_reads(station, text, timeout=UI_TIMEOUT):
 
 def check_note_colour(station, note, colour, label, others=()):
     """The note's label is painted in the colour: sampled in its lower part, below a short
-    text, inside the one-pixel frame and where none of the other notes could cover it."""
-    shot = station.screenshot(os.path.join(station.scratch, f"{label}.png"))
+    text, inside the one-pixel frame and where none of the other notes could cover it. A window
+    is on the screen a moment before its contents are, so this waits for the paint."""
     points = [(x, y)
               for y in range(note.y + note.height - 35, note.y + note.height - 4, 10)
               for x in range(note.x + 5, note.x + note.width - 4, 10)
               if not any(other.contains(x, y) for other in others)]
     check(len(points) >= 3, f"the note {note.title!r} is covered by the others")
-    wrong = [(x, y, shot.pixel(x, y)) for x, y in points if shot.pixel(x, y) != colour]
-    check(not wrong, f"the note {note.title!r} should be {colour}; the screen shows "
-          f"{wrong[:5]} (x, y, colour) of {len(points)} points")
+    wrong = []
+
+    def painted():
+        shot = station.screenshot(os.path.join(station.scratch, f"{label}.png"))
+        wrong[:] = [(x, y, shot.pixel(x, y)) for x, y in points if shot.pixel(x, y) != colour]
+        return not wrong
+    wait_for(painted, UI_TIMEOUT,
+             lambda: f"the note {note.title!r} to be {colour}; the screen shows "
+                     f"{wrong[:5]} (x, y, colour) of {len(points)} points")
 
 
 def highlighted_row(before, after, area):
@@ -181,9 +187,10 @@ def write_note(station, run, label, recipient_row, text, urgency):
     desk.click(x + width // 2, y + height * recipient_row + height // 2, repeat=2)
     desk.type(text)
 
-    shot = station.screenshot(os.path.join(station.scratch, "compose.png"))
-    square = shot.find_colour(compose, URGENCY_COLOURS[urgency])
-    check(square is not None, f"no square of the urgency's colour in the dialog {compose.geometry}")
+    square = wait_for(
+        lambda: station.screenshot(os.path.join(station.scratch, "compose.png"))
+        .find_colour(compose, URGENCY_COLOURS[urgency]),
+        UI_TIMEOUT, f"a square of the urgency's colour in the dialog {compose.geometry}")
     desk.click(square[0] + square[2] // 2, square[1] + square[3] // 2)
     # From the urgency box back past the boxes before it, "?" and Cancel to Send.
     desk.key(*["shift+Tab"] * (urgency - 1 + 3))

@@ -30,9 +30,22 @@ start)
     [ "$(id -u)" = 0 ] && chown postgres: "$dir"
     as_owner "$bin/initdb" -D "$dir/data" -A trust -U postgres -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 \
         || { cat "$dir/initdb.log" >&2; exit 1; }
-    as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-        -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null \
-        || { cat "$dir/server.log" >&2; exit 1; }
+    # Test ports lie in the kernel's range for the local ports of outgoing connections, so a
+    # connection of another program, open or just closed (TIME_WAIT, a minute), may hold this
+    # one and the server cannot bind it: wait for it to come free rather than fail.
+    deadline=$((SECONDS + 180))
+    said=
+    until as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+        -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null; do
+        if ! grep -q "Address already in use" "$dir/server.log" || [ $SECONDS -ge $deadline ]; then
+            cat "$dir/server.log" >&2
+            exit 1
+        fi
+        [ -n "$said" ] || echo "port $port is held by another connection; waiting for it" >&2
+        said=1
+        : >"$dir/server.log"
+        sleep 1
+    done
     echo "PostgreSQL test server on 127.0.0.1:$port"
     ;;
 stop)
