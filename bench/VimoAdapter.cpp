@@ -2,15 +2,25 @@
 
 #include "exchange/NoteExchange.h"
 #include "exchange/NotePosting.h"
-#include "exchange/Session.h"
 #include "notes/CNoteDlg.h"
 #include "store/DateStamp.h"
 #include "store/Prompts.h"
-#include "store/SqlHelpers.h"
 #include "store/Statements.h"
-#include "store/StoreConnection.h"
+#include "store/Store.h"
+
+#include <QWidget>
 
 namespace vimo::bench {
+namespace {
+
+// The benchmark process's one store, as start-up makes one for the program.
+Store& ProcessStore()
+{
+    static Store store;
+    return store;
+}
+
+} // namespace
 
 QString PollStatement(const QString& recipient)
 {
@@ -35,8 +45,7 @@ QString NoteTextStatement(int key)
 QString PostNoteStatement(
     const QString& text, const QString& recipient, const QString& sender, int key, int urgency)
 {
-    return PostStatement(
-        text, recipient, sender, MakeDateStamp(DateStampNumeric), key, QChar(u'0' + urgency));
+    return PostStatement(text, recipient, sender, MakeDateStamp(), key, QChar(u'0' + urgency));
 }
 
 QString DeleteNoteStatement(int key)
@@ -64,48 +73,50 @@ void OnAlert(std::function<void(const QString&)> handler)
 
 bool ConnectStore()
 {
-    return StoreConnection::Instance().Connect() >= 0;
+    return ProcessStore().Connect() >= 0;
 }
 
 void CloseStore()
 {
-    StoreConnection::Instance().Close();
+    ProcessStore().Close();
 }
 
 QStringList QueryKeys(const QString& statement)
 {
-    return QueryColumnValues(statement);
+    return ProcessStore().QueryColumnValues(statement).Value;
 }
 
 QString QueryValue(const QString& statement)
 {
-    return QueryFirstValue(statement);
+    return ProcessStore().QueryFirstValue(statement).Value;
 }
 
 bool Execute(const QString& statement)
 {
-    return ExecSql(statement);
+    return SucceededOrAlert(ProcessStore().ExecSql(statement));
 }
 
 PostResult PostNote(const QString& sender, const QString& recipient, const QString& text)
 {
-    SetCurrentUser(sender);
-    const PostOutcome outcome = WriteNote(recipient, text, u'1');
+    const PostOutcome outcome = WriteNote(ProcessStore(), sender, recipient, text, u'1');
+    if (outcome.Failure)
+        ShowFailureAlert(*outcome.Failure);
     return { outcome.Stored, outcome.Attempts };
 }
 
 struct Exchange::Parts {
-    explicit Parts(QWidget* owner)
-        : Notes(owner)
+    Parts(QWidget* owner, const QString& user)
+        : Owner(owner)
+        , Notes(owner, ProcessStore(), user)
     {
     }
+    QWidget* Owner;
     NoteExchange Notes;
 };
 
 Exchange::Exchange(QWidget* owner, const QString& user)
-    : Inner(std::make_unique<Parts>(owner))
+    : Inner(std::make_unique<Parts>(owner, user))
 {
-    SetCurrentUser(user);
 }
 
 Exchange::~Exchange() = default;
@@ -122,17 +133,15 @@ int Exchange::OpenNotes() const
 
 bool Exchange::DeleteFirstNote()
 {
-    int firstSlot = -1;
-    int firstKey = 0;
-    Inner->Notes.Notes().ForEach([&](int slot, const CNoteDlg& note) {
-        if (firstSlot < 0) {
-            firstSlot = slot;
-            firstKey = note.Key;
-        }
-    });
-    if (firstSlot < 0)
+    CNoteDlg* first = nullptr;
+    for (CNoteDlg* note : Inner->Owner->findChildren<CNoteDlg*>()) {
+        if (first == nullptr || note->Slot < first->Slot)
+            first = note;
+    }
+    if (first == nullptr)
         return false;
-    Inner->Notes.OnDeleteNote(firstKey, firstSlot);
+    // What the note's Delete does; the delete timer then carries it out.
+    Q_EMIT first->DeleteRequested(first->Key, first->Slot);
     Inner->Notes.CarryOutDeletions();
     return true;
 }

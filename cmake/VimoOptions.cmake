@@ -11,7 +11,9 @@ target_compile_definitions(vimo_options INTERFACE
 target_include_directories(vimo_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
 
 if(VIMO_SANITIZE)
-    target_compile_options(vimo_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
+    # A report ends the run, so that a test that triggers one fails.
+    target_compile_options(vimo_options INTERFACE
+        -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     target_link_options(vimo_options INTERFACE -fsanitize=address,undefined)
 endif()
 

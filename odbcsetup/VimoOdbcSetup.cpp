@@ -87,7 +87,7 @@ std::string CreationPath(const std::string& value)
 
 bool FileExists(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     return ::stat(path.c_str(), &info) == 0;
 }
 
@@ -102,7 +102,8 @@ bool CreateDataFile(const std::string& path)
         return Fail(ODBC_ERROR_CREATE_DSN_FAILED, "The file already exists: " + path);
 
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int rc
+        = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc == SQLITE_OK) {
         // Writing the id makes SQLite lay down the file header now, not at the first table.
         const std::string pragma = "PRAGMA application_id=" + std::to_string(ApplicationId);
@@ -174,7 +175,8 @@ bool AddDataSource(const char* driver, const Attributes& attributes)
     if (!SQLWriteDSNToIni(dsn->second.c_str(), driver))
         return Fail(ODBC_ERROR_REQUEST_FAILED, "Cannot register " + dsn->second);
     const auto description = attributes.find("Description");
-    if (description != attributes.end() && !WriteValue(dsn->second, "Description", description->second))
+    if (description != attributes.end()
+        && !WriteValue(dsn->second, "Description", description->second))
         return Fail(ODBC_ERROR_REQUEST_FAILED, "Cannot write " + dsn->second);
     return WriteDataFile(dsn->second, path->second)
         || Fail(ODBC_ERROR_REQUEST_FAILED, "Cannot write " + dsn->second);
@@ -198,8 +200,8 @@ bool ConfigureDataSource(const Attributes& attributes)
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) BOOL INSTAPI
-ConfigDSN(HWND /*parent*/, WORD request, LPCSTR driver, LPCSTR attributeList)
+extern "C" __attribute__((visibility("default"))) BOOL INSTAPI ConfigDSN(
+    HWND /*parent*/, WORD request, LPCSTR driver, LPCSTR attributeList)
 {
     const Attributes attributes = ParseAttributes(attributeList);
     switch (request) {

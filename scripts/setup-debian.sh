@@ -13,6 +13,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools
     unixodbc-dev odbcinst libsqlite3-dev libsqliteodbc odbc-postgresql postgresql
     xvfb xauth x11-utils trayer xdotool imagemagick fonts-dejavu-core shared-mime-info
+    clang-format
     python3
     weston xwayland desktop-file-utils lintian man-db dpkg-dev
     # bench/: the engines' C APIs, the X watcher, and a pooler of its own to measure through

@@ -5,8 +5,8 @@
 #include "app/DesktopSession.h"
 #include "app/SessionChannel.h"
 #include "app/SignIn.h"
-#include "dialogs/DialogColours.h"
 #include "store/OpenStore.h"
+#include "store/Store.h"
 #include "store/ui/DesktopPrompts.h"
 
 #include <QApplication>
@@ -30,16 +30,18 @@ bool CNoteApp::InitInstance()
     SessionChannel channel;
     if (!BecomeSessionCopy(channel, command))
         return false;
-    ApplyDialogColours();
     InstallDesktopPrompts();
 
-    if (!OpenStore(DataFileArgument(Arguments)))
+    // The store lives as long as the program; it is never closed before.
+    Store store;
+    if (!OpenStore(store, DataFileArgument(Arguments)))
         return false;
 
-    if (!SignIn())
+    const QString user = SignIn(store);
+    if (user.isEmpty())
         return false;
 
-    CTrayDlg tray;
+    CTrayDlg tray(store, user);
     ServeFromTray(channel, tray, command);
     tray.exec();
     return false;

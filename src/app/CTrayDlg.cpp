@@ -3,58 +3,58 @@
 #include "dialogs/CComposeDlg.h"
 #include "exchange/NotePosting.h"
 #include "exchange/TrayLogic.h"
+#include "store/Prompts.h"
 
 #include <QCursor>
 #include <QEventLoop>
 #include <QIcon>
 #include <QMenu>
 #include <QStringView>
+#include <QTimer>
 
 namespace vimo {
 namespace {
 
-struct MenuItem {
-    int Id; // 0: a separator
-    QStringView Text;
-};
-
-constexpr MenuItem TrayMenu[] = {
-    { CTrayDlg::HideAllCommand, u"&Hide All Vimos" },
-    { CTrayDlg::ShowAllCommand, u"&Show All Vimos" },
-    { CTrayDlg::NewCommand, u"&New Vimo" },
-    { 0, {} },
-    { CTrayDlg::QuitCommand, u"&Quit" },
-};
+QTimer* NamedTimer(QObject* owner, const QString& name, int intervalMs, bool singleShot)
+{
+    auto* timer = new QTimer(owner);
+    timer->setObjectName(name);
+    timer->setInterval(intervalMs);
+    timer->setSingleShot(singleShot);
+    return timer;
+}
 
 } // namespace
 
-CTrayDlg::CTrayDlg(QWidget* parent)
+CTrayDlg::CTrayDlg(Store& store, const QString& user, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint)
-    , Exchange(this)
-    , Tray(QIcon(QStringLiteral(":/icons/vimo.png")))
+    , Exchange(this, store, user)
+    , SharedStore(store)
+    , User(user)
+    , Tray(new QSystemTrayIcon(QIcon(QStringLiteral(":/icons/vimo.png")), this))
+    , QuitTimer(NamedTimer(this, QStringLiteral("QuitTimer"), QuitDelayMs, true))
+    , PollTimer(NamedTimer(this, QStringLiteral("PollTimer"), PollPeriodMs, false))
+    , DeleteTimer(NamedTimer(this, QStringLiteral("DeleteTimer"), DeleteDelayMs, true))
 {
-    setWindowIcon(Tray.icon());
+    Tray->setObjectName(QStringLiteral("TrayIcon"));
+    setWindowIcon(Tray->icon());
     // The window is never shown, yet it exists on the desktop from the start: its title,
     // the tooltip text, is where the desktop's tools read the program's state.
     winId();
 
     // Never early: a coarse timer may fire up to 5 % before its time, and a deleted note
     // must stay its full half second.
-    for (QTimer* timer : { &QuitTimer, &PollTimer, &DeleteTimer })
+    for (QTimer* timer : { QuitTimer, PollTimer, DeleteTimer })
         timer->setTimerType(Qt::PreciseTimer);
-    QuitTimer.setSingleShot(true);
-    QuitTimer.setInterval(QuitDelayMs);
-    PollTimer.setInterval(PollPeriodMs);
-    DeleteTimer.setSingleShot(true);
-    DeleteTimer.setInterval(DeleteDelayMs);
-    connect(&QuitTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_QUIT); });
-    connect(&PollTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_POLL); });
-    connect(&DeleteTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_DELETE); });
+    connect(QuitTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_QUIT); });
+    connect(PollTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_POLL); });
+    connect(DeleteTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_DELETE); });
 
-    connect(&Exchange, &NoteExchange::NotesChanged, this, [this] { RefreshTrayIcon(TrayAction::Modify); });
+    connect(&Exchange, &NoteExchange::NotesChanged, this,
+        [this] { RefreshTrayIcon(TrayAction::Modify); });
     // Every new request waits the full delay again, as the one before it did.
-    connect(&Exchange, &NoteExchange::DeletionRequested, &DeleteTimer, qOverload<>(&QTimer::start));
-    connect(&Tray, &QSystemTrayIcon::activated, this, &CTrayDlg::OnTrayNotify);
+    connect(&Exchange, &NoteExchange::DeletionRequested, DeleteTimer, qOverload<>(&QTimer::start));
+    connect(Tray, &QSystemTrayIcon::activated, this, &CTrayDlg::OnTrayNotify);
 }
 
 CTrayDlg::~CTrayDlg() = default;
@@ -81,32 +81,24 @@ void CTrayDlg::OnInitDialog()
 {
     // The notes already waiting open first, so the icon's first tooltip counts them.
     Exchange.PollNotes();
-    PollTimer.start();
+    PollTimer->start();
     RefreshTrayIcon(TrayAction::Add);
-}
-
-QString CTrayDlg::TrayTipText() const
-{
-    return vimo::TrayTipText(Exchange.OpenNotes());
 }
 
 void CTrayDlg::RefreshTrayIcon(TrayAction action)
 {
-    const QString tip = TrayTipText();
+    const QString tip = TrayTipText(Exchange.OpenNotes());
     setWindowTitle(tip);
     switch (action) {
     case TrayAction::Add:
-        Tray.setToolTip(tip);
-        Tray.show();
-        TrayIconAdded = true;
-        Q_EMIT TrayIconShown(tip);
+        Tray->setToolTip(tip);
+        Tray->show();
         break;
     case TrayAction::Modify:
-        Tray.setToolTip(tip);
+        Tray->setToolTip(tip);
         break;
     case TrayAction::Delete:
-        Tray.hide();
-        TrayIconAdded = false;
+        Tray->hide();
         break;
     }
 }
@@ -126,6 +118,17 @@ void CTrayDlg::OnTrayNotify(QSystemTrayIcon::ActivationReason reason)
 
 void CTrayDlg::OpenTrayMenu()
 {
+    struct MenuItem {
+        int Id; // 0: a separator
+        QStringView Text;
+    };
+    static constexpr MenuItem TrayMenu[] = {
+        { HideAllCommand, u"&Hide All Vimos" },
+        { ShowAllCommand, u"&Show All Vimos" },
+        { NewCommand, u"&New Vimo" },
+        { 0, {} },
+        { QuitCommand, u"&Quit" },
+    };
     QMenu menu;
     for (const MenuItem& item : TrayMenu) {
         if (item.Id == 0)
@@ -135,7 +138,7 @@ void CTrayDlg::OpenTrayMenu()
     }
     // Next to the icon, above it when the tray is at the bottom of the screen; Qt keeps the
     // menu on screen wherever the tray is.
-    const QRect icon = Tray.geometry();
+    const QRect icon = Tray->geometry();
     const QPoint place = icon.isValid()
         ? QPoint(icon.right() - menu.sizeHint().width(), icon.top() - menu.sizeHint().height())
         : QCursor::pos();
@@ -158,23 +161,18 @@ void CTrayDlg::OnMenuCommand(int id)
         PostNote();
         break;
     case QuitCommand:
-        StartQuitTimer();
+        QuitTimer->start();
         break;
     default:
         break;
     }
 }
 
-void CTrayDlg::StartQuitTimer()
-{
-    QuitTimer.start();
-}
-
 void CTrayDlg::OnTimer(int id)
 {
     switch (id) {
     case TIMER_QUIT:
-        QuitTimer.stop();
+        QuitTimer->stop();
         // A note being written when the user quits goes with the program.
         if (Composing)
             Composing->reject();
@@ -184,7 +182,7 @@ void CTrayDlg::OnTimer(int id)
         Exchange.PollNotes();
         break;
     case TIMER_DELETE:
-        DeleteTimer.stop();
+        DeleteTimer->stop();
         Exchange.CarryOutDeletions();
         break;
     default:
@@ -194,9 +192,9 @@ void CTrayDlg::OnTimer(int id)
 
 void CTrayDlg::DestroyWindow()
 {
-    PollTimer.stop();
-    QuitTimer.stop();
-    DeleteTimer.stop();
+    PollTimer->stop();
+    QuitTimer->stop();
+    DeleteTimer->stop();
     Exchange.CloseAllNotes();
     RefreshTrayIcon(TrayAction::Delete);
 }
@@ -210,29 +208,19 @@ void CTrayDlg::PostNote()
         Composing->activateWindow();
         return;
     }
-    CComposeDlg dialog;
+    CComposeDlg dialog(SharedStore);
     // Modal to nothing: it has no parent, so the notes stay usable while the user writes.
     dialog.setWindowModality(Qt::WindowModal);
     Composing = &dialog;
     // The timers keep running inside the dialog's run: polls and deletions go on meanwhile.
     while (dialog.exec() == QDialog::Accepted) {
         const QChar urgency = UrgencyCharacter(dialog.UrgencyYellow, dialog.UrgencyGreen);
-        if (WriteNote(dialog.RecipientName, dialog.NoteText, urgency).Stored)
+        const PostOutcome outcome
+            = WriteNote(SharedStore, User, dialog.RecipientName, dialog.NoteText, urgency);
+        if (outcome.Stored)
             break;
-    }
-}
-
-bool CTrayDlg::IsTimerActive(int id) const
-{
-    switch (id) {
-    case TIMER_QUIT:
-        return QuitTimer.isActive();
-    case TIMER_POLL:
-        return PollTimer.isActive();
-    case TIMER_DELETE:
-        return DeleteTimer.isActive();
-    default:
-        return false;
+        if (outcome.Failure)
+            ShowFailureAlert(*outcome.Failure);
     }
 }
 

@@ -9,8 +9,12 @@ bool IsSwitch(const QString& argument)
     if (!argument.startsWith(QLatin1Char('/')))
         return false;
     static const QStringList slashSwitches = {
-        QStringLiteral("p"),         QStringLiteral("pt"),          QStringLiteral("dde"),
-        QStringLiteral("Embedding"), QStringLiteral("Automation"), QStringLiteral("Unregister"),
+        QStringLiteral("p"),
+        QStringLiteral("pt"),
+        QStringLiteral("dde"),
+        QStringLiteral("Embedding"),
+        QStringLiteral("Automation"),
+        QStringLiteral("Unregister"),
         QStringLiteral("Unregserver"),
     };
     return slashSwitches.contains(argument.mid(1), Qt::CaseInsensitive);

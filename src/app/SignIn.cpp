@@ -1,17 +1,15 @@
 #include "app/SignIn.h"
 
 #include "dialogs/CLoginDlg.h"
-#include "exchange/Session.h"
 
 namespace vimo {
 
-bool SignIn()
+QString SignIn(Store& store)
 {
-    CLoginDlg dialog;
+    CLoginDlg dialog(store);
     // The name tells how the run ended; a dialog that failed to show leaves it empty too.
     dialog.exec();
-    SetCurrentUser(dialog.UserName);
-    return !CurrentUser().isEmpty();
+    return dialog.UserName;
 }
 
 } // namespace vimo

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QString>
+
 namespace vimo {
 
-// Runs the sign-in dialog and makes its name the current user for the rest of the run.
-// False when the user cancelled: the program then ends without a tray icon.
-bool SignIn();
+class Store;
+
+// Runs the sign-in dialog and returns the name under which this copy runs from then on; the
+// empty text when the user cancelled, and the program then ends without a tray icon.
+QString SignIn(Store& store);
 
 } // namespace vimo

@@ -2,34 +2,28 @@
 
 #include "dialogs/CNoteTextEdit.h"
 #include "dialogs/DataExchange.h"
-#include "dialogs/DialogUnits.h"
-#include "dialogs/EnterAsTab.h"
-#include "dialogs/UpperCaseValidator.h"
-#include "notes/CColorLabel.h"
 #include "store/Prompts.h"
-#include "store/SqlHelpers.h"
-#include "store/Statements.h"
+#include "store/Store.h"
 #include "ui_CComposeDlg.h"
+#include "widgets/CColorLabel.h"
+#include "widgets/CUserListBox.h"
+#include "widgets/DialogSetup.h"
+#include "widgets/UpperCaseValidator.h"
 
 namespace vimo {
 
-CComposeDlg::CComposeDlg(QWidget* parent)
-    : QDialog(parent,
-        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+CComposeDlg::CComposeDlg(Store& store, QWidget* parent)
+    : QDialog(parent, CaptionedDialogFlags)
     , Form(std::make_unique<Ui::CComposeDlg>())
+    , Users(store)
 {
     Form->setupUi(this);
-    FitToFont(this);
+    PrepareFormDialog(this, [this] { OnInitDialog(); });
     Form->RecipientEdit->setValidator(new UpperCaseValidator(Form->RecipientEdit));
-    EnterAsTab::Install(this);
 
-    connect(Form->ShowListButton, &QPushButton::clicked, this, &CComposeDlg::ShowUserList);
-    connect(
-        Form->UserList, &QListWidget::itemSelectionChanged, this, &CComposeDlg::TakeSelectedName);
-    // A click on the name that is already highlighted does not change the selection, but the
-    // user has picked it all the same.
-    connect(Form->UserList, &QListWidget::itemClicked, this, &CComposeDlg::TakeSelectedName);
-    connect(Form->UserList, &QListWidget::itemDoubleClicked, this,
+    connect(Form->ShowListButton, &QPushButton::clicked, Form->UserList, &CUserListBox::ShowPicker);
+    connect(Form->UserList, &CUserListBox::Picked, this, &CComposeDlg::TakeSelectedName);
+    connect(Form->UserList, &CUserListBox::PickedAndConfirmed, this,
         &CComposeDlg::TakeSelectedNameAndGoToText);
     connect(Form->YellowBox, &QCheckBox::clicked, this, [this] { UrgencyClicked(UrgencyYellow); });
     connect(Form->GreenBox, &QCheckBox::clicked, this, [this] { UrgencyClicked(UrgencyGreen); });
@@ -57,15 +51,6 @@ void CComposeDlg::accept()
     OnOK();
 }
 
-void CComposeDlg::showEvent(QShowEvent* event)
-{
-    if (!Initialised) {
-        Initialised = true;
-        OnInitDialog();
-    }
-    QDialog::showEvent(event);
-}
-
 void CComposeDlg::OnInitDialog()
 {
     UpdateData(false);
@@ -75,7 +60,8 @@ void CComposeDlg::OnInitDialog()
     Form->YellowSwatch->SetColors(MakeColorRef(255, 255, 0), 0);
     Form->GreenSwatch->SetColors(MakeColorRef(0, 255, 0), 0);
     Form->RedSwatch->SetColors(MakeColorRef(255, 0, 0), 0);
-    Form->UserList->FillFromQuery(UserListQuery());
+    // A failed read leaves the picker empty; names can still be typed.
+    Form->UserList->SetNames(Users.UserNames().Value);
     Form->RecipientEdit->setFocus(Qt::OtherFocusReason);
 }
 
@@ -91,18 +77,13 @@ void CComposeDlg::OnOK()
         return;
     }
     // A failed lookup reads as an unknown name: a note is never posted to nobody.
-    if (QueryFirstValue(UserLookupQuery(RecipientName)).isEmpty()) {
+    if (!Users.IsKnownUser(RecipientName).Value) {
         ShowAlert(QStringLiteral("User name must be Valid\n[Press ? for List]"));
         FocusRecipient();
         return;
     }
     if (UpdateData(true))
         QDialog::accept();
-}
-
-void CComposeDlg::ShowUserList()
-{
-    Form->UserList->ShowPicker();
 }
 
 void CComposeDlg::TakeSelectedName()

@@ -11,6 +11,8 @@ class CComposeDlg;
 
 namespace vimo {
 
+class Store;
+
 // Collects one note: its addressee, its text and its urgency. The dialog writes nothing to
 // the store; it ends with Accepted only when the addressee is a known user. Afterwards
 // RecipientName holds that name (at most 15 characters), NoteText the text as the store keeps
@@ -20,31 +22,24 @@ class CComposeDlg : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CComposeDlg(QWidget* parent = nullptr);
+    explicit CComposeDlg(Store& store, QWidget* parent = nullptr);
     ~CComposeDlg() override;
 
     QString RecipientName;
-    // The picker's selected name; empty when none is selected.
-    QString ListSelection;
     QString NoteText;
     int UrgencyYellow = 0;
     int UrgencyGreen = 0;
     int UrgencyRed = 0;
 
-    // Moves the values between the controls and the members, every binding at once: save
-    // (controls to members) or load. False when a save refused a value, after saying why.
-    bool UpdateData(bool save);
-
     // "Send", or Enter in the picker.
     void accept() override;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
+    // Moves the values between the controls and the members, every binding at once: save
+    // (controls to members) or load. False when a save refused a value, after saying why.
+    bool UpdateData(bool save);
     void OnInitDialog();
     void OnOK();
-    void ShowUserList();
     void TakeSelectedName();
     void TakeSelectedNameAndGoToText();
     // The box of this flag has just toggled itself: the three behave like radio buttons that
@@ -53,8 +48,10 @@ private:
     // Gives the recipient box the focus with its text selected, ready to be typed over.
     void FocusRecipient();
 
+    // The picker's selected name; empty when none is selected.
+    QString ListSelection;
     std::unique_ptr<Ui::CComposeDlg> Form;
-    bool Initialised = false;
+    Store& Users;
 };
 
 } // namespace vimo

@@ -1,48 +1,35 @@
 #include "dialogs/CLoginDlg.h"
 
 #include "dialogs/DataExchange.h"
-#include "dialogs/DialogUnits.h"
-#include "dialogs/EnterAsTab.h"
-#include "dialogs/UpperCaseValidator.h"
-#include "notes/CColorLabel.h"
 #include "store/Prompts.h"
-#include "store/SqlHelpers.h"
-#include "store/Statements.h"
+#include "store/Store.h"
 #include "store/TextRules.h"
 #include "ui_CLoginDlg.h"
+#include "widgets/CColorLabel.h"
+#include "widgets/CUserListBox.h"
+#include "widgets/DialogSetup.h"
+#include "widgets/UpperCaseValidator.h"
 
 namespace vimo {
 
-CLoginDlg::CLoginDlg(QWidget* parent)
-    : QDialog(parent,
-        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+CLoginDlg::CLoginDlg(Store& store, QWidget* parent)
+    : QDialog(parent, CaptionedDialogFlags)
+    , Users(store)
     , Form(std::make_unique<Ui::CLoginDlg>())
 {
     Form->setupUi(this);
-    FitToFont(this);
     Form->UserNameEdit->setValidator(new UpperCaseValidator(Form->UserNameEdit));
-    EnterAsTab::Install(this);
+    PrepareFormDialog(this, [this] { OnInitDialog(); });
 
-    connect(Form->ShowListButton, &QPushButton::clicked, this, &CLoginDlg::ShowUserList);
-    connect(Form->UserList, &QListWidget::itemSelectionChanged, this, &CLoginDlg::TakeSelectedName);
-    // A click on the name that is already highlighted does not change the selection, but the
-    // user has picked it all the same.
-    connect(Form->UserList, &QListWidget::itemClicked, this, &CLoginDlg::TakeSelectedName);
-    connect(Form->UserList, &QListWidget::itemDoubleClicked, this,
+    connect(Form->ShowListButton, &QPushButton::clicked, Form->UserList, &CUserListBox::ShowPicker);
+    connect(Form->UserList, &CUserListBox::Picked, this, &CLoginDlg::TakeSelectedName);
+    connect(Form->UserList, &CUserListBox::PickedAndConfirmed, this,
         &CLoginDlg::TakeSelectedNameAndSignIn);
     connect(Form->LoginButton, &QPushButton::clicked, this, &CLoginDlg::accept);
     connect(Form->CancelButton, &QPushButton::clicked, this, &CLoginDlg::reject);
 }
 
 CLoginDlg::~CLoginDlg() = default;
-
-bool CLoginDlg::UpdateData(bool save)
-{
-    DataExchange exchange(save);
-    exchange.Text(Form->UserNameEdit, UserName, MaxUserNameLength);
-    exchange.Selection(Form->UserList, ListSelection);
-    return exchange.Succeeded();
-}
 
 void CLoginDlg::accept()
 {
@@ -54,22 +41,22 @@ void CLoginDlg::reject()
     OnCancel();
 }
 
-void CLoginDlg::showEvent(QShowEvent* event)
+bool CLoginDlg::UpdateData(bool save)
 {
-    if (!Initialised) {
-        Initialised = true;
-        OnInitDialog();
-    }
-    QDialog::showEvent(event);
+    DataExchange exchange(save);
+    exchange.Text(Form->UserNameEdit, UserName, MaxUserNameLength);
+    exchange.Selection(Form->UserList, ListSelection);
+    return exchange.Succeeded();
 }
 
 void CLoginDlg::OnInitDialog()
 {
     UpdateData(false);
+    // A failed read leaves the picker empty; names can still be typed.
+    Form->UserList->SetNames(Users.UserNames().Value);
     Form->NameLabel->SetColors(0, MakeColorRef(192, 192, 255));
     Form->HelpText->SetColors(MakeColorRef(216, 208, 200), 0);
     Form->AboutText->SetColors(MakeColorRef(216, 208, 200), 0);
-    Form->UserList->FillFromQuery(UserListQuery());
     Form->UserNameEdit->setFocus(Qt::OtherFocusReason);
 }
 
@@ -85,9 +72,9 @@ void CLoginDlg::OnOK()
         return;
     }
     // A failed lookup reads as an unknown name: asking once too often is harmless.
-    if (QueryFirstValue(UserLookupQuery(UserName)).isEmpty()) {
+    if (!Users.IsKnownUser(UserName).Value) {
         if (AskYesNo(QStringLiteral("Add new User")))
-            ExecSql(AddUserStatement(UserName));
+            SucceededOrAlert(Users.AddUser(UserName));
         // Either answer signs in; a "no" only keeps the name out of the pickers.
     }
     if (UpdateData(true))
@@ -99,11 +86,6 @@ void CLoginDlg::OnCancel()
     UserName.clear();
     UpdateData(false);
     QDialog::reject();
-}
-
-void CLoginDlg::ShowUserList()
-{
-    Form->UserList->ShowPicker();
 }
 
 void CLoginDlg::TakeSelectedName()

@@ -11,6 +11,8 @@ class CLoginDlg;
 
 namespace vimo {
 
+class Store;
+
 // Asks for the name under which this copy receives and sends notes. A name not yet known
 // to the store is added when the user agrees; the known names are offered in a picker.
 // After the run UserName holds the signed-in name, or the empty text after a cancel.
@@ -18,35 +20,30 @@ class CLoginDlg : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CLoginDlg(QWidget* parent = nullptr);
+    explicit CLoginDlg(Store& store, QWidget* parent = nullptr);
     ~CLoginDlg() override;
 
     QString UserName;
-    // The picker's selected name; empty when none is selected.
-    QString ListSelection;
-
-    // Moves the values between the controls and the members, every binding at once: save
-    // (controls to members) or load. False when a save refused a value, after saying why.
-    bool UpdateData(bool save);
 
     // "Login", Enter in the picker, or a double-click in it.
     void accept() override;
     // "Cancel", Esc or the close box.
     void reject() override;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
+    // Moves the values between the controls and the members, every binding at once: save
+    // (controls to members) or load. False when a save refused a value, after saying why.
+    bool UpdateData(bool save);
     void OnInitDialog();
     void OnOK();
     void OnCancel();
-    void ShowUserList();
     void TakeSelectedName();
     void TakeSelectedNameAndSignIn();
 
+    // The picker's selected name; empty when none is selected.
+    QString ListSelection;
+    Store& Users;
     std::unique_ptr<Ui::CLoginDlg> Form;
-    bool Initialised = false;
 };
 
 } // namespace vimo

@@ -104,15 +104,21 @@ void CNoteTextEdit::keyPressEvent(QKeyEvent* event)
     QPlainTextEdit::keyPressEvent(event);
 }
 
+QString CNoteTextEdit::Fitting(const QString& text) const
+{
+    const QString fitting = FitToRoom(text, Room());
+    if (fitting.size() != text.size())
+        QApplication::beep();
+    return fitting;
+}
+
 void CNoteTextEdit::inputMethodEvent(QInputMethodEvent* event)
 {
-    const QString commit = event->commitString();
-    const QString fitting = FitToRoom(commit, Room());
-    if (fitting.size() == commit.size()) {
+    const QString fitting = Fitting(event->commitString());
+    if (fitting.size() == event->commitString().size()) {
         QPlainTextEdit::inputMethodEvent(event);
         return;
     }
-    QApplication::beep();
     QInputMethodEvent cut(event->preeditString(), event->attributes());
     cut.setCommitString(fitting, event->replacementStart(), event->replacementLength());
     QPlainTextEdit::inputMethodEvent(&cut);
@@ -120,17 +126,11 @@ void CNoteTextEdit::inputMethodEvent(QInputMethodEvent* event)
 
 void CNoteTextEdit::insertFromMimeData(const QMimeData* source)
 {
-    if (!source->hasText()) {
+    const QString fitting = source->hasText() ? Fitting(source->text()) : QString();
+    if (!source->hasText() || fitting.size() == source->text().size()) {
         QPlainTextEdit::insertFromMimeData(source);
         return;
     }
-    const QString text = source->text();
-    const QString fitting = FitToRoom(text, Room());
-    if (fitting.size() == text.size()) {
-        QPlainTextEdit::insertFromMimeData(source);
-        return;
-    }
-    QApplication::beep();
     QMimeData cut;
     cut.setText(fitting);
     QPlainTextEdit::insertFromMimeData(&cut);

@@ -42,6 +42,8 @@ protected:
 private:
     // How many stored characters may still go in place of the selection.
     int Room() const;
+    // The beginning of the text that fits the room; a beep says when that is not all of it.
+    QString Fitting(const QString& text) const;
 
     int MaxLength_ = MaxNoteLength;
 };

@@ -1,8 +1,8 @@
 #include "dialogs/DataExchange.h"
 
 #include "dialogs/CNoteTextEdit.h"
-#include "dialogs/CUserListBox.h"
 #include "store/Prompts.h"
+#include "widgets/CUserListBox.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -25,13 +25,9 @@ void DataExchange::Text(QLineEdit* box, QString& value, int limit)
         box->setValidator(rule);
         return;
     }
-    const QString text = box->text();
-    if (text.size() > limit) {
-        Refuse(box, limit);
-        box->selectAll();
+    if (Fits(box, box->text(), limit, value))
         return;
-    }
-    value = text;
+    box->selectAll();
 }
 
 void DataExchange::Text(CNoteTextEdit* box, QString& value, int limit)
@@ -44,13 +40,9 @@ void DataExchange::Text(CNoteTextEdit* box, QString& value, int limit)
             box->SetStoredText(value);
         return;
     }
-    const QString text = box->StoredText();
-    if (text.size() > limit) {
-        Refuse(box, limit);
-        box->selectAll();
+    if (Fits(box, box->StoredText(), limit, value))
         return;
-    }
-    value = text;
+    box->selectAll();
 }
 
 void DataExchange::Check(QCheckBox* box, int& value)
@@ -85,6 +77,16 @@ void DataExchange::Selection(CUserListBox* list, QString& value)
         value = list->SelectedText();
     else
         list->SelectStartingWith(value);
+}
+
+bool DataExchange::Fits(QWidget* box, const QString& text, int limit, QString& value)
+{
+    if (text.size() <= limit) {
+        value = text;
+        return true;
+    }
+    Refuse(box, limit);
+    return false;
 }
 
 void DataExchange::Refuse(QWidget* box, int limit)

@@ -48,6 +48,8 @@ public:
     bool Succeeded() const { return !Failed; }
 
 private:
+    // Takes a saved text into value when it is no longer than the limit; otherwise refuses it.
+    bool Fits(QWidget* box, const QString& text, int limit, QString& value);
     // Says that the box holds more than the limit and gives it the focus; the exchange ends.
     void Refuse(QWidget* box, int limit);
 

@@ -1,12 +1,10 @@
 #include "exchange/NoteExchange.h"
 
-#include "exchange/Session.h"
 #include "exchange/TrayLogic.h"
-#include "notes/CColorLabel.h"
 #include "notes/CNoteDlg.h"
 #include "store/Prompts.h"
-#include "store/SqlHelpers.h"
-#include "store/Statements.h"
+#include "store/Store.h"
+#include "widgets/CColorLabel.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -23,8 +21,10 @@ QRect AvailableArea(const QWidget* owner)
 
 } // namespace
 
-NoteExchange::NoteExchange(QWidget* owner)
+NoteExchange::NoteExchange(QWidget* owner, Store& store, const QString& user)
     : Owner(owner)
+    , SharedStore(store)
+    , User(user)
 {
 }
 
@@ -41,9 +41,9 @@ void NoteExchange::PollNotes()
         return;
     Polling = true;
 
-    KeyListBox = QueryColumnValues(PollQuery(CurrentUser()));
-    for (const QString& row : std::as_const(KeyListBox)) {
-        const int key = AtoI(row);
+    // A failed poll reads as no notes; the next tick asks again.
+    const QList<int> keys = SharedStore.PollKeys(User).Value;
+    for (const int key : keys) {
         if (NoteSlotTable.FindKey(key) < 0)
             ShowNote(key);
     }
@@ -52,8 +52,9 @@ void NoteExchange::PollNotes()
 
 void NoteExchange::ShowNote(int key)
 {
-    const int urgency = AtoI(QueryFirstValue(UrgencyQuery(key)));
-    const QString text = QueryFirstValue(NoteTextQuery(key));
+    // A row that went meanwhile reads as urgency 0 and an empty text.
+    const int urgency = SharedStore.Urgency(key).Value;
+    const QString text = SharedStore.NoteText(key).Value;
 
     const int slot = NoteSlotTable.FirstEmptySlot();
     if (slot < 0) {
@@ -100,7 +101,7 @@ void NoteExchange::CarryOutDeletions()
         if (note == nullptr || note->Key != request.Key)
             continue;
         NoteSlotTable.Take(request.Slot).reset();
-        ExecSql(DeleteStatement(request.Key));
+        SucceededOrAlert(SharedStore.Delete(request.Key));
         Q_EMIT NotesChanged();
     }
 }

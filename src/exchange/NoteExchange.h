@@ -4,15 +4,16 @@
 #include "exchange/PendingDeletions.h"
 
 #include <QObject>
-#include <QStringList>
+#include <QString>
 
 class QWidget;
 
 namespace vimo {
 
 class CNoteDlg;
+class Store;
 
-// The notes of the signed-in user on this screen: polling the store for them, opening each
+// The notes of one user on this screen: polling the store for them, opening each
 // in the lowest free slot, hiding and showing them all, and deleting them on request. The
 // notes are windows owned by the owner widget, yet deleted only through this object; so the
 // owner holds it as a member (destroyed before the owner's children), not as a QObject child.
@@ -20,20 +21,15 @@ class NoteExchange : public QObject {
     Q_OBJECT
 
 public:
-    explicit NoteExchange(QWidget* owner);
+    // The notes addressed to user, read from the store.
+    NoteExchange(QWidget* owner, Store& store, const QString& user);
     ~NoteExchange() override;
 
-    // Opens a window for every note addressed to the current user that has none yet. A poll
+    // Opens a window for every note addressed to the user that has none yet. A poll
     // that comes due while another one still runs (waiting on an alert) is skipped.
     void PollNotes();
 
-    // Opens the note with this key in the lowest free slot, coloured by its urgency.
-    void ShowNote(int key);
-
     void SetAllNotesVisible(bool show);
-
-    // A note asked to be deleted: recorded until CarryOutDeletions runs.
-    void OnDeleteNote(int key, int slot);
 
     // Closes every note whose deletion is pending and deletes its rows from the store.
     void CarryOutDeletions();
@@ -42,11 +38,6 @@ public:
     void CloseAllNotes();
 
     int OpenNotes() const { return NoteSlotTable.Count(); }
-    const vimo::NoteSlotTable<CNoteDlg>& Notes() const { return NoteSlotTable; }
-    bool HasPendingDeletions() const { return !Pending.IsEmpty(); }
-
-    // The keys the last poll read, in the store's order.
-    QStringList KeyListBox;
 
 Q_SIGNALS:
     // A note window opened or went: the tray tooltip counts again.
@@ -55,7 +46,14 @@ Q_SIGNALS:
     void DeletionRequested();
 
 private:
+    // Opens the note with this key in the lowest free slot, coloured by its urgency.
+    void ShowNote(int key);
+    // A note asked to be deleted: recorded until CarryOutDeletions runs.
+    void OnDeleteNote(int key, int slot);
+
     QWidget* const Owner;
+    Store& SharedStore;
+    const QString User;
     vimo::NoteSlotTable<CNoteDlg> NoteSlotTable;
     PendingDeletions Pending;
     bool Polling = false;

@@ -1,9 +1,7 @@
 #include "exchange/NotePosting.h"
 
-#include "exchange/Session.h"
 #include "store/DateStamp.h"
-#include "store/SqlHelpers.h"
-#include "store/Statements.h"
+#include "store/Store.h"
 
 #include <QRandomGenerator>
 #include <QThread>
@@ -48,9 +46,10 @@ bool IsDuplicateKey(const Diagnostic& error)
     return general && error.NativeError == SqliteConstraint;
 }
 
-PostOutcome WriteNote(const QString& recipient, const QString& text, QChar urgency)
+PostOutcome WriteNote(Store& store, const QString& sender, const QString& recipient,
+    const QString& text, QChar urgency)
 {
-    const QString dateStamp = MakeDateStamp(DateStampNumeric);
+    const QString dateStamp = MakeDateStamp();
     PostOutcome outcome;
     for (outcome.Attempts = 1;; ++outcome.Attempts) {
         if (outcome.Attempts > 1)
@@ -58,22 +57,18 @@ PostOutcome WriteNote(const QString& recipient, const QString& text, QChar urgen
         // An empty table, or a query that failed, reads as 0: the first key is 1. A retry
         // leaves the next few keys, more each time, to the copy that has just won one: it may
         // well be posting again while this one reads.
-        const int largest = AtoI(QueryFirstValue(NextKeyQuery()));
+        const int largest = store.LargestKey().Value;
         const int step = 1 << (outcome.Attempts - 1);
         // No key beyond the column's range: the insert is then refused as a taken key.
         outcome.Key = largest <= std::numeric_limits<int>::max() - step ? largest + step : largest;
 
-        const QString statement
-            = PostStatement(text, recipient, CurrentUser(), dateStamp, outcome.Key, urgency);
-        StatementRun run = RunStatement(statement);
-        if (run.Succeeded()) {
+        StoreResult<> posted = store.Post(text, recipient, sender, dateStamp, outcome.Key, urgency);
+        if (posted.Succeeded()) {
             outcome.Stored = true;
             return outcome;
         }
-        // The handle goes before any alert: timers keep running while the box is open.
-        run.Statement.Release();
-        if (!IsDuplicateKey(run.Error) || outcome.Attempts == PostAttempts) {
-            StatementErrorAlert(statement, run.Error);
+        if (!IsDuplicateKey(posted.Failure->Error) || outcome.Attempts == PostAttempts) {
+            outcome.Failure = std::move(posted.Failure);
             return outcome;
         }
     }

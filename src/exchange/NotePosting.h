@@ -1,11 +1,15 @@
 #pragma once
 
+#include "store/StoreResult.h"
+
 #include <QChar>
 #include <QString>
 
+#include <optional>
+
 namespace vimo {
 
-struct Diagnostic;
+class Store;
 
 // How many times a post reads the next key and inserts before it gives up: each further try
 // follows an insert that found its key taken by another copy posting at the same moment.
@@ -15,6 +19,7 @@ struct PostOutcome {
     bool Stored = false;
     int Key = 0; // the key of the last insert tried
     int Attempts = 0;
+    std::optional<StoreFailure> Failure; // why the note was not stored
 };
 
 // The urgency of a note from the compose dialog's boxes: '1' for yellow, else '2' for green,
@@ -24,11 +29,11 @@ QChar UrgencyCharacter(int yellow, int green);
 // True when the store refused an insert because its key is already taken.
 bool IsDuplicateKey(const Diagnostic& error);
 
-// Writes one note from the signed-in user to the recipient: the largest key plus 1, today's
-// date stamp, the urgency character. When another copy took that key in the meantime, reads
-// the largest key again and aims 2, then 4, 8, ... above it, up to PostAttempts inserts in
-// all. Any other failure, or the last refusal, shows the statement's error alert and leaves
-// Stored false.
-PostOutcome WriteNote(const QString& recipient, const QString& text, QChar urgency);
+// Writes one note from the sender to the recipient: the largest key plus 1, today's date stamp,
+// the urgency character. When another copy took that key in the meantime, reads the largest
+// key again and aims 2, then 4, 8, ... above it, up to PostAttempts inserts in all. Any other
+// failure, or the last refusal, leaves Stored false and the refusal in Failure.
+PostOutcome WriteNote(Store& store, const QString& sender, const QString& recipient,
+    const QString& text, QChar urgency);
 
 } // namespace vimo

@@ -10,8 +10,7 @@ namespace vimo {
 // A new note takes the lowest empty slot and keeps it for life; its slot decides where it
 // opens on screen, and the number of occupied slots is what the tray tooltip counts. Slots
 // are never compacted. Note is any type with an int member Key (the note's TKEY).
-template <typename Note>
-class NoteSlotTable {
+template <typename Note> class NoteSlotTable {
 public:
     static constexpr int Capacity = 500;
 
@@ -62,8 +61,7 @@ public:
     }
 
     // Calls visit(slot, note) for every occupied slot, lowest first.
-    template <typename Visitor>
-    void ForEach(Visitor&& visit) const
+    template <typename Visitor> void ForEach(Visitor&& visit) const
     {
         for (int slot = 0; slot < Capacity; ++slot) {
             if (Slots[slot])

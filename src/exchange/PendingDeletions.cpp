@@ -7,11 +7,10 @@ namespace vimo {
 
 void PendingDeletions::Add(int key, int slot)
 {
-    const bool known = std::any_of(Requests.begin(), Requests.end(), [&](const DeleteRequest& r) {
-        return r.Slot == slot;
-    });
+    const bool known = std::any_of(
+        Requests.begin(), Requests.end(), [&](const DeleteRequest& r) { return r.Slot == slot; });
     if (!known)
-        Requests.push_back({key, slot});
+        Requests.push_back({ key, slot });
 }
 
 std::vector<DeleteRequest> PendingDeletions::TakeAll()

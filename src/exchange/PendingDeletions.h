@@ -15,8 +15,6 @@ struct DeleteRequest {
 class PendingDeletions {
 public:
     void Add(int key, int slot);
-    bool IsEmpty() const { return Requests.empty(); }
-    int Count() const { return static_cast<int>(Requests.size()); }
 
     // Hands over every waiting request, oldest first, and leaves none.
     std::vector<DeleteRequest> TakeAll();

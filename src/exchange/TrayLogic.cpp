@@ -41,7 +41,7 @@ QPoint NotePosition(int slot, const QRect& available)
 {
     const int wanted = slot * 10 + 50;
     return QPoint(WrapIntoArea(wanted, available.left(), available.left() + available.width()),
-                  WrapIntoArea(wanted, available.top(), available.top() + available.height()));
+        WrapIntoArea(wanted, available.top(), available.top() + available.height()));
 }
 
 } // namespace vimo

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "notes/ColorRef.h"
+#include "widgets/ColorRef.h"
 
 #include <QPoint>
 #include <QRect>

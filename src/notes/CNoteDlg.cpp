@@ -1,8 +1,10 @@
 #include "notes/CNoteDlg.h"
 
-#include "notes/CColorLabel.h"
 #include "notes/NoteGeometry.h"
 #include "notes/NoteWindowFlags.h"
+#include "widgets/CColorLabel.h"
+#include "widgets/DialogColours.h"
+#include "widgets/DialogSetup.h"
 
 #include <QMenu>
 #include <QMouseEvent>
@@ -35,6 +37,9 @@ CNoteDlg::CNoteDlg(QWidget* owner)
     // A note that arrives while the user types, in the compose dialog or anywhere else, must
     // not take the keyboard; this also asks the window manager not to give it the focus.
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // The black around the label is the note's thin frame.
+    UseDialogColours(this);
+    CallOnFirstShow(this, [this] { OnInitDialog(); });
     Label->setObjectName(QStringLiteral("Label"));
     Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label->setWordWrap(true);
@@ -52,15 +57,6 @@ void CNoteDlg::OnInitDialog()
     Label->setText(Text);
     // Task switchers and screen readers name the note by what it says.
     setWindowTitle(Text);
-}
-
-void CNoteDlg::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (Initialised)
-        return;
-    Initialised = true;
-    OnInitDialog();
     // To the front, but without the keyboard: a note that arrives must not take the keys
     // from whatever the user is typing.
     raise();

@@ -45,24 +45,11 @@ public:
     explicit CNoteDlg(QWidget* owner);
     ~CNoteDlg() override;
 
-    void HideNote();
-    void RequestDelete();
-    void ResizeNote(bool grow);
-
-    // Carries out a menu command; any other id (0: the menu was dismissed) does nothing.
-    void OnMenuCommand(int id);
-
-    bool Dragging = false;
-    // The size when a drag began or a resize ended.
-    int Width = 0;
-    int Height = 0;
     // Set by the owner before the note is shown: the note's key in the store, the owner's
     // slot that holds it, and the text exactly as stored.
     int Key = 0;
     int Slot = 0;
     QString Text;
-    // Where in the note the drag took hold.
-    QPoint GrabPoint;
     CColorLabel* const Label;
 
 Q_SIGNALS:
@@ -70,7 +57,6 @@ Q_SIGNALS:
     void DeleteRequested(int key, int slot);
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -79,8 +65,18 @@ protected:
 private:
     void OnInitDialog();
     void OpenMenu(QPoint screenPoint);
+    // Carries out a menu command; any other id (0: the menu was dismissed) does nothing.
+    void OnMenuCommand(int id);
+    void HideNote();
+    void RequestDelete();
+    void ResizeNote(bool grow);
 
-    bool Initialised = false;
+    bool Dragging = false;
+    // The size when a drag began or a resize ended.
+    int Width = 0;
+    int Height = 0;
+    // Where in the note the drag took hold.
+    QPoint GrabPoint;
 };
 
 } // namespace vimo

@@ -22,23 +22,23 @@ QByteArray Join(std::initializer_list<QByteArray> entries)
 
 QByteArray CreationList(const QString& path)
 {
-    return Join({"CREATE_DB=\"" + QFile::encodeName(path) + "\" General"});
+    return Join({ "CREATE_DB=\"" + QFile::encodeName(path) + "\" General" });
 }
 
 QByteArray RepairList(const QString& path)
 {
-    return Join({"REPAIR_DB=" + QFile::encodeName(path)});
+    return Join({ "REPAIR_DB=" + QFile::encodeName(path) });
 }
 
 QByteArray RegistrationList(const QString& path)
 {
-    return Join({"DSN=VIMO", "Description=" + QString::fromUtf16(DataSourceDescription).toUtf8(),
-                 "DBQ=" + QFile::encodeName(path)});
+    return Join({ "DSN=VIMO", "Description=" + QString::fromUtf16(DataSourceDescription).toUtf8(),
+        "DBQ=" + QFile::encodeName(path) });
 }
 
 QByteArray PathList(const QString& path)
 {
-    return Join({"DSN=VIMO", "DBQ=" + QFile::encodeName(path)});
+    return Join({ "DSN=VIMO", "DBQ=" + QFile::encodeName(path) });
 }
 
 QString FirstEntry(const QByteArray& list)

@@ -13,17 +13,10 @@ QString DateText(const QDate& day)
         .arg(day.year(), 4, 10, QLatin1Char('0'));
 }
 
-QString MakeDateStampFor(const QDate& day, int mode)
+QString MakeDateStamp(const QDate& day)
 {
-    const QString text = DateText(day);
-    if (mode != DateStampNumeric)
-        return text;
-    return QString::number(ParseDateText(text));
-}
-
-QString MakeDateStamp(int mode)
-{
-    return MakeDateStampFor(QDate::currentDate(), mode);
+    // By way of the date text, as every stamp in the store was made.
+    return QString::number(ParseDateText(DateText(day)));
 }
 
 qint32 ParseDateText(const QString& text)

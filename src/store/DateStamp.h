@@ -6,15 +6,8 @@
 // The posting day stored with each note: year * 10000 + month * 100 + day.
 namespace vimo {
 
-// The mode that asks MakeDateStamp for the number rather than the date text.
-inline constexpr int DateStampNumeric = 1;
-
-// Today's local date: with DateStampNumeric the decimal text of its stamp, such as
-// "20261206"; with any other mode the date text "12/06/2026".
-QString MakeDateStamp(int mode);
-
-// The same for a given day; MakeDateStamp passes today.
-QString MakeDateStampFor(const QDate& day, int mode);
+// The decimal text of a day's stamp, such as "20261206"; by default today's, local time.
+QString MakeDateStamp(const QDate& day = QDate::currentDate());
 
 // The date text MM/DD/YYYY of a day.
 QString DateText(const QDate& day);

@@ -14,16 +14,16 @@ Diagnostic ReadDiagnostic(SQLSMALLINT handleType, SQLHANDLE handle)
 
     SQLCHAR state[6] = {};
     SQLSMALLINT messageLength = 0;
-    SQLRETURN rc = SQLGetDiagRec(handleType, handle, 1, state, &diagnostic.NativeError, nullptr,
-                                 0, &messageLength);
+    SQLRETURN rc = SQLGetDiagRec(
+        handleType, handle, 1, state, &diagnostic.NativeError, nullptr, 0, &messageLength);
     if (!SQL_SUCCEEDED(rc))
         return diagnostic;
 
     // Ask once for the length, then read the whole message: no message is ever cut.
     QByteArray message(messageLength + 1, '\0');
     rc = SQLGetDiagRec(handleType, handle, 1, state, &diagnostic.NativeError,
-                       reinterpret_cast<SQLCHAR*>(message.data()),
-                       static_cast<SQLSMALLINT>(message.size()), &messageLength);
+        reinterpret_cast<SQLCHAR*>(message.data()), static_cast<SQLSMALLINT>(message.size()),
+        &messageLength);
     if (!SQL_SUCCEEDED(rc))
         return diagnostic;
     message.truncate(qMin<qsizetype>(messageLength, message.size() - 1));
@@ -63,7 +63,7 @@ SQLRETURN OdbcLink::Connect(const QString& dataSource)
     QByteArray name = dataSource.toUtf8();
     SQLCHAR empty[] = "";
     const SQLRETURN rc = SQLConnect(Connection, reinterpret_cast<SQLCHAR*>(name.data()), SQL_NTS,
-                                    empty, SQL_NTS, empty, SQL_NTS);
+        empty, SQL_NTS, empty, SQL_NTS);
     Connected = rc >= 0;
     return rc;
 }
@@ -74,8 +74,8 @@ SQLRETURN OdbcLink::ConnectThroughDriver(const QString& dataSource, const QStrin
         return SQL_ERROR;
     // DRIVER first: unixODBC then loads the driver without looking the data source up.
     QByteArray text = QStringLiteral("DRIVER={%1};DSN=%2").arg(driver, dataSource).toUtf8();
-    const SQLRETURN rc = SQLDriverConnect(Connection, nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
-                                          SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN rc = SQLDriverConnect(Connection, nullptr,
+        reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     Connected = rc >= 0;
     return rc;
 }
@@ -96,7 +96,7 @@ StatementHandle::~StatementHandle()
 
 StatementHandle::StatementHandle(StatementHandle&& other) noexcept
     : Link(std::move(other.Link))
-    , Handle(std::exchange(other.Handle, SQLHSTMT{}))
+    , Handle(std::exchange(other.Handle, SQLHSTMT {}))
 {
 }
 
@@ -105,7 +105,7 @@ StatementHandle& StatementHandle::operator=(StatementHandle&& other) noexcept
     if (this != &other) {
         Release();
         Link = std::move(other.Link);
-        Handle = std::exchange(other.Handle, SQLHSTMT{});
+        Handle = std::exchange(other.Handle, SQLHSTMT {});
     }
     return *this;
 }

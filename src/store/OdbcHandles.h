@@ -11,7 +11,7 @@ namespace vimo {
 
 // Diagnostic record 1 of a handle. Both texts are empty when the driver gave none.
 struct Diagnostic {
-    QString State;   // five characters, such as "42000"
+    QString State; // five characters, such as "42000"
     SQLINTEGER NativeError = 0;
     QString Message;
 };

@@ -2,9 +2,7 @@
 
 #include "store/AttributeLists.h"
 #include "store/Prompts.h"
-#include "store/SqlHelpers.h"
-#include "store/Statements.h"
-#include "store/StoreConnection.h"
+#include "store/Store.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -14,16 +12,53 @@
 namespace vimo {
 namespace {
 
+// The data file that "VIMO" is to be set up for; File is empty when the user cancelled.
+struct DataFileChoice {
+    QString File;
+    bool Create = false;
+};
+
+// The path of the command line needs no question; without one the user is asked whether to
+// make a new file, then for the file.
+DataFileChoice ChooseDataFileFor(const QString& path)
+{
+    if (!path.isEmpty())
+        return { path, false };
+    DataFileChoice choice;
+    choice.Create = AskYesNo(QStringLiteral("Create New File"));
+    choice.File = ChooseDataFile(QStringLiteral("Vimo Files (*.vmo)"), QStringLiteral("*.vmo"),
+        QStringLiteral("Vimo"), QStringLiteral("vmo"), choice.Create);
+    return choice;
+}
+
 bool ConfigDataSource(WORD request, const QByteArray& list)
 {
     return SQLConfigDataSource(nullptr, request, DriverName, list.constData());
 }
 
-// Where the request is refused, the alert names the list by its first entry.
-void SendOrAlert(WORD request, const QByteArray& list)
+// Where a request is refused, the alert names the list by its first entry.
+bool SendOrAlert(WORD request, const QByteArray& list)
 {
-    if (!ConfigDataSource(request, list))
-        ShowAlert(FirstEntry(list));
+    if (ConfigDataSource(request, list))
+        return true;
+    ShowAlert(FirstEntry(list));
+    return false;
+}
+
+// Makes an empty data file and checks it; either refusal is alerted and set-up goes on, since
+// the file may be there already.
+void InstallDataFile(const QString& dataFile)
+{
+    SendOrAlert(ODBC_ADD_DSN, CreationList(dataFile));
+    SendOrAlert(ODBC_ADD_DSN, RepairList(dataFile));
+}
+
+// Writes the user data source "VIMO" for the file, or points an existing one at it. Only a
+// refused path request stops the set-up: "VIMO" would then still name another file.
+bool RegisterDataFile(const QString& dataFile)
+{
+    ConfigDataSource(ODBC_ADD_DSN, RegistrationList(dataFile));
+    return SendOrAlert(ODBC_CONFIG_DSN, PathList(dataFile));
 }
 
 } // namespace
@@ -48,58 +83,36 @@ QString DataFilePathProblem(const QString& path)
     return QString();
 }
 
-bool OpenStore(const QString& path)
+bool OpenStore(Store& store, const QString& path)
 {
-    StoreConnection& store = StoreConnection::Instance();
-    SQLRETURN connected = store.Connect();
-    if (connected >= 0)
+    if (store.Connect() >= 0)
         return true;
 
-    bool create = false;
-    QString dataFile = path;
-    if (dataFile.isEmpty()) {
-        create = AskYesNo(QStringLiteral("Create New File"));
-        dataFile = ChooseDataFile(QStringLiteral("Vimo Files (*.vmo)"), QStringLiteral("*.vmo"),
-                                  QStringLiteral("Vimo"), QStringLiteral("vmo"), create);
-        if (dataFile.isEmpty())
-            return false;
-    }
-
+    const DataFileChoice choice = ChooseDataFileFor(path);
+    if (choice.File.isEmpty())
+        return false;
     // odbc.ini keeps the path for later starts, which may run in another folder.
-    dataFile = QFileInfo(dataFile).absoluteFilePath();
+    const QString dataFile = QFileInfo(choice.File).absoluteFilePath();
     if (const QString problem = DataFilePathProblem(dataFile); !problem.isEmpty()) {
         ShowAlert(problem);
         return false;
     }
 
-    if (create) {
-        SendOrAlert(ODBC_ADD_DSN, CreationList(dataFile));
-        SendOrAlert(ODBC_ADD_DSN, RepairList(dataFile));
-    }
-
-    ConfigDataSource(ODBC_ADD_DSN, RegistrationList(dataFile));
-
-    const QByteArray pathList = PathList(dataFile);
-    if (!ConfigDataSource(ODBC_CONFIG_DSN, pathList)) {
-        ShowAlert(FirstEntry(pathList));
+    if (choice.Create)
+        InstallDataFile(dataFile);
+    if (!RegisterDataFile(dataFile))
         return false;
-    }
-    connected = store.ConnectRegistered();
-
-    if (connected >= 0 && create)
-        CreateStoreTables();
-    return connected >= 0;
+    if (store.ConnectRegistered() < 0)
+        return false;
+    if (choice.Create)
+        CreateStoreTables(store);
+    return true;
 }
 
-void CreateStoreTables()
+void CreateStoreTables(Store& store)
 {
-    const bool notesTableMade = ExecSql(NotesTableCreation());
-    ExecSql(UsersTableCreation());
-    // A file that already had its notes is an older copy's: it stays as it was.
-    if (notesTableMade) {
-        ExecSql(NotesKeyIndexCreation());
-        ExecSql(NotesRecipientIndexCreation());
-    }
+    for (const StoreFailure& failure : store.CreateTables())
+        ShowFailureAlert(failure);
 }
 
 } // namespace vimo

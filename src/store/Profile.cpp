@@ -7,16 +7,11 @@ namespace {
 
 QSettings OpenProfile()
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vimo"),
-                     QStringLiteral("vimo"));
+    return QSettings(
+        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vimo"), QStringLiteral("vimo"));
 }
 
 } // namespace
-
-QString ProfileFilePath()
-{
-    return OpenProfile().fileName();
-}
 
 QString ReadProfileValue(const QString& section, const QString& key)
 {

@@ -55,6 +55,12 @@ void ShowAlert(const QString& text)
         handler(text);
 }
 
+void ShowFailureAlert(const StoreFailure& failure)
+{
+    ShowAlert(QStringLiteral("%1 [Error (%2) %3]")
+                  .arg(failure.Statement, failure.Error.State, failure.Error.Message));
+}
+
 bool AskYesNo(const QString& question)
 {
     const QuestionHandler handler = CurrentQuestionHandler();
@@ -62,7 +68,7 @@ bool AskYesNo(const QString& question)
 }
 
 QString ChooseDataFile(const QString& filterDescription, const QString& filterPattern,
-                       const QString& title, const QString& defaultExtension, bool createMode)
+    const QString& title, const QString& defaultExtension, bool createMode)
 {
     FileChoiceRequest request;
     request.FilterDescription = filterDescription;

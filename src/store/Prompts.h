@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/StoreResult.h"
+
 #include <QString>
 
 #include <functional>
@@ -11,11 +13,11 @@ namespace vimo {
 
 struct FileChoiceRequest {
     QString FilterDescription; // "Vimo Files (*.vmo)"
-    QString FilterPattern;     // "*.vmo"
+    QString FilterPattern; // "*.vmo"
     QString Title;
-    QString DefaultExtension;  // without the dot
-    QString InitialFolder;     // empty: the platform's default folder
-    bool CreateMode = false;   // true: a name that does not exist yet may be typed
+    QString DefaultExtension; // without the dot
+    QString InitialFolder; // empty: the platform's default folder
+    bool CreateMode = false; // true: a name that does not exist yet may be typed
 };
 
 using AlertHandler = std::function<void(const QString& text)>;
@@ -33,6 +35,17 @@ inline constexpr char16_t AlertCaption[] = u"VIMO!!";
 // Shows the text in a modal box with one OK button; returns when it is closed.
 void ShowAlert(const QString& text);
 
+// The alert of a statement the store refused: "<statement> [Error (<SQLSTATE>) <message>]".
+void ShowFailureAlert(const StoreFailure& failure);
+
+// Shows the alert of a store operation that failed; true when it succeeded.
+template <typename T> bool SucceededOrAlert(const StoreResult<T>& result)
+{
+    if (result.Failure)
+        ShowFailureAlert(*result.Failure);
+    return result.Succeeded();
+}
+
 // Asks a question with a yes and a no button; true only for yes.
 bool AskYesNo(const QString& question);
 
@@ -40,6 +53,6 @@ bool AskYesNo(const QString& question);
 // full path, with the default extension added when the typed name had none, or the empty
 // text when the user cancelled.
 QString ChooseDataFile(const QString& filterDescription, const QString& filterPattern,
-                       const QString& title, const QString& defaultExtension, bool createMode);
+    const QString& title, const QString& defaultExtension, bool createMode);
 
 } // namespace vimo

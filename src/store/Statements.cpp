@@ -43,7 +43,7 @@ QString NextKeyQuery()
 }
 
 QString PostStatement(const QString& text, const QString& recipient, const QString& sender,
-                      const QString& dateStamp, int key, QChar urgency)
+    const QString& dateStamp, int key, QChar urgency)
 {
     // Built piece by piece rather than with arg(): a quoted text may itself hold "%1".
     return QStringLiteral("INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,TKEY,URGENCY) VALUES('")

@@ -13,9 +13,9 @@ QString PollQuery(const QString& recipient);
 QString UrgencyQuery(int key);
 QString NoteTextQuery(int key);
 QString NextKeyQuery();
-// dateStamp is the decimal text of MakeDateStamp(1); urgency is the character '1', '2' or '3'.
+// dateStamp is the decimal text of MakeDateStamp(); urgency is the character '1', '2' or '3'.
 QString PostStatement(const QString& text, const QString& recipient, const QString& sender,
-                      const QString& dateStamp, int key, QChar urgency);
+    const QString& dateStamp, int key, QChar urgency);
 QString DeleteStatement(int key);
 QString NotesTableCreation();
 QString UsersTableCreation();

@@ -14,8 +14,7 @@ class TestCommandLine : public QObject {
 private Q_SLOTS:
     void dataFileArgument_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("path");
+        test::Columns<QStringList, QString>("arguments", "path");
         QTest::addRow("no argument") << QStringList { u"vimo"_s } << QString();
         QTest::addRow("the shell's /dde alone")
             << QStringList { u"vimo"_s, u"/dde"_s } << QString();

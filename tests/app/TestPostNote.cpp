@@ -1,13 +1,13 @@
+#include "Forms.h"
 #include "TestEnvironment.h"
+#include "TrayDriver.h"
 
 #include "app/CTrayDlg.h"
 #include "dialogs/CComposeDlg.h"
 #include "dialogs/CNoteTextEdit.h"
-#include "dialogs/DialogColours.h"
-#include "exchange/Session.h"
 #include "notes/CNoteDlg.h"
-#include "store/SqlHelpers.h"
 #include "store/Statements.h"
+#include "store/TextRules.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,38 +22,27 @@ using namespace vimo;
 
 namespace {
 
-// The compose dialog of a running PostNote, with its controls at hand.
-struct Compose {
-    template <typename Control> Control* Find(const char* name) const
-    {
-        return Dialog->findChild<Control*>(QLatin1String(name));
-    }
-    CComposeDlg* Dialog;
-    QLineEdit* Recipient = Find<QLineEdit>("RecipientEdit");
-    CNoteTextEdit* Text = Find<CNoteTextEdit>("NoteTextEdit");
-    QCheckBox* Yellow = Find<QCheckBox>("YellowBox");
-    QCheckBox* Green = Find<QCheckBox>("GreenBox");
-    QPushButton* Send = Find<QPushButton>("SendButton");
-    QPushButton* Cancel = Find<QPushButton>("CancelButton");
-};
-
 // Acts in the compose dialog once its modal run has begun. A dialog that a failed check
 // leaves open is cancelled, so the test ends rather than waits forever.
-void WhenComposing(std::function<void(Compose&)> act)
+void WhenComposing(std::function<void(test::ComposeForm&)> act)
 {
-    QTimer::singleShot(0, [act] {
-        auto* dialog = qobject_cast<CComposeDlg*>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
+    test::WhenModal<CComposeDlg>([act](CComposeDlg* dialog) {
         QTimer::singleShot(20000, dialog, &QDialog::reject);
         QVERIFY(QTest::qWaitForWindowActive(dialog));
-        Compose compose { dialog };
-        act(compose);
+        test::ComposeForm form(dialog);
+        act(form);
     });
+}
+
+// The tray command New, which returns when the compose dialog has ended.
+void NewNote(CTrayDlg& tray)
+{
+    test::ChooseFromTrayMenu(tray, Qt::Key_N);
 }
 
 int Rows()
 {
-    return AtoI(QueryFirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")));
+    return AtoI(test::FirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")));
 }
 
 } // namespace
@@ -63,21 +52,19 @@ class TestPostNote : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { ApplyDialogColours(); }
 
     void init()
     {
         test::UseFreshSqliteStore();
         for (const char* name : { "ANN", "BOB" })
             test::MustExec(AddUserStatement(QString::fromLatin1(name)));
-        SetCurrentUser(QStringLiteral("BOB"));
     }
 
     void aSentNoteIsStoredAndReachesTheRecipientsScreen()
     {
         test::AlertRecorder alerts;
-        CTrayDlg tray;
-        WhenComposing([](Compose& compose) {
+        CTrayDlg tray(test::TestStore(), QStringLiteral("BOB"));
+        WhenComposing([](test::ComposeForm& compose) {
             // To oneself: the sender's own name is a known user too.
             QTest::keyClicks(compose.Recipient, QStringLiteral("bob"));
             QTest::keyClick(compose.Recipient, Qt::Key_Return);
@@ -87,45 +74,33 @@ private Q_SLOTS:
             QTest::mouseClick(compose.Yellow, Qt::LeftButton);
             compose.Send->click();
         });
-        tray.PostNote();
-        QVERIFY(alerts.Alerts.isEmpty());
-        QCOMPARE(QueryColumnValues(QStringLiteral(
-                     "SELECT TKEY||' '||RECIPIENT||' '||SENDER||' '||URGENCY FROM MSGS")),
-            QStringList { QStringLiteral("1 BOB BOB 1") });
+        test::RunTray(tray, [&] {
+            NewNote(tray);
+            QVERIFY(alerts.Alerts.isEmpty());
+            QCOMPARE(test::ColumnValues(QStringLiteral(
+                         "SELECT TKEY||' '||RECIPIENT||' '||SENDER||' '||URGENCY FROM MSGS")),
+                QStringList { QStringLiteral("1 BOB BOB 1") });
 
-        tray.OnTimer(CTrayDlg::TIMER_POLL);
-        QCOMPARE(tray.Exchange.OpenNotes(), 1);
-        QCOMPARE(tray.Exchange.Notes().At(0)->Text, QStringLiteral("Lunch at one?\r\nIt's on me."));
+            test::Fire(test::TrayTimer(tray, "PollTimer"));
+            QCOMPARE(test::OpenNotes(tray).size(), 1);
+            QCOMPARE(
+                test::OpenNotes(tray)[0]->Text, QStringLiteral("Lunch at one?\r\nIt's on me."));
+        });
     }
 
-    void cancelPostsNothing_data()
-    {
-        QTest::addColumn<int>("way");
-        QTest::addRow("Cancel button") << 0;
-        QTest::addRow("Esc") << 1;
-        QTest::addRow("close box") << 2;
-    }
+    void cancelPostsNothing_data() { test::CancelWays(); }
 
     void cancelPostsNothing()
     {
         QFETCH(int, way);
         test::AlertRecorder alerts;
-        CTrayDlg tray;
-        WhenComposing([way](Compose& compose) {
+        CTrayDlg tray(test::TestStore(), QStringLiteral("BOB"));
+        WhenComposing([way](test::ComposeForm& compose) {
             QTest::keyClicks(compose.Recipient, QStringLiteral("ann"));
             QTest::keyClicks(compose.Text, QStringLiteral("never mind"));
-            switch (way) {
-            case 0:
-                compose.Cancel->click();
-                break;
-            case 1:
-                QTest::keyClick(compose.Recipient, Qt::Key_Escape);
-                break;
-            default:
-                compose.Dialog->close();
-            }
+            test::CancelBy(way, compose.Dialog, compose.Cancel, compose.Recipient);
         });
-        tray.PostNote();
+        test::RunTray(tray, [&] { NewNote(tray); });
         QCOMPARE(Rows(), 0);
         QVERIFY(alerts.Alerts.isEmpty());
     }
@@ -135,7 +110,7 @@ private Q_SLOTS:
         QStringList alerts;
         QStringList seenAgain;
         // The store has lost its notes table; by the second run it has it back.
-        const auto sendAgain = [&seenAgain](Compose& compose) {
+        const auto sendAgain = [&seenAgain](test::ComposeForm& compose) {
             seenAgain << compose.Recipient->text() << compose.Text->StoredText()
                       << QString::number(compose.Green->isChecked());
             test::MustExec(NotesTableCreation());
@@ -147,14 +122,14 @@ private Q_SLOTS:
         });
         test::MustExec(QStringLiteral("DROP TABLE MSGS"));
 
-        CTrayDlg tray;
-        WhenComposing([](Compose& compose) {
+        CTrayDlg tray(test::TestStore(), QStringLiteral("BOB"));
+        WhenComposing([](test::ComposeForm& compose) {
             QTest::keyClicks(compose.Recipient, QStringLiteral("ann"));
             QTest::keyClicks(compose.Text, QStringLiteral("Please keep this"));
             QTest::mouseClick(compose.Green, Qt::LeftButton);
             compose.Send->click();
         });
-        tray.PostNote();
+        test::RunTray(tray, [&] { NewNote(tray); });
         SetAlertHandler(previous);
 
         QCOMPARE(alerts.size(), 1);
@@ -162,26 +137,24 @@ private Q_SLOTS:
         QCOMPARE(seenAgain,
             (QStringList {
                 QStringLiteral("ANN"), QStringLiteral("Please keep this"), QStringLiteral("1") }));
-        QCOMPARE(QueryFirstValue(QStringLiteral("SELECT URGENCY||' '||MSG FROM MSGS WHERE TKEY=1")),
+        QCOMPARE(
+            test::FirstValue(QStringLiteral("SELECT URGENCY||' '||MSG FROM MSGS WHERE TKEY=1")),
             QStringLiteral("2 Please keep this"));
     }
 
     void notesComeAndGoWhileComposingWithoutTakingTheKeys()
     {
         test::AlertRecorder alerts;
-        SetCurrentUser(QStringLiteral("ANN"));
         test::MustExec(PostStatement(QStringLiteral("old"), QStringLiteral("ANN"),
             QStringLiteral("BOB"), QStringLiteral("20261207"), 5, u'3'));
-        CTrayDlg tray;
-        tray.OnTimer(CTrayDlg::TIMER_POLL);
-        QCOMPARE(tray.Exchange.OpenNotes(), 1);
+        CTrayDlg tray(test::TestStore(), QStringLiteral("ANN"));
 
-        WhenComposing([&tray](Compose& compose) {
+        WhenComposing([&tray](test::ComposeForm& compose) {
             QTest::keyClicks(compose.Recipient, QStringLiteral("bo"));
             test::MustExec(PostStatement(QStringLiteral("new"), QStringLiteral("ANN"),
                 QStringLiteral("BOB"), QStringLiteral("20261207"), 6, u'1'));
-            tray.OnTimer(CTrayDlg::TIMER_POLL);
-            CNoteDlg* arrived = tray.Exchange.Notes().At(1);
+            test::Fire(test::TrayTimer(tray, "PollTimer"));
+            CNoteDlg* arrived = test::OpenNotes(tray).value(1);
             QVERIFY(arrived && arrived->isVisible());
             QCOMPARE(QApplication::activeWindow(), compose.Dialog);
             QCOMPARE(QApplication::focusWidget(), compose.Recipient);
@@ -197,17 +170,20 @@ private Q_SLOTS:
                     other->close();
                 }
             });
-            tray.OnMenuCommand(CTrayDlg::NewCommand);
+            NewNote(tray);
             QVERIFY(!second);
 
             // The delete timer fires inside the dialog's run.
-            tray.Exchange.Notes().At(0)->RequestDelete();
-            QTRY_COMPARE(tray.Exchange.OpenNotes(), 1);
-            QCOMPARE(QueryColumnValues(QStringLiteral("SELECT TKEY FROM MSGS")),
+            test::ChooseFromContextMenu(test::OpenNotes(tray)[0], QPoint(50, 50), Qt::Key_D);
+            QTRY_COMPARE(test::OpenNotes(tray).size(), 1);
+            QCOMPARE(test::ColumnValues(QStringLiteral("SELECT TKEY FROM MSGS")),
                 QStringList { QStringLiteral("6") });
             compose.Cancel->click();
         });
-        tray.PostNote();
+        test::RunTray(tray, [&] {
+            QCOMPARE(test::OpenNotes(tray).size(), 1);
+            NewNote(tray);
+        });
         QVERIFY(alerts.Alerts.isEmpty());
         QCOMPARE(Rows(), 1);
     }

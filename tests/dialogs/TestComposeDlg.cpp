@@ -1,11 +1,11 @@
+#include "Forms.h"
 #include "TestEnvironment.h"
+#include "TestWidgets.h"
 
 #include "dialogs/CComposeDlg.h"
 #include "dialogs/CNoteTextEdit.h"
-#include "dialogs/CUserListBox.h"
-#include "dialogs/DialogColours.h"
-#include "store/SqlHelpers.h"
 #include "store/Statements.h"
+#include "widgets/CUserListBox.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,47 +19,6 @@ using namespace vimo;
 
 namespace {
 
-// One compose dialog on screen, with its controls at hand.
-struct ComposeForm {
-    CComposeDlg Dialog;
-    QLineEdit* Recipient = Dialog.findChild<QLineEdit*>(QStringLiteral("RecipientEdit"));
-    CNoteTextEdit* Text = Dialog.findChild<CNoteTextEdit*>(QStringLiteral("NoteTextEdit"));
-    QPushButton* Send = Dialog.findChild<QPushButton*>(QStringLiteral("SendButton"));
-    QPushButton* Cancel = Dialog.findChild<QPushButton*>(QStringLiteral("CancelButton"));
-    QPushButton* ShowList = Dialog.findChild<QPushButton*>(QStringLiteral("ShowListButton"));
-    CUserListBox* List = Dialog.findChild<CUserListBox*>(QStringLiteral("UserList"));
-    QCheckBox* Yellow = Dialog.findChild<QCheckBox*>(QStringLiteral("YellowBox"));
-    QCheckBox* Green = Dialog.findChild<QCheckBox*>(QStringLiteral("GreenBox"));
-    QCheckBox* Red = Dialog.findChild<QCheckBox*>(QStringLiteral("RedBox"));
-
-    bool Open()
-    {
-        Dialog.show();
-        return QTest::qWaitForWindowActive(&Dialog) && Recipient->hasFocus();
-    }
-
-    bool Sent() const { return !Dialog.isVisible() && Dialog.result() == QDialog::Accepted; }
-
-    void ClickItem(const QString& text, bool twice = false)
-    {
-        const QList<QListWidgetItem*> found = List->findItems(text, Qt::MatchExactly);
-        QVERIFY(!found.isEmpty());
-        const QPoint at = List->visualItemRect(found.first()).center();
-        QTest::mouseClick(List->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        if (twice)
-            QTest::mouseDClick(List->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-    }
-
-    QString Urgency()
-    {
-        Dialog.UpdateData(true);
-        return QStringLiteral("%1%2%3")
-            .arg(Dialog.UrgencyYellow)
-            .arg(Dialog.UrgencyGreen)
-            .arg(Dialog.UrgencyRed);
-    }
-};
-
 void PressEnter()
 {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
@@ -72,7 +31,6 @@ class TestComposeDlg : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { ApplyDialogColours(); }
 
     void init()
     {
@@ -83,8 +41,8 @@ private Q_SLOTS:
 
     void addresseeIsCheckedAgainstTheUsers_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("alert"); // empty: sent
+        // alert: the one the dialog shows; empty when the note goes.
+        test::Columns<QString, QString>("typed", "alert");
         const QString unknown = QStringLiteral("User name must be Valid\n[Press ? for List]");
         QTest::addRow("empty box") << QString() << QStringLiteral("User name cannot be Empty");
         // A user who signed in but answered no to being added is not in USRS either.
@@ -99,33 +57,33 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QString, alert);
         test::AlertRecorder alerts;
-        ComposeForm form;
+        test::ComposeForm form;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Recipient, typed);
         form.Send->click();
         if (alert.isEmpty()) {
             QVERIFY(form.Sent());
             QVERIFY(alerts.Alerts.isEmpty());
-            QCOMPARE(form.Dialog.RecipientName, typed.toUpper());
+            QCOMPARE(form.Dialog->RecipientName, typed.toUpper());
             // Neither an empty text nor no urgency at all stops a note.
-            QCOMPARE(form.Dialog.NoteText, QString());
+            QCOMPARE(form.Dialog->NoteText, QString());
             QCOMPARE(form.Urgency(), QStringLiteral("000"));
             return;
         }
         QCOMPARE(alerts.Alerts, QStringList { alert });
         // The box that shows it on the desktop is not painted black on black like the dialog.
-        QCOMPARE(form.Dialog.palette().color(QPalette::Window), QColor(Qt::black));
+        QCOMPARE(form.Dialog->palette().color(QPalette::Window), QColor(Qt::black));
         QMessageBox box(QMessageBox::NoIcon, QString(), alert);
         box.ensurePolished();
         QVERIFY(box.palette().color(QPalette::WindowText) != box.palette().color(QPalette::Window));
-        QVERIFY(form.Dialog.isVisible());
+        QVERIFY(form.Dialog->isVisible());
         QVERIFY(form.Recipient->hasFocus());
         QCOMPARE(form.Recipient->selectedText(), form.Recipient->text());
     }
 
     void urgencyBoxesAreRadioButtonsThatCanAllBeOff()
     {
-        ComposeForm form;
+        test::ComposeForm form;
         QVERIFY(form.Open());
         QTest::mouseClick(form.Yellow, Qt::LeftButton);
         QCOMPARE(form.Urgency(), QStringLiteral("100"));
@@ -143,7 +101,7 @@ private Q_SLOTS:
     void enterMovesOnMakesNewLinesAndSendsFromThePicker()
     {
         test::AlertRecorder alerts;
-        ComposeForm form;
+        test::ComposeForm form;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Recipient, QStringLiteral("bob"));
         PressEnter();
@@ -156,38 +114,38 @@ private Q_SLOTS:
         QTest::keyClick(form.Text, Qt::Key_Tab);
         PressEnter();
         QVERIFY(form.Cancel->hasFocus());
-        QVERIFY(form.Dialog.isVisible());
+        QVERIFY(form.Dialog->isVisible());
 
         form.ShowList->click();
         PressEnter();
         QVERIFY(form.Sent());
         QVERIFY(alerts.Alerts.isEmpty());
-        QCOMPARE(form.Dialog.RecipientName, QStringLiteral("BOB"));
-        QCOMPARE(form.Dialog.NoteText, QStringLiteral("one\r\ntwo"));
+        QCOMPARE(form.Dialog->RecipientName, QStringLiteral("BOB"));
+        QCOMPARE(form.Dialog->NoteText, QStringLiteral("one\r\ntwo"));
     }
 
     void pickingTakesTheNameAndDoubleClickGoesOnToTheText()
     {
-        ComposeForm form;
+        test::ComposeForm form;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Recipient, QStringLiteral("x"));
         form.ShowList->click();
         QVERIFY(form.List->isVisible());
         QCOMPARE(form.List->SelectedText(), QStringLiteral("alf"));
         QCOMPARE(form.Recipient->text(), QStringLiteral("X"));
-        form.ClickItem(QStringLiteral("BOB"));
+        test::ClickItem(form.List, QStringLiteral("BOB"));
         QCOMPARE(form.Recipient->text(), QStringLiteral("BOB"));
 
-        form.ClickItem(QStringLiteral("O'NEIL"), true);
+        test::ClickItem(form.List, QStringLiteral("O'NEIL"), true);
         QCOMPARE(form.Recipient->text(), QStringLiteral("O'NEIL"));
         QVERIFY(form.List->isHidden());
         QVERIFY(form.Text->hasFocus());
-        QVERIFY(form.Dialog.isVisible());
+        QVERIFY(form.Dialog->isVisible());
     }
 
     void noteTextTakesAtMostTwoHundredFifty()
     {
-        ComposeForm form;
+        test::ComposeForm form;
         QVERIFY(form.Open());
         form.Text->setFocus();
         QTest::keyClicks(form.Text, QString(249, u'a'));
@@ -214,8 +172,14 @@ private Q_SLOTS:
         form.Text->paste();
         QCOMPARE(form.Text->StoredText(), QString(250, u'y'));
 
-        form.Dialog.UpdateData(true);
-        QCOMPARE(form.Dialog.NoteText.size(), 250);
+        // A full note is sent whole.
+        QTest::keyClicks(form.Recipient, QStringLiteral("ann"));
+        form.Send->click();
+        QVERIFY(form.Sent());
+        QCOMPARE(form.Dialog->NoteText, QString(250, u'y'));
+        form.Dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.Dialog));
+        form.Text->setFocus();
 
         // Every kind of line break takes two; a letter of two UTF-16 units is never split.
         form.Text->clear();

@@ -1,9 +1,10 @@
+#include "Forms.h"
 #include "TestEnvironment.h"
+#include "TestWidgets.h"
 
 #include "dialogs/CLoginDlg.h"
-#include "dialogs/CUserListBox.h"
-#include "store/SqlHelpers.h"
 #include "store/Statements.h"
+#include "widgets/CUserListBox.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -14,43 +15,14 @@ using namespace vimo;
 
 namespace {
 
-// One sign-in dialog on screen, with its controls at hand.
-struct SignInForm {
-    CLoginDlg Dialog;
-    QLineEdit* Name = Dialog.findChild<QLineEdit*>(QStringLiteral("UserNameEdit"));
-    QPushButton* ShowList = Dialog.findChild<QPushButton*>(QStringLiteral("ShowListButton"));
-    QPushButton* Login = Dialog.findChild<QPushButton*>(QStringLiteral("LoginButton"));
-    QPushButton* Cancel = Dialog.findChild<QPushButton*>(QStringLiteral("CancelButton"));
-    CUserListBox* List = Dialog.findChild<CUserListBox*>(QStringLiteral("UserList"));
-
-    bool Open()
-    {
-        Dialog.show();
-        return QTest::qWaitForWindowActive(&Dialog) && Name->hasFocus();
-    }
-
-    void ClickItem(const QString& text, bool twice = false)
-    {
-        const QList<QListWidgetItem*> found = List->findItems(text, Qt::MatchExactly);
-        QVERIFY(!found.isEmpty());
-        const QPoint at = List->visualItemRect(found.first()).center();
-        QTest::mouseClick(List->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        // A widget's double-click arrives as the second press of a click that has just ended.
-        if (twice)
-            QTest::mouseDClick(List->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-    }
-
-    bool SignedIn() const { return !Dialog.isVisible() && Dialog.result() == QDialog::Accepted; }
-};
-
 int UserRows()
 {
-    return QueryFirstValue(QStringLiteral("SELECT COUNT(*) FROM USRS")).toInt();
+    return test::FirstValue(QStringLiteral("SELECT COUNT(*) FROM USRS")).toInt();
 }
 
 bool IsKnown(const QString& name)
 {
-    return !QueryFirstValue(UserLookupQuery(name)).isEmpty();
+    return !test::FirstValue(UserLookupQuery(name)).isEmpty();
 }
 
 } // namespace
@@ -65,7 +37,7 @@ private Q_SLOTS:
     {
         test::ScriptedPrompts prompts;
         prompts.Answers = { true };
-        SignInForm form;
+        test::SignInForm form;
         QVERIFY(form.Open());
         QVERIFY(form.List->isHidden());
 
@@ -79,7 +51,7 @@ private Q_SLOTS:
 
         form.Login->click();
         QVERIFY(form.SignedIn());
-        QCOMPARE(form.Dialog.UserName, QStringLiteral("ANN"));
+        QCOMPARE(form.Dialog->UserName, QStringLiteral("ANN"));
         QCOMPARE(prompts.Questions, QStringList { QStringLiteral("Add new User") });
         QVERIFY(IsKnown(QStringLiteral("ANN")));
         QVERIFY(!IsKnown(QStringLiteral("ann")));
@@ -90,18 +62,16 @@ private Q_SLOTS:
         test::ScriptedPrompts prompts;
         prompts.Answers = { true };
         {
-            SignInForm first;
+            test::SignInForm first;
             QVERIFY(first.Open());
-            QTest::keyClicks(first.Name, QStringLiteral("o'neil"));
-            first.Login->click();
+            first.LogInAs(QStringLiteral("o'neil"));
             QVERIFY(first.SignedIn());
         }
-        SignInForm second;
+        test::SignInForm second;
         QVERIFY(second.Open());
-        QTest::keyClicks(second.Name, QStringLiteral("O'NEIL"));
-        second.Login->click();
+        second.LogInAs(QStringLiteral("O'NEIL"));
         QVERIFY(second.SignedIn());
-        QCOMPARE(second.Dialog.UserName, QStringLiteral("O'NEIL"));
+        QCOMPARE(second.Dialog->UserName, QStringLiteral("O'NEIL"));
         QCOMPARE(prompts.Questions.size(), 1);
         QCOMPARE(UserRows(), 1);
     }
@@ -112,19 +82,17 @@ private Q_SLOTS:
         test::ScriptedPrompts prompts;
         prompts.Answers = { false };
         {
-            SignInForm known;
+            test::SignInForm known;
             QVERIFY(known.Open());
-            QTest::keyClicks(known.Name, QStringLiteral("ANN"));
-            known.Login->click();
+            known.LogInAs(QStringLiteral("ANN"));
             QVERIFY(known.SignedIn());
             QVERIFY(prompts.Questions.isEmpty());
         }
-        SignInForm refused;
+        test::SignInForm refused;
         QVERIFY(refused.Open());
-        QTest::keyClicks(refused.Name, QStringLiteral("ZED"));
-        refused.Login->click();
+        refused.LogInAs(QStringLiteral("ZED"));
         QVERIFY(refused.SignedIn());
-        QCOMPARE(refused.Dialog.UserName, QStringLiteral("ZED"));
+        QCOMPARE(refused.Dialog->UserName, QStringLiteral("ZED"));
         QCOMPARE(prompts.Questions.size(), 1);
         QCOMPARE(UserRows(), 1);
     }
@@ -142,12 +110,11 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         test::ScriptedPrompts prompts;
         test::AlertRecorder alerts;
-        SignInForm form;
+        test::SignInForm form;
         QVERIFY(form.Open());
-        QTest::keyClicks(form.Name, typed);
-        form.Login->click();
+        form.LogInAs(typed);
         QCOMPARE(alerts.Alerts, QStringList { QStringLiteral("There must be a User name") });
-        QVERIFY(form.Dialog.isVisible());
+        QVERIFY(form.Dialog->isVisible());
         QVERIFY(prompts.Questions.isEmpty());
         QCOMPARE(UserRows(), 0);
     }
@@ -157,7 +124,7 @@ private Q_SLOTS:
         for (const char* name : { "BOB", "ann", "ALF" })
             test::MustExec(AddUserStatement(QString::fromLatin1(name)));
         test::ScriptedPrompts prompts;
-        SignInForm form;
+        test::SignInForm form;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Name, QStringLiteral("X"));
         form.ShowList->click();
@@ -169,18 +136,18 @@ private Q_SLOTS:
 
         QTest::keyClick(form.List, Qt::Key_Down);
         QCOMPARE(form.Name->text(), QStringLiteral("ann"));
-        form.ClickItem(QStringLiteral("BOB"));
+        test::ClickItem(form.List, QStringLiteral("BOB"));
         QCOMPARE(form.Name->text(), QStringLiteral("BOB"));
         // A click on the name already highlighted takes it too.
         QTest::keyClicks(form.Name, QStringLiteral("BY"));
-        form.ClickItem(QStringLiteral("BOB"));
+        test::ClickItem(form.List, QStringLiteral("BOB"));
         QCOMPARE(form.Name->text(), QStringLiteral("BOB"));
-        QVERIFY(form.Dialog.isVisible());
+        QVERIFY(form.Dialog->isVisible());
 
         // A picked name stays as the store has it, so the lookup finds it: no question.
-        form.ClickItem(QStringLiteral("ann"), true);
+        test::ClickItem(form.List, QStringLiteral("ann"), true);
         QVERIFY(form.SignedIn());
-        QCOMPARE(form.Dialog.UserName, QStringLiteral("ann"));
+        QCOMPARE(form.Dialog->UserName, QStringLiteral("ann"));
         QVERIFY(prompts.Questions.isEmpty());
     }
 
@@ -188,20 +155,20 @@ private Q_SLOTS:
     {
         test::MustExec(AddUserStatement(QStringLiteral("ALF")));
         test::ScriptedPrompts prompts;
-        SignInForm form;
+        test::SignInForm form;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Name, QStringLiteral("zed"));
         form.ShowList->click();
         QTest::keyClick(form.List, Qt::Key_Return);
         QVERIFY(form.SignedIn());
-        QCOMPARE(form.Dialog.UserName, QStringLiteral("ZED"));
+        QCOMPARE(form.Dialog->UserName, QStringLiteral("ZED"));
         QCOMPARE(prompts.Questions, QStringList { QStringLiteral("Add new User") });
     }
 
     void enterMovesOnAndNeverSignsIn()
     {
         test::AlertRecorder alerts;
-        SignInForm form;
+        test::SignInForm form;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Name, QStringLiteral("ANN"));
         QTest::keyClick(form.Name, Qt::Key_Return);
@@ -211,39 +178,24 @@ private Q_SLOTS:
         QVERIFY(form.List->isHidden());
         QTest::keyClick(form.Login, Qt::Key_Return);
         QVERIFY(form.Cancel->hasFocus());
-        QVERIFY(form.Dialog.isVisible());
+        QVERIFY(form.Dialog->isVisible());
         QVERIFY(alerts.Alerts.isEmpty());
         QCOMPARE(UserRows(), 0);
     }
 
-    void cancelLeavesTheNameEmpty_data()
-    {
-        QTest::addColumn<int>("way");
-        QTest::addRow("Cancel button") << 0;
-        QTest::addRow("Esc") << 1;
-        QTest::addRow("close box") << 2;
-    }
+    void cancelLeavesTheNameEmpty_data() { test::CancelWays(); }
 
     void cancelLeavesTheNameEmpty()
     {
         QFETCH(int, way);
         test::ScriptedPrompts prompts;
-        SignInForm form;
+        test::SignInForm form;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Name, QStringLiteral("ANN"));
-        switch (way) {
-        case 0:
-            form.Cancel->click();
-            break;
-        case 1:
-            QTest::keyClick(form.Name, Qt::Key_Escape);
-            break;
-        default:
-            form.Dialog.close();
-        }
-        QVERIFY(!form.Dialog.isVisible());
-        QCOMPARE(form.Dialog.result(), int(QDialog::Rejected));
-        QCOMPARE(form.Dialog.UserName, QString());
+        test::CancelBy(way, form.Dialog, form.Cancel, form.Name);
+        QVERIFY(!form.Dialog->isVisible());
+        QCOMPARE(form.Dialog->result(), int(QDialog::Rejected));
+        QCOMPARE(form.Dialog->UserName, QString());
         QCOMPARE(form.Name->text(), QString());
         QVERIFY(prompts.Questions.isEmpty());
         QCOMPARE(UserRows(), 0);
@@ -255,7 +207,7 @@ private Q_SLOTS:
         test::MustExec(QStringLiteral("INSERT INTO USRS (RECIPIENT) VALUES('ABCDEFGHIJKLMNOPQ')"));
         test::AlertRecorder alerts;
         test::ScriptedPrompts prompts;
-        SignInForm form;
+        test::SignInForm form;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Name, QStringLiteral("abcdefghijklmnopqrst"));
         QCOMPARE(form.Name->text(), QStringLiteral("ABCDEFGHIJKLMNO"));
@@ -263,12 +215,12 @@ private Q_SLOTS:
         // Picked, it shows whole and is refused rather than cut to somebody else's name.
         form.Name->clear();
         form.ShowList->click();
-        form.ClickItem(QStringLiteral("ABCDEFGHIJKLMNOPQ"));
+        test::ClickItem(form.List, QStringLiteral("ABCDEFGHIJKLMNOPQ"));
         QCOMPARE(form.Name->text(), QStringLiteral("ABCDEFGHIJKLMNOPQ"));
         form.Login->click();
         QCOMPARE(alerts.Alerts,
             QStringList { QStringLiteral("Please enter no more than 15 characters.") });
-        QVERIFY(form.Dialog.isVisible());
+        QVERIFY(form.Dialog->isVisible());
         QVERIFY(form.Name->hasFocus());
         QVERIFY(prompts.Questions.isEmpty());
     }

@@ -1,12 +1,10 @@
 #include "TestEnvironment.h"
+#include "TestWidgets.h"
 
-#include "dialogs/DialogColours.h"
 #include "exchange/NoteExchange.h"
-#include "exchange/Session.h"
-#include "notes/CColorLabel.h"
 #include "notes/CNoteDlg.h"
-#include "store/SqlHelpers.h"
 #include "store/Statements.h"
+#include "widgets/CColorLabel.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -23,31 +21,46 @@ class TestNoteExchange : public QObject {
     std::unique_ptr<QWidget> Owner;
     std::unique_ptr<NoteExchange> Exchange;
 
-    static void Post(int key, int urgency, const QString& text, const QString& to = QStringLiteral("ANN"))
+    static void Post(
+        int key, int urgency, const QString& text, const QString& to = QStringLiteral("ANN"))
     {
         test::MustExec(PostStatement(text, to, QStringLiteral("BOB"), QStringLiteral("20261207"),
-                                     key, QChar(u'0' + urgency)));
+            key, QChar(u'0' + urgency)));
     }
 
+    // The note on screen that shows this key.
     CNoteDlg* NoteWithKey(int key) const
     {
-        return Exchange->Notes().At(Exchange->Notes().FindKey(key));
+        for (CNoteDlg* note : Owner->findChildren<CNoteDlg*>()) {
+            if (note->Key == key)
+                return note;
+        }
+        return nullptr;
     }
+
+    // What the user picks from a note's menu: D for Delete, H for Hide.
+    static void Choose(CNoteDlg* note, Qt::Key key)
+    {
+        test::ChooseFromContextMenu(note, QPoint(50, 50), key);
+    }
+
+    // The colour of the note around its text.
+    static QColor Background(CNoteDlg* note) { return test::ColourAt(note, QPoint(90, 90)); }
 
     int RowsWithKey(int key) const
     {
-        return QueryColumnValues(QStringLiteral("SELECT TKEY FROM MSGS WHERE TKEY=%1").arg(key)).size();
+        return test::ColumnValues(QStringLiteral("SELECT TKEY FROM MSGS WHERE TKEY=%1").arg(key))
+            .size();
     }
 
 private Q_SLOTS:
-    void initTestCase() { ApplyDialogColours(); }
 
     void init()
     {
         test::UseFreshSqliteStore();
-        SetCurrentUser(QStringLiteral("ANN"));
         Owner = std::make_unique<QWidget>();
-        Exchange = std::make_unique<NoteExchange>(Owner.get());
+        Exchange
+            = std::make_unique<NoteExchange>(Owner.get(), test::TestStore(), QStringLiteral("ANN"));
     }
 
     void cleanup()
@@ -76,14 +89,15 @@ private Q_SLOTS:
         Exchange->PollNotes();
         QCOMPARE(Exchange->OpenNotes(), 4);
 
-        const QColor expected[] = { QColor(255, 255, 0), QColor(0, 255, 0), QColor(255, 0, 0), QColor(255, 255, 0) };
+        const QColor expected[]
+            = { QColor(255, 255, 0), QColor(0, 255, 0), QColor(255, 0, 0), QColor(255, 255, 0) };
         for (int key = 1; key <= 4; ++key) {
-            const CNoteDlg* note = NoteWithKey(key);
+            CNoteDlg* note = NoteWithKey(key);
             QVERIFY(note && note->isVisible());
             QCOMPARE(note->Slot, key - 1);
             QCOMPARE(note->geometry(), QRect(10 * note->Slot + 50, 10 * note->Slot + 50, 100, 100));
-            QCOMPARE(ToQColor(note->Label->BackColor()), expected[key - 1]);
-            QCOMPARE(note->Label->TextColor(), ColorRef(0));
+            QCOMPARE(Background(note), expected[key - 1]);
+            QCOMPARE(note->Label->palette().color(QPalette::WindowText), QColor(Qt::black));
         }
         QCOMPARE(NoteWithKey(3)->Text, QStringLiteral("red"));
     }
@@ -94,7 +108,7 @@ private Q_SLOTS:
         Exchange->PollNotes();
         CNoteDlg* note = NoteWithKey(5);
         QVERIFY(note);
-        note->HideNote();
+        Choose(note, Qt::Key_H);
 
         // Were the note read again, the window would change or a second one would open.
         test::MustExec(QStringLiteral("UPDATE MSGS SET MSG='second text', URGENCY=3 WHERE TKEY=5"));
@@ -117,11 +131,15 @@ private Q_SLOTS:
 
     void aVanishedRowGivesAnEmptyYellowNote()
     {
-        Exchange->ShowNote(77);
-        const CNoteDlg* note = NoteWithKey(77);
+        // The poll reads the key as 77, yet no row answers to TKEY=77 when the note is read:
+        // just as when another copy deletes the row in between.
+        test::MustExec(QStringLiteral("INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,TKEY,URGENCY) "
+                                      "VALUES('gone','ANN','BOB',1,'77x',2)"));
+        Exchange->PollNotes();
+        CNoteDlg* note = NoteWithKey(77);
         QVERIFY(note);
         QCOMPARE(note->Text, QString());
-        QCOMPARE(ToQColor(note->Label->BackColor()), QColor(255, 255, 0));
+        QCOMPARE(Background(note), QColor(255, 255, 0));
     }
 
     void aKeyThatIsNotANumberReadsAsZero()
@@ -130,7 +148,7 @@ private Q_SLOTS:
                                       "VALUES('odd','ANN','BOB',1,'x1',2)"));
         Exchange->PollNotes();
         QCOMPARE(Exchange->OpenNotes(), 1);
-        QCOMPARE(Exchange->Notes().At(0)->Key, 0);
+        QVERIFY(NoteWithKey(0));
     }
 
     void aDeletedSlotIsTakenByTheNextNote()
@@ -138,7 +156,7 @@ private Q_SLOTS:
         Post(1, 1, QStringLiteral("a"));
         Post(2, 1, QStringLiteral("b"));
         Exchange->PollNotes();
-        Exchange->OnDeleteNote(1, 0);
+        Choose(NoteWithKey(1), Qt::Key_D);
         Exchange->CarryOutDeletions();
         Post(3, 1, QStringLiteral("c"));
         Exchange->PollNotes();
@@ -156,9 +174,9 @@ private Q_SLOTS:
         QPointer<CNoteDlg> second = NoteWithKey(2);
         QSignalSpy requested(Exchange.get(), &NoteExchange::DeletionRequested);
 
-        first->OnMenuCommand(CNoteDlg::DeleteCommand);
-        second->OnMenuCommand(CNoteDlg::DeleteCommand); // within the same wait
-        first->OnMenuCommand(CNoteDlg::DeleteCommand);  // asked twice, deleted once
+        Choose(first, Qt::Key_D);
+        Choose(second, Qt::Key_D); // within the same wait
+        Choose(first, Qt::Key_D); // asked twice, deleted once
         QCOMPARE(requested.count(), 3);
         QVERIFY(first && first->isVisible() && second);
         QCOMPARE(RowsWithKey(1), 1);
@@ -177,12 +195,13 @@ private Q_SLOTS:
         Exchange->PollNotes();
         test::MustExec(QStringLiteral("CREATE TRIGGER KEEP BEFORE DELETE ON MSGS "
                                       "BEGIN SELECT RAISE(ABORT, 'kept'); END"));
-        Exchange->OnDeleteNote(4, 0);
+        Choose(NoteWithKey(4), Qt::Key_D);
         {
             test::AlertRecorder alerts;
             Exchange->CarryOutDeletions();
             QCOMPARE(alerts.Alerts.size(), 1);
-            QVERIFY(alerts.Alerts[0].startsWith(QStringLiteral("DELETE FROM MSGS WHERE TKEY=4 [Error (")));
+            QVERIFY(alerts.Alerts[0].startsWith(
+                QStringLiteral("DELETE FROM MSGS WHERE TKEY=4 [Error (")));
         }
         QCOMPARE(Exchange->OpenNotes(), 0);
         Exchange->PollNotes();
@@ -194,7 +213,7 @@ private Q_SLOTS:
         Post(1, 1, QStringLiteral("a"));
         Post(2, 2, QStringLiteral("b"));
         Exchange->PollNotes();
-        NoteWithKey(2)->HideNote(); // hidden by itself: only Show All brings it back
+        Choose(NoteWithKey(2), Qt::Key_H); // hidden by itself: only Show All brings it back
         Exchange->SetAllNotesVisible(false);
         QVERIFY(!NoteWithKey(1)->isVisible() && !NoteWithKey(2)->isVisible());
         QCOMPARE(Exchange->OpenNotes(), 2);
@@ -219,7 +238,8 @@ private Q_SLOTS:
         Exchange->PollNotes();
         QCOMPARE(Exchange->OpenNotes(), 500);
         QCOMPARE(alerts.Alerts.size(), 2);
-        QCOMPARE(alerts.Alerts[0], QStringLiteral("Couldn't get all the vimo's - Please delete some"));
+        QCOMPARE(
+            alerts.Alerts[0], QStringLiteral("Couldn't get all the vimo's - Please delete some"));
 
         Exchange->PollNotes(); // and again on every later poll
         QCOMPARE(alerts.Alerts.size(), 4);

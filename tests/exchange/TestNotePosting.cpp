@@ -1,10 +1,8 @@
 #include "TestEnvironment.h"
 
 #include "exchange/NotePosting.h"
-#include "exchange/Session.h"
-#include "store/SqlHelpers.h"
 #include "store/Statements.h"
-#include "store/StoreConnection.h"
+#include "store/TextRules.h"
 
 #include <QDate>
 #include <QProcess>
@@ -19,13 +17,13 @@ namespace {
 
 QString Value(const QString& column, int key)
 {
-    return QueryFirstValue(
+    return test::FirstValue(
         QStringLiteral("SELECT %1 FROM MSGS WHERE TKEY=%2").arg(column).arg(key));
 }
 
 int Count(const QString& query)
 {
-    return AtoI(QueryFirstValue(query));
+    return AtoI(test::FirstValue(query));
 }
 
 // The other half of the concurrency test: a copy of this program that posts `count` notes
@@ -36,13 +34,8 @@ int RunPoster(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     const int count = QString::fromLocal8Bit(argv[2]).toInt();
     const QString sender = QString::fromLocal8Bit(argv[3]);
-    SetCurrentUser(sender);
-    int alerts = 0;
-    SetAlertHandler([&alerts](const QString& text) {
-        ++alerts;
-        std::fprintf(stderr, "alert: %s\n", qPrintable(text));
-    });
-    if (StoreConnection::Instance().Connect() < 0)
+    Store store;
+    if (store.Connect() < 0)
         return 2;
 
     std::printf("ready\n");
@@ -52,17 +45,22 @@ int RunPoster(int argc, char* argv[])
         return 3;
 
     int stored = 0;
+    int failures = 0;
     int retries = 0;
     int most = 0;
     for (int i = 1; i <= count; ++i) {
-        const PostOutcome outcome
-            = WriteNote(QStringLiteral("ANN"), QStringLiteral("%1 %2").arg(sender).arg(i), u'2');
+        const PostOutcome outcome = WriteNote(
+            store, sender, QStringLiteral("ANN"), QStringLiteral("%1 %2").arg(sender).arg(i), u'2');
         stored += outcome.Stored ? 1 : 0;
+        if (outcome.Failure) {
+            ++failures;
+            std::fprintf(stderr, "refused: %s\n", qPrintable(outcome.Failure->Error.Message));
+        }
         retries += outcome.Attempts - 1;
         most = qMax(most, outcome.Attempts);
     }
     std::printf("stored %d retries %d most %d\n", stored, retries, most);
-    return stored == count && alerts == 0 ? 0 : 1;
+    return stored == count && failures == 0 ? 0 : 1;
 }
 
 } // namespace
@@ -72,37 +70,35 @@ class TestNotePosting : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
+    void init() { QVERIFY(test::UseFreshStore()); }
+
+    static PostOutcome Write(const QString& recipient, const QString& text, QChar urgency,
+        const QString& sender = QStringLiteral("BOB"))
     {
-        QVERIFY(test::UseFreshStore());
-        SetCurrentUser(QStringLiteral("BOB"));
+        return WriteNote(test::TestStore(), sender, recipient, text, urgency);
     }
 
     void keysFollowTheLargestAndAreReusedAfterADelete()
     {
         test::AlertRecorder alerts;
-        const PostOutcome first = WriteNote(QStringLiteral("ANN"), QStringLiteral("a"), u'2');
+        const PostOutcome first = Write(QStringLiteral("ANN"), QStringLiteral("a"), u'2');
         QVERIFY(first.Stored);
         QCOMPARE(first.Key, 1);
         QCOMPARE(Value(QStringLiteral("DT"), 1), QDate::currentDate().toString(u"yyyyMMdd"));
-        QCOMPARE(WriteNote(QStringLiteral("ANN"), QStringLiteral("b"), u'1').Key, 2);
-        QCOMPARE(WriteNote(QStringLiteral("ANN"), QStringLiteral("c"), u'1').Key, 3);
+        QCOMPARE(Write(QStringLiteral("ANN"), QStringLiteral("b"), u'1').Key, 2);
+        QCOMPARE(Write(QStringLiteral("ANN"), QStringLiteral("c"), u'1').Key, 3);
         test::MustExec(DeleteStatement(3));
-        QCOMPARE(WriteNote(QStringLiteral("ANN"), QStringLiteral("d"), u'1').Key, 3);
+        QCOMPARE(Write(QStringLiteral("ANN"), QStringLiteral("d"), u'1').Key, 3);
         // A gap below the largest key stays a gap.
         test::MustExec(DeleteStatement(1));
-        QCOMPARE(WriteNote(QStringLiteral("ANN"), QStringLiteral("e"), u'1').Key, 4);
+        QCOMPARE(Write(QStringLiteral("ANN"), QStringLiteral("e"), u'1').Key, 4);
         QVERIFY(alerts.Alerts.isEmpty());
     }
 
     void valuesArriveAsTyped_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("recipient");
-        QTest::addColumn<QChar>("urgency");
-        QTest::addColumn<QString>("storedText");
-        QTest::addColumn<QString>("storedRecipient");
-        QTest::addColumn<QString>("storedUrgency");
+        test::Columns<QString, QString, QChar, QString, QString, QString>(
+            "text", "recipient", "urgency", "storedText", "storedRecipient", "storedUrgency");
         const QString ann = QStringLiteral("ANN");
         QTest::addRow("quotes are doubled in the statement only, no box is urgency 3")
             << QStringLiteral("it's 'done'") << QStringLiteral("O'NEIL") << UrgencyCharacter(0, 0)
@@ -132,9 +128,8 @@ private Q_SLOTS:
         QFETCH(QString, storedRecipient);
         QFETCH(QString, storedUrgency);
         test::AlertRecorder alerts;
-        SetCurrentUser(QStringLiteral("D'ARCY "));
-        const PostOutcome outcome = WriteNote(recipient, text, urgency);
-        QVERIFY2(outcome.Stored, qPrintable(alerts.Alerts.join(u'\n')));
+        const PostOutcome outcome = Write(recipient, text, urgency, QStringLiteral("D'ARCY "));
+        QVERIFY2(outcome.Stored, outcome.Failure ? qPrintable(outcome.Failure->Error.Message) : "");
         QCOMPARE(Value(QStringLiteral("MSG"), outcome.Key), storedText);
         // Nothing that the reading trims away was stored either.
         QCOMPARE(
@@ -143,7 +138,7 @@ private Q_SLOTS:
         QCOMPARE(Value(QStringLiteral("SENDER"), outcome.Key), QStringLiteral("D'ARCY"));
         QCOMPARE(Value(QStringLiteral("URGENCY"), outcome.Key), storedUrgency);
         // The recipient's poll finds it.
-        QCOMPARE(QueryColumnValues(PollQuery(storedRecipient)),
+        QCOMPARE(test::ColumnValues(PollQuery(storedRecipient)),
             QStringList { QString::number(outcome.Key) });
     }
 
@@ -154,23 +149,25 @@ private Q_SLOTS:
         test::MustExec(test::StoreKind() == QLatin1String("postgres")
                 ? QStringLiteral("CREATE UNIQUE INDEX MSGS_ONE ON MSGS((TKEY*0))")
                 : QStringLiteral("CREATE UNIQUE INDEX MSGS_ONE ON MSGS(TKEY*0)"));
-        QVERIFY(WriteNote(QStringLiteral("ANN"), QStringLiteral("first"), u'1').Stored);
+        QVERIFY(Write(QStringLiteral("ANN"), QStringLiteral("first"), u'1').Stored);
         test::AlertRecorder alerts;
-        PostOutcome outcome = WriteNote(QStringLiteral("ANN"), QStringLiteral("second"), u'1');
+        PostOutcome outcome = Write(QStringLiteral("ANN"), QStringLiteral("second"), u'1');
         QVERIFY(!outcome.Stored);
         QCOMPARE(outcome.Attempts, PostAttempts);
-        QCOMPARE(alerts.Alerts.size(), 1);
-        QVERIFY(alerts.Alerts.first().startsWith(QStringLiteral(
+        QVERIFY(outcome.Failure);
+        QVERIFY(outcome.Failure->Statement.startsWith(QStringLiteral(
             "INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,TKEY,URGENCY) VALUES('second',")));
+        // The writing itself tells nobody; the tray window shows the refusal.
+        QCOMPARE(alerts.Alerts, QStringList());
         QCOMPARE(Count(QStringLiteral("SELECT COUNT(*) FROM MSGS")), 1);
 
         // Any other refusal is told at once. The failed next-key query reads as an empty table.
         test::MustExec(QStringLiteral("DROP TABLE MSGS"));
-        outcome = WriteNote(QStringLiteral("ANN"), QStringLiteral("lost"), u'1');
+        outcome = Write(QStringLiteral("ANN"), QStringLiteral("lost"), u'1');
         QVERIFY(!outcome.Stored);
         QCOMPARE(outcome.Key, 1);
         QCOMPARE(outcome.Attempts, 1);
-        QCOMPARE(alerts.Alerts.size(), 2);
+        QVERIFY(outcome.Failure && !IsDuplicateKey(outcome.Failure->Error));
     }
 
     void twoCopiesPostingAtOnceLoseNothing()

@@ -10,7 +10,10 @@ using namespace vimo;
 
 namespace {
 struct FakeNote {
-    explicit FakeNote(int key) : Key(key) {}
+    explicit FakeNote(int key)
+        : Key(key)
+    {
+    }
     int Key;
 };
 using Table = NoteSlotTable<FakeNote>;
@@ -22,8 +25,7 @@ class TestTrayLogic : public QObject {
 private Q_SLOTS:
     void tooltipCountsNotes_data()
     {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("text");
+        test::Columns<int, QString>("count", "text");
         QTest::addRow("none is plural") << 0 << QStringLiteral("0 Vimos Active");
         QTest::addRow("one is singular") << 1 << QStringLiteral("1 Vimo Active");
         QTest::addRow("two is plural") << 2 << QStringLiteral("2 Vimos Active");
@@ -38,8 +40,7 @@ private Q_SLOTS:
 
     void urgencyPicksTheColour_data()
     {
-        QTest::addColumn<int>("urgency");
-        QTest::addColumn<QColor>("colour");
+        test::Columns<int, QColor>("urgency", "colour");
         QTest::addRow("1 yellow") << 1 << QColor(255, 255, 0);
         QTest::addRow("2 green") << 2 << QColor(0, 255, 0);
         QTest::addRow("3 red") << 3 << QColor(255, 0, 0);
@@ -94,7 +95,7 @@ private Q_SLOTS:
 
         QCOMPARE(table.Take(0)->Key, 7);
         QCOMPARE(table.FirstEmptySlot(), 0); // the freed slot comes first again
-        QCOMPARE(table.At(1)->Key, 9);     // the other note did not move
+        QCOMPARE(table.At(1)->Key, 9); // the other note did not move
         QCOMPARE(table.Count(), 1);
         QVERIFY(!table.Take(0));
         QVERIFY(!table.At(-1) && !table.At(Table::Capacity));
@@ -114,7 +115,7 @@ private Q_SLOTS:
             if (slot < 3)
                 visited << note.Key;
         });
-        QCOMPARE(visited, (QList<int>{1, 2, 3}));
+        QCOMPARE(visited, (QList<int> { 1, 2, 3 }));
         table.Clear();
         QCOMPARE(table.Count(), 0);
     }
@@ -122,7 +123,7 @@ private Q_SLOTS:
     void pendingDeletionsKeepEveryRequestOnce()
     {
         PendingDeletions pending;
-        QVERIFY(pending.IsEmpty());
+        QVERIFY(pending.TakeAll().empty());
         pending.Add(18, 0);
         pending.Add(21, 3);
         pending.Add(18, 0); // the same note asked twice
@@ -130,7 +131,7 @@ private Q_SLOTS:
         QCOMPARE(requests.size(), std::size_t(2));
         QCOMPARE(requests[0].Key, 18);
         QCOMPARE(requests[1].Slot, 3);
-        QVERIFY(pending.IsEmpty());
+        QVERIFY(pending.TakeAll().empty());
     }
 };
 

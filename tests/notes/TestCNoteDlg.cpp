@@ -1,8 +1,8 @@
 #include "TestEnvironment.h"
+#include "TestWidgets.h"
 
-#include "dialogs/DialogColours.h"
-#include "notes/CColorLabel.h"
 #include "notes/CNoteDlg.h"
+#include "widgets/CColorLabel.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -37,7 +37,6 @@ class TestCNoteDlg : public QObject {
     QPoint At(QPoint screen) const { return screen - Note->pos(); }
 
 private Q_SLOTS:
-    void initTestCase() { ApplyDialogColours(); }
     void init() { Open(QRect(200, 200, 100, 100)); }
     void cleanup() { Note.reset(); }
 
@@ -58,34 +57,28 @@ private Q_SLOTS:
             QCOMPARE(shot.pixelColor(inside), QColor(Qt::yellow));
     }
 
-    // Resizing also shows a hidden note and puts its text back, even when the size stays.
+    // Resizing also puts the note's text back, even when the size stays.
     void resizeKeepsCornerAndFrame_data()
     {
-        QTest::addColumn<QSize>("start");
-        QTest::addColumn<int>("command");
-        QTest::addColumn<QSize>("size");
-        QTest::addRow("enlarge") << QSize(100, 100) << int(CNoteDlg::EnlargeCommand)
-                                 << QSize(125, 125);
-        QTest::addRow("shrink at the floor")
-            << QSize(25, 25) << int(CNoteDlg::ShrinkCommand) << QSize(25, 25);
-        QTest::addRow("shrink a flat note")
-            << QSize(60, 30) << int(CNoteDlg::ShrinkCommand) << QSize(35, 30);
+        test::Columns<QSize, int, QSize>("start", "key", "size");
+        QTest::addRow("enlarge") << QSize(100, 100) << int(Qt::Key_E) << QSize(125, 125);
+        QTest::addRow("shrink at the floor") << QSize(25, 25) << int(Qt::Key_S) << QSize(25, 25);
+        QTest::addRow("shrink a flat note") << QSize(60, 30) << int(Qt::Key_S) << QSize(35, 30);
     }
 
     void resizeKeepsCornerAndFrame()
     {
         QFETCH(QSize, start);
-        QFETCH(int, command);
+        QFETCH(int, key);
         QFETCH(QSize, size);
 
         Note->resize(start);
-        Note->HideNote();
+        QTRY_COMPARE(Note->size(), start);
         Note->Label->setText(QStringLiteral("stale"));
-        Note->OnMenuCommand(command);
+        test::ChooseFromContextMenu(Note.get(), QPoint(10, 10), key);
 
         QVERIFY(Note->isVisible());
         QCOMPARE(Note->geometry(), QRect(QPoint(200, 200), size));
-        QCOMPARE(QSize(Note->Width, Note->Height), size);
         QCOMPARE(Note->Label->geometry(), QRect(QPoint(1, 1), size - QSize(2, 2)));
         QCOMPARE(Note->Label->text(), Note->Text);
     }
@@ -97,13 +90,11 @@ private Q_SLOTS:
         QCOMPARE(Note->pos(), QPoint(200, 200));
 
         QTest::mousePress(window, Qt::LeftButton, {}, QPoint(10, 20)); // on the label
-        QVERIFY(Note->Dragging);
         QTest::mouseMove(window, At(QPoint(600, 500))); // far outside the note
         QTRY_COMPARE(Note->pos(), QPoint(590, 480));
         QTest::mouseMove(window, At(QPoint(30, 40)));
         QTRY_COMPARE(Note->pos(), QPoint(20, 20));
         QTest::mouseRelease(window, Qt::LeftButton, {}, At(QPoint(30, 40)));
-        QVERIFY(!Note->Dragging);
 
         QTest::mouseMove(window, At(QPoint(300, 300)));
         QCOMPARE(Note->geometry(), QRect(20, 20, 100, 100));
@@ -111,10 +102,7 @@ private Q_SLOTS:
 
     void menuCommands_data()
     {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<bool>("visible");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<int>("deleteRequests");
+        test::Columns<int, bool, QSize, int>("key", "visible", "size", "deleteRequests");
         QTest::addRow("hide keeps the note") << int(Qt::Key_H) << false << QSize(100, 100) << 0;
         QTest::addRow("delete asks the owner once, the note stays")
             << int(Qt::Key_D) << true << QSize(100, 100) << 1;

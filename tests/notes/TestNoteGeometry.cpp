@@ -13,9 +13,8 @@ class TestNoteGeometry : public QObject {
 private Q_SLOTS:
     void resizeSteps_data()
     {
-        QTest::addColumn<QSize>("start");
-        QTest::addColumn<QString>("commands"); // e: Enlarge, s: Shrink
-        QTest::addColumn<QList<QSize>>("sizes");
+        // commands: e for Enlarge, s for Shrink
+        test::Columns<QSize, QString, QList<QSize>>("start", "commands", "sizes");
 
         QTest::addRow("shrink from 100 stops at 25")
             << QSize(100, 100) << QStringLiteral("ssss")

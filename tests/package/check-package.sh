@@ -42,7 +42,13 @@ odbc=$work/odbc
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$odbc"
 touch "$root/var/lib/dpkg/status" "$root/var/lib/dpkg/available" "$odbc/odbcinst.ini"
 export ODBCSYSINI=$odbc
-in_root() { dpkg --root="$root" --force-script-chrootless --force-depends --log=/dev/null "$@"; }
+# An ordinary user owns the fresh root; dpkg then only needs to be told so.
+not_root=()
+[ "$(id -u)" = 0 ] || not_root=(--force-not-root)
+in_root() {
+    dpkg --root="$root" --force-script-chrootless --force-depends "${not_root[@]}" \
+        --log=/dev/null "$@"
+}
 in_root -i "$deb" >"$work/dpkg-install.log" 2>&1 \
     || { cat "$work/dpkg-install.log" >&2; fail "dpkg -i"; }
 

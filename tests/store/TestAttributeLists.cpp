@@ -15,9 +15,7 @@ class TestAttributeLists : public QObject {
 private Q_SLOTS:
     void lists_data()
     {
-        QTest::addColumn<QByteArray>("list");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::addColumn<QString>("firstEntry");
+        test::Columns<QByteArray, QByteArray, QString>("list", "expected", "firstEntry");
 
         const QString path = u"/srv/office/notes.vmo"_s;
         QTest::addRow("creation") << CreationList(path)

@@ -18,9 +18,7 @@ class TestDateStamp : public QObject {
 private Q_SLOTS:
     void stampOfAGivenDay_data()
     {
-        QTest::addColumn<QDate>("day");
-        QTest::addColumn<QString>("stamp");
-        QTest::addColumn<QString>("text");
+        test::Columns<QDate, QString, QString>("day", "stamp", "text");
         QTest::addRow("6 December 2026") << QDate(2026, 12, 6) << u"20261206"_s << u"12/06/2026"_s;
         QTest::addRow("1 January 2027") << QDate(2027, 1, 1) << u"20270101"_s << u"01/01/2027"_s;
         QTest::addRow("29 February 2028") << QDate(2028, 2, 29) << u"20280229"_s << u"02/29/2028"_s;
@@ -32,27 +30,23 @@ private Q_SLOTS:
         QFETCH(QString, stamp);
         QFETCH(QString, text);
         test::AlertRecorder alerts;
-        QCOMPARE(MakeDateStampFor(day, DateStampNumeric), stamp);
-        QCOMPARE(MakeDateStampFor(day, 0), text);
-        QCOMPARE(MakeDateStampFor(day, 2), text);
+        QCOMPARE(MakeDateStamp(day), stamp);
+        QCOMPARE(DateText(day), text);
         QCOMPARE(alerts.Alerts, QStringList());
     }
 
     void todaysStampIsAValidEightDigitNumber()
     {
         test::AlertRecorder alerts;
-        const QString stamp = MakeDateStamp(DateStampNumeric);
+        const QString stamp = MakeDateStamp();
         QCOMPARE(stamp.size(), 8);
         QVERIFY(stamp.toInt() > 20240000);
-        QCOMPARE(MakeDateStamp(0).size(), 10);
         QCOMPARE(alerts.Alerts, QStringList());
     }
 
     void parseDateText_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("stamp");
-        QTest::addColumn<bool>("alert");
+        test::Columns<QString, int, bool>("text", "stamp", "alert");
         QTest::addRow("month 13 is refused") << u"13/01/2026"_s << 0 << true;
         QTest::addRow("day 32 is refused") << u"01/32/2026"_s << 0 << true;
         QTest::addRow("negative day is refused") << u"01/-1/2026"_s << 0 << true;

@@ -2,9 +2,7 @@
 
 #include "store/AttributeLists.h"
 #include "store/OpenStore.h"
-#include "store/SqlHelpers.h"
 #include "store/Statements.h"
-#include "store/StoreConnection.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,7 +31,7 @@ void MakeDataFile(const QString& path, const QStringList& statements)
 QStringList SchemaNames()
 {
     QStringList names
-        = QueryColumnValues(u"SELECT name FROM sqlite_master WHERE name NOT LIKE 'sqlite_%'"_s);
+        = test::ColumnValues(u"SELECT name FROM sqlite_master WHERE name NOT LIKE 'sqlite_%'"_s);
     names.sort();
     return names;
 }
@@ -50,18 +48,18 @@ private Q_SLOTS:
     {
         const QString store = test::UseFreshSqliteStore();
         test::MustExec(AddUserStatement(u"ANN"_s));
-        StoreConnection::Instance().Close();
+        test::TestStore().Close();
 
         test::ScriptedPrompts prompts;
         test::AlertRecorder alerts;
         const QString other = test::NewPath(u"other.vmo"_s);
-        QVERIFY(OpenStore(other));
+        QVERIFY(OpenStore(test::TestStore(), other));
         QCOMPARE(prompts.Questions, QStringList());
         QCOMPARE(prompts.FileDialogs, 0);
         QCOMPARE(alerts.Alerts, QStringList());
         QCOMPARE(test::DataSourceValue("Database"), store);
         QVERIFY(!QFileInfo::exists(other));
-        QCOMPARE(QueryFirstValue(UserListQuery()), u"ANN"_s);
+        QCOMPARE(test::FirstValue(UserListQuery()), u"ANN"_s);
     }
 
     void missingDataSourceTakesThePathWithoutAQuestion()
@@ -70,15 +68,15 @@ private Q_SLOTS:
         MakeDataFile(path, { u"PRAGMA user_version=7"_s });
         test::ScriptedPrompts prompts;
         test::AlertRecorder alerts;
-        QVERIFY(OpenStore(path));
+        QVERIFY(OpenStore(test::TestStore(), path));
         QCOMPARE(prompts.Questions, QStringList());
         QCOMPARE(prompts.FileDialogs, 0);
         QCOMPARE(alerts.Alerts, QStringList());
         QCOMPARE(test::DataSourceValue("Driver"), QString::fromLatin1(DriverName));
         QCOMPARE(test::DataSourceValue("Description"), u"Vimo File"_s);
         QCOMPARE(test::DataSourceValue("Database"), path);
-        QVERIFY(StoreConnection::Instance().IsConnected());
-        QCOMPARE(QueryFirstValue(u"PRAGMA user_version"_s), u"7"_s);
+        QVERIFY(test::TestStore().IsConnected());
+        QCOMPARE(test::FirstValue(u"PRAGMA user_version"_s), u"7"_s);
         QCOMPARE(SchemaNames(), QStringList());
     }
 
@@ -87,7 +85,7 @@ private Q_SLOTS:
         MakeDataFile(test::NewPath(u"here.vmo"_s), {});
         QVERIFY(QDir::setCurrent(test::TestRoot()));
         test::AlertRecorder alerts;
-        QVERIFY(OpenStore(u"here.vmo"_s));
+        QVERIFY(OpenStore(test::TestStore(), u"here.vmo"_s));
         QCOMPARE(test::DataSourceValue("Database"), test::NewPath(u"here.vmo"_s));
         QCOMPARE(alerts.Alerts, QStringList());
     }
@@ -102,10 +100,10 @@ private Q_SLOTS:
         MakeDataFile(path,
             { u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s, u"INSERT INTO USRS VALUES('ANN')"_s });
         test::AlertRecorder alerts;
-        QVERIFY(OpenStore(path));
+        QVERIFY(OpenStore(test::TestStore(), path));
         QCOMPARE(alerts.Alerts, QStringList());
         QCOMPARE(test::DataSourceValue("Database"), path);
-        QCOMPARE(QueryFirstValue(UserListQuery()), u"ANN"_s);
+        QCOMPARE(test::FirstValue(UserListQuery()), u"ANN"_s);
         QVERIFY(!QFileInfo::exists(gone));
     }
 
@@ -116,7 +114,7 @@ private Q_SLOTS:
         prompts.Answers = { true };
         prompts.Files = { path };
         test::AlertRecorder alerts;
-        QVERIFY(OpenStore(QString()));
+        QVERIFY(OpenStore(test::TestStore(), QString()));
         QCOMPARE(prompts.Questions, QStringList { u"Create New File"_s });
         QCOMPARE(prompts.FileDialogs, 1);
         QVERIFY(prompts.LastCreateMode);
@@ -127,10 +125,10 @@ private Q_SLOTS:
             (QStringList { u"MSGS"_s, u"MSGS_RECIPIENT"_s, u"MSGS_TKEY"_s, u"USRS"_s }));
 
         // The unique key index at work: a second note with the same key is refused.
-        QVERIFY(ExecSql(PostStatement(u"one"_s, u"ANN"_s, u"BOB"_s, u"20261206"_s, 1, u'1')));
-        QVERIFY(!ExecSql(PostStatement(u"two"_s, u"BOB"_s, u"ANN"_s, u"20261206"_s, 1, u'2')));
-        QCOMPARE(alerts.Alerts.size(), 1);
-        QCOMPARE(QueryColumnValues(u"SELECT MSG FROM MSGS"_s), QStringList { u"one"_s });
+        Store& store = test::TestStore();
+        QVERIFY(store.Post(u"one"_s, u"ANN"_s, u"BOB"_s, u"20261206"_s, 1, u'1').Succeeded());
+        QVERIFY(!store.Post(u"two"_s, u"BOB"_s, u"ANN"_s, u"20261206"_s, 1, u'2').Succeeded());
+        QCOMPARE(test::ColumnValues(u"SELECT MSG FROM MSGS"_s), QStringList { u"one"_s });
     }
 
     void noRegistersAnExistingFileAndLeavesItAlone()
@@ -145,14 +143,14 @@ private Q_SLOTS:
         prompts.Answers = { false };
         prompts.Files = { path };
         test::AlertRecorder alerts;
-        QVERIFY(OpenStore(QString()));
+        QVERIFY(OpenStore(test::TestStore(), QString()));
         QCOMPARE(prompts.Questions, QStringList { u"Create New File"_s });
         QVERIFY(!prompts.LastCreateMode);
         QCOMPARE(alerts.Alerts, QStringList());
         QCOMPARE(test::DataSourceValue("Database"), path);
         // An old file: no index is added behind its back.
         QCOMPARE(SchemaNames(), (QStringList { u"MSGS"_s, u"USRS"_s }));
-        QCOMPARE(QueryFirstValue(NoteTextQuery(7)), u"kept"_s);
+        QCOMPARE(test::FirstValue(NoteTextQuery(7)), u"kept"_s);
     }
 
     void yesWithAnExistingFileKeepsItAsItWas()
@@ -166,14 +164,14 @@ private Q_SLOTS:
         prompts.Answers = { true };
         prompts.Files = { path };
         test::AlertRecorder alerts;
-        QVERIFY(OpenStore(QString()));
+        QVERIFY(OpenStore(test::TestStore(), QString()));
         // The refused creation, then one alert for each table that was there already.
         QCOMPARE(alerts.Alerts.size(), 3);
         QCOMPARE(alerts.Alerts[0], u"CREATE_DB=\"%1\" General"_s.arg(path));
         QVERIFY(alerts.Alerts[1].startsWith(NotesTableCreation() + u" [Error ("_s));
         QVERIFY(alerts.Alerts[2].startsWith(UsersTableCreation() + u" [Error ("_s));
         QCOMPARE(SchemaNames(), (QStringList { u"MSGS"_s, u"USRS"_s }));
-        QCOMPARE(QueryColumnValues(u"SELECT MSG FROM MSGS"_s).size(), 2);
+        QCOMPARE(test::ColumnValues(u"SELECT MSG FROM MSGS"_s).size(), 2);
     }
 
     void cancelRegistersNothing()
@@ -181,7 +179,7 @@ private Q_SLOTS:
         test::ScriptedPrompts prompts;
         prompts.Answers = { true };
         test::AlertRecorder alerts;
-        QVERIFY(!OpenStore(QString()));
+        QVERIFY(!OpenStore(test::TestStore(), QString()));
         QCOMPARE(prompts.FileDialogs, 1);
         QCOMPARE(alerts.Alerts, QStringList());
         QCOMPARE(test::DataSourceValue("Driver"), QString());
@@ -192,14 +190,14 @@ private Q_SLOTS:
     {
         test::WriteDataFolderSetting(u"/srv/office notes"_s);
         test::ScriptedPrompts prompts;
-        QVERIFY(!OpenStore(QString()));
+        QVERIFY(!OpenStore(test::TestStore(), QString()));
         QCOMPARE(prompts.LastInitialFolder, u"/srv/office notes"_s);
     }
 
     void theFileDialogStartsInTheDefaultFolderWithoutDataFolder()
     {
         test::ScriptedPrompts prompts;
-        QVERIFY(!OpenStore(QString()));
+        QVERIFY(!OpenStore(test::TestStore(), QString()));
         QCOMPARE(prompts.FileDialogs, 1);
         QCOMPARE(prompts.LastInitialFolder, QString());
     }
@@ -212,9 +210,9 @@ private Q_SLOTS:
         MakeDataFile(path, {});
         test::ScriptedPrompts prompts;
         test::AlertRecorder alerts;
-        QVERIFY(!OpenStore(path));
+        QVERIFY(!OpenStore(test::TestStore(), path));
         QCOMPARE(alerts.Alerts, QStringList { u"DSN=VIMO"_s });
-        QVERIFY(!StoreConnection::Instance().IsConnected());
+        QVERIFY(!test::TestStore().IsConnected());
     }
 
     void aPathLongerThanTheLimitIsRefused()
@@ -225,7 +223,7 @@ private Q_SLOTS:
         prompts.Answers = { true };
         prompts.Files = { path };
         test::AlertRecorder alerts;
-        QVERIFY(!OpenStore(QString()));
+        QVERIFY(!OpenStore(test::TestStore(), QString()));
         QCOMPARE(alerts.Alerts.size(), 1);
         QVERIFY2(
             alerts.Alerts.first().startsWith(
@@ -251,18 +249,18 @@ private Q_SLOTS:
         prompts.Answers = { true };
         prompts.Files = { path };
         test::AlertRecorder alerts;
-        QVERIFY(OpenStore(QString()));
+        QVERIFY(OpenStore(test::TestStore(), QString()));
         QCOMPARE(alerts.Alerts, QStringList());
         QCOMPARE(test::DataSourceValue("Database"), path);
         test::MustExec(AddUserStatement(u"ANN"_s));
-        QCOMPARE(QueryFirstValue(UserListQuery()), u"ANN"_s);
+        QCOMPARE(test::FirstValue(UserListQuery()), u"ANN"_s);
     }
 
     void aPathWithALineBreakIsRefused()
     {
         const QString path = test::NewPath(u"a.vmo\nDriver=/tmp/evil.so"_s);
         test::AlertRecorder alerts;
-        QVERIFY(!OpenStore(path));
+        QVERIFY(!OpenStore(test::TestStore(), path));
         QCOMPARE(alerts.Alerts.size(), 1);
         QVERIFY(
             alerts.Alerts.first().startsWith(u"The data file path holds a control character"_s));

@@ -1,8 +1,5 @@
 #include "TestEnvironment.h"
 
-#include "store/SqlHelpers.h"
-#include "store/StoreConnection.h"
-
 #include <QProcess>
 #include <QTest>
 
@@ -53,7 +50,7 @@ private Q_SLOTS:
         test::WriteOdbcIni(u"[VIMO]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=%1\n"
                            "Database=postgres\nUsername=postgres\nPassword=\n"
                            "ConnSettings=SET client_encoding TO 'UTF8'\n"_s.arg(Port));
-        QVERIFY(StoreConnection::Instance().Connect() >= 0);
+        QVERIFY(test::TestStore().Connect() >= 0);
         test::MustExec(u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s);
         test::MustExec(u"INSERT INTO USRS (RECIPIENT) VALUES('ANN')"_s);
     }
@@ -62,29 +59,31 @@ private Q_SLOTS:
 
     void theNextStatementAfterARestartSucceeds()
     {
-        test::AlertRecorder alerts;
+        Store& store = test::TestStore();
         QVERIFY(Fixture({ u"restart"_s, Dir }));
-        QVERIFY(ExecSql(u"INSERT INTO USRS (RECIPIENT) VALUES('BOB')"_s));
-        QCOMPARE(alerts.Alerts, QStringList());
+        QVERIFY(store.AddUser(u"BOB"_s).Succeeded());
 
         QVERIFY(Fixture({ u"restart"_s, Dir }));
-        QCOMPARE(QueryFirstValue(u"SELECT COUNT(*) FROM USRS"_s), u"2"_s);
-        QCOMPARE(alerts.Alerts, QStringList());
+        const StoreResult<QString> count = store.QueryFirstValue(u"SELECT COUNT(*) FROM USRS"_s);
+        QVERIFY(count.Succeeded());
+        QCOMPARE(count.Value, u"2"_s);
     }
 
     void aServerThatIsDownForAWhileIsFoundAgain()
     {
-        test::AlertRecorder alerts;
+        Store& store = test::TestStore();
         QVERIFY(Fixture({ u"stop"_s, Dir }));
-        QVERIFY(!ExecSql(u"INSERT INTO USRS (RECIPIENT) VALUES('CY')"_s));
-        QCOMPARE(alerts.Alerts.size(), 1);
-        QCOMPARE(QueryFirstValue(u"SELECT 1"_s), QString());
+        const StoreResult<> refused = store.AddUser(u"CY"_s);
+        QVERIFY(refused.Failure);
+        QVERIFY2(
+            IsConnectionLost(refused.Failure->Error), qPrintable(refused.Failure->Error.State));
+        // Down is a failure, never an empty answer.
+        QVERIFY(!store.QueryFirstValue(u"SELECT 1"_s).Succeeded());
 
         // The server comes back, as a new empty one on the same port.
         QVERIFY(Fixture({ u"start"_s, Dir, QString::number(Port) }));
-        QCOMPARE(QueryFirstValue(u"SELECT 1"_s), u"1"_s);
-        QVERIFY(ExecSql(u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s));
-        QCOMPARE(alerts.Alerts.size(), 1);
+        QCOMPARE(store.QueryFirstValue(u"SELECT 1"_s).Value, u"1"_s);
+        QVERIFY(store.ExecSql(u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s).Succeeded());
     }
 
 private:
@@ -102,7 +101,7 @@ private:
         if (!Started)
             return;
         Started = false;
-        StoreConnection::Instance().Close();
+        test::TestStore().Close();
         Fixture({ u"stop"_s, Dir });
         QProcess::execute(u"rm"_s, { u"-rf"_s, Dir });
     }

@@ -15,8 +15,7 @@ class TestStatements : public QObject {
 private Q_SLOTS:
     void statementTexts_data()
     {
-        QTest::addColumn<QString>("statement");
-        QTest::addColumn<QString>("expected");
+        test::Columns<QString, QString>("statement", "expected");
 
         QTest::addRow("user list") << UserListQuery() << u"SELECT DISTINCT RECIPIENT FROM USRS"_s;
         QTest::addRow("user lookup for O'NEIL") << UserLookupQuery(

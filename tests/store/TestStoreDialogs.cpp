@@ -1,11 +1,11 @@
 #include "TestEnvironment.h"
+#include "TestWidgets.h"
 
-#include "dialogs/DialogColours.h"
-#include "notes/CColorLabel.h"
 #include "store/Prompts.h"
 #include "store/ui/CFileChooserDlg.h"
 #include "store/ui/CYesNoDlg.h"
 #include "store/ui/DesktopPrompts.h"
+#include "widgets/CColorLabel.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -24,28 +24,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Runs the step on the modal window that is waited for, once it is up: modal runs are
-// answered from inside their own loop.
-void WhenModal(const std::function<bool(QWidget*)>& isIt, const std::function<void(QWidget*)>& step)
-{
-    auto* timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, isIt, step] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->isVisible() || !isIt(modal))
-            return;
-        timer->deleteLater();
-        timer->stop();
-        step(modal);
-    });
-    timer->start(10);
-}
-
-template <typename T> void WhenModal(const std::function<void(T*)>& step)
-{
-    WhenModal([](QWidget* w) { return qobject_cast<T*>(w) != nullptr; },
-        [step](QWidget* w) { step(qobject_cast<T*>(w)); });
-}
-
 void TypeName(QFileDialog* dialog, const QString& name)
 {
     auto* edit = dialog->findChild<QLineEdit*>(u"fileNameEdit"_s);
@@ -63,10 +41,9 @@ class TestStoreDialogs : public QObject {
 private Q_SLOTS:
     void onlyOurOwnDialogsAreBlack()
     {
-        ApplyDialogColours();
         InstallDesktopPrompts();
         QPalette alertColours;
-        WhenModal<QMessageBox>([&alertColours](QMessageBox* box) {
+        test::WhenModal<QMessageBox>([&alertColours](QMessageBox* box) {
             alertColours = box->palette();
             box->accept();
         });
@@ -87,21 +64,22 @@ private Q_SLOTS:
     {
         InstallDesktopPrompts();
         QString shownQuestion;
-        ColorRef background = 0;
-        WhenModal<CYesNoDlg>([&](CYesNoDlg* dialog) {
-            shownQuestion = dialog->QuestionLabel()->text();
-            background = dialog->QuestionLabel()->BackColor();
+        QColor background;
+        test::WhenModal<CYesNoDlg>([&](CYesNoDlg* dialog) {
+            auto* label = dialog->findChild<CColorLabel*>(u"QuestionLabel"_s);
+            shownQuestion = label->text();
+            background = test::ColourAt(label, QPoint(1, 1));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         });
         QVERIFY(AskYesNo(u"Create New File"_s));
         QCOMPARE(shownQuestion, u"Create New File"_s);
-        QCOMPARE(background, MakeColorRef(255, 255, 0));
+        QCOMPARE(background, QColor(Qt::yellow));
     }
 
     void escapeAnswersNo()
     {
         InstallDesktopPrompts();
-        WhenModal<CYesNoDlg>(
+        test::WhenModal<CYesNoDlg>(
             [](CYesNoDlg*) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); });
         QVERIFY(!AskYesNo(u"Add new User"_s));
     }
@@ -110,10 +88,10 @@ private Q_SLOTS:
     {
         CYesNoDlg dialog;
         dialog.Question = u"Create New File"_s;
-        WhenModal<CYesNoDlg>(
+        test::WhenModal<CYesNoDlg>(
             [](CYesNoDlg* d) { d->findChild<QPushButton*>(u"NoButton"_s)->click(); });
         QCOMPARE(dialog.exec(), int(QDialog::Rejected));
-        WhenModal<CYesNoDlg>(
+        test::WhenModal<CYesNoDlg>(
             [](CYesNoDlg* d) { d->findChild<QPushButton*>(u"YesButton"_s)->click(); });
         QCOMPARE(dialog.exec(), int(QDialog::Accepted));
     }
@@ -126,7 +104,7 @@ private Q_SLOTS:
         QString title, directory;
         QStringList filters;
         QFileDialog::FileMode mode = QFileDialog::Directory;
-        WhenModal<CFileChooserDlg>([&](CFileChooserDlg* d) {
+        test::WhenModal<CFileChooserDlg>([&](CFileChooserDlg* d) {
             title = d->windowTitle();
             directory = d->directory().path();
             filters = d->nameFilters();
@@ -149,9 +127,9 @@ private Q_SLOTS:
         QCOMPARE(dialog.nameFilters(), QStringList { u"Vimo Files (*.vmo)"_s });
         QCOMPARE(QDir(dialog.directory()).canonicalPath(), QDir(folder.path()).canonicalPath());
         QString createQuestion;
-        WhenModal<CFileChooserDlg>([&](CFileChooserDlg* d) {
+        test::WhenModal<CFileChooserDlg>([&](CFileChooserDlg* d) {
             // Asked to confirm the new file, the user says yes.
-            WhenModal<QMessageBox>([&](QMessageBox* box) {
+            test::WhenModal<QMessageBox>([&](QMessageBox* box) {
                 createQuestion = box->text();
                 box->button(QMessageBox::Yes)->click();
             });
@@ -170,8 +148,8 @@ private Q_SLOTS:
         QTemporaryDir folder;
         CFileChooserDlg dialog(u"Vimo"_s, u"Vimo Files (*.vmo)"_s, folder.path(), u"vmo"_s, true);
         bool stayedOpen = false;
-        WhenModal<CFileChooserDlg>([&](CFileChooserDlg* d) {
-            WhenModal<QMessageBox>([&stayedOpen, d](QMessageBox* box) {
+        test::WhenModal<CFileChooserDlg>([&](CFileChooserDlg* d) {
+            test::WhenModal<QMessageBox>([&stayedOpen, d](QMessageBox* box) {
                 box->button(QMessageBox::No)->click();
                 QTimer::singleShot(0, d, [&stayedOpen, d] {
                     stayedOpen = d->isVisible();
@@ -191,7 +169,7 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
         CFileChooserDlg dialog(u"Vimo"_s, u"Vimo Files (*.vmo)"_s, folder.path(), u"vmo"_s, false);
-        WhenModal<CFileChooserDlg>([](CFileChooserDlg* d) { TypeName(d, u"shared"_s); });
+        test::WhenModal<CFileChooserDlg>([](CFileChooserDlg* d) { TypeName(d, u"shared"_s); });
         QCOMPARE(
             QFileInfo(dialog.Choose()).canonicalFilePath(), QFileInfo(file).canonicalFilePath());
     }
@@ -201,8 +179,8 @@ private Q_SLOTS:
         QTemporaryDir folder;
         CFileChooserDlg dialog(u"Vimo"_s, u"Vimo Files (*.vmo)"_s, folder.path(), u"vmo"_s, false);
         bool warned = false;
-        WhenModal<CFileChooserDlg>([&](CFileChooserDlg* d) {
-            WhenModal<QMessageBox>([&warned, d](QMessageBox* box) {
+        test::WhenModal<CFileChooserDlg>([&](CFileChooserDlg* d) {
+            test::WhenModal<QMessageBox>([&warned, d](QMessageBox* box) {
                 warned = true;
                 box->accept();
                 QTimer::singleShot(0, d, &QDialog::reject);
@@ -219,7 +197,7 @@ private Q_SLOTS:
         QVERIFY(QDir(folder.path()).mkdir(u"sub"_s));
         CFileChooserDlg dialog(u"Vimo"_s, u"Vimo Files (*.vmo)"_s, folder.path(), u"vmo"_s, true);
         QString enteredFolder;
-        WhenModal<CFileChooserDlg>([&enteredFolder](CFileChooserDlg* d) {
+        test::WhenModal<CFileChooserDlg>([&enteredFolder](CFileChooserDlg* d) {
             TypeName(d, u"sub"_s);
             QTimer::singleShot(0, d, [&enteredFolder, d] {
                 if (d->isVisible())

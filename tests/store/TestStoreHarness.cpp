@@ -1,6 +1,5 @@
 #include "TestEnvironment.h"
 
-#include "store/SqlHelpers.h"
 #include "store/Statements.h"
 
 #include <QTest>
@@ -16,10 +15,27 @@ private Q_SLOTS:
     {
         QVERIFY(test::UseFreshStore());
         test::MustExec(AddUserStatement(QStringLiteral("ANN")));
-        QCOMPARE(QueryFirstValue(UserLookupQuery(QStringLiteral("ANN"))), QStringLiteral("ANN"));
+        QCOMPARE(test::FirstValue(UserLookupQuery(QStringLiteral("ANN"))), QStringLiteral("ANN"));
         QVERIFY(test::UseFreshStore());
-        QCOMPARE(QueryFirstValue(UserLookupQuery(QStringLiteral("ANN"))), QString());
-        QCOMPARE(QueryFirstValue(NextKeyQuery()), QString());
+        QCOMPARE(test::FirstValue(UserLookupQuery(QStringLiteral("ANN"))), QString());
+        QCOMPARE(test::FirstValue(NextKeyQuery()), QString());
+    }
+
+    // Nothing process-wide holds the link: a second store object keeps its own while the
+    // test's store moves on to another file.
+    void twoStoresKeepTheirOwnLinks()
+    {
+        if (test::StoreKind() != QLatin1String("sqlite"))
+            QSKIP("one SQLite file for each store");
+        test::UseFreshSqliteStore();
+        test::MustExec(AddUserStatement(QStringLiteral("ANN")));
+        Store first;
+        QVERIFY(first.Connect() >= 0);
+        test::UseFreshSqliteStore();
+        QVERIFY(first.IsKnownUser(QStringLiteral("ANN")).Value);
+        QVERIFY(!test::TestStore().IsKnownUser(QStringLiteral("ANN")).Value);
+        first.Close();
+        QVERIFY(!first.IsConnected() && test::TestStore().IsConnected());
     }
 };
 

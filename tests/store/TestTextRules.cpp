@@ -14,8 +14,7 @@ class TestTextRules : public QObject {
 private Q_SLOTS:
     void quoteSql_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("quoted");
+        test::Columns<QString, QString>("text", "quoted");
         QTest::addRow("a single quote is doubled") << u"it's"_s << u"it''s"_s;
         QTest::addRow("two quotes become four") << u"''"_s << u"''''"_s;
         QTest::addRow("quote at both ends") << u"'A'"_s << u"''A''"_s;
@@ -49,8 +48,7 @@ private Q_SLOTS:
 
     void trimTrailingBlanks_data()
     {
-        QTest::addColumn<QByteArray>("buffer");
-        QTest::addColumn<QByteArray>("trimmed");
+        test::Columns<QByteArray, QByteArray>("buffer", "trimmed");
         QTest::addRow("name and three blanks") << QByteArray("Ann   ") << QByteArray("Ann");
         QTest::addRow("blanks only") << QByteArray("     ") << QByteArray();
         QTest::addRow("empty") << QByteArray() << QByteArray();
@@ -71,8 +69,7 @@ private Q_SLOTS:
 
     void atoI_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("value");
+        test::Columns<QString, int>("text", "value");
         QTest::addRow("plain") << u"18"_s << 18;
         QTest::addRow("empty gives 0") << QString() << 0;
         QTest::addRow("letters give 0") << u"abc"_s << 0;

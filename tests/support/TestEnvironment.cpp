@@ -2,8 +2,6 @@
 
 #include "store/OpenStore.h"
 #include "store/Prompts.h"
-#include "store/SqlHelpers.h"
-#include "store/StoreConnection.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -139,8 +137,7 @@ void WriteDataFolderSetting(const QString& folder)
 QString UseFreshSqliteStore()
 {
     static int count = 0;
-    const QString path =
-        QDir(Root()).filePath(QStringLiteral("store-%1.vmo").arg(++count));
+    const QString path = QDir(Root()).filePath(QStringLiteral("store-%1.vmo").arg(++count));
     QFile::remove(path);
     sqlite3* db = nullptr;
     sqlite3_open(QFile::encodeName(path).constData(), &db);
@@ -149,10 +146,10 @@ QString UseFreshSqliteStore()
     WriteOdbcIni(QStringLiteral("[VIMO]\nDriver=%1\nDescription=Vimo File\nDatabase=%2\n"
                                 "NoCreat=1\nTimeout=5000\n")
                      .arg(QString::fromLatin1(VIMO_DRIVER_NAME), path));
-    if (StoreConnection::Instance().Connect() < 0)
+    if (TestStore().Connect() < 0)
         qFatal("cannot connect to the SQLite store %s", qPrintable(path));
     AlertRecorder alerts;
-    CreateStoreTables();
+    CreateStoreTables(TestStore());
     if (!alerts.Alerts.isEmpty())
         qFatal("cannot make the tables: %s", qPrintable(alerts.Alerts.join(u'\n')));
     return path;
@@ -170,15 +167,17 @@ bool UseFreshPostgresStore()
     const QString database = QStringLiteral("vimo_") + ProcessName() + QLatin1Char('_')
         + QString::number(QCoreApplication::applicationPid());
     WriteOdbcIni(PostgresDataSource(QStringLiteral("postgres")));
-    if (StoreConnection::Instance().Connect() < 0)
+    Store& store = TestStore();
+    if (store.Connect() < 0)
         return false;
     AlertRecorder alerts;
-    ExecSql(QStringLiteral("DROP DATABASE IF EXISTS ") + database + QStringLiteral(" WITH (FORCE)"));
-    ExecSql(QStringLiteral("CREATE DATABASE ") + database);
+    SucceededOrAlert(store.ExecSql(
+        QStringLiteral("DROP DATABASE IF EXISTS ") + database + QStringLiteral(" WITH (FORCE)")));
+    SucceededOrAlert(store.ExecSql(QStringLiteral("CREATE DATABASE ") + database));
     WriteOdbcIni(PostgresDataSource(database));
-    if (StoreConnection::Instance().Connect() < 0)
+    if (store.Connect() < 0)
         return false;
-    CreateStoreTables();
+    CreateStoreTables(store);
     if (!alerts.Alerts.isEmpty())
         qWarning().noquote() << "setting up PostgreSQL:" << alerts.Alerts.join(u'\n');
     return alerts.Alerts.isEmpty();
@@ -199,11 +198,28 @@ bool UseFreshStore()
     return true;
 }
 
+Store& TestStore()
+{
+    static Store store;
+    return store;
+}
+
 void MustExec(const QString& statement)
 {
-    AlertRecorder alerts;
-    if (!ExecSql(statement) || !alerts.Alerts.isEmpty())
-        QFAIL(qPrintable(alerts.Alerts.join(u'\n')));
+    const StoreResult<> result = TestStore().ExecSql(statement);
+    if (result.Failure)
+        QFAIL(qPrintable(
+            result.Failure->Statement + QLatin1Char(' ') + result.Failure->Error.Message));
+}
+
+QString FirstValue(const QString& query)
+{
+    return TestStore().QueryFirstValue(query).Value;
+}
+
+QStringList ColumnValues(const QString& query)
+{
+    return TestStore().QueryColumnValues(query).Value;
 }
 
 AlertRecorder::AlertRecorder()

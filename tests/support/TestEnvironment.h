@@ -1,9 +1,11 @@
 #pragma once
 
 #include "store/Prompts.h"
+#include "store/Store.h"
 
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 #include <deque>
 #include <functional>
@@ -34,8 +36,12 @@ void WriteOdbcIni(const QString& contents);
 // Writes the settings value Vimo/DBPATH.
 void WriteDataFolderSetting(const QString& folder);
 
+// The store of this test process, which the helpers below connect; tests hand it to what
+// they check.
+Store& TestStore();
+
 // A new SQLite data file with both tables and their indexes, registered as "VIMO" and
-// connected. Returns its path.
+// connected to TestStore(). Returns its path.
 QString UseFreshSqliteStore();
 
 // True when the suite's PostgreSQL server is configured (VIMO_TEST_PG_PORT).
@@ -53,17 +59,28 @@ QString StoreKind();
 // Fails the calling test when it cannot be had.
 bool UseFreshStore();
 
-// Runs a statement on the store and fails the test when the store refuses it. For setting up
-// rows in tests.
+// Runs a statement on TestStore() and fails the test when the store refuses it. For setting
+// up rows in tests.
 void MustExec(const QString& statement);
+
+// What a query on TestStore() reads; a refused query reads as nothing.
+QString FirstValue(const QString& query);
+QStringList ColumnValues(const QString& query);
+
+// The columns of a data-driven test, types and names in the same order:
+// Columns<QString, int>("text", "stamp").
+template <typename... Types, typename... Names> void Columns(const Names&... names)
+{
+    static_assert(sizeof...(Types) == sizeof...(Names));
+    (QTest::addColumn<Types>(names), ...);
+}
 
 // Records every alert while alive, instead of showing a box.
 class AlertRecorder {
 public:
     AlertRecorder();
     ~AlertRecorder();
-    AlertRecorder(const AlertRecorder&) = delete;
-    AlertRecorder& operator=(const AlertRecorder&) = delete;
+    Q_DISABLE_COPY_MOVE(AlertRecorder)
 
     QStringList Alerts;
 
@@ -77,8 +94,7 @@ class ScriptedPrompts {
 public:
     ScriptedPrompts();
     ~ScriptedPrompts();
-    ScriptedPrompts(const ScriptedPrompts&) = delete;
-    ScriptedPrompts& operator=(const ScriptedPrompts&) = delete;
+    Q_DISABLE_COPY_MOVE(ScriptedPrompts)
 
     std::deque<bool> Answers;
     std::deque<QString> Files;

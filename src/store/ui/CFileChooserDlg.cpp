@@ -1,7 +1,5 @@
 #include "store/ui/CFileChooserDlg.h"
 
-#include "store/ui/DesktopPrompts.h"
-
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -10,12 +8,10 @@
 namespace vimo {
 
 CFileChooserDlg::CFileChooserDlg(const QString& title, const QString& filter,
-                                 const QString& initialFolder, const QString& defaultExtension,
-                                 bool createMode, QWidget* parent)
+    const QString& initialFolder, const QString& defaultExtension, bool createMode, QWidget* parent)
     : QFileDialog(parent, title, initialFolder, filter)
     , CreateMode(createMode)
 {
-    setPalette(PlatformColours());
     // The same dialog on every desktop, and one that tests and scripts can drive.
     setOption(QFileDialog::DontUseNativeDialog);
     setAcceptMode(QFileDialog::AcceptOpen);
@@ -52,8 +48,7 @@ void CFileChooserDlg::accept()
         return;
     const QString path = QFileInfo(files.first()).absoluteFilePath();
     if (CreateMode && !QFileInfo::exists(path)) {
-        const auto answer = QMessageBox::question(
-            this, windowTitle(),
+        const auto answer = QMessageBox::question(this, windowTitle(),
             tr("%1\nThis file does not exist.\nCreate the file?").arg(QFileInfo(path).fileName()));
         if (answer != QMessageBox::Yes)
             return;

@@ -12,12 +12,9 @@ class CFileChooserDlg : public QFileDialog {
 
 public:
     CFileChooserDlg(const QString& title, const QString& filter, const QString& initialFolder,
-                    const QString& defaultExtension, bool createMode, QWidget* parent = nullptr);
+        const QString& defaultExtension, bool createMode, QWidget* parent = nullptr);
 
-    // The chosen full path, or the empty text after a cancel.
-    QString FileName() const { return ChosenFile; }
-
-    // Runs the dialog and returns FileName().
+    // Runs the dialog and returns the chosen full path, or the empty text after a cancel.
     QString Choose();
 
     void accept() override;

@@ -1,7 +1,9 @@
 #include "store/ui/CYesNoDlg.h"
 
-#include "notes/CColorLabel.h"
 #include "ui_CYesNoDlg.h"
+#include "widgets/CColorLabel.h"
+#include "widgets/DialogColours.h"
+#include "widgets/DialogSetup.h"
 
 #include <QGuiApplication>
 #include <QPushButton>
@@ -15,25 +17,13 @@ CYesNoDlg::CYesNoDlg(QWidget* parent)
 {
     Form->setupUi(this);
     setFixedSize(size());
+    UseDialogColours(this);
+    CallOnFirstShow(this, [this] { OnInitDialog(); });
     connect(Form->YesButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(Form->NoButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 CYesNoDlg::~CYesNoDlg() = default;
-
-CColorLabel* CYesNoDlg::QuestionLabel() const
-{
-    return Form->QuestionLabel;
-}
-
-void CYesNoDlg::showEvent(QShowEvent* event)
-{
-    if (!Initialised) {
-        Initialised = true;
-        OnInitDialog();
-    }
-    QDialog::showEvent(event);
-}
 
 void CYesNoDlg::OnInitDialog()
 {

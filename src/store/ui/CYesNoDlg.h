@@ -10,8 +10,6 @@ class CYesNoDlg;
 
 namespace vimo {
 
-class CColorLabel;
-
 // A small captionless question box with a "yes" and a "no" button. Enter on "yes" (where the
 // focus starts) answers yes; Escape answers no.
 class CYesNoDlg : public QDialog {
@@ -22,16 +20,11 @@ public:
     ~CYesNoDlg() override;
 
     QString Question;
-    CColorLabel* QuestionLabel() const;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     void OnInitDialog();
 
     std::unique_ptr<Ui::CYesNoDlg> Form;
-    bool Initialised = false;
 };
 
 } // namespace vimo

@@ -4,7 +4,6 @@
 #include "store/ui/CFileChooserDlg.h"
 #include "store/ui/CYesNoDlg.h"
 
-#include <QApplication>
 #include <QMessageBox>
 
 namespace vimo {
@@ -32,26 +31,12 @@ QString ChooseInDialog(const FileChoiceRequest& request)
     const QString shown = request.FilterDescription.contains(request.FilterPattern)
         ? request.FilterDescription
         : filter;
-    CFileChooserDlg dialog(request.Title, shown, request.InitialFolder, request.DefaultExtension,
-                           request.CreateMode);
+    CFileChooserDlg dialog(
+        request.Title, shown, request.InitialFolder, request.DefaultExtension, request.CreateMode);
     return dialog.Choose();
 }
 
 } // namespace
-
-QPalette PlatformColours()
-{
-    const QPalette platform = QApplication::palette();
-    QPalette colours;
-    for (int group = 0; group < QPalette::NColorGroups; ++group) {
-        for (int role = 0; role < QPalette::NColorRoles; ++role) {
-            const auto g = QPalette::ColorGroup(group);
-            const auto r = QPalette::ColorRole(role);
-            colours.setBrush(g, r, platform.brush(g, r));
-        }
-    }
-    return colours;
-}
 
 void InstallDesktopPrompts()
 {

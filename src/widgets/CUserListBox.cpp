@@ -1,6 +1,4 @@
-#include "dialogs/CUserListBox.h"
-
-#include "store/SqlHelpers.h"
+#include "widgets/CUserListBox.h"
 
 #include <QSignalBlocker>
 
@@ -21,27 +19,24 @@ bool ComesBefore(const QString& left, const QString& right)
 CUserListBox::CUserListBox(QWidget* parent)
     : QListWidget(parent)
 {
+    connect(this, &QListWidget::itemSelectionChanged, this, &CUserListBox::Picked);
+    // A click on the name that is already highlighted does not change the selection, but the
+    // user has picked it all the same.
+    connect(this, &QListWidget::itemClicked, this, &CUserListBox::Picked);
+    connect(this, &QListWidget::itemDoubleClicked, this, &CUserListBox::PickedAndConfirmed);
 }
 
-int CUserListBox::FillFromQuery(const QString& statement)
+void CUserListBox::SetNames(QStringList names)
 {
-    ItemCount_ = 0;
     {
         const QSignalBlocker quiet(this);
         clear();
     }
-
-    QStringList values = QueryColumnValues(statement);
     // QListWidget's own sorting is case-sensitive; the pickers are not.
-    if (SortedByName_)
-        std::stable_sort(values.begin(), values.end(), ComesBefore);
-    addItems(values);
-    ItemCount_ = static_cast<int>(values.size());
-
-    // The hidden key list takes no selection at all.
-    if (ItemCount_ > 0 && selectionMode() != QAbstractItemView::NoSelection)
+    std::stable_sort(names.begin(), names.end(), ComesBefore);
+    addItems(names);
+    if (!names.isEmpty())
         SelectSilently(0);
-    return ItemCount_;
 }
 
 QString CUserListBox::SelectedText() const

@@ -1,7 +1,10 @@
 #include "TestEnvironment.h"
 
-#include "dialogs/DialogColours.h"
+#include "dialogs/CComposeDlg.h"
+#include "dialogs/CLoginDlg.h"
+#include "notes/CNoteDlg.h"
 #include "store/ui/CFileChooserDlg.h"
+#include "store/ui/CYesNoDlg.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -24,8 +27,8 @@ using Maker = std::function<std::unique_ptr<QDialog>()>;
 // when its text is drawn in the colour of the ground it stands on.
 int InkedPixels(QDialog& dialog, const QLabel& label)
 {
-    const QImage shot = dialog.grab(QRect(label.mapTo(&dialog, QPoint(0, 0)), label.size()))
-                            .toImage();
+    const QImage shot
+        = dialog.grab(QRect(label.mapTo(&dialog, QPoint(0, 0)), label.size())).toImage();
     QHash<QRgb, int> counts;
     for (int y = 0; y < shot.height(); ++y) {
         for (int x = 0; x < shot.width(); ++x)
@@ -45,20 +48,24 @@ class TestDialogColours : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { ApplyDialogColours(); }
-
     void theProgramsDialogsAreBlack()
     {
-        QDialog dialog;
-        dialog.ensurePolished();
-        QCOMPARE(dialog.palette().color(QPalette::Window), QColor(Qt::black));
-        QCOMPARE(dialog.palette().color(QPalette::WindowText), QColor(Qt::black));
+        QWidget owner;
+        CLoginDlg login(test::TestStore());
+        CComposeDlg compose(test::TestStore());
+        CYesNoDlg question;
+        CNoteDlg note(&owner);
+        for (QDialog* dialog :
+            std::initializer_list<QDialog*> { &login, &compose, &question, &note }) {
+            dialog->ensurePolished();
+            QCOMPARE(dialog->palette().color(QPalette::Window), QColor(Qt::black));
+            QCOMPARE(dialog->palette().color(QPalette::WindowText), QColor(Qt::black));
+        }
     }
 
     void desktopDialogsShowTheirTexts_data()
     {
-        QTest::addColumn<Maker>("make");
-        QTest::addColumn<QString>("labelName");
+        test::Columns<Maker, QString>("make", "labelName");
 
         QTest::addRow("an alert") << Maker([] {
             return std::make_unique<QMessageBox>(QMessageBox::NoIcon, QStringLiteral("VIMO!!"),

@@ -1,4 +1,4 @@
-#include "dialogs/DialogUnits.h"
+#include "widgets/DialogUnits.h"
 
 #include <QFontMetricsF>
 #include <QWidget>

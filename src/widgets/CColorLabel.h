@@ -1,11 +1,9 @@
 #pragma once
 
-#include "notes/ColorRef.h"
+#include "widgets/ColorRef.h"
 
 #include <QBrush>
 #include <QLabel>
-
-#include <optional>
 
 namespace vimo {
 
@@ -19,19 +17,15 @@ public:
     explicit CColorLabel(QWidget* parent = nullptr);
 
     // Sets the background and text colour; 0 keeps that colour. The brush is made anew on
-    // every call. Returns whether the label now has its brush.
-    bool SetColors(ColorRef back, ColorRef text);
-
-    ColorRef TextColor() const { return TextColor_; }
-    ColorRef BackColor() const { return BackColor_; }
-    bool HasBrush() const { return BackBrush.has_value(); }
+    // every call.
+    void SetColors(ColorRef back, ColorRef text);
 
 private:
     void ApplyColors();
 
-    ColorRef TextColor_ = 0;
-    ColorRef BackColor_;
-    std::optional<QBrush> BackBrush;
+    ColorRef TextColor = 0;
+    ColorRef BackColor;
+    QBrush BackBrush;
 };
 
 } // namespace vimo

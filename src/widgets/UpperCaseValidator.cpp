@@ -1,4 +1,4 @@
-#include "dialogs/UpperCaseValidator.h"
+#include "widgets/UpperCaseValidator.h"
 
 namespace vimo {
 

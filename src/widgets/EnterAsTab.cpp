@@ -1,6 +1,6 @@
-#include "dialogs/EnterAsTab.h"
+#include "widgets/EnterAsTab.h"
 
-#include "dialogs/CUserListBox.h"
+#include "widgets/CUserListBox.h"
 
 #include <QAbstractButton>
 #include <QApplication>

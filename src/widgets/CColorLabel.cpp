@@ -1,4 +1,4 @@
-#include "notes/CColorLabel.h"
+#include "widgets/CColorLabel.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -8,29 +8,28 @@ namespace vimo {
 CColorLabel::CColorLabel(QWidget* parent)
     : QLabel(parent)
     // The platform's colour of an active title bar stands in until SetColors runs.
-    , BackColor_(FromQColor(QApplication::palette().color(QPalette::Active, QPalette::Highlight)))
+    , BackColor(FromQColor(QApplication::palette().color(QPalette::Active, QPalette::Highlight)))
 {
     // Texts are shown exactly as written: no markup, and "&" is drawn, never a mnemonic.
     setTextFormat(Qt::PlainText);
     setTextInteractionFlags(Qt::NoTextInteraction);
 }
 
-bool CColorLabel::SetColors(ColorRef back, ColorRef text)
+void CColorLabel::SetColors(ColorRef back, ColorRef text)
 {
     if (text != 0)
-        TextColor_ = text;
+        TextColor = text;
     if (back != 0)
-        BackColor_ = back;
-    BackBrush = QBrush(ToQColor(BackColor_));
+        BackColor = back;
+    BackBrush = QBrush(ToQColor(BackColor));
     ApplyColors();
-    return BackBrush.has_value();
 }
 
 void CColorLabel::ApplyColors()
 {
     QPalette colors = palette();
-    colors.setBrush(QPalette::Window, *BackBrush);
-    colors.setColor(QPalette::WindowText, ToQColor(TextColor_));
+    colors.setBrush(QPalette::Window, BackBrush);
+    colors.setColor(QPalette::WindowText, ToQColor(TextColor));
     setPalette(colors);
     setAutoFillBackground(true);
 }

@@ -1,7 +1,7 @@
 #include "TestEnvironment.h"
 
-#include "dialogs/CUserListBox.h"
-#include "dialogs/EnterAsTab.h"
+#include "widgets/CUserListBox.h"
+#include "widgets/EnterAsTab.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -65,8 +65,7 @@ class TestEnterAsTab : public QObject {
 private Q_SLOTS:
     void decidesByTheFocusedControl_data()
     {
-        QTest::addColumn<Maker>("make");
-        QTest::addColumn<EnterAction>("action");
+        test::Columns<Maker, EnterAction>("make", "action");
         QTest::addRow("one-line box moves on") << Make<QLineEdit>() << EnterAction::NextTabStop;
         QTest::addRow("push button moves on, not pressed")
             << Make<QPushButton>() << EnterAction::NextTabStop;
