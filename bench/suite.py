@@ -368,22 +368,24 @@ log_disconnections = 0
     def queries(self):
         sizes = "10000,100000" if self.quick else "10000,100000,1000000"
         runs = 50 if self.quick else 200
-        results = []
+        results, upgrades = [], []
         sqlite_path = os.path.join(self.work, "queries.vmo")
         open(sqlite_path, "w").close()
         env = self.odbc_env("queries-sqlite", self.sqlite_dsn(sqlite_path))
-        results += rows(self.bench("queries", f"sqlite:{sqlite_path}", sizes, runs, env=env), "query")
+        out = self.bench("queries", f"sqlite:{sqlite_path}", sizes, runs, env=env)
+        results += rows(out, "query")
+        upgrades += rows(out, "upgrade")
         os.remove(sqlite_path)
         env = self.odbc_env("queries-pg", self.pg_dsn(self.pg_port))
-        results += rows(self.bench("queries", "postgres:" + self.pg_conninfo(self.pg_port), sizes,
-                                   runs, env=env), "query")
+        out = self.bench("queries", "postgres:" + self.pg_conninfo(self.pg_port), sizes, runs,
+                         env=env)
+        results += rows(out, "query")
+        upgrades += rows(out, "upgrade")
         t = self.table
         t.section("Queries, p50 / p99 in ms: Vimo through ODBC; reference: the engine's C API "
                   "(sqlite3, libpq), same text, same run")
-        old = {}
         for store, notes, indexes, query, p50, p99, c50, c99, count in results:
-            if indexes == "no":
-                old[(store, notes, query)] = (p50, p99)
+            if indexes != "yes":
                 continue
             t.add(f"{store} {query} at {notes:,.0f} notes", f"{p50:.3f} / {p99:.3f}",
                   f"{c50:.3f} / {c99:.3f}", ratio=p50 / c50 if c50 else None,
@@ -398,6 +400,20 @@ log_disconnections = 0
                       ratio=p50 / new[4] if new[4] else None,
                       how=f"p50 / p99 of {count:.0f} runs; reference: the same store with its "
                           "indexes")
+        t.section("Old stores after one start of this version: the indexes added, the same "
+                  "queries again")
+        for store, notes, took in upgrades:
+            t.add(f"{store}: adding the indexes at {notes:,.0f} notes (ms)", took, "",
+                  how="the program's start-up step on the store above; other copies wait to "
+                      "write meanwhile, never to read")
+            for query in ("poll", "next key"):
+                after = next(r for r in results if r[:4] == [store, notes, "upgraded", query])
+                new = next(r for r in results if r[:4] == [store, notes, "yes", query])
+                t.add(f"{store} {query} at {notes:,.0f} notes, after one start (ms)",
+                      f"{after[4]:.3f} / {after[5]:.3f}", f"{new[4]:.3f} / {new[5]:.3f}",
+                      ratio=after[4] / new[4] if new[4] else None,
+                      how=f"p50 / p99 of {after[8]:.0f} runs; reference: a store made by this "
+                          "version, same run")
 
     def posters(self):
         seconds = 3 if self.quick else 6
