@@ -282,14 +282,17 @@ log_disconnections = 0
         """One start of a program on a fresh desktop; the probe's row."""
         xserver = self.desktop("start")
         try:
-            if program == "vimo":
+            if program in ("vimo", "floor-store"):
                 store = os.path.join(self.work, f"desk-{notes}.vmo")
-                env = self.odbc_env("desk", self.sqlite_dsn(store),
+                env = self.odbc_env(program, self.sqlite_dsn(store),
                                     {"DISPLAY": f":{self.displays[0]}", "QT_QPA_PLATFORM": "xcb"})
                 if not os.path.exists(store):
                     self.bench("make", f"sqlite:{store}", notes, "ANN", env=env)
                 command = ["Login & Identification", "ann", "Tab Tab space", notes, xserver, "--",
                            os.path.join(self.build, "src", "app", "vimo")]
+                if program == "floor-store":
+                    command = ["Floor sign-in", "ann", "Return", notes, xserver, "--",
+                               os.path.join(self.bin, "vimo_bench_floor_store"), notes]
             else:
                 env = self.odbc_env("floor", "", {"DISPLAY": f":{self.displays[0]}",
                                                   "QT_QPA_PLATFORM": "xcb"})
@@ -306,7 +309,7 @@ log_disconnections = 0
         t = self.table
         t.section("Start-up and memory (SQLite store, virtual desktop with a tray host)")
         runs = 3 if self.quick else 5
-        sessions = {"vimo": [], "floor": []}
+        sessions = {"vimo": [], "floor": [], "floor-store": []}
         for _ in range(runs):  # alternating, so both see the same machine
             for program in sessions:
                 sessions[program].append(self.desktop_session(program, 0))
@@ -322,6 +325,10 @@ log_disconnections = 0
               median["floor"][2] / 1024, how="/proc/PID/smaps_rollup once no CPU is used for 1 s")
         t.add("PSS idle (MB)", median["vimo"][3] / 1024, median["floor"][3] / 1024,
               how="the same; shared libraries divided among their users")
+        t.add("RSS idle against the floor with the store open (MB)", median["vimo"][2] / 1024,
+              median["floor-store"][2] / 1024,
+              how="reference: the floor program that also holds a link to the same SQLite store "
+                  "through unixODBC and has polled once; what Vimo's own code costs")
         for notes in ((100,) if self.quick else (100, 500)):
             vimo = self.desktop_session("vimo", notes)
             floor = self.desktop_session("floor", notes)
