@@ -40,6 +40,8 @@ CNoteDlg::CNoteDlg(QWidget* owner)
     // A note that arrives while the user types, in the compose dialog or anywhere else, must
     // not take the keyboard; this also asks the window manager not to give it the focus.
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // The note is rarely the active window, and its tip of sender and day must show anyway.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     // The black around the label is the note's thin frame.
     UseDialogColours(this);
     CallOnFirstShow(this, [this] { OnInitDialog(); });

@@ -51,6 +51,8 @@ private Q_SLOTS:
         QCOMPARE(Note->windowTitle(), QStringLiteral("Tom & Jerry"));
         QCOMPARE(Note->Label->geometry(), QRect(1, 1, 98, 98));
         QCOMPARE(Note->toolTip(), QStringLiteral("From ANN, Mon 7 Dec 2026"));
+        // Qt shows tips only in the active window unless asked, and a note rarely is one.
+        QVERIFY(Note->testAttribute(Qt::WA_AlwaysShowToolTips));
 
         const QImage shot = Note->grab().toImage();
         for (const QPoint edge : { QPoint(0, 0), QPoint(99, 99), QPoint(0, 50), QPoint(50, 99) })
