@@ -1,10 +1,8 @@
 #include "TestEnvironment.h"
 
 #include "dialogs/CSentDlg.h"
-#include "widgets/CColorLabel.h"
 
 #include <QApplication>
-#include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -28,21 +26,12 @@ private Q_SLOTS:
         const auto* list = dialog.findChild<QTreeWidget*>(u"SentList"_s);
         QCOMPARE(list->topLevelItemCount(), 2);
         const QTreeWidgetItem* first = list->topLevelItem(0);
-        QCOMPARE(first->text(CSentDlg::ToColumn), u"BOB"_s);
-        QCOMPARE(first->text(CSentDlg::DateColumn), u"Mon 7 Dec 2026"_s);
-        QCOMPARE(first->text(CSentDlg::TextColumn), u"two lines"_s);
+        QCOMPARE(QStringList({ first->text(0), first->text(1), first->text(2), first->text(3) }),
+            QStringList({ u"BOB"_s, u"Mon 7 Dec 2026"_s, u"two lines"_s,
+                u"on screen since Mon 7 Dec 2026 10:42"_s }));
         QCOMPARE(first->toolTip(CSentDlg::TextColumn), u"two\r\nlines"_s);
-        QCOMPARE(first->text(CSentDlg::StateColumn), u"on screen since Mon 7 Dec 2026 10:42"_s);
         // A stamp that names no day shows no date.
         QCOMPARE(list->topLevelItem(1)->text(CSentDlg::DateColumn), QString());
-        QCOMPARE(list->topLevelItem(1)->text(CSentDlg::StateColumn), u"waiting"_s);
-        QCOMPARE(dialog.findChild<CColorLabel*>(u"Caption"_s)->text(),
-            u"Your last 2 Vimos, newest first."_s);
-
-        dialog.SetRows({});
-        QCOMPARE(list->topLevelItemCount(), 0);
-        dialog.findChild<QPushButton*>(u"CloseButton"_s)->click();
-        QVERIFY(!dialog.isVisible());
     }
 };
 
