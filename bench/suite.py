@@ -411,8 +411,8 @@ log_disconnections = 0
                   "queries again")
         for store, notes, took in upgrades:
             t.add(f"{store}: adding the indexes at {notes:,.0f} notes (ms)", took, "",
-                  how="the program's start-up step on the store above; other copies wait to "
-                      "write meanwhile, never to read")
+                  how="the program's start-up step on the store above; meanwhile other copies "
+                      "wait to write, their reads go on")
             for query in ("poll", "next key"):
                 after = next(r for r in results if r[:4] == [store, notes, "upgraded", query])
                 new = next(r for r in results if r[:4] == [store, notes, "yes", query])

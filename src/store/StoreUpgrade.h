@@ -11,8 +11,10 @@ class Store;
 // the log says so, and it is tried again at the next start. Failures are logged ("vimo.store")
 // and the store is used as it is.
 //
-// On a large table this takes a while, once: about a second at a million notes, during which
-// other copies wait to write (never to read).
+// On a large table this takes a while, once: at a million notes about a second on SQLite and
+// a few on PostgreSQL, during which other copies wait to write; their reads go on. A plain
+// build rather than PostgreSQL's CONCURRENTLY: that one leaves an invalid index of the same
+// name behind when it fails, which the next start would take for the real one.
 void UpgradeOldStore(Store& store);
 
 } // namespace vimo
