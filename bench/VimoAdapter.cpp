@@ -7,6 +7,7 @@
 #include "store/Prompts.h"
 #include "store/Statements.h"
 #include "store/Store.h"
+#include "store/StoreUpgrade.h"
 
 #include <QWidget>
 
@@ -79,6 +80,11 @@ bool ConnectStore()
 void CloseStore()
 {
     ProcessStore().Close();
+}
+
+void UpgradeStore()
+{
+    UpgradeOldStore(ProcessStore());
 }
 
 QStringList QueryKeys(const QString& statement)

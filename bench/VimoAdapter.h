@@ -30,6 +30,8 @@ void OnAlert(std::function<void(const QString&)> handler);
 // The process's link to the data source "VIMO", as the program opens it at start-up.
 bool ConnectStore();
 void CloseStore();
+// What a start of the program does to a store made before the indexes existed.
+void UpgradeStore();
 
 // The program's executors on that link: the poll's key list, and a single value.
 QStringList QueryKeys(const QString& statement);
