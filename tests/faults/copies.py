@@ -15,9 +15,10 @@ OUTAGE_TIP = re.compile(r"^Vimo: the store cannot be reached since (\d\d):(\d\d)
 ALERT_TITLE = "VIMO!!"
 COMPOSE_TITLE = "New Vimo"
 SIGN_IN_TITLE = "Login & Identification"
-# The compose dialog's buttons, from its form: the centre of each, inside the dialog.
-SEND_BUTTON = (107 + 37, 258 + 12)
-CANCEL_BUTTON = (185 + 37, 258 + 11)
+# The compose dialog's buttons: the centre of each in its form (267 x 284), which the dialog
+# scales to its font.
+SEND_BUTTON = ((107 + 37) / 267, (258 + 12) / 284)
+CANCEL_BUTTON = ((185 + 37) / 267, (258 + 11) / 284)
 
 # "%{time boot}" is the monotonic clock in seconds, the clock of time.monotonic().
 MESSAGE_PATTERN = "%{time boot} %{category}: %{message}"
@@ -189,7 +190,8 @@ class Copy(Workstation):
         return found[0] if found else None
 
     def press(self, dialog, button):
-        self.desktop.click(dialog.x + button[0], dialog.y + button[1])
+        self.desktop.click(dialog.x + round(dialog.width * button[0]),
+                           dialog.y + round(dialog.height * button[1]))
 
     def quit(self):
         self.tray_command("q")

@@ -49,6 +49,7 @@ class Entry:
     recipient: str
     wanted: bool = True       # should be in the store now
     ever_stored: bool = False
+    copies: int = 1           # rows with its text the run knows of
 
 
 class Ledger:
@@ -65,19 +66,27 @@ class Ledger:
         self.entries[text].wanted = False
 
     def audit(self):
+        """What went wrong in the store since the last audit: notes lost (never stored),
+        deleted though wanted, stored twice (or unknown to the run), and deleted by the
+        user yet still there. The ledger then takes the store as it is."""
         counts = Counter(n.text for n in self.store.notes())
         lost, unasked, doubled, undeleted = [], [], [], []
         for entry in self.entries.values():
             found = counts.get(entry.text, 0)
             if entry.wanted and found == 0:
                 (unasked if entry.ever_stored else lost).append(entry.text)
-            if not entry.wanted and found:
+            if not entry.wanted and found and entry.ever_stored:
                 undeleted.append(entry.text)
-            if found > 1:
+            if found > entry.copies:
                 doubled.append(entry.text)
             entry.ever_stored |= found > 0
-        strangers = [t for t in counts if t not in self.entries]
-        return lost, unasked, doubled + strangers, undeleted
+            entry.wanted = found > 0
+            entry.copies = max(found, 1)
+        for text, found in counts.items():
+            if text not in self.entries:
+                doubled.append(text)
+                self.entries[text] = Entry(text, "?", True, True, found)
+        return lost, unasked, doubled, undeleted
 
 
 @dataclass
@@ -161,6 +170,7 @@ class Run:
             self.store._psql(self.store.database, values)
         for text in texts:
             self.ledger.add(text, recipient)
+            self.ledger.entries[text].ever_stored = True
 
     def key_of(self, text):
         keys = [n.key for n in self.store.notes() if n.text == text]
@@ -240,18 +250,25 @@ class Run:
                               "refusal: the note is gone")
         return result
 
-    def post_until_stored(self, copy, recipient, text, first_result, deadline=60):
-        """A user whose note was refused sends it again until it goes (or gives up)."""
+    def post_until_stored(self, copy, recipient, text, first_result, tries=3):
+        """A user whose note was refused sends it again once the store is back, a few times
+        a few seconds apart, then gives up and cancels."""
         result = first_result
-        end = time.monotonic() + deadline
-        while result == "refused" and time.monotonic() < end:
+        for _ in range(tries):
+            if result != "refused":
+                break
             dialog = copy.compose_dialog()
+            if dialog is None:
+                break
             result = self.post(copy, recipient, text, dialog=dialog)
+            if result == "refused":
+                self.hold(3)
         if result == "refused":
             dialog = copy.compose_dialog()
             if dialog:
                 copy.press(dialog, CANCEL_BUTTON)
-            self.current.check(False, f"{copy.name} could not post {text!r} after recovery")
+            self.current.check(False, f"{copy.name} could not post {text!r} after the store "
+                                      "came back")
         return result
 
     def delivered(self, copy, text, timeout=WITHIN_A_POLL):
@@ -269,6 +286,8 @@ class Run:
         if not windows:
             raise HarnessFailed(f"no note {text!r} on {copy.name}'s screen to delete")
         copy.expect_answer(10)
+        # Notes overlap; the one to delete comes to the top first.
+        copy.desktop.run("xdotool", "windowraise", str(windows[0].id))
         copy.note_command(windows[0], "d")
         copy.desktop.move(*copy.RESTING_PLACE)
         self.ledger.deleted(text)
@@ -344,6 +363,14 @@ class Run:
                 else traceback.format_exc()
             outcome.harness.append(detail)
             print(f"faults:   HARNESS: {detail}", flush=True)
+        if outcome.program or outcome.harness:
+            for copy in self.copies:
+                shot = os.path.join(self.args.work, f"{_slug(name)}-{copy.name}.png")
+                try:
+                    copy.screenshot(shot)
+                    print(f"faults:   screenshot: {shot}", flush=True)
+                except Exception:  # noqa: BLE001 - the display itself may be the trouble
+                    pass
         try:
             self.wait(lambda: True, 0)
         except Exception as failure:  # noqa: BLE001
@@ -362,8 +389,9 @@ class Run:
                           f"{copy.name} got {len(unasked_alerts)} alerts of its own: "
                           f"{unasked_alerts}")
             shown = outcome.told.get(copy.name, "")
+            said = Counter(_short(t) for t in answers)
             parts = [p for p in (shown, f"{len(unasked_alerts)} alert" if unasked_alerts else "",
-                                 "; ".join(_short(t) for t in answers)) if p]
+                                 "; ".join(f"{n}x \"{t}\"" for t, n in said.items())) if p]
             outcome.told[copy.name] = ", ".join(parts) or "nothing"
             outcome.stall[copy.name] = copy.stalls(outcome.started, outcome.ended)
         self.outcomes.append(outcome)
@@ -579,12 +607,13 @@ class Run:
         with self.fault("server restarted"):
             text = self.note_text("restart")
             server.restart()
+            back = time.monotonic()
             result = self.post(ann, "BOB", text)
             self.current.check(result == "stored", "ann's post right after the restart was "
                                                    "refused")
             self.post_until_stored(ann, "BOB", text, result)
             self.delivered(bob, text)
-            self.recovered(bob, time.monotonic(), timeout=5)
+            self.recovered(bob, back, timeout=5)
 
         with self.fault("server stopped for 60 s"):
             waiting = [n.text for n in self.store.notes() if n.recipient == "BOB"][0]
@@ -618,6 +647,7 @@ class Run:
             finally:
                 server.start()
             back = time.monotonic()
+            self.recovered(bob, back)
             with open(ann.odbc_ini) as odbc_ini:
                 self.current.check(odbc_ini.read() == data_source,
                                    "ann's data source was changed")
@@ -627,7 +657,6 @@ class Run:
             except StepFailure:
                 self.current.check(False, "ann's start never went on when the server came back")
                 ann.restart()
-            self.recovered(bob, back)
             self.settle_deletion(bob, waiting)
             result = self.post(ann, "BOB", text)
             self.post_until_stored(ann, "BOB", text, result)
@@ -645,10 +674,11 @@ class Run:
                 self.hold(30)
             finally:
                 server.thaw()
+            back = time.monotonic()
             result = self.sent(ann, text, 0)
             self.post_until_stored(ann, "BOB", text, result)
             self.delivered(bob, text)
-            self.recovered(bob, start)
+            self.recovered(bob, back)
 
         with self.fault("link cut after the insert was committed"):
             text = self.note_text("cut")
@@ -703,9 +733,16 @@ class Run:
         return "\n".join(rows)
 
 
+def _slug(text):
+    return "-".join("".join(c if c.isalnum() else " " for c in text.lower()).split())
+
+
 def _short(text):
     text = " ".join(text.split())
-    return text if len(text) <= 60 else text[:57] + "..."
+    # A refused statement's alert: what the driver said counts, not the statement.
+    if "[Error" in text:
+        text = text[text.index("[Error"):]
+    return text if len(text) <= 50 else text[:47] + "..."
 
 
 def main():

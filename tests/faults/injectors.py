@@ -166,7 +166,9 @@ class PostgresServer:
         subprocess.run([self.fixture, "stop", self.folder], capture_output=True)
 
     def restart(self):
-        self._pg_ctl("-m", "fast", "-w", "restart")
+        # With a log file: the server would otherwise keep our output pipe open.
+        self._pg_ctl("-m", "fast", "-w", "-l", os.path.join(self.folder, "server.log"),
+                     "restart")
 
     def stop(self):
         self._pg_ctl("-m", "fast", "-w", "stop")
