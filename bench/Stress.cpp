@@ -76,7 +76,7 @@ int Receive(const QString& user, const QString& stopFile)
         ++polls;
         const auto shown = exchange.DeleteAllNotes();
         for (const auto& [key, text] : shown)
-            std::printf("deleted\t%d\t%s\n", key, Utf8(text).c_str());
+            std::printf("deleted\t%lld\t%s\n", static_cast<long long>(key), Utf8(text).c_str());
         deleted += int(shown.size());
         QCoreApplication::processEvents();
         if (stopping && shown.isEmpty())
@@ -108,7 +108,7 @@ int main(int argc, char* argv[])
         QApplication application(argc, argv);
         return Receive(arguments[1], arguments[2]);
     }
-    std::fprintf(stderr,
-        "usage: %s post SENDER NOTES RECIPIENT... | copy USER STOP_FILE\n", argv[0]);
+    std::fprintf(
+        stderr, "usage: %s post SENDER NOTES RECIPIENT... | copy USER STOP_FILE\n", argv[0]);
     return 2;
 }

@@ -146,9 +146,9 @@ bool Exchange::DeleteFirstNote()
     return true;
 }
 
-QList<QPair<int, QString>> Exchange::DeleteAllNotes()
+QList<QPair<qint64, QString>> Exchange::DeleteAllNotes()
 {
-    QList<QPair<int, QString>> shown;
+    QList<QPair<qint64, QString>> shown;
     for (CNoteDlg* note : Inner->Owner->findChildren<CNoteDlg*>()) {
         shown.append({ note->Key, note->Text });
         Q_EMIT note->DeleteRequested(note->Key, note->Slot);

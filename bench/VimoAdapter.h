@@ -56,7 +56,7 @@ public:
     // Deletes the note in the lowest occupied slot; false when none is open.
     bool DeleteFirstNote();
     // The user deletes every open note; the key and text each note showed.
-    QList<QPair<int, QString>> DeleteAllNotes();
+    QList<QPair<qint64, QString>> DeleteAllNotes();
 
 private:
     struct Parts;

@@ -216,10 +216,11 @@ def main():
         for name, items in (("refused", refused), ("lost", lost), ("doubled", doubled),
                             ("refused yet stored", stored_though_refused),
                             ("duplicate keys", duplicate_keys), ("unseen deletions", unseen),
-                            ("not carried out", not_carried_out), ("never shown", left),
-                            ("alerts", alerts)):
+                            ("not carried out", not_carried_out), ("never shown", left)):
             if items:
                 print(f"{name}: {items[:10]}{' ...' if len(items) > 10 else ''}")
+        for (user, text), n in Counter((u, t) for u, t in alerts).items():
+            print(f"{user} was told {n} times: {text}")
         failures += [f"{n} {what}" for n, what in (
             (len(refused), "posts refused"), (len(lost), "notes lost"),
             (len(doubled), "notes doubled"), (len(stored_though_refused), "refused yet stored"),
