@@ -190,6 +190,8 @@ class Copy(Workstation):
         return found[0] if found else None
 
     def press(self, dialog, button):
+        # Where the dialog is now: a busy copy may place it after it first showed.
+        dialog = self.desktop.window(dialog.id) or dialog
         self.desktop.click(dialog.x + round(dialog.width * button[0]),
                            dialog.y + round(dialog.height * button[1]))
 

@@ -262,6 +262,13 @@ class Run:
                               "refusal: the note is gone")
         return result
 
+    def says_unreachable(self, copy, result):
+        """A post refused because the store is out of reach must say so."""
+        if result == "refused":
+            said = [a.text for a in copy.alerts if a.answer][-1]
+            self.current.check("cannot be reached" in said,
+                               f"{copy.name}'s refused post said {said!r}")
+
     def post_until_stored(self, copy, recipient, text, first_result, tries=3):
         """A user whose note was refused sends it again once the store is back, a few times
         a few seconds apart, then gives up and cancels."""
@@ -464,10 +471,7 @@ class Run:
             self.share.take_away()
             try:
                 result = self.post(ann, "BOB", text)
-                if result == "refused":
-                    said = ann.alerts[-1].text
-                    self.current.check("cannot be reached" in said,
-                                       f"ann's refused post said {said!r}")
+                self.says_unreachable(ann, result)
                 self.current.told["bob"] = self.outage_shown(bob, start)
                 self.current.told["ann"] = self.outage_shown(ann, start)
             finally:
@@ -486,6 +490,7 @@ class Run:
             os.rename(os.path.dirname(self.data_file), away)
             try:
                 result = self.post(ann, "BOB", text)
+                self.says_unreachable(ann, result)
                 self.delete(bob, waiting)
                 self.hold(2)
             finally:
@@ -502,6 +507,7 @@ class Run:
             os.remove(self.data_file)
             try:
                 result = self.post(ann, "BOB", text)
+                self.says_unreachable(ann, result)
             finally:
                 shutil.copyfile(copy_path, self.data_file)
             restored = time.monotonic()
@@ -538,6 +544,7 @@ class Run:
             lock.take()
             try:
                 result = self.post(ann, "BOB", text, dialog=dialog)
+                self.says_unreachable(ann, result)
                 self.hold(max(0.0, 10 - (time.monotonic() - lock.taken_at)))
             finally:
                 lock.release()
@@ -576,6 +583,7 @@ class Run:
             try:
                 text = self.note_text("locked long")
                 result = self.post(ann, "BOB", text)
+                self.says_unreachable(ann, result)
                 self.current.told["bob"] = self.outage_shown(bob, start, timeout=28)
                 self.hold(max(0.0, 30 - (time.monotonic() - start)))
             finally:
@@ -638,9 +646,7 @@ class Run:
                 result = self.post(ann, "BOB", text)
                 if self.current.check(result == "refused", "ann's post with the server down "
                                                            "was not refused"):
-                    said = [a.text for a in ann.alerts if a.answer][-1]
-                    self.current.check("cannot be reached" in said,
-                                       f"ann's refused post said {said!r}")
+                    self.says_unreachable(ann, result)
                     ann.press(ann.compose_dialog(), CANCEL_BUTTON)
                 self.delete(bob, waiting)
                 self.current.told["bob"] = self.outage_shown(bob, start)
