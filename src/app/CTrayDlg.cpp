@@ -1,5 +1,6 @@
 #include "app/CTrayDlg.h"
 
+#include "app/StallWatch.h"
 #include "dialogs/CComposeDlg.h"
 #include "exchange/NotePosting.h"
 #include "exchange/TrayLogic.h"
@@ -108,6 +109,7 @@ void CTrayDlg::done(int result)
 
 void CTrayDlg::OnInitDialog()
 {
+    StallWatch::StartIfEnabled(this);
     // The notes already waiting open first, so the icon's first tooltip counts them.
     Exchange.PollNotes();
     PollTimer->start();

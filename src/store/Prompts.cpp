@@ -4,11 +4,16 @@
 #include "store/Profile.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 
 #include <utility>
 
 namespace vimo {
 namespace {
+
+// Every alert, as the user reads it, for the tests that drive the program on a desktop:
+// enabled by the logging rule "vimo.alert.info=true".
+Q_LOGGING_CATEGORY(AlertLog, "vimo.alert", QtWarningMsg)
 
 // Without a desktop the program can still say what went wrong.
 AlertHandler& CurrentAlertHandler()
@@ -65,6 +70,7 @@ RetryHandler SetRetryHandler(RetryHandler handler)
 
 void ShowAlert(const QString& text)
 {
+    qCInfo(AlertLog).noquote() << text;
     // A copy: the handler may be replaced while its box is open.
     const AlertHandler handler = CurrentAlertHandler();
     if (handler)
