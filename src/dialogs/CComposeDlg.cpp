@@ -76,8 +76,15 @@ void CComposeDlg::OnOK()
         FocusRecipient();
         return;
     }
-    // A failed lookup reads as an unknown name: a note is never posted to nobody.
-    if (!Users.IsKnownUser(RecipientName).Value) {
+    // A lookup that failed says nothing about the name: the user hears why, and the note
+    // stays in the dialog to be sent when the store answers again.
+    const StoreResult<bool> known = Users.IsKnownUser(RecipientName);
+    if (known.Failure) {
+        ShowStoreFailure(*known.Failure, QStringLiteral("the addressee cannot be looked up now."));
+        FocusRecipient();
+        return;
+    }
+    if (!known.Value) {
         ShowAlert(QStringLiteral("User name must be Valid\n[Press ? for List]"));
         FocusRecipient();
         return;

@@ -47,14 +47,14 @@ public:
 
     // Set by the owner before the note is shown: the note's key in the store, the owner's
     // slot that holds it, and the text exactly as stored.
-    int Key = 0;
+    qint64 Key = 0;
     int Slot = 0;
     QString Text;
     CColorLabel* const Label;
 
 Q_SIGNALS:
     // The user chose Delete. The note stays as it is until the owner removes it.
-    void DeleteRequested(int key, int slot);
+    void DeleteRequested(qint64 key, int slot);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
