@@ -102,6 +102,7 @@ class Outcome:
     unasked: int = 0
     told: dict = field(default_factory=dict)      # copy -> what it showed
     recovery: dict = field(default_factory=dict)  # copy -> seconds, or a text
+    lifted: float = 0.0  # when the fault ended
     stall: dict = field(default_factory=dict)     # copy -> ms
 
     def check(self, condition, message):
@@ -295,6 +296,10 @@ class Run:
         shown = self.wait(lambda: copy.note_windows({text}), timeout)
         if shown:
             copy.saw_poll_by(time.monotonic())
+            if self.current.lifted and copy.name not in self.current.recovery:
+                # Working again: the first note it shows after the fault.
+                self.current.recovery[copy.name] = \
+                    f"{time.monotonic() - self.current.lifted:.0f} s"
             self.current.check(len(shown) == 1, f"{text!r} shows {len(shown)} times on "
                                                 f"{copy.name}'s screen")
         return bool(shown)
@@ -347,9 +352,10 @@ class Run:
                            f"{copy.name}'s tray icon did not change during the outage")
         return "tray"
 
-    def recovered(self, copy, since, timeout=WITHIN_A_POLL):
+    def recovered(self, copy, timeout=WITHIN_A_POLL):
+        """The tray says the notes again, and shows the usual icon."""
         ok = self.wait(lambda: (t := copy.tooltip()) and ACTIVE_TIP.match(t), timeout)
-        took = time.monotonic() - since
+        took = time.monotonic() - self.current.lifted
         if self.current.check(bool(ok), f"{copy.name}'s tray still reads {copy.tooltip()!r} "
                                         f"{took:.0f} s after the store came back"):
             self.current.check(copy.icon_pixels() == copy.normal_icon,
@@ -476,12 +482,12 @@ class Run:
                 self.current.told["ann"] = self.outage_shown(ann, start)
             finally:
                 self.share.mount()
-            back = time.monotonic()
+            self.current.lifted = time.monotonic()
             if result == "refused":
                 self.post_until_stored(ann, "BOB", text, result)
             self.delivered(bob, text)
-            self.recovered(bob, back)
-            self.recovered(ann, back)
+            self.recovered(bob)
+            self.recovered(ann)
 
         with self.fault("folder renamed away and back"):
             waiting = self.waiting.pop()
@@ -495,6 +501,7 @@ class Run:
                 self.hold(2)
             finally:
                 os.rename(away, os.path.dirname(self.data_file))
+            self.current.lifted = time.monotonic()
             self.post_until_stored(ann, "BOB", text, result)
             self.settle_deletion(bob, waiting)
             self.delivered(bob, text)
@@ -510,7 +517,7 @@ class Run:
                 self.says_unreachable(ann, result)
             finally:
                 shutil.copyfile(copy_path, self.data_file)
-            restored = time.monotonic()
+            self.current.lifted = time.monotonic()
             self.post_until_stored(ann, "BOB", text, result)
             other = self.note_text("restored from cat")
             self.insert("BOB", [other])
@@ -518,7 +525,6 @@ class Run:
                                "to the restored file")
             self.current.check(self.delivered(bob, text, timeout=5),
                                "bob never showed ann's note")
-            self.current.recovery["bob"] = f"{time.monotonic() - restored:.0f} s"
 
         with self.fault("file made read-only"):
             waiting = self.waiting.pop()
@@ -530,6 +536,7 @@ class Run:
                 self.hold(2)
             finally:
                 set_immutable(self.data_file, False)
+            self.current.lifted = time.monotonic()
             self.post_until_stored(ann, "BOB", text, result)
             self.settle_deletion(bob, waiting)
             self.delivered(bob, text)
@@ -548,6 +555,7 @@ class Run:
                 self.hold(max(0.0, 10 - (time.monotonic() - lock.taken_at)))
             finally:
                 lock.release()
+            self.current.lifted = time.monotonic()
             self.post_until_stored(ann, "BOB", text, result)
             self.delivered(bob, waiting)
             self.delivered(bob, text)
@@ -565,6 +573,7 @@ class Run:
                 self.hold(2)
             finally:
                 self.share.unfill()
+            self.current.lifted = time.monotonic()
             self.post_until_stored(ann, "BOB", text, result)
             self.settle_deletion(bob, waiting)
             self.delivered(bob, text)
@@ -588,11 +597,11 @@ class Run:
                 self.hold(max(0.0, 30 - (time.monotonic() - start)))
             finally:
                 lock.release()
-            back = time.monotonic()
+            self.current.lifted = time.monotonic()
             self.post_until_stored(ann, "BOB", text, result)
             self.delivered(bob, late)
             self.delivered(bob, text)
-            self.recovered(bob, back)
+            self.recovered(bob)
             shown = [w.title for w in bob.shown() if w.title.startswith(("many", "late", "locked"))]
             self.current.check(len(shown) == len(set(shown)), "a note shows twice on bob's screen")
             self.current.check(bob.tooltip() == f"{expected + 2} Vimos Active",
@@ -627,13 +636,12 @@ class Run:
         with self.fault("server restarted"):
             text = self.note_text("restart")
             server.restart()
-            back = time.monotonic()
+            self.current.lifted = time.monotonic()
             result = self.post(ann, "BOB", text)
             self.current.check(result == "stored", "ann's post right after the restart was "
                                                    "refused")
             self.post_until_stored(ann, "BOB", text, result)
             self.delivered(bob, text)
-            self.recovered(bob, back, timeout=5)
 
         with self.fault("server stopped for 60 s"):
             waiting = [n.text for n in self.store.notes() if n.recipient == "BOB"][0]
@@ -663,20 +671,21 @@ class Run:
                 self.hold(max(0.0, 60 - (time.monotonic() - start)))
             finally:
                 server.start()
-            back = time.monotonic()
+            self.current.lifted = time.monotonic()
             with open(ann.odbc_ini) as odbc_ini:
                 self.current.check(odbc_ini.read() == data_source,
                                    "ann's data source was changed")
             try:
                 ann.sign_in("ANN")
-                self.current.recovery["ann"] = f"signed in {time.monotonic() - back:.0f} s later"
+                self.current.recovery["ann"] = \
+                    f"signed in {time.monotonic() - self.current.lifted:.0f} s later"
             except StepFailure:
                 self.current.check(False, "ann's start never went on when the server came back")
                 ann.restart()
             # Her note and BOB's recovery come with his next poll.
             result = self.post(ann, "BOB", text)
             self.post_until_stored(ann, "BOB", text, result)
-            self.recovered(bob, back)
+            self.recovered(bob)
             self.settle_deletion(bob, waiting)
             self.delivered(bob, text)
 
@@ -692,16 +701,17 @@ class Run:
                 self.hold(30)
             finally:
                 server.thaw()
-            back = time.monotonic()
+            self.current.lifted = time.monotonic()
             result = self.sent(ann, text, 0)
             self.post_until_stored(ann, "BOB", text, result)
             self.delivered(bob, text)
-            self.recovered(bob, back)
+            self.recovered(bob)
 
         with self.fault("link cut after the insert was committed"):
             text = self.note_text("cut")
             self.proxy.arm()
             result = self.post(ann, "BOB", text)
+            self.current.lifted = time.monotonic()
             self.current.check(self.proxy.cut.is_set(), "the proxy never cut the link")
             self.post_until_stored(ann, "BOB", text, result)
             self.delivered(bob, text)
