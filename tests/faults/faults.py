@@ -814,6 +814,17 @@ def main():
           f"{time.monotonic() - started:.0f} s\n\n{table}\n", flush=True)
     with open(args.table, "w") as out:
         out.write(table + "\n")
+    # Both stores in one table, from the tables of the runs done so far.
+    folder = os.path.dirname(os.path.abspath(args.table))
+    rows = []
+    for kind in ("sqlite", "postgres"):
+        try:
+            with open(os.path.join(folder, f"faults-{kind}.md")) as part:
+                rows += part.read().splitlines()[2:]
+        except OSError:
+            pass
+    with open(os.path.join(folder, "faults.md"), "w") as out:
+        out.write("\n".join(table.splitlines()[:2] + rows) + "\n")
     return 0 if all(not (o.program or o.harness) for o in run.outcomes) else 1
 
 
