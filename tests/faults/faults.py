@@ -103,6 +103,7 @@ class Outcome:
     told: dict = field(default_factory=dict)      # copy -> what it showed
     recovery: dict = field(default_factory=dict)  # copy -> seconds, or a text
     lifted: float = 0.0  # when the fault ended
+    outage_seen: set = field(default_factory=set)  # copies whose tray said so
     stall: dict = field(default_factory=dict)     # copy -> ms
 
     def check(self, condition, message):
@@ -302,6 +303,8 @@ class Run:
                     f"{time.monotonic() - self.current.lifted:.0f} s"
             self.current.check(len(shown) == 1, f"{text!r} shows {len(shown)} times on "
                                                 f"{copy.name}'s screen")
+        elif self.current.lifted and copy.name not in self.current.recovery:
+            self.current.recovery[copy.name] = "no"
         return bool(shown)
 
     def delete(self, copy, text):
@@ -350,10 +353,13 @@ class Run:
         icon = copy.icon_pixels()
         self.current.check(icon is not None and icon != copy.normal_icon,
                            f"{copy.name}'s tray icon did not change during the outage")
+        self.current.outage_seen.add(copy.name)
         return "tray"
 
     def recovered(self, copy, timeout=WITHIN_A_POLL):
         """The tray says the notes again, and shows the usual icon."""
+        if copy.name not in self.current.outage_seen:
+            return  # it never said there was an outage; its notes tell whether it works
         ok = self.wait(lambda: (t := copy.tooltip()) and ACTIVE_TIP.match(t), timeout)
         took = time.monotonic() - self.current.lifted
         if self.current.check(bool(ok), f"{copy.name}'s tray still reads {copy.tooltip()!r} "
@@ -483,9 +489,13 @@ class Run:
             finally:
                 self.share.mount()
             self.current.lifted = time.monotonic()
+            other = self.note_text("remounted from cat")
+            self.insert("BOB", [other])
             if result == "refused":
                 self.post_until_stored(ann, "BOB", text, result)
-            self.delivered(bob, text)
+            self.current.check(self.delivered(bob, other), "bob never showed a note posted "
+                               "after the share came back")
+            self.delivered(bob, text, timeout=5)
             self.recovered(bob)
             self.recovered(ann)
 
