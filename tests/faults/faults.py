@@ -573,9 +573,6 @@ class Run:
         with self.fault("file system full during a post and a delete"):
             waiting = self.waiting.pop()
             text = self.note_text("disk full")
-            # The notes of the next fault come now, to open at this fault's last poll.
-            many = [self.note_text("many") for _ in range(400)]
-            self.insert("BOB", many)
             self.share.fill()
             try:
                 result = self.post(ann, "BOB", text)
@@ -586,6 +583,9 @@ class Run:
             self.current.lifted = time.monotonic()
             self.post_until_stored(ann, "BOB", text, result)
             self.settle_deletion(bob, waiting)
+            # The notes of the next fault, to open at BOB's next poll; not before the user is
+            # done with the note above, so that 400 new windows do not come over its menu.
+            self.insert("BOB", [self.note_text("many") for _ in range(400)])
             self.delivered(bob, text)
 
         with self.fault("file locked 30 s with 400 notes open"):
