@@ -17,6 +17,8 @@ packages=(
     python3
     # tests/faults: the shell that locks a data file, a share of ext4 on a loop device
     sqlite3 e2fsprogs mount util-linux
+    # the notification test runs a session bus of its own
+    dbus-daemon
     weston xwayland desktop-file-utils lintian man-db dpkg-dev
     # bench/: the engines' C APIs, the X watcher, and a pooler of its own to measure through
     libpq-dev libxcb1-dev pkg-config pgbouncer

@@ -2,6 +2,7 @@
 
 #include "dialogs/CNoteTextEdit.h"
 #include "dialogs/DataExchange.h"
+#include "store/NoteTexts.h"
 #include "store/Prompts.h"
 #include "store/Store.h"
 #include "ui_CComposeDlg.h"
@@ -10,7 +11,35 @@
 #include "widgets/DialogSetup.h"
 #include "widgets/UpperCaseValidator.h"
 
+#include <algorithm>
+
 namespace vimo {
+namespace {
+
+// The names a pick goes after: the list less its last entry when that is empty or no known
+// name yet (the start of one being typed), else the whole list.
+QString PickHead(const QString& list, const QStringList& known)
+{
+    const auto comma = list.lastIndexOf(u',');
+    const QString last = list.mid(comma + 1).trimmed();
+    const bool keepLast = !last.isEmpty() && known.contains(last, Qt::CaseInsensitive);
+    QString head = keepLast ? list : list.left(std::max<qsizetype>(comma, 0));
+    while (!head.isEmpty() && (head.back() == u',' || head.back().isSpace()))
+        head.chop(1);
+    return head;
+}
+
+// The head with the picked name after it, unless it names it already.
+QString WithPickedName(const QString& head, const QString& name)
+{
+    if (head.isEmpty())
+        return name;
+    if (SplitRecipientNames(head).contains(name))
+        return head;
+    return head + QStringLiteral(", ") + name;
+}
+
+} // namespace
 
 CComposeDlg::CComposeDlg(Store& store, QWidget* parent)
     : QDialog(parent, CaptionedDialogFlags)
@@ -22,6 +51,8 @@ CComposeDlg::CComposeDlg(Store& store, QWidget* parent)
     Form->RecipientEdit->setValidator(new UpperCaseValidator(Form->RecipientEdit));
 
     connect(Form->ShowListButton, &QPushButton::clicked, Form->UserList, &CUserListBox::ShowPicker);
+    // "?" again: the next pick adds a name.
+    connect(Form->ShowListButton, &QPushButton::clicked, this, [this] { LastPicked.clear(); });
     connect(Form->UserList, &CUserListBox::Picked, this, &CComposeDlg::TakeSelectedName);
     connect(Form->UserList, &CUserListBox::PickedAndConfirmed, this,
         &CComposeDlg::TakeSelectedNameAndGoToText);
@@ -37,7 +68,8 @@ CComposeDlg::~CComposeDlg() = default;
 bool CComposeDlg::UpdateData(bool save)
 {
     DataExchange exchange(save);
-    exchange.Text(Form->RecipientEdit, RecipientName, MaxUserNameLength);
+    exchange.Text(Form->RecipientEdit, RecipientName,
+        SeveralRecipients ? MaxRecipientListLength : MaxUserNameLength);
     exchange.Selection(Form->UserList, ListSelection);
     exchange.Text(Form->NoteTextEdit, NoteText, MaxNoteLength);
     exchange.Check(Form->YellowBox, UrgencyYellow);
@@ -62,47 +94,92 @@ void CComposeDlg::OnInitDialog()
     Form->RedSwatch->SetColors(MakeColorRef(255, 0, 0), 0);
     // A failed read leaves the picker empty; names can still be typed.
     Form->UserList->SetNames(Users.UserNames().Value);
-    Form->RecipientEdit->setFocus(Qt::OtherFocusReason);
+    if (StartInText)
+        Form->NoteTextEdit->setFocus(Qt::OtherFocusReason);
+    else
+        Form->RecipientEdit->setFocus(Qt::OtherFocusReason);
+}
+
+void CComposeDlg::ReplyTo(const QString& name)
+{
+    RecipientName = name;
+    StartInText = true;
+}
+
+QStringList CComposeDlg::NamesToCheck() const
+{
+    if (SeveralRecipients)
+        return SplitRecipientNames(RecipientName);
+    // One name, looked up as typed: blanks alone are a name that nobody has.
+    return RecipientName.isEmpty() ? QStringList() : QStringList { RecipientName };
+}
+
+QStringList CComposeDlg::KnownNames() const
+{
+    QStringList names;
+    for (int row = 0; row < Form->UserList->count(); ++row)
+        names.append(Form->UserList->item(row)->text());
+    return names;
 }
 
 void CComposeDlg::OnOK()
 {
+    Recipients.clear();
     // A value the boxes refuse has been reported already; looking the name up would only end
     // in the same refusal.
     if (!UpdateData(true))
         return;
-    if (RecipientName.isEmpty()) {
+    const QStringList names = NamesToCheck();
+    if (names.isEmpty()) {
         ShowAlert(QStringLiteral("User name cannot be Empty"));
         FocusRecipient();
         return;
     }
-    // A lookup that failed says nothing about the name: the user hears why, and the note
-    // stays in the dialog to be sent when the store answers again.
-    const StoreResult<bool> known = Users.IsKnownUser(RecipientName);
-    if (known.Failure) {
-        ShowStoreFailure(*known.Failure, QStringLiteral("the addressee cannot be looked up now."));
-        FocusRecipient();
-        return;
+    // One unknown name stops the whole note. A name longer than the store keeps cannot be
+    // anybody's. A lookup that failed says nothing about the name: the user hears why, and
+    // the note stays in the dialog to be sent when the store answers again.
+    for (const QString& name : names) {
+        const StoreResult<bool> known = name.size() > MaxUserNameLength
+            ? StoreResult<bool> { false, {} }
+            : Users.IsKnownUser(name);
+        if (known.Failure) {
+            ShowStoreFailure(
+                *known.Failure, QStringLiteral("the addressee cannot be looked up now."));
+            FocusRecipient(SeveralRecipients ? name : QString());
+            return;
+        }
+        if (!known.Value) {
+            ShowAlert(SeveralRecipients
+                    ? UnknownUserAlert(name)
+                    : QStringLiteral("User name must be Valid\n[Press ? for List]"));
+            FocusRecipient(SeveralRecipients ? name : QString());
+            return;
+        }
     }
-    if (!known.Value) {
-        ShowAlert(QStringLiteral("User name must be Valid\n[Press ? for List]"));
-        FocusRecipient();
-        return;
-    }
-    if (UpdateData(true))
+    if (UpdateData(true)) {
+        Recipients = names;
         QDialog::accept();
+    }
 }
 
 void CComposeDlg::TakeSelectedName()
 {
     UpdateData(true);
-    RecipientName = ListSelection;
+    if (SeveralRecipients) {
+        if (RecipientName != LastPicked)
+            PickedAfter = PickHead(RecipientName, KnownNames());
+        RecipientName = WithPickedName(PickedAfter, ListSelection);
+        LastPicked = RecipientName;
+    } else {
+        RecipientName = ListSelection;
+    }
     UpdateData(false);
 }
 
 void CComposeDlg::TakeSelectedNameAndGoToText()
 {
     TakeSelectedName();
+    LastPicked.clear();
     Form->UserList->hide();
     Form->NoteTextEdit->setFocus(Qt::OtherFocusReason);
 }
@@ -117,10 +194,15 @@ void CComposeDlg::UrgencyClicked(int& flag)
     UpdateData(false);
 }
 
-void CComposeDlg::FocusRecipient()
+void CComposeDlg::FocusRecipient(const QString& name)
 {
-    Form->RecipientEdit->setFocus(Qt::OtherFocusReason);
-    Form->RecipientEdit->selectAll();
+    QLineEdit* box = Form->RecipientEdit;
+    box->setFocus(Qt::OtherFocusReason);
+    const auto at = name.isEmpty() ? -1 : box->text().indexOf(name);
+    if (at >= 0)
+        box->setSelection(int(at), int(name.size()));
+    else
+        box->selectAll();
 }
 
 } // namespace vimo

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -17,19 +18,33 @@ class Store;
 // the store; it ends with Accepted only when the addressee is a known user. Afterwards
 // RecipientName holds that name (at most 15 characters), NoteText the text as the store keeps
 // it (at most 250 characters, each line break CR LF, possibly empty), and at most one of the
-// urgency flags is 1, possibly none.
+// urgency flags is 1, possibly none. Recipients holds the names the note goes to.
 class CComposeDlg : public QDialog {
     Q_OBJECT
 
 public:
+    // The longest "Send To" list when several names are allowed.
+    static constexpr int MaxRecipientListLength = 250;
+
     explicit CComposeDlg(Store& store, QWidget* parent = nullptr);
     ~CComposeDlg() override;
+
+    // Call before the run: the dialog opens with this name in "Send To" and the keyboard in
+    // the text box, ready to answer a note.
+    void ReplyTo(const QString& name);
+
+    // "Send To" takes several names separated by commas, each checked as one name is, and
+    // the picker adds the picked name to the list. Off, the box takes one name of at most 15
+    // characters.
+    bool SeveralRecipients = false;
 
     QString RecipientName;
     QString NoteText;
     int UrgencyYellow = 0;
     int UrgencyGreen = 0;
     int UrgencyRed = 0;
+    // After Send: every name of RecipientName, each a known user, each once.
+    QStringList Recipients;
 
     // "Send", or Enter in the picker.
     void accept() override;
@@ -45,11 +60,21 @@ private:
     // The box of this flag has just toggled itself: the three behave like radio buttons that
     // can all be off.
     void UrgencyClicked(int& flag);
-    // Gives the recipient box the focus with its text selected, ready to be typed over.
-    void FocusRecipient();
+    // Gives the recipient box the focus with its text selected, ready to be typed over; with
+    // a name given, only that name is selected.
+    void FocusRecipient(const QString& name = QString());
+    // The names of RecipientName that Send checks; they are in Recipients only when all pass.
+    QStringList NamesToCheck() const;
+    QStringList KnownNames() const;
 
     // The picker's selected name; empty when none is selected.
     QString ListSelection;
+    // The recipient box as the last pick left it, and the names that pick went after. While
+    // the box stays so, the next pick replaces the picked name rather than adding one: moving
+    // through the picker does not collect names.
+    QString LastPicked;
+    QString PickedAfter;
+    bool StartInText = false;
     std::unique_ptr<Ui::CComposeDlg> Form;
     Store& Users;
 };

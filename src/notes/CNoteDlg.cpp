@@ -2,6 +2,7 @@
 
 #include "notes/NoteGeometry.h"
 #include "notes/NoteWindowFlags.h"
+#include "store/NoteTexts.h"
 #include "widgets/CColorLabel.h"
 #include "widgets/DialogColours.h"
 #include "widgets/DialogSetup.h"
@@ -15,7 +16,7 @@ namespace vimo {
 namespace {
 
 struct MenuItem {
-    CNoteDlg::Command Id;
+    int Id; // 0: a separator
     QStringView Text;
 };
 
@@ -24,6 +25,8 @@ constexpr MenuItem NoteMenu[] = {
     { CNoteDlg::DeleteCommand, u"&Delete" },
     { CNoteDlg::EnlargeCommand, u"&Enlarge" },
     { CNoteDlg::ShrinkCommand, u"&Shrink" },
+    { 0, {} },
+    { CNoteDlg::ReplyCommand, u"&Reply" },
 };
 
 } // namespace
@@ -37,6 +40,8 @@ CNoteDlg::CNoteDlg(QWidget* owner)
     // A note that arrives while the user types, in the compose dialog or anywhere else, must
     // not take the keyboard; this also asks the window manager not to give it the focus.
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // The note is rarely the active window, and its tip of sender and day must show anyway.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     // The black around the label is the note's thin frame.
     UseDialogColours(this);
     CallOnFirstShow(this, [this] { OnInitDialog(); });
@@ -60,6 +65,12 @@ void CNoteDlg::OnInitDialog()
     // To the front, but without the keyboard: a note that arrives must not take the keys
     // from whatever the user is typing.
     raise();
+}
+
+void CNoteDlg::SetSender(const QString& sender, int dateStamp)
+{
+    ReplyTo = sender;
+    setToolTip(NoteTipText(sender, dateStamp));
 }
 
 void CNoteDlg::resizeEvent(QResizeEvent* event)
@@ -104,6 +115,10 @@ void CNoteDlg::OnMenuCommand(int id)
     case ShrinkCommand:
         ResizeNote(false);
         break;
+    case ReplyCommand:
+        if (!ReplyTo.isEmpty())
+            Q_EMIT ReplyRequested(ReplyTo);
+        break;
     default:
         break;
     }
@@ -115,8 +130,15 @@ void CNoteDlg::OpenMenu(QPoint screenPoint)
     // removes the note goes with it.
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    for (const MenuItem& item : NoteMenu)
-        menu->addAction(item.Text.toString())->setData(int(item.Id));
+    for (const MenuItem& item : NoteMenu) {
+        if (item.Id == 0) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = menu->addAction(item.Text.toString());
+        action->setData(item.Id);
+        action->setEnabled(item.Id != ReplyCommand || !ReplyTo.isEmpty());
+    }
     connect(menu, &QMenu::triggered, this,
         [this](QAction* action) { OnMenuCommand(action->data().toInt()); });
     menu->popup(screenPoint);
@@ -124,6 +146,8 @@ void CNoteDlg::OpenMenu(QPoint screenPoint)
 
 void CNoteDlg::mousePressEvent(QMouseEvent* event)
 {
+    if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton)
+        Q_EMIT Touched();
     if (event->button() == Qt::LeftButton) {
         Width = width();
         Height = height();

@@ -10,7 +10,7 @@ class CColorLabel;
 
 // One received note: a frameless square whose coloured label carries the text, with a thin
 // black frame (the dialog background) around it. It is dragged with the left button and
-// acted on through its right-click menu: Hide, Delete, Enlarge, Shrink.
+// acted on through its right-click menu: Hide, Delete, Enlarge, Shrink, and Reply.
 //
 // The owner is the main window, which opens a note like this:
 //
@@ -19,6 +19,7 @@ class CColorLabel;
 //     note->Slot = slot;
 //     note->Text = text;
 //     note->Label->SetColors(urgencyColour, 0);
+//     note->SetSender(sender, dateStamp);
 //     connect(note, &CNoteDlg::DeleteRequested, mainWindow, ...);
 //     note->setGeometry(10 * slot + 50, 10 * slot + 50, 100, 100);
 //     note->show();
@@ -40,6 +41,7 @@ public:
         DeleteCommand = 202,
         EnlargeCommand = 203,
         ShrinkCommand = 204,
+        ReplyCommand = 205,
     };
 
     explicit CNoteDlg(QWidget* owner);
@@ -52,9 +54,18 @@ public:
     QString Text;
     CColorLabel* const Label;
 
+    // Who sent the note and the day it was posted (the row's SENDER and DT): hovering the
+    // note shows them, and Reply writes back to the sender. Without a sender Reply is off.
+    void SetSender(const QString& sender, int dateStamp);
+
 Q_SIGNALS:
     // The user chose Delete. The note stays as it is until the owner removes it.
     void DeleteRequested(qint64 key, int slot);
+    // The user chose Reply: write a note to the sender.
+    void ReplyRequested(const QString& sender);
+    // The user pressed a mouse button on the note, to drag it or to open its menu: the note
+    // has been seen.
+    void Touched();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -77,6 +88,7 @@ private:
     int Height = 0;
     // Where in the note the drag took hold.
     QPoint GrabPoint;
+    QString ReplyTo;
 };
 
 } // namespace vimo

@@ -3,6 +3,8 @@
 #include "store/Prompts.h"
 #include "store/TextRules.h"
 
+#include <QLocale>
+
 namespace vimo {
 
 QString DateText(const QDate& day)
@@ -35,6 +37,26 @@ qint32 ParseDateText(const QString& text)
         return 0;
     }
     return year * 10000 + month * 100 + day;
+}
+
+QDate StampDate(qint64 stamp)
+{
+    if (stamp <= 0 || stamp > 99991231)
+        return {};
+    const auto year = static_cast<int>(stamp / 10000);
+    return QDate(year, static_cast<int>(stamp / 100 % 100), static_cast<int>(stamp % 100));
+}
+
+QString DayText(const QDate& day)
+{
+    return QLocale::c().toString(day, QStringLiteral("ddd d MMM yyyy"));
+}
+
+QString MomentText(const QDateTime& moment)
+{
+    const QDateTime local = moment.toLocalTime();
+    return DayText(local.date()) + QLatin1Char(' ')
+        + QLocale::c().toString(local.time(), QStringLiteral("HH:mm"));
 }
 
 } // namespace vimo

@@ -2,6 +2,7 @@
 
 #include "store/AttributeLists.h"
 #include "store/KeyRules.h"
+#include "store/ReceiptStatements.h"
 #include "store/Statements.h"
 #include "store/TextRules.h"
 
@@ -458,6 +459,75 @@ QList<StoreFailure> Store::CreateTables()
         run(NotesRecipientIndexCreation());
     }
     return refused;
+}
+
+StoreResult<QList<QStringList>> Store::QueryRows(const QString& statement, int columns)
+{
+    const QString text = CutTrailingWhiteSpace(statement);
+    const Run run = RunStatement(text, Retry::Once);
+    if (!run.Succeeded())
+        return { {}, StoreFailure { text, run.Error } };
+    StoreResult<QList<QStringList>> result;
+    for (;;) {
+        const SQLRETURN fetched = SQLFetch(run.Statement.get());
+        if (fetched == SQL_NO_DATA)
+            break;
+        if (!SQL_SUCCEEDED(fetched)) {
+            result.Failure = FailureOf(text, run.Statement.get());
+            break;
+        }
+        QStringList row;
+        for (int column = 1; column <= columns; ++column) {
+            const ColumnRead read = ReadColumnText(run.Statement.get(), SQLUSMALLINT(column));
+            QByteArray value = read.Value.value_or(QByteArray());
+            TrimTrailingBlanks(value);
+            row.append(QString::fromUtf8(value));
+            if (read.Failed && !result.Failure)
+                result.Failure = FailureOf(text, run.Statement.get());
+        }
+        result.Value.append(row);
+    }
+    return result;
+}
+
+QList<StoreFailure> Store::CreateReceiptsTable()
+{
+    QList<StoreFailure> refused;
+    for (const QString& statement :
+        { ReceiptsTableCreation(), ReceiptsSenderIndexCreation(), ReceiptsKeyIndexCreation() }) {
+        StoreResult<> result = ExecSql(statement);
+        if (result.Failure)
+            refused.append(std::move(*result.Failure));
+    }
+    return refused;
+}
+
+StoreResult<> Store::RecordSent(const NoteIdentity& note, const QString& text, const QDateTime& at)
+{
+    StoreResult<> recorded = ExecSql(SentRecordStatement(note, text, ReceiptTime(at)));
+    // A record too many harms nobody; the next post prunes again.
+    if (recorded.Succeeded())
+        ExecSql(SentPruneStatement(note.Sender));
+    return recorded;
+}
+
+StoreResult<> Store::RecordShown(const NoteIdentity& note, const QDateTime& at)
+{
+    return ExecSql(ShownReceiptStatement(note, ReceiptTime(at)));
+}
+
+StoreResult<> Store::RecordDeleted(const NoteIdentity& note, const QDateTime& at)
+{
+    return ExecSql(DeletedReceiptStatement(note, ReceiptTime(at)));
+}
+
+StoreResult<QList<SentNote>> Store::SentNotes(const QString& sender)
+{
+    StoreResult<QList<QStringList>> rows = QueryRows(SentNotesQuery(sender), 5);
+    StoreResult<QList<SentNote>> notes { {}, std::move(rows.Failure) };
+    for (const QStringList& row : std::as_const(rows.Value))
+        notes.Value.append({ row[0], AtoI(row[1]), row[2], row[3], row[4] });
+    return notes;
 }
 
 } // namespace vimo

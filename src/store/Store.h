@@ -3,8 +3,10 @@
 #include "store/Failures.h"
 #include "store/NoteRow.h"
 #include "store/OdbcHandles.h"
+#include "store/Receipts.h"
 #include "store/StoreResult.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -95,6 +97,28 @@ public:
     // that already had its notes is an older copy's and stays as it was. Returns every
     // creation the store refused, in order.
     QList<StoreFailure> CreateTables();
+
+    // Seen receipts, in the table RCPTS beside the two. Copies that know only those two never
+    // touch it, and their notes simply have no receipt.
+
+    // Every column of every row, as text in the store's order, each value cut with
+    // TrimTrailingBlanks; NULL reads as the empty text.
+    StoreResult<QList<QStringList>> QueryRows(const QString& statement, int columns);
+    // Makes the table and its indexes where they are missing, also on a store that older
+    // copies made. Returns every creation the store refused, in order.
+    QList<StoreFailure> CreateReceiptsTable();
+    // The sender's record of a note just posted, which the receipts then fill in. The
+    // sender's records beyond the newest 50 go with it.
+    StoreResult<> RecordSent(const NoteIdentity& note, const QString& text,
+        const QDateTime& at = QDateTime::currentDateTimeUtc());
+    // The recipient's copy: the note first showed on screen, or was deleted there. A receipt
+    // stamped already keeps its first time.
+    StoreResult<> RecordShown(
+        const NoteIdentity& note, const QDateTime& at = QDateTime::currentDateTimeUtc());
+    StoreResult<> RecordDeleted(
+        const NoteIdentity& note, const QDateTime& at = QDateTime::currentDateTimeUtc());
+    // The sender's newest 50 records, newest first.
+    StoreResult<QList<SentNote>> SentNotes(const QString& sender);
 
 private:
     struct Run;

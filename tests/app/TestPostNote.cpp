@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -143,38 +142,6 @@ private Q_SLOTS:
         QCOMPARE(
             test::FirstValue(QStringLiteral("SELECT URGENCY||' '||MSG FROM MSGS WHERE TKEY=1")),
             QStringLiteral("2 Please keep this"));
-    }
-
-    void aStoreOutOfReachIsToldAsSuchAndTheNoteWaitsInTheDialog()
-    {
-        QStringList alerts;
-        const QString file = test::DataSourceValue("Database");
-        const QString away = file + QStringLiteral(".away");
-        // The share goes while the note is written, and is back when the user tries again.
-        const AlertHandler previous = SetAlertHandler([&](const QString& text) {
-            alerts.append(text);
-            QFile::rename(away, file);
-        });
-        CTrayDlg tray(test::TestStore(), QStringLiteral("BOB"));
-        WhenComposing([&](test::ComposeForm& compose) {
-            QTest::keyClicks(compose.Recipient, QStringLiteral("ann"));
-            QTest::keyClicks(compose.Text, QStringLiteral("Still there?"));
-            QVERIFY(QFile::rename(file, away));
-            compose.Send->click();
-            QVERIFY(compose.Dialog->isVisible());
-            QCOMPARE(compose.Recipient->text(), QStringLiteral("ANN"));
-            QCOMPARE(compose.Text->StoredText(), QStringLiteral("Still there?"));
-            compose.Send->click();
-        });
-        test::RunTray(tray, [&] { ChooseNewVimo(tray); });
-        SetAlertHandler(previous);
-
-        QCOMPARE(alerts.size(), 1);
-        QVERIFY2(alerts[0].startsWith(QStringLiteral(
-                     "The store cannot be reached: the addressee cannot be looked up now.")),
-            qPrintable(alerts[0]));
-        QCOMPARE(test::ColumnValues(QStringLiteral("SELECT MSG FROM MSGS")),
-            QStringList { QStringLiteral("Still there?") });
     }
 
     void notesComeAndGoWhileComposingWithoutTakingTheKeys()

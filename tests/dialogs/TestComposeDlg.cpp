@@ -143,6 +143,94 @@ private Q_SLOTS:
         QVERIFY(form.Dialog->isVisible());
     }
 
+    void replyOpensAddressedWithTheKeysInTheText()
+    {
+        test::ComposeForm form;
+        form.Dialog->ReplyTo(QStringLiteral("O'NEIL"));
+        QVERIFY(form.OpenWithFocusIn(form.Text));
+        QCOMPARE(form.Recipient->text(), QStringLiteral("O'NEIL"));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("on my way"));
+        form.Send->click();
+        QVERIFY(form.Sent());
+        QCOMPARE(form.Dialog->Recipients, QStringList { QStringLiteral("O'NEIL") });
+        QCOMPARE(form.Dialog->NoteText, QStringLiteral("on my way"));
+    }
+
+    void severalRecipients_data()
+    {
+        // recipients: the names the note goes to; alert: the refusal, when it is refused;
+        // selected: what the recipient box then selects.
+        test::Columns<QString, QStringList, QString, QString>(
+            "typed", "recipients", "alert", "selected");
+        QTest::addRow("two names, longer than one name may be")
+            << QStringLiteral("ann, o'neil,ann,")
+            << QStringList { QStringLiteral("ANN"), QStringLiteral("O'NEIL") } << QString()
+            << QString();
+        QTest::addRow("one unknown name refuses all, naming it")
+            << QStringLiteral("ann, nobody, zed") << QStringList()
+            << QStringLiteral("User name must be Valid: NOBODY\n[Press ? for List]")
+            << QStringLiteral("NOBODY");
+        QTest::addRow("a name longer than any user's")
+            << QStringLiteral("ann, abcdefghijklmnop") << QStringList()
+            << QStringLiteral("User name must be Valid: ABCDEFGHIJKLMNOP\n[Press ? for List]")
+            << QStringLiteral("ABCDEFGHIJKLMNOP");
+        QTest::addRow("commas alone")
+            << QStringLiteral(" , ,") << QStringList()
+            << QStringLiteral("User name cannot be Empty") << QStringLiteral(" , ,");
+    }
+
+    void severalRecipients()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, recipients);
+        QFETCH(QString, alert);
+        QFETCH(QString, selected);
+        test::AlertRecorder alerts;
+        test::ComposeForm form;
+        form.Dialog->SeveralRecipients = true;
+        QVERIFY(form.Open());
+        QTest::keyClicks(form.Recipient, typed);
+        QCOMPARE(form.Recipient->text(), typed.toUpper());
+        form.Send->click();
+        QCOMPARE(form.Sent(), alert.isEmpty());
+        QCOMPARE(alerts.Alerts, alert.isEmpty() ? QStringList() : QStringList { alert });
+        QCOMPARE(form.Dialog->Recipients, recipients);
+        if (!alert.isEmpty()) {
+            // What stopped the note is selected, to be typed over.
+            QVERIFY(form.Recipient->hasFocus());
+            QCOMPARE(form.Recipient->selectedText(), selected);
+        }
+    }
+
+    // Picking replaces the name being picked or typed, and adds to the names already there.
+    void thePickerAddsNames()
+    {
+        test::ComposeForm form;
+        form.Dialog->SeveralRecipients = true;
+        QVERIFY(form.Open());
+        QTest::keyClicks(form.Recipient, QStringLiteral("ann, b"));
+        form.ShowList->click();
+        test::ClickItem(form.List, QStringLiteral("BOB"));
+        QCOMPARE(form.Recipient->text(), QStringLiteral("ANN, BOB"));
+        test::ClickItem(form.List, QStringLiteral("alf"));
+        QCOMPARE(form.Recipient->text(), QStringLiteral("ANN, alf"));
+        test::ClickItem(form.List, QStringLiteral("O'NEIL"), true);
+        QCOMPARE(form.Recipient->text(), QStringLiteral("ANN, O'NEIL"));
+        QVERIFY(form.List->isHidden());
+
+        form.ShowList->click();
+        test::ClickItem(form.List, QStringLiteral("BOB"));
+        QCOMPARE(form.Recipient->text(), QStringLiteral("ANN, O'NEIL, BOB"));
+        test::ClickItem(form.List, QStringLiteral("ANN"));
+        QCOMPARE(form.Recipient->text(), QStringLiteral("ANN, O'NEIL"));
+        test::ClickItem(form.List, QStringLiteral("alf"));
+        form.Send->click();
+        QVERIFY(form.Sent());
+        QCOMPARE(form.Dialog->Recipients,
+            QStringList(
+                { QStringLiteral("ANN"), QStringLiteral("O'NEIL"), QStringLiteral("alf") }));
+    }
+
     void noteTextTakesAtMostTwoHundredFifty()
     {
         test::ComposeForm form;

@@ -170,18 +170,6 @@ private Q_SLOTS:
         QCOMPARE(NoteWithKey(9)->Text, QStringLiteral("two"));
     }
 
-    void rowsWhoseKeyIsNoWholeNumberAreNotShown()
-    {
-        test::MustExec(QStringLiteral("INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,TKEY,URGENCY) "
-                                      "VALUES('odd','ANN','BOB',1,'x1',2)"));
-        test::MustExec(QStringLiteral("INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,TKEY,URGENCY) "
-                                      "VALUES('odd','ANN','BOB',1,'77x',2)"));
-        Post(3, 2, QStringLiteral("fine"));
-        Exchange->PollNotes();
-        QCOMPARE(Exchange->OpenNotes(), 1);
-        QVERIFY(NoteWithKey(3));
-    }
-
     void aDeletedSlotIsTakenByTheNextNote()
     {
         Post(1, 1, QStringLiteral("a"));

@@ -28,6 +28,7 @@ class TestCNoteDlg : public QObject {
         Note->Slot = 7;
         Note->Text = QStringLiteral("Tom & Jerry");
         Note->Label->SetColors(MakeColorRef(255, 255, 0), 0);
+        Note->SetSender(QStringLiteral("ANN"), 20261207);
         Note->setGeometry(geometry);
         Note->show();
         QVERIFY(QTest::qWaitForWindowExposed(Note.get()));
@@ -49,6 +50,9 @@ private Q_SLOTS:
         QCOMPARE(Note->Label->text(), QStringLiteral("Tom & Jerry"));
         QCOMPARE(Note->windowTitle(), QStringLiteral("Tom & Jerry"));
         QCOMPARE(Note->Label->geometry(), QRect(1, 1, 98, 98));
+        QCOMPARE(Note->toolTip(), QStringLiteral("From ANN, Mon 7 Dec 2026"));
+        // Qt shows tips only in the active window unless asked, and a note rarely is one.
+        QVERIFY(Note->testAttribute(Qt::WA_AlwaysShowToolTips));
 
         const QImage shot = Note->grab().toImage();
         for (const QPoint edge : { QPoint(0, 0), QPoint(99, 99), QPoint(0, 50), QPoint(50, 99) })
@@ -85,9 +89,11 @@ private Q_SLOTS:
 
     void dragFollowsPointerUntilRelease()
     {
+        QSignalSpy touches(Note.get(), &CNoteDlg::Touched);
         QWindow* window = Note->windowHandle();
         QTest::mouseMove(window, At(QPoint(250, 250)));
         QCOMPARE(Note->pos(), QPoint(200, 200));
+        QCOMPARE(touches.count(), 0);
 
         QTest::mousePress(window, Qt::LeftButton, {}, QPoint(10, 20)); // on the label
         QTest::mouseMove(window, At(QPoint(600, 500))); // far outside the note
@@ -98,28 +104,43 @@ private Q_SLOTS:
 
         QTest::mouseMove(window, At(QPoint(300, 300)));
         QCOMPARE(Note->geometry(), QRect(20, 20, 100, 100));
+        QCOMPARE(touches.count(), 1);
     }
 
     void menuCommands_data()
     {
-        test::Columns<int, bool, QSize, int>("key", "visible", "size", "deleteRequests");
-        QTest::addRow("hide keeps the note") << int(Qt::Key_H) << false << QSize(100, 100) << 0;
+        // replyTo: the sender Reply asks to write to; empty when it asks nothing.
+        test::Columns<QString, int, bool, QSize, int, QString>(
+            "sender", "key", "visible", "size", "deleteRequests", "replyTo");
+        const QString ann = QStringLiteral("ANN");
+        QTest::addRow("hide keeps the note")
+            << ann << int(Qt::Key_H) << false << QSize(100, 100) << 0 << QString();
         QTest::addRow("delete asks the owner once, the note stays")
-            << int(Qt::Key_D) << true << QSize(100, 100) << 1;
-        QTest::addRow("enlarge") << int(Qt::Key_E) << true << QSize(125, 125) << 0;
-        QTest::addRow("shrink") << int(Qt::Key_S) << true << QSize(75, 75) << 0;
+            << ann << int(Qt::Key_D) << true << QSize(100, 100) << 1 << QString();
+        QTest::addRow("enlarge") << ann << int(Qt::Key_E) << true << QSize(125, 125) << 0
+                                 << QString();
+        QTest::addRow("shrink") << ann << int(Qt::Key_S) << true << QSize(75, 75) << 0 << QString();
+        QTest::addRow("reply asks to write to the sender")
+            << ann << int(Qt::Key_R) << true << QSize(100, 100) << 0 << ann;
+        QTest::addRow("no reply without a sender")
+            << QString() << int(Qt::Key_R) << true << QSize(100, 100) << 0 << QString();
         QTest::addRow("dismissed menu changes nothing")
-            << int(Qt::Key_Escape) << true << QSize(100, 100) << 0;
+            << ann << int(Qt::Key_Escape) << true << QSize(100, 100) << 0 << QString();
     }
 
     void menuCommands()
     {
+        QFETCH(QString, sender);
         QFETCH(int, key);
         QFETCH(bool, visible);
         QFETCH(QSize, size);
         QFETCH(int, deleteRequests);
+        QFETCH(QString, replyTo);
 
+        Note->SetSender(sender, 20261207);
         QSignalSpy requests(Note.get(), &CNoteDlg::DeleteRequested);
+        QSignalSpy replies(Note.get(), &CNoteDlg::ReplyRequested);
+        QSignalSpy touches(Note.get(), &CNoteDlg::Touched);
         QWindow* window = Note->windowHandle();
         QTest::mousePress(window, Qt::RightButton, {}, QPoint(50, 50));
         QMenu* menu = nullptr;
@@ -133,17 +154,29 @@ private Q_SLOTS:
             ids << action->data().toInt();
         }
         QCOMPARE(texts,
-            QStringList({ QStringLiteral("&Hide"), QStringLiteral("&Delete"),
-                QStringLiteral("&Enlarge"), QStringLiteral("&Shrink") }));
-        QCOMPARE(ids, QList<int>({ 201, 202, 203, 204 }));
+            QStringList(
+                { QStringLiteral("&Hide"), QStringLiteral("&Delete"), QStringLiteral("&Enlarge"),
+                    QStringLiteral("&Shrink"), QString(), QStringLiteral("&Reply") }));
+        QCOMPARE(ids, QList<int>({ 201, 202, 203, 204, 0, 205 }));
+        QCOMPARE(menu->actions().last()->isEnabled(), !sender.isEmpty());
 
         QTest::keyClick(menu, Qt::Key(key));
+        // A key of an item that is off chooses nothing; the menu stays until dismissed.
+        if (sender.isEmpty()) {
+            QCOMPARE(QApplication::activePopupWidget(), menu);
+            QTest::keyClick(menu, Qt::Key_Escape);
+        }
         QTRY_VERIFY(!QApplication::activePopupWidget());
         QCOMPARE(Note->isVisible(), visible);
         QCOMPARE(Note->geometry(), QRect(QPoint(200, 200), size));
         QCOMPARE(requests.count(), deleteRequests);
         if (deleteRequests > 0)
             QCOMPARE(requests.first(), QVariantList({ 42, 7 }));
+        QCOMPARE(replies.count(), replyTo.isEmpty() ? 0 : 1);
+        if (!replyTo.isEmpty())
+            QCOMPARE(replies.first(), QVariantList({ replyTo }));
+        // Opening the menu was enough for the user to have seen the note.
+        QCOMPARE(touches.count(), 1);
     }
 
     // The owner's delete timer may fire while the user has the note's menu open again.

@@ -129,25 +129,6 @@ private Q_SLOTS:
         QCOMPARE(test::DataSourceValue("Database"), share);
     }
 
-    void aServerThatIsDownIsWaitedForThenNamed()
-    {
-        // Nobody listens on port 1.
-        test::WriteOdbcIni(u"[VIMO]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=1\n"
-                           "Database=office\nUsername=postgres\n"_s);
-        test::ScriptedPrompts prompts;
-        test::AlertRecorder alerts;
-        QVERIFY(!OpenStore(test::TestStore(), test::NewPath(u"any.vmo"_s),
-            { std::chrono::milliseconds(200), std::chrono::milliseconds(50),
-                std::chrono::milliseconds(50) }));
-        QCOMPARE(prompts.Questions, QStringList());
-        QCOMPARE(prompts.RetryTexts.size(), 1);
-        QVERIFY2(prompts.RetryTexts[0].startsWith(u"The store cannot be reached:\n"_s),
-            qPrintable(prompts.RetryTexts[0]));
-        QVERIFY2(prompts.RetryTexts[0].endsWith(u"[08001]"_s), qPrintable(prompts.RetryTexts[0]));
-        QCOMPARE(test::DataSourceValue("Port"), u"1"_s);
-        QCOMPARE(alerts.Alerts, QStringList());
-    }
-
     void yesMakesANewFileWithTablesAndIndexes()
     {
         const QString path = test::NewPath(u"fresh.vmo"_s);

@@ -1,6 +1,5 @@
 #include "TestEnvironment.h"
 
-#include "store/NoteRow.h"
 #include "store/Statements.h"
 
 #include <QTest>
@@ -43,22 +42,6 @@ private Q_SLOTS:
             << u"INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,TKEY,URGENCY) "
                "VALUES('it''s %1','O''NEIL','D''ARCY',0,1,3)"_s;
         QTest::addRow("delete") << DeleteStatement(18) << u"DELETE FROM MSGS WHERE TKEY=18"_s;
-        QTest::addRow("post of a key past 32 bits")
-            << PostStatement(u"x"_s, u"ANN"_s, u"BOB"_s, u"1"_s, 3000000000, u'1')
-            << u"INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,TKEY,URGENCY) "
-               "VALUES('x','ANN','BOB',1,3000000000,1)"_s;
-        QTest::addRow("poll of whole rows for O'NEIL")
-            << NotesQuery(u"O'NEIL "_s)
-            << u"SELECT TKEY,SENDER,DT,URGENCY,MSG FROM MSGS WHERE RECIPIENT='O''NEIL'"_s;
-        QTest::addRow("delete of the one row shown")
-            << DeleteNoteStatement(
-                   { 18, u"ANN"_s, u"O'NEIL"_s, u"20261206"_s, u"2"_s, u"it's late"_s })
-            << u"DELETE FROM MSGS WHERE TKEY=18 AND RECIPIENT='ANN' AND SENDER='O''NEIL' AND "
-               "DT=20261206 AND URGENCY=2 AND MSG='it''s late'"_s;
-        QTest::addRow("a row read with NULLs and a stamp that is no number")
-            << NoteCountQuery({ -4, u"ANN"_s, QString(), u"12/06/26"_s, QString(), QString() })
-            << u"SELECT COUNT(*) FROM MSGS WHERE TKEY=-4 AND RECIPIENT='ANN' AND "
-               "COALESCE(SENDER,'')='' AND URGENCY IS NULL AND COALESCE(MSG,'')=''"_s;
         QTest::addRow("notes table")
             << NotesTableCreation()
             << u"CREATE TABLE MSGS(MSG CHAR(250) NULL,RECIPIENT CHAR(15) NULL,SENDER CHAR(15) "

@@ -2,6 +2,7 @@
 
 #include "dialogs/CComposeDlg.h"
 #include "dialogs/CLoginDlg.h"
+#include "dialogs/CSentDlg.h"
 #include "notes/CNoteDlg.h"
 #include "store/ui/CFileChooserDlg.h"
 #include "store/ui/CYesNoDlg.h"
@@ -55,8 +56,9 @@ private Q_SLOTS:
         CComposeDlg compose(test::TestStore());
         CYesNoDlg question;
         CNoteDlg note(&owner);
+        CSentDlg sent;
         for (QDialog* dialog :
-            std::initializer_list<QDialog*> { &login, &compose, &question, &note }) {
+            std::initializer_list<QDialog*> { &login, &compose, &question, &note, &sent }) {
             dialog->ensurePolished();
             QCOMPARE(dialog->palette().color(QPalette::Window), QColor(Qt::black));
             QCOMPARE(dialog->palette().color(QPalette::WindowText), QColor(Qt::black));

@@ -1,0 +1,70 @@
+#include "app/DesktopNotifier.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QPointer>
+#include <QSystemTrayIcon>
+
+#include <utility>
+
+namespace vimo {
+namespace {
+
+// The urgency hint of the notification service: 1 normal, 2 critical.
+constexpr uchar NormalUrgency = 1;
+constexpr uchar CriticalUrgency = 2;
+
+} // namespace
+
+DesktopNotifier::DesktopNotifier(Fallback fallback, const QDBusConnection& bus, QObject* parent)
+    : QObject(parent)
+    , ShowInstead(std::move(fallback))
+    , Bus(bus)
+    , Previous(SetNotificationHandler([this](const NoteNotification& n) { Show(n); }))
+{
+}
+
+DesktopNotifier::~DesktopNotifier()
+{
+    SetNotificationHandler(std::move(Previous));
+}
+
+void DesktopNotifier::Show(const NoteNotification& notification)
+{
+    if (!Bus.isConnected()) {
+        ShowInstead(notification);
+        return;
+    }
+    QDBusMessage call
+        = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
+            QStringLiteral("/org/freedesktop/Notifications"),
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    const QVariantMap hints {
+        { QStringLiteral("urgency"),
+            QVariant::fromValue(notification.Critical ? CriticalUrgency : NormalUrgency) },
+        { QStringLiteral("desktop-entry"), QStringLiteral("vimo") },
+    };
+    // app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout (-1: the
+    // service decides; it keeps a critical one until it is read).
+    call << notification.Title << 0U << QStringLiteral("vimo") << notification.Text << QString()
+         << QStringList() << hints << -1;
+    // Asked without waiting: a service that starts on demand or hangs must not stop the poll.
+    auto* watcher = new QDBusPendingCallWatcher(Bus.asyncCall(call, ReplyTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+        [this, notification](QDBusPendingCallWatcher* finished) {
+            finished->deleteLater();
+            if (finished->isError())
+                ShowInstead(notification);
+        });
+}
+
+DesktopNotifier::Fallback DesktopNotifier::TrayMessage(QSystemTrayIcon* tray)
+{
+    return [icon = QPointer<QSystemTrayIcon>(tray)](const NoteNotification& notification) {
+        if (icon)
+            icon->showMessage(notification.Title, notification.Text,
+                notification.Critical ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
+    };
+}
+
+} // namespace vimo

@@ -1,0 +1,83 @@
+#include "dialogs/CSentDlg.h"
+
+#include "store/DateStamp.h"
+#include "widgets/CColorLabel.h"
+#include "widgets/DialogColours.h"
+#include "widgets/DialogSetup.h"
+
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace vimo {
+namespace {
+
+// A note on one line: its line breaks as blanks.
+QString OneLine(const QString& text)
+{
+    QString line = text;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    line.replace(u'\n', u' ');
+    line.replace(u'\r', u' ');
+    return line;
+}
+
+} // namespace
+
+CSentDlg::CSentDlg(QWidget* parent)
+    : QDialog(parent, CaptionedDialogFlags)
+    , Caption(new CColorLabel(this))
+    , List(new QTreeWidget(this))
+    , CloseButton(new QPushButton(QStringLiteral("Close"), this))
+{
+    setWindowTitle(QStringLiteral("Sent Vimos"));
+    UseDialogColours(this);
+    Caption->setObjectName(QStringLiteral("Caption"));
+    Caption->SetColors(MakeColorRef(216, 208, 200), 0);
+    Caption->setMargin(4);
+    List->setObjectName(QStringLiteral("SentList"));
+    List->setHeaderLabels({ QStringLiteral("To"), QStringLiteral("Date"), QStringLiteral("Text"),
+        QStringLiteral("Status") });
+    List->setRootIsDecorated(false);
+    List->setUniformRowHeights(true);
+    List->setSelectionMode(QAbstractItemView::NoSelection);
+    List->setFocusPolicy(Qt::NoFocus);
+    List->header()->setStretchLastSection(false);
+    List->header()->setSectionResizeMode(TextColumn, QHeaderView::Stretch);
+    for (const Column column : { ToColumn, DateColumn, StateColumn })
+        List->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    CloseButton->setObjectName(QStringLiteral("CloseButton"));
+    CloseButton->setAutoDefault(false);
+    connect(CloseButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(Caption);
+    layout->addWidget(List, 1);
+    layout->addWidget(CloseButton, 0, Qt::AlignRight);
+    resize(640, 360);
+    SetRows({});
+}
+
+CSentDlg::~CSentDlg() = default;
+
+void CSentDlg::SetRows(const QList<SentNote>& rows)
+{
+    if (rows.isEmpty())
+        Caption->setText(QStringLiteral("You have sent no Vimos yet."));
+    else if (rows.size() == 1)
+        Caption->setText(QStringLiteral("Your last Vimo."));
+    else
+        Caption->setText(QStringLiteral("Your last %1 Vimos, newest first.").arg(rows.size()));
+    List->clear();
+    for (const SentNote& row : rows) {
+        const QDate day = StampDate(row.DateStamp);
+        auto* item = new QTreeWidgetItem(List,
+            { row.Recipient, day.isValid() ? DayText(day) : QString(), OneLine(row.Text),
+                ReceiptStateText(row) });
+        item->setToolTip(TextColumn, row.Text);
+    }
+}
+
+} // namespace vimo

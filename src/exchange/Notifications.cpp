@@ -1,0 +1,75 @@
+#include "exchange/Notifications.h"
+
+#include "store/Profile.h"
+
+#include <QStringList>
+
+#include <utility>
+
+namespace vimo {
+namespace {
+
+// Past this many the rest of the senders are counted, not named: a notification is read at
+// a glance.
+constexpr int NamedSenders = 5;
+
+NotificationHandler& CurrentNotificationHandler()
+{
+    static NotificationHandler handler;
+    return handler;
+}
+
+} // namespace
+
+NotificationHandler SetNotificationHandler(NotificationHandler handler)
+{
+    return std::exchange(CurrentNotificationHandler(), std::move(handler));
+}
+
+void ShowNotification(const NoteNotification& notification)
+{
+    const NotificationHandler handler = CurrentNotificationHandler();
+    if (handler)
+        handler(notification);
+}
+
+NoteNotification NewNotesNotification(const QList<ArrivedNote>& notes)
+{
+    QStringList senders;
+    bool critical = false;
+    for (const ArrivedNote& note : notes) {
+        if (!note.Sender.isEmpty() && !senders.contains(note.Sender))
+            senders.append(note.Sender);
+        critical = critical || note.Urgency == 3;
+    }
+    const auto count = notes.size();
+    QString text = QStringLiteral("%1 new Vimo%2")
+                       .arg(count)
+                       .arg(count == 1 ? QString() : QStringLiteral("s"));
+    if (!senders.isEmpty()) {
+        const auto unnamed = senders.size() - NamedSenders;
+        text += QStringLiteral(" from ") + senders.mid(0, NamedSenders).join(u", ");
+        if (unnamed > 0)
+            text += QStringLiteral(" and %1 more").arg(unnamed);
+    }
+    return { QStringLiteral("Vimo"), text, critical };
+}
+
+bool NotificationsEnabled()
+{
+    const QString value
+        = ReadProfileValue(QStringLiteral("Vimo"), QStringLiteral("Notifications")).trimmed();
+    for (const char* off : { "0", "false", "no", "off" }) {
+        if (value.compare(QLatin1String(off), Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    return true;
+}
+
+void NotifyNewNotes(const QList<ArrivedNote>& notes)
+{
+    if (!notes.isEmpty() && NotificationsEnabled())
+        ShowNotification(NewNotesNotification(notes));
+}
+
+} // namespace vimo

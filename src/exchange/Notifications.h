@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+// Telling the user, beside the notes themselves, that notes came. It goes through one
+// replaceable handler: the desktop installs its notification service at start-up, tests
+// install recorders.
+namespace vimo {
+
+struct NoteNotification {
+    QString Title; // "Vimo"
+    QString Text; // "3 new Vimos from ANN, BOB"
+    bool Critical = false; // a red note is among them
+};
+
+using NotificationHandler = std::function<void(const NoteNotification& notification)>;
+
+// Returns the handler it replaces, so a test can put it back.
+NotificationHandler SetNotificationHandler(NotificationHandler handler);
+
+// Hands the notification to the current handler; without one nothing happens.
+void ShowNotification(const NoteNotification& notification);
+
+// A note that a poll has just opened.
+struct ArrivedNote {
+    QString Sender;
+    int Urgency = 0;
+};
+
+// The one notification for the notes of one poll: the count and the senders, in the order
+// they came, each once.
+NoteNotification NewNotesNotification(const QList<ArrivedNote>& notes);
+
+// The settings value Vimo/Notifications: on unless it says 0, false, no or off.
+bool NotificationsEnabled();
+
+// Shows the notification of the notes a poll opened, when there are any and notifications
+// are on.
+void NotifyNewNotes(const QList<ArrivedNote>& notes);
+
+} // namespace vimo

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+// What the program says about a note and the people it goes between, apart from any window.
+namespace vimo {
+
+// The tip of a note window: "From ANN, Mon 7 Dec 2026" for the row's SENDER and DT. A stamp
+// that names no day leaves the date out ("From ANN"), an empty sender the "From" part; with
+// neither the tip is empty.
+QString NoteTipText(const QString& sender, qint64 dateStamp);
+
+// The names of a "Send To" list such as "ANN, BOB": split at the commas, each trimmed, empty
+// entries and repeats left out, in the order typed. Case is kept: the box capitalises what
+// is typed, and a name picked from the store must stay as the store has it.
+QStringList SplitRecipientNames(QStringView list);
+
+// The refusal of a note to a name that is no known user, naming it.
+QString UnknownUserAlert(const QString& name);
+
+} // namespace vimo

@@ -1,0 +1,79 @@
+#include "store/ReceiptStatements.h"
+
+#include "store/TextRules.h"
+
+namespace vimo {
+namespace {
+
+QString Quoted(const QString& text)
+{
+    return QLatin1Char('\'') + QuoteSql(text) + QLatin1Char('\'');
+}
+
+// The row of the note, and the recipient's user in it.
+QString RowCondition(const NoteIdentity& note)
+{
+    return QStringLiteral(" WHERE TKEY=") + QString::number(note.Key)
+        + QStringLiteral(" AND SENDER=") + Quoted(note.Sender) + QStringLiteral(" AND RECIPIENT=")
+        + Quoted(note.Recipient) + QStringLiteral(" AND DT=") + QString::number(note.DateStamp);
+}
+
+QString NewestOfSender(const QString& sender)
+{
+    return QStringLiteral(" FROM RCPTS WHERE SENDER=") + Quoted(sender)
+        + QStringLiteral(" ORDER BY SENT DESC,TKEY DESC LIMIT ") + QString::number(SentListLength);
+}
+
+} // namespace
+
+QString ReceiptsTableCreation()
+{
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS RCPTS(TKEY INT,SENDER CHAR(15) NULL,"
+                          "RECIPIENT CHAR(15) NULL,DT INT,MSG CHAR(250) NULL,SENT CHAR(20) NULL,"
+                          "SHOWN CHAR(20) NULL,DELETED CHAR(20) NULL)");
+}
+
+QString ReceiptsSenderIndexCreation()
+{
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS RCPTS_SENDER ON RCPTS(SENDER,SENT)");
+}
+
+QString ReceiptsKeyIndexCreation()
+{
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS RCPTS_TKEY ON RCPTS(TKEY)");
+}
+
+QString SentRecordStatement(const NoteIdentity& note, const QString& text, const QString& sentAt)
+{
+    return QStringLiteral("INSERT INTO RCPTS (TKEY,SENDER,RECIPIENT,DT,MSG,SENT) VALUES(")
+        + QString::number(note.Key) + QLatin1Char(',') + Quoted(note.Sender) + QLatin1Char(',')
+        + Quoted(note.Recipient) + QLatin1Char(',') + QString::number(note.DateStamp)
+        + QLatin1Char(',') + Quoted(text) + QLatin1Char(',') + Quoted(sentAt) + QLatin1Char(')');
+}
+
+QString ShownReceiptStatement(const NoteIdentity& note, const QString& at)
+{
+    return QStringLiteral("UPDATE RCPTS SET SHOWN=") + Quoted(at) + RowCondition(note)
+        + QStringLiteral(" AND SHOWN IS NULL");
+}
+
+QString DeletedReceiptStatement(const NoteIdentity& note, const QString& at)
+{
+    return QStringLiteral("UPDATE RCPTS SET DELETED=") + Quoted(at) + RowCondition(note)
+        + QStringLiteral(" AND DELETED IS NULL");
+}
+
+QString SentNotesQuery(const QString& sender)
+{
+    return QStringLiteral("SELECT RECIPIENT,DT,MSG,SHOWN,DELETED") + NewestOfSender(sender);
+}
+
+QString SentPruneStatement(const QString& sender)
+{
+    // The subquery needs its name on PostgreSQL.
+    return QStringLiteral("DELETE FROM RCPTS WHERE SENDER=") + Quoted(sender)
+        + QStringLiteral(" AND SENT<(SELECT MIN(SENT) FROM (SELECT SENT") + NewestOfSender(sender)
+        + QStringLiteral(") KEPT)");
+}
+
+} // namespace vimo

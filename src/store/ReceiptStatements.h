@@ -1,0 +1,35 @@
+#pragma once
+
+#include "store/Receipts.h"
+
+#include <QString>
+
+// The statements of the receipts table RCPTS. One row per note sent, written by the sender,
+// so that "Sent Vimos" can still list a note whose MSGS row is gone. The recipient's copy only
+// ever stamps the row of a note addressed to its own user, and a sender only reads its own
+// rows: a receipt shows a note to nobody but the two of them.
+namespace vimo {
+
+// Made when missing, on a new store and on one that older copies made.
+QString ReceiptsTableCreation();
+QString ReceiptsSenderIndexCreation();
+QString ReceiptsKeyIndexCreation();
+
+// The sender's record of a note just posted; sentAt is a ReceiptTime.
+QString SentRecordStatement(const NoteIdentity& note, const QString& text, const QString& sentAt);
+
+// The first time the note showed on the recipient's screen, and its deletion there. A later
+// stamp never overwrites an earlier one.
+QString ShownReceiptStatement(const NoteIdentity& note, const QString& at);
+QString DeletedReceiptStatement(const NoteIdentity& note, const QString& at);
+
+// The sender's newest 50 records, newest first: RECIPIENT, DT, MSG, SHOWN, DELETED.
+QString SentNotesQuery(const QString& sender);
+
+// Drops the sender's records older than the newest 50: nobody can list them any more.
+QString SentPruneStatement(const QString& sender);
+
+// How many notes "Sent Vimos" lists.
+inline constexpr int SentListLength = 50;
+
+} // namespace vimo

@@ -1,0 +1,107 @@
+#include "TestEnvironment.h"
+
+#include "store/ReceiptStatements.h"
+
+#include <QTest>
+
+using namespace vimo;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QDateTime At(int minutes)
+{
+    return QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC).addSecs(minutes * 60);
+}
+
+// The sender's list, each row as "recipient|stamp|text|shown|deleted".
+QStringList Listed(const QString& sender)
+{
+    QStringList rows;
+    for (const SentNote& n : test::TestStore().SentNotes(sender).Value)
+        rows << QStringList { n.Recipient, QString::number(n.DateStamp), n.Text, n.Shown,
+            n.Deleted }
+                    .join(u'|');
+    return rows;
+}
+
+} // namespace
+
+// The receipts table on a real store: once on a SQLite data file, once on PostgreSQL.
+class TestReceipts : public QObject {
+    Q_OBJECT
+
+    Store& store = test::TestStore();
+
+private Q_SLOTS:
+    // A store made by copies that knew only MSGS and USRS, as every test store starts, gets
+    // the table; the next copy to start finds it there.
+    void init()
+    {
+        QVERIFY(test::UseFreshStore());
+        QCOMPARE(store.CreateReceiptsTable().size(), 0);
+        QCOMPARE(store.CreateReceiptsTable().size(), 0);
+    }
+
+    void receiptsFollowTheirNoteAndNoOtherOne()
+    {
+        const NoteIdentity toBob { 18, u"O'NEIL"_s, u"BOB"_s, 20261207 };
+        QVERIFY(store.RecordSent(toBob, u"it's 5 € – ünd"_s, At(0)).Succeeded());
+        QVERIFY(store.RecordSent({ 19, u"O'NEIL"_s, u"CAROL"_s, 20261207 }, u"Lunch?"_s, At(1))
+                    .Succeeded());
+        QVERIFY(
+            store.RecordSent({ 20, u"BOB"_s, u"O'NEIL"_s, 20261207 }, u"Yes"_s, At(2)).Succeeded());
+        const QStringList waiting { u"CAROL|20261207|Lunch?||"_s,
+            u"BOB|20261207|it's 5 € – ünd||"_s };
+        QCOMPARE(Listed(u"O'NEIL"_s), waiting);
+
+        // Receipts for rows that only look alike: another recipient, sender, day or key.
+        for (const NoteIdentity& other : { NoteIdentity { 18, u"O'NEIL"_s, u"CAROL"_s, 20261207 },
+                 { 18, u"BOB"_s, u"BOB"_s, 20261207 }, { 18, u"O'NEIL"_s, u"BOB"_s, 20261208 },
+                 { 17, u"O'NEIL"_s, u"BOB"_s, 20261207 } }) {
+            QVERIFY(store.RecordShown(other, At(3)).Succeeded());
+            QVERIFY(store.RecordDeleted(other, At(3)).Succeeded());
+        }
+        QCOMPARE(Listed(u"O'NEIL"_s), waiting);
+
+        // The first showing and the first deletion count.
+        for (const int minute : { 5, 6 })
+            QVERIFY(store.RecordShown(toBob, At(minute)).Succeeded());
+        QCOMPARE(
+            Listed(u"O'NEIL"_s).last(), u"BOB|20261207|it's 5 € – ünd|2026-12-07T09:05:00Z|"_s);
+        for (const int minute : { 9, 10 })
+            QVERIFY(store.RecordDeleted(toBob, At(minute)).Succeeded());
+        const QString deleted
+            = u"BOB|20261207|it's 5 € – ünd|2026-12-07T09:05:00Z|2026-12-07T09:09:00Z"_s;
+        QCOMPARE(Listed(u"O'NEIL"_s).last(), deleted);
+
+        // Each sender reads only their own; a recipient reads nothing of the notes to them.
+        QCOMPARE(Listed(u"BOB"_s), QStringList({ u"O'NEIL|20261207|Yes||"_s }));
+        QCOMPARE(Listed(u"CAROL"_s), QStringList());
+
+        // The key comes back for the next note to BOB the same day: its receipts are its own.
+        QVERIFY(store.RecordSent(toBob, u"again"_s, At(11)).Succeeded());
+        QVERIFY(store.RecordShown(toBob, At(12)).Succeeded());
+        QCOMPARE(Listed(u"O'NEIL"_s),
+            QStringList({ u"BOB|20261207|again|2026-12-07T09:12:00Z|"_s, waiting[0], deleted }));
+    }
+
+    void theListKeepsTheNewestFifty()
+    {
+        for (int n = 1; n <= 55; ++n)
+            QVERIFY(store.RecordSent({ n, u"ANN"_s, u"BOB"_s, 20261207 }, QString::number(n), At(n))
+                        .Succeeded());
+        QVERIFY(
+            store.RecordSent({ 99, u"BOB"_s, u"ANN"_s, 20261207 }, u"old"_s, At(0)).Succeeded());
+        const QStringList listed = Listed(u"ANN"_s);
+        QCOMPARE(listed.size(), SentListLength);
+        QCOMPARE(listed.first(), u"BOB|20261207|55||"_s);
+        QCOMPARE(listed.last(), u"BOB|20261207|6||"_s);
+        // Nobody can list the older ones: they are gone from the store, another sender's not.
+        QCOMPARE(test::FirstValue(u"SELECT COUNT(*) FROM RCPTS WHERE SENDER='ANN'"_s), u"50"_s);
+        QCOMPARE(Listed(u"BOB"_s), QStringList({ u"ANN|20261207|old||"_s }));
+    }
+};
+
+VIMO_TEST_MAIN(TestReceipts, QCoreApplication)
+#include "TestReceipts.moc"
