@@ -152,4 +152,15 @@ bool Exchange::DeleteFirstNote()
     return true;
 }
 
+QList<QPair<qint64, QString>> Exchange::DeleteAllNotes()
+{
+    QList<QPair<qint64, QString>> shown;
+    for (CNoteDlg* note : Inner->Owner->findChildren<CNoteDlg*>()) {
+        shown.append({ note->Key, note->Text });
+        Q_EMIT note->DeleteRequested(note->Key, note->Slot);
+    }
+    Inner->Notes.CarryOutDeletions();
+    return shown;
+}
+
 } // namespace vimo::bench

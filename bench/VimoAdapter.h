@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -55,6 +57,8 @@ public:
     int OpenNotes() const;
     // Deletes the note in the lowest occupied slot; false when none is open.
     bool DeleteFirstNote();
+    // The user deletes every open note; the key and text each note showed.
+    QList<QPair<qint64, QString>> DeleteAllNotes();
 
 private:
     struct Parts;
