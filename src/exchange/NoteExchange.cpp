@@ -1,5 +1,6 @@
 #include "exchange/NoteExchange.h"
 
+#include "exchange/Notifications.h"
 #include "exchange/TrayLogic.h"
 #include "notes/CNoteDlg.h"
 #include "store/Prompts.h"
@@ -8,13 +9,23 @@
 #include "widgets/CColorLabel.h"
 
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
 
+#include <utility>
+
 namespace vimo {
 namespace {
+
+Q_LOGGING_CATEGORY(ReceiptLog, "vimo.receipts", QtInfoMsg)
+
+NoteIdentity IdentityOf(const NoteRow& row)
+{
+    return { row.Key, row.Sender, row.Recipient, AtoI(row.Stamp) };
+}
 
 QRect AvailableArea(const QWidget* owner)
 {
@@ -24,15 +35,22 @@ QRect AvailableArea(const QWidget* owner)
 
 } // namespace
 
-NoteExchange::NoteExchange(QWidget* owner, Store& store, const QString& user)
+NoteExchange::NoteExchange(
+    QWidget* owner, Store& store, const QString& user, std::chrono::milliseconds urgentInterval)
     : Owner(owner)
     , SharedStore(store)
     , User(user)
+    , Urgent(urgentInterval)
 {
+    connect(&Urgent, &UrgentNoteWatch::RaiseAgain, this, &NoteExchange::RaiseAgain);
+    connect(&Urgent, &UrgentNoteWatch::UrgentNoteWaitsChanged, this,
+        &NoteExchange::UrgentNoteWaitsChanged);
 }
 
 NoteExchange::~NoteExchange()
 {
+    // The owner is half gone by now: the last red note going must not call back into it.
+    disconnect(&Urgent, nullptr, this, nullptr);
     CloseAllNotes();
 }
 
@@ -71,8 +89,14 @@ void NoteExchange::PollNotes()
         Q_EMIT NotesChanged();
     }
     int waiting = 0;
-    for (const NoteRow& row : plan.ToOpen)
-        waiting += ShowNote(row) ? 0 : 1;
+    QList<ArrivedNote> arrived;
+    for (const NoteRow& row : plan.ToOpen) {
+        if (ShowNote(row))
+            arrived.append({ row.Sender, AtoI(row.Urgency) });
+        else
+            ++waiting;
+    }
+    NotifyNewNotes(arrived);
     // After the poll, not inside it: the first poll runs before the tray icon exists, and a
     // box held open there would keep the user from the program.
     if (Waiting.ShouldTell(waiting)) {
@@ -92,7 +116,10 @@ bool NoteExchange::ShowNote(const NoteRow& row)
     window->Slot = slot;
     window->Key = row.Key;
     window->Text = row.Text;
+    window->SetSender(row.Sender, AtoI(row.Stamp));
     connect(window.get(), &CNoteDlg::DeleteRequested, this, &NoteExchange::OnDeleteNote);
+    connect(window.get(), &CNoteDlg::ReplyRequested, this, &NoteExchange::ReplyRequested);
+    Urgent.Watch(window.get(), AtoI(row.Urgency));
     window->setGeometry(QRect(NotePosition(slot, AvailableArea(Owner)), QSize(NoteSize, NoteSize)));
     CNoteDlg* shown = window.get();
     auto note = std::make_unique<ShownNote>();
@@ -102,16 +129,43 @@ bool NoteExchange::ShowNote(const NoteRow& row)
     Notes.Store(slot, std::move(note));
     shown->showNormal();
     Q_EMIT NotesChanged();
+    // After the note is up: whatever the store says, it stays. A note shown again (after a
+    // restart, or replaced by a poll) keeps the time it first showed.
+    NoteReceipt("shown", SharedStore.RecordShown(IdentityOf(row)));
     return true;
+}
+
+void NoteExchange::NoteReceipt(const char* what, const StoreResult<>& result)
+{
+    // A receipt is a courtesy to the sender: one the store refuses (a store whose receipts
+    // table could not be made, a lost link) is logged, once until receipts work again, and
+    // the note goes on as if it had been written.
+    if (result.Succeeded()) {
+        ReceiptFailureLogged = false;
+    } else if (!std::exchange(ReceiptFailureLogged, true)) {
+        qCWarning(ReceiptLog, "could not record that a note was %s: %s", what,
+            qUtf8Printable(result.Failure->Error.Message));
+    }
+}
+
+void NoteExchange::RaiseAgain(QObject* window)
+{
+    Notes.ForEach([window](int, ShownNote& note) {
+        if (note.Window.get() == window) {
+            note.Window->showNormal();
+            note.Window->raise();
+        }
+    });
 }
 
 void NoteExchange::SetAllNotesVisible(bool show)
 {
-    Notes.ForEach([show](int, ShownNote& note) {
+    Notes.ForEach([this, show](int, ShownNote& note) {
         if (show) {
             note.Window->showNormal();
             note.Window->raise();
         } else {
+            Urgent.Touched(note.Window.get());
             note.Window->hide();
         }
     });
@@ -122,6 +176,7 @@ void NoteExchange::OnDeleteNote(qint64 key, int slot)
     const ShownNote* note = Notes.At(slot);
     if (note == nullptr || note->Key != key)
         return;
+    Urgent.Touched(note->Window.get());
     Pending.Add(slot, note->Row);
     Q_EMIT DeletionRequested();
 }
@@ -150,8 +205,11 @@ void NoteExchange::DeleteRow(const NoteRow& row)
             ShowFailureAlert(*deleted.Failure); // the note comes back at the next poll
         return;
     }
+    // Gone already: the copy that deleted it stamped the receipt.
     if (deleted.Value == Store::Deletion::AlreadyGone)
         ShowAlert(QStringLiteral("This note had already been deleted from the store."));
+    else
+        NoteReceipt("deleted", SharedStore.RecordDeleted(IdentityOf(row)));
 }
 
 void NoteExchange::DeferDeletion(const NoteRow& row, const StoreFailure& failure)
@@ -176,6 +234,8 @@ void NoteExchange::RetryDeferredDeletions()
         // Gone already is as good as deleted here: the user was told it would go.
         if (deleted.Failure)
             ShowFailureAlert(*deleted.Failure);
+        else if (deleted.Value == Store::Deletion::Deleted)
+            NoteReceipt("deleted", SharedStore.RecordDeleted(IdentityOf(row)));
     }
     if (Pending.DeferredRows().isEmpty())
         DeferralTold = false;

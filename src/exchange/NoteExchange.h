@@ -3,6 +3,8 @@
 #include "exchange/Delivery.h"
 #include "exchange/NoteSlotTable.h"
 #include "exchange/PendingDeletions.h"
+#include "exchange/UrgentNoteWatch.h"
+#include "store/StoreResult.h"
 
 #include <QObject>
 #include <QString>
@@ -25,17 +27,20 @@ class NoteExchange : public QObject {
     Q_OBJECT
 
 public:
-    // The notes addressed to user, read from the store.
-    NoteExchange(QWidget* owner, Store& store, const QString& user);
+    // The notes addressed to user, read from the store. An untouched red note comes to the
+    // front again every urgentInterval.
+    NoteExchange(QWidget* owner, Store& store, const QString& user,
+        std::chrono::milliseconds urgentInterval = UrgentNoteWatch::DefaultInterval);
     ~NoteExchange() override;
 
     // Carries out deletions that waited for the store, then opens a window for every note
     // addressed to the user that has none yet, and closes a window whose key now holds another
     // note. A poll that fails opens and closes nothing; it marks the store as out of reach
     // until a poll reads its rows again. A poll that comes due while another one still runs
-    // (waiting on an alert) is skipped.
+    // (waiting on an alert) is skipped. The notes it opens make one notification.
     void PollNotes();
 
+    // Hiding them all counts as touching every one.
     void SetAllNotesVisible(bool show);
 
     // Closes every note whose deletion is pending and deletes its row from the store. A row
@@ -47,6 +52,8 @@ public:
 
     int OpenNotes() const { return Notes.Count(); }
     const StoreReachability& Reachability() const { return Reach; }
+    // A red note waits that the user has not touched yet.
+    bool UrgentNoteWaits() const { return Urgent.UrgentNoteWaits(); }
 
 Q_SIGNALS:
     // A note window opened or went: the tray tooltip counts again.
@@ -55,6 +62,9 @@ Q_SIGNALS:
     void DeletionRequested();
     // Polls stopped or started again reaching the store.
     void ReachabilityChanged();
+    void UrgentNoteWaitsChanged();
+    // The user chose Reply on a note from sender.
+    void ReplyRequested(const QString& sender);
 
 private:
     // One open note: its window and the row it shows.
@@ -64,9 +74,11 @@ private:
         std::unique_ptr<CNoteDlg> Window;
     };
 
-    // Opens the row in the lowest free slot, coloured by its urgency; false when every slot
-    // is taken.
+    // Opens the row in the lowest free slot, coloured by its urgency, and stamps its receipt;
+    // false when every slot is taken.
     bool ShowNote(const NoteRow& row);
+    void RaiseAgain(QObject* window);
+    void NoteReceipt(const char* what, const StoreResult<>& result);
     // A note asked to be deleted: recorded until CarryOutDeletions runs.
     void OnDeleteNote(qint64 key, int slot);
     void DeleteRow(const NoteRow& row);
@@ -81,9 +93,11 @@ private:
     PendingDeletions Pending;
     StoreReachability Reach;
     WaitingNotesNotice Waiting;
+    UrgentNoteWatch Urgent;
     bool Polling = false;
     // The user was told that a deletion waits for the store; once, until none waits.
     bool DeferralTold = false;
+    bool ReceiptFailureLogged = false;
 };
 
 } // namespace vimo
