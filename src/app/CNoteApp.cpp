@@ -2,6 +2,7 @@
 
 #include "app/CTrayDlg.h"
 #include "app/CommandLine.h"
+#include "app/DesktopNotifier.h"
 #include "app/DesktopSession.h"
 #include "app/SessionChannel.h"
 #include "app/SignIn.h"
@@ -38,12 +39,14 @@ bool CNoteApp::InitInstance()
     if (!OpenStore(store, DataFileArgument(Arguments)))
         return false;
     UpgradeOldStore(store);
+    AddReceiptsTable(store);
 
     const QString user = SignIn(store);
     if (user.isEmpty())
         return false;
 
     CTrayDlg tray(store, user);
+    const DesktopNotifier notifier(DesktopNotifier::TrayMessage(tray.TrayIcon()));
     ServeFromTray(channel, tray, command);
     tray.exec();
     return false;

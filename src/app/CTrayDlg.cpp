@@ -2,9 +2,11 @@
 
 #include "app/StallWatch.h"
 #include "dialogs/CComposeDlg.h"
+#include "dialogs/CSentDlg.h"
 #include "exchange/NotePosting.h"
 #include "exchange/TrayLogic.h"
 #include "store/Prompts.h"
+#include "store/Store.h"
 
 #include <QCursor>
 #include <QEventLoop>
@@ -52,6 +54,7 @@ CTrayDlg::CTrayDlg(Store& store, const QString& user, QWidget* parent)
     , User(user)
     , AppIcon(QStringLiteral(":/icons/vimo.png"))
     , OutageIcon(Greyed(AppIcon))
+    , UrgentIcon(WithUrgentMark(AppIcon))
     , Tray(new QSystemTrayIcon(AppIcon, this))
     , QuitTimer(NamedTimer(this, QStringLiteral("QuitTimer"), QuitDelayMs, true))
     , PollTimer(NamedTimer(this, QStringLiteral("PollTimer"), PollPeriodMs, false))
@@ -75,12 +78,22 @@ CTrayDlg::CTrayDlg(Store& store, const QString& user, QWidget* parent)
         [this] { RefreshTrayIcon(TrayAction::Modify); });
     connect(&Exchange, &NoteExchange::ReachabilityChanged, this,
         [this] { RefreshTrayIcon(TrayAction::Modify); });
+    connect(&Exchange, &NoteExchange::UrgentNoteWaitsChanged, this,
+        [this] { RefreshTrayIcon(TrayAction::Modify); });
+    // Queued: the request comes from inside the note's menu, and the note may be gone by the
+    // time the dialog closes.
+    connect(
+        &Exchange, &NoteExchange::ReplyRequested, this,
+        [this](const QString& sender) { PostNote(sender); }, Qt::QueuedConnection);
     // Every new request waits the full delay again, as the one before it did.
     connect(&Exchange, &NoteExchange::DeletionRequested, DeleteTimer, qOverload<>(&QTimer::start));
     connect(Tray, &QSystemTrayIcon::activated, this, &CTrayDlg::OnTrayNotify);
 }
 
-CTrayDlg::~CTrayDlg() = default;
+CTrayDlg::~CTrayDlg()
+{
+    delete SentList;
+}
 
 int CTrayDlg::exec()
 {
@@ -123,7 +136,8 @@ void CTrayDlg::RefreshTrayIcon(TrayAction action)
     const QString tip
         = reach.IsOut() ? OutageTipText(reach.OutageSince()) : TrayTipText(Exchange.OpenNotes());
     setWindowTitle(tip);
-    const QIcon& icon = reach.IsOut() ? OutageIcon : AppIcon;
+    const QIcon& icon
+        = reach.IsOut() ? OutageIcon : (Exchange.UrgentNoteWaits() ? UrgentIcon : AppIcon);
     switch (action) {
     case TrayAction::Add:
     case TrayAction::Modify:
@@ -163,6 +177,7 @@ void CTrayDlg::OpenTrayMenu()
         { HideAllCommand, u"&Hide All Vimos" },
         { ShowAllCommand, u"&Show All Vimos" },
         { NewCommand, u"&New Vimo" },
+        { SentCommand, u"Sen&t Vimos" },
         { 0, {} },
         { QuitCommand, u"&Quit" },
     };
@@ -197,6 +212,9 @@ void CTrayDlg::OnMenuCommand(int id)
     case NewCommand:
         PostNote();
         break;
+    case SentCommand:
+        ShowSentNotes();
+        break;
     case QuitCommand:
         QuitTimer->start();
         break;
@@ -229,11 +247,12 @@ void CTrayDlg::DestroyWindow()
     PollTimer->stop();
     QuitTimer->stop();
     DeleteTimer->stop();
+    delete SentList;
     Exchange.CloseAllNotes();
     RefreshTrayIcon(TrayAction::Delete);
 }
 
-void CTrayDlg::PostNote()
+void CTrayDlg::PostNote(const QString& replyTo)
 {
     // A tray host that keeps serving the menu while the dialog is open could ask again; one
     // note at a time.
@@ -243,22 +262,49 @@ void CTrayDlg::PostNote()
         return;
     }
     CComposeDlg dialog(SharedStore);
+    dialog.SeveralRecipients = true;
+    if (!replyTo.isEmpty())
+        dialog.ReplyTo(replyTo);
     // Modal to nothing: it has no parent, so the notes stay usable while the user writes.
     dialog.setWindowModality(Qt::WindowModal);
     Composing = &dialog;
     // The timers keep running inside the dialog's run: polls and deletions go on meanwhile.
     while (dialog.exec() == QDialog::Accepted) {
         const QChar urgency = UrgencyCharacter(dialog.UrgencyYellow, dialog.UrgencyGreen);
-        const PostOutcome outcome
-            = WriteNote(SharedStore, User, dialog.RecipientName, dialog.NoteText, urgency);
-        if (outcome.Stored)
+        const PostToEachOutcome outcome
+            = WriteNoteToEach(SharedStore, User, dialog.Recipients, dialog.NoteText, urgency);
+        if (!outcome.Failure)
             break;
-        if (outcome.Failure)
-            ShowStoreFailure(*outcome.Failure, QStringLiteral("the note was not sent."));
+        const QString what = outcome.Reached.isEmpty()
+            ? QStringLiteral("the note was not sent.")
+            : QStringLiteral("the note was sent to %1 but not to %2.")
+                  .arg(outcome.Reached.join(QStringLiteral(", ")),
+                      outcome.Left.join(QStringLiteral(", ")));
+        ShowStoreFailure(*outcome.Failure, what);
+        dialog.KeepRecipients(outcome.Left);
     }
     Composing = nullptr;
     if (EndAfterComposing)
         done(*std::exchange(EndAfterComposing, std::nullopt));
+}
+
+void CTrayDlg::ShowSentNotes()
+{
+    const StoreResult<QList<SentNote>> sent = SharedStore.SentNotes(User);
+    if (sent.Failure) {
+        ShowStoreFailure(*sent.Failure, QStringLiteral("the notes sent cannot be listed now."));
+        return;
+    }
+    if (!SentList) {
+        // No parent: like the compose dialog, it stays usable beside the notes.
+        auto* list = new CSentDlg();
+        list->setAttribute(Qt::WA_DeleteOnClose);
+        SentList = list;
+    }
+    static_cast<CSentDlg*>(SentList.data())->SetRows(sent.Value);
+    SentList->show();
+    SentList->raise();
+    SentList->activateWindow();
 }
 
 } // namespace vimo

@@ -106,6 +106,12 @@ void CComposeDlg::ReplyTo(const QString& name)
     StartInText = true;
 }
 
+void CComposeDlg::KeepRecipients(const QStringList& names)
+{
+    RecipientName = names.join(QStringLiteral(", "));
+    UpdateData(false);
+}
+
 QStringList CComposeDlg::NamesToCheck() const
 {
     if (SeveralRecipients)

@@ -33,6 +33,9 @@ public:
     // the text box, ready to answer a note.
     void ReplyTo(const QString& name);
 
+    // After a post that reached some of the names only: the next run offers the rest.
+    void KeepRecipients(const QStringList& names);
+
     // "Send To" takes several names separated by commas, each checked as one name is, and
     // the picker adds the picked name to the list. Off, the box takes one name of at most 15
     // characters.

@@ -22,18 +22,6 @@ using namespace vimo;
 
 namespace {
 
-// Acts in the compose dialog once its modal run has begun. A dialog that a failed check
-// leaves open is cancelled, so the test ends rather than waits forever.
-void WhenComposing(std::function<void(test::ComposeForm&)> act)
-{
-    test::WhenModal<CComposeDlg>([act](CComposeDlg* dialog) {
-        QTimer::singleShot(20000, dialog, &QDialog::reject);
-        QVERIFY(QTest::qWaitForWindowActive(dialog));
-        test::ComposeForm form(dialog);
-        act(form);
-    });
-}
-
 // The tray command New, which returns when the compose dialog has ended.
 void ChooseNewVimo(CTrayDlg& tray)
 {
@@ -64,7 +52,7 @@ private Q_SLOTS:
     {
         test::AlertRecorder alerts;
         CTrayDlg tray(test::TestStore(), QStringLiteral("BOB"));
-        WhenComposing([](test::ComposeForm& compose) {
+        test::WhenComposing([](test::ComposeForm& compose) {
             // To oneself: the sender's own name is a known user too.
             QTest::keyClicks(compose.Recipient, QStringLiteral("bob"));
             QTest::keyClick(compose.Recipient, Qt::Key_Return);
@@ -95,7 +83,7 @@ private Q_SLOTS:
         QFETCH(int, way);
         test::AlertRecorder alerts;
         CTrayDlg tray(test::TestStore(), QStringLiteral("BOB"));
-        WhenComposing([way](test::ComposeForm& compose) {
+        test::WhenComposing([way](test::ComposeForm& compose) {
             QTest::keyClicks(compose.Recipient, QStringLiteral("ann"));
             QTest::keyClicks(compose.Text, QStringLiteral("never mind"));
             test::CancelBy(way, compose.Dialog, compose.Cancel, compose.Recipient);
@@ -118,12 +106,12 @@ private Q_SLOTS:
         };
         const AlertHandler previous = SetAlertHandler([&](const QString& text) {
             alerts.append(text);
-            WhenComposing(sendAgain);
+            test::WhenComposing(sendAgain);
         });
         test::MustExec(QStringLiteral("DROP TABLE MSGS"));
 
         CTrayDlg tray(test::TestStore(), QStringLiteral("BOB"));
-        WhenComposing([](test::ComposeForm& compose) {
+        test::WhenComposing([](test::ComposeForm& compose) {
             QTest::keyClicks(compose.Recipient, QStringLiteral("ann"));
             QTest::keyClicks(compose.Text, QStringLiteral("Please keep this"));
             QTest::mouseClick(compose.Green, Qt::LeftButton);
@@ -151,7 +139,7 @@ private Q_SLOTS:
             QStringLiteral("BOB"), QStringLiteral("20261207"), 5, u'3'));
         CTrayDlg tray(test::TestStore(), QStringLiteral("ANN"));
 
-        WhenComposing([&tray](test::ComposeForm& compose) {
+        test::WhenComposing([&tray](test::ComposeForm& compose) {
             QTest::keyClicks(compose.Recipient, QStringLiteral("bo"));
             test::MustExec(PostStatement(QStringLiteral("new"), QStringLiteral("ANN"),
                 QStringLiteral("BOB"), QStringLiteral("20261207"), 6, u'1'));

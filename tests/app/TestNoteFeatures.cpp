@@ -1,0 +1,171 @@
+#include "Forms.h"
+#include "TestEnvironment.h"
+#include "TrayDriver.h"
+
+#include "app/CTrayDlg.h"
+#include "dialogs/CSentDlg.h"
+#include "exchange/NoteExchange.h"
+#include "exchange/NotePosting.h"
+#include "notes/CNoteDlg.h"
+#include "store/NoteTexts.h"
+#include "store/Statements.h"
+#include "store/StoreUpgrade.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace vimo;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+Store& TheStore()
+{
+    return test::TestStore();
+}
+
+// The red mark in the corner of the tray icon.
+bool IconMarked(CTrayDlg& tray)
+{
+    const QColor corner = test::TrayIcon(tray)->icon().pixmap(32, 32).toImage().pixelColor(24, 8);
+    return corner.red() > 180 && corner.green() < 80 && corner.blue() < 80;
+}
+
+// The status column of the open "Sent Vimos", newest first.
+QStringList SentStates()
+{
+    QStringList states;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* list = qobject_cast<CSentDlg*>(window);
+        if (list == nullptr || !list->isVisible())
+            continue;
+        auto* rows = list->findChild<QTreeWidget*>(u"SentList"_s);
+        for (int row = 0; row < rows->topLevelItemCount(); ++row)
+            states << rows->topLevelItem(row)->text(CSentDlg::StateColumn);
+    }
+    return states;
+}
+
+} // namespace
+
+// Answering a note, writing to several people, and learning what became of a note, at the
+// tray as the user meets them: once on a SQLite data file, once on PostgreSQL.
+class TestNoteFeatures : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(test::UseFreshStore());
+        for (const QString& name : { u"ANN"_s, u"BOB"_s, u"CAROL"_s })
+            test::MustExec(AddUserStatement(name));
+    }
+
+    void replyAndSeveralRecipients()
+    {
+        AddReceiptsTable(TheStore());
+        test::MustExec(PostStatement(u"Lunch?"_s, u"BOB"_s, u"ANN"_s, u"20261207"_s, 7, u'3'));
+        test::AlertRecorder alerts;
+        CTrayDlg tray(TheStore(), u"BOB"_s);
+        test::RunTray(tray, [&] {
+            CNoteDlg* note = test::OpenNotes(tray).value(0);
+            QVERIFY(note);
+            QCOMPARE(note->toolTip(), u"From ANN, Mon 7 Dec 2026"_s);
+            QVERIFY(IconMarked(tray));
+
+            bool replied = false;
+            test::WhenComposing([&replied](test::ComposeForm& compose) {
+                QCOMPARE(compose.Recipient->text(), u"ANN"_s);
+                QCOMPARE(QApplication::focusWidget(), compose.Text);
+                QTest::keyClicks(compose.Text, u"Yes, at one"_s);
+                compose.Send->click();
+                replied = compose.Sent();
+            });
+            test::ChooseFromContextMenu(note, QPoint(50, 50), Qt::Key_R);
+            QTRY_VERIFY(replied);
+            QVERIFY(!IconMarked(tray)); // the right click touched the note
+
+            // One unknown name refuses the whole note, naming it.
+            test::WhenComposing([](test::ComposeForm& compose) {
+                QTest::keyClicks(compose.Recipient, u"ann, nobody"_s);
+                QTest::keyClicks(compose.Text, u"Meeting at 3"_s);
+                compose.Send->click();
+                QCOMPARE(compose.Recipient->selectedText(), u"NOBODY"_s);
+                compose.Cancel->click();
+            });
+            test::ChooseFromTrayMenu(tray, Qt::Key_N);
+            QCOMPARE(alerts.Alerts, QStringList { UnknownUserAlert(u"NOBODY"_s) });
+            test::WhenComposing([](test::ComposeForm& compose) {
+                QTest::keyClicks(compose.Recipient, u"ann, carol"_s);
+                QTest::keyClicks(compose.Text, u"Meeting at 3"_s);
+                compose.Send->click();
+            });
+            test::ChooseFromTrayMenu(tray, Qt::Key_N);
+        });
+        QCOMPARE(alerts.Alerts.size(), 1);
+        QCOMPARE(
+            test::ColumnValues(u"SELECT RECIPIENT FROM MSGS WHERE SENDER='BOB' ORDER BY TKEY"_s),
+            QStringList({ u"ANN"_s, u"ANN"_s, u"CAROL"_s }));
+        QCOMPARE(test::FirstValue(u"SELECT COUNT(DISTINCT TKEY) FROM MSGS"_s), u"4"_s);
+        QStringList sent;
+        for (const SentNote& row : TheStore().SentNotes(u"BOB"_s).Value)
+            sent << row.Recipient + u' ' + row.Text + u' ' + ReceiptStateText(row);
+        QCOMPARE(sent,
+            QStringList({ u"CAROL Meeting at 3 waiting"_s, u"ANN Meeting at 3 waiting"_s,
+                u"ANN Yes, at one waiting"_s }));
+    }
+
+    void receiptsTellTheSenderWhatBecameOfANote()
+    {
+        // A store that older copies made has no receipts table: notes go and come as always.
+        QCOMPARE(
+            WriteNoteToEach(TheStore(), u"ANN"_s, { u"BOB"_s }, u"before"_s, u'1').Reached.size(),
+            1);
+        QWidget bobsScreen;
+        NoteExchange bob(&bobsScreen, TheStore(), u"BOB"_s);
+        bob.PollNotes();
+        bob.PollNotes();
+        QCOMPARE(bob.OpenNotes(), 1);
+        QCOMPARE(test::FirstValue(u"SELECT COUNT(*) FROM MSGS"_s), u"1"_s);
+        test::MustExec(u"DELETE FROM MSGS"_s);
+
+        // The next start adds it.
+        AddReceiptsTable(TheStore());
+        QCOMPARE(test::FirstValue(u"SELECT COUNT(*) FROM RCPTS"_s), u"0"_s);
+
+        WriteNoteToEach(TheStore(), u"ANN"_s, { u"BOB"_s }, u"Lunch?"_s, u'2');
+        CTrayDlg ann(TheStore(), u"ANN"_s);
+        test::RunTray(ann, [&] {
+            test::ChooseFromTrayMenu(ann, Qt::Key_T);
+            QCOMPARE(SentStates(), QStringList { u"waiting"_s });
+
+            bob.PollNotes();
+            test::ChooseFromTrayMenu(ann, Qt::Key_T);
+            QVERIFY2(SentStates().value(0).startsWith(u"on screen since "_s),
+                qPrintable(SentStates().join(u'|')));
+
+            CNoteDlg* note = nullptr;
+            for (CNoteDlg* shown : bobsScreen.findChildren<CNoteDlg*>())
+                note = shown->Text == u"Lunch?"_s ? shown : note;
+            QVERIFY(note);
+            test::ChooseFromContextMenu(note, QPoint(50, 50), Qt::Key_D);
+            bob.CarryOutDeletions();
+            test::ChooseFromTrayMenu(ann, Qt::Key_T);
+            QVERIFY2(SentStates().value(0).startsWith(u"deleted "_s),
+                qPrintable(SentStates().join(u'|')));
+
+            // A copy that writes no receipts deletes a note: it stays "waiting".
+            WriteNoteToEach(TheStore(), u"ANN"_s, { u"BOB"_s }, u"Old copy"_s, u'1');
+            test::MustExec(u"DELETE FROM MSGS WHERE MSG='Old copy'"_s);
+            test::ChooseFromTrayMenu(ann, Qt::Key_T);
+            QCOMPARE(SentStates().size(), 2);
+            QCOMPARE(SentStates().value(0), u"waiting"_s);
+        });
+        // Nobody else reads them: BOB sent nothing.
+        QCOMPARE(TheStore().SentNotes(u"BOB"_s).Value.size(), 0);
+    }
+};
+
+VIMO_TEST_MAIN(TestNoteFeatures, QApplication)
+#include "TestNoteFeatures.moc"
