@@ -7,6 +7,7 @@
 #include "app/SignIn.h"
 #include "store/OpenStore.h"
 #include "store/Store.h"
+#include "store/StoreWakeup.h"
 #include "store/ui/DesktopPrompts.h"
 
 #include <QApplication>
@@ -42,6 +43,10 @@ bool CNoteApp::InitInstance()
         return false;
 
     CTrayDlg tray(store, user);
+    // Where the store can tell that a note has come, the poll runs at once.
+    StoreWakeup wakeup(user);
+    QObject::connect(&wakeup, &StoreWakeup::NoteMayHaveArrived, &tray, &CTrayDlg::PollSoon);
+    wakeup.Start(store);
     ServeFromTray(channel, tray, command);
     tray.exec();
     return false;

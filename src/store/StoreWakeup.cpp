@@ -1,0 +1,166 @@
+#include "store/StoreWakeup.h"
+
+#include "store/DataSourceKeys.h"
+#include "store/PgListener.h"
+#include "store/Store.h"
+#include "store/TextRules.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QStorageInfo>
+#include <QTimer>
+
+#include <algorithm>
+
+#include <sys/stat.h>
+
+namespace vimo {
+namespace {
+
+// A file system on which a change made on another machine is never seen by a local watch.
+bool IsNetworkFileSystem(const QString& path)
+{
+    const QByteArray type = QStorageInfo(path).fileSystemType().toLower();
+    static const char* const network[]
+        = { "nfs", "nfs4", "cifs", "smb3", "smbfs", "9p", "afs", "ceph", "glusterfs", "lustre" };
+    return type.startsWith("fuse.")
+        || std::any_of(std::begin(network), std::end(network),
+            [&type](const char* name) { return type == name; });
+}
+
+// The file a path names now: device and inode, or nothing when there is none.
+std::pair<quint64, quint64> FileIdentity(const QString& path)
+{
+    struct stat status { };
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return {};
+    return { quint64(status.st_dev), quint64(status.st_ino) };
+}
+
+} // namespace
+
+QByteArray WakeupChannel(const QString& user)
+{
+    return "vimo_"
+        + QCryptographicHash::hash(CutTrailingWhiteSpace(user).toUtf8(), QCryptographicHash::Md5)
+              .toHex();
+}
+
+QString PostgresWakeupTrigger()
+{
+    return QStringLiteral(
+        "CREATE OR REPLACE FUNCTION VIMO_WAKEUP() RETURNS trigger LANGUAGE plpgsql AS $$\n"
+        "BEGIN\n"
+        "    IF NEW.RECIPIENT IS NOT NULL THEN\n"
+        "        PERFORM pg_notify('vimo_' || md5(convert_to(rtrim(NEW.RECIPIENT), 'UTF8')),\n"
+        "                          COALESCE(NEW.TKEY::text, ''));\n"
+        "    END IF;\n"
+        "    RETURN NULL;\n"
+        "END $$;\n"
+        "DROP TRIGGER IF EXISTS MSGS_WAKEUP ON MSGS;\n"
+        "CREATE TRIGGER MSGS_WAKEUP AFTER INSERT ON MSGS FOR EACH ROW EXECUTE FUNCTION "
+        "VIMO_WAKEUP();\n");
+}
+
+StoreWakeup::StoreWakeup(const QString& user, QObject* parent)
+    : QObject(parent)
+    , User(user)
+    , Debounce(new QTimer(this))
+    , WatchRetry(new QTimer(this))
+{
+    Debounce->setSingleShot(true);
+    connect(Debounce, &QTimer::timeout, this, &StoreWakeup::Wake);
+    WatchRetry->setInterval(5000);
+    connect(WatchRetry, &QTimer::timeout, this, &StoreWakeup::WatchAgain);
+}
+
+StoreWakeup::~StoreWakeup() = default;
+
+void StoreWakeup::Start(const Store& store)
+{
+    const QString engine = store.EngineName();
+    if (engine == QLatin1String("PostgreSQL"))
+        StartListening();
+    else if (engine == QLatin1String("SQLite"))
+        StartWatching(QString::fromUtf8(DataSourceKey("Database")));
+}
+
+StoreWakeup::Means StoreWakeup::Active() const
+{
+    if (Listener != nullptr && Listener->CurrentState() == PgListener::State::Listening)
+        return Means::Listening;
+    if (Watcher != nullptr && !Watcher->files().isEmpty())
+        return Means::FileWatch;
+    return Means::None;
+}
+
+void StoreWakeup::StartListening()
+{
+    ListenSettings settings = ReadListenSettings();
+    if (!settings.Enabled)
+        return;
+    Listener = new PgListener(std::move(settings.Parameters), WakeupChannel(User), this);
+    connect(Listener, &PgListener::Notified, this, &StoreWakeup::Heard);
+    connect(Listener, &PgListener::StateChanged, this, &StoreWakeup::Report);
+    Listener->Start();
+}
+
+void StoreWakeup::StartWatching(const QString& file)
+{
+    if (file.isEmpty() || IsNetworkFileSystem(QFileInfo(file).absolutePath()))
+        return;
+    WatchedFile = QFileInfo(file).absoluteFilePath();
+    Watcher = new QFileSystemWatcher(this);
+    connect(Watcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        Heard();
+        // A file replaced (restored from a copy, or written anew and renamed over it) is
+        // another file under the same name: the watch would go on following the old one.
+        if (FileIdentity(WatchedFile) != WatchedIdentity) {
+            Watcher->removePaths(Watcher->files());
+            WatchAgain();
+        }
+    });
+    WatchAgain();
+}
+
+void StoreWakeup::WatchAgain()
+{
+    bool watching = !Watcher->files().isEmpty();
+    if (!watching) {
+        WatchedIdentity = FileIdentity(WatchedFile);
+        watching
+            = WatchedIdentity != std::pair<quint64, quint64>() && Watcher->addPath(WatchedFile);
+    }
+    if (watching)
+        WatchRetry->stop();
+    else if (!WatchRetry->isActive())
+        WatchRetry->start();
+    Report();
+}
+
+void StoreWakeup::Report()
+{
+    const Means now = Active();
+    if (now != Reported)
+        Q_EMIT MeansChanged(Reported = now);
+}
+
+void StoreWakeup::Heard()
+{
+    if (!Debounce->isActive())
+        FirstHeard.start();
+    qint64 wait = std::min<qint64>(QuietMs, LongestWaitMs - FirstHeard.elapsed());
+    if (LastWake.isValid())
+        wait = std::max(wait, LeastGapMs - LastWake.elapsed());
+    Debounce->start(int(std::max<qint64>(wait, 0)));
+}
+
+void StoreWakeup::Wake()
+{
+    LastWake.start();
+    Q_EMIT NoteMayHaveArrived();
+}
+
+} // namespace vimo

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+
+class QFileSystemWatcher;
+class QTimer;
+
+namespace vimo {
+
+class PgListener;
+class Store;
+
+// The channel on which a PostgreSQL store announces a note for the user: the MD5 of the
+// name's UTF-8 bytes, so that any name is a safe identifier and fits the 63 bytes of one.
+QByteArray WakeupChannel(const QString& user);
+
+// What an administrator adds to a PostgreSQL store so that it announces each new note on its
+// recipient's channel, with the note's key as payload (the README's schema shows it).
+QString PostgresWakeupTrigger();
+
+// Says when a note for the user may have come to the store, where the store can tell: a
+// PostgreSQL store that announces new notes, or a SQLite data file on a local disk, watched
+// for changes. It knows nothing of the poll and delivers nothing: its signal only brings the
+// next poll forward, and where it cannot work the poll goes on as it always does.
+class StoreWakeup : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Means { None, Listening, FileWatch };
+    Q_ENUM(Means)
+
+    // A burst of notes gives one signal: it comes once nothing more was heard for QuietMs,
+    // or LongestWaitMs after the first, and never sooner than LeastGapMs after the one
+    // before, so that even a poll that wrote to a watched file could not keep waking itself.
+    static constexpr int QuietMs = 100;
+    static constexpr int LongestWaitMs = 1000;
+    static constexpr int LeastGapMs = 1000;
+
+    explicit StoreWakeup(const QString& user, QObject* parent = nullptr);
+    ~StoreWakeup() override;
+
+    // Starts listening or watching, as the engine behind the store's link allows.
+    void Start(const Store& store);
+    Means Active() const;
+
+Q_SIGNALS:
+    // Poll soon.
+    void NoteMayHaveArrived();
+    void MeansChanged(vimo::StoreWakeup::Means means);
+
+private:
+    void StartListening();
+    void StartWatching(const QString& file);
+    void WatchAgain();
+    void Report();
+    void Heard();
+    void Wake();
+
+    const QString User;
+    PgListener* Listener = nullptr;
+    QFileSystemWatcher* Watcher = nullptr;
+    QString WatchedFile;
+    std::pair<quint64, quint64> WatchedIdentity; // device and inode
+    Means Reported = Means::None;
+    QTimer* const Debounce;
+    QTimer* const WatchRetry;
+    QElapsedTimer FirstHeard;
+    QElapsedTimer LastWake;
+};
+
+} // namespace vimo
