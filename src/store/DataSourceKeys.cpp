@@ -29,13 +29,15 @@ QByteArray DataSourceKey(const char* key)
     return QByteArray(value).trimmed();
 }
 
-ListenSettings ReadListenSettings()
+bool ListeningWanted()
 {
-    ListenSettings settings;
     const QByteArray listen = DataSourceKey("Listen").toLower();
-    settings.Enabled = !(listen == "0" || listen == "no" || listen == "false" || listen == "off");
+    return !(listen == "0" || listen == "no" || listen == "false" || listen == "off");
+}
 
-    PgParameters& parameters = settings.Parameters;
+PgParameters ReadListenParameters()
+{
+    PgParameters parameters;
     // psqlODBC's own extra libpq options come first, so that its named keys win as they do
     // in the driver.
     if (const LibPq* pq = LibPq::Get()) {
@@ -75,7 +77,7 @@ ListenSettings ReadListenSettings()
     Put(parameters, "keepalives_idle", "60");
     Put(parameters, "keepalives_interval", "10");
     Put(parameters, "keepalives_count", "3");
-    return settings;
+    return parameters;
 }
 
 } // namespace vimo

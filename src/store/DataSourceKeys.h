@@ -10,15 +10,14 @@ namespace vimo {
 // system's); empty when absent.
 QByteArray DataSourceKey(const char* key);
 
+// False when the data source turns listening off with Listen=0 (or no, false, off): the copy
+// then neither listens to a PostgreSQL store nor watches a data file, and only polls.
+bool ListeningWanted();
+
 // What the listening link of a PostgreSQL store connects with: the data source's own keys as
-// psqlODBC reads them (Servername, Port, Database, Username, Password, SSLmode, pqopt), less
-// what our own keys change for the link alone: ListenServername and ListenPort point it
-// elsewhere (straight at the server when the data source names a pooler), Listen=0 turns it
-// off.
-struct ListenSettings {
-    bool Enabled = true;
-    PgParameters Parameters;
-};
-ListenSettings ReadListenSettings();
+// psqlODBC reads them (Servername, Port, Database, Username, Password, SSLmode, pqopt), and
+// two of ours for the link alone, ListenServername and ListenPort, which point it elsewhere:
+// straight at the server when the data source names a pooler.
+PgParameters ReadListenParameters();
 
 } // namespace vimo

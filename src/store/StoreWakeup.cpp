@@ -48,22 +48,6 @@ QByteArray WakeupChannel(const QString& user)
               .toHex();
 }
 
-QString PostgresWakeupTrigger()
-{
-    return QStringLiteral(
-        "CREATE OR REPLACE FUNCTION VIMO_WAKEUP() RETURNS trigger LANGUAGE plpgsql AS $$\n"
-        "BEGIN\n"
-        "    IF NEW.RECIPIENT IS NOT NULL THEN\n"
-        "        PERFORM pg_notify('vimo_' || md5(convert_to(rtrim(NEW.RECIPIENT), 'UTF8')),\n"
-        "                          COALESCE(NEW.TKEY::text, ''));\n"
-        "    END IF;\n"
-        "    RETURN NULL;\n"
-        "END $$;\n"
-        "DROP TRIGGER IF EXISTS MSGS_WAKEUP ON MSGS;\n"
-        "CREATE TRIGGER MSGS_WAKEUP AFTER INSERT ON MSGS FOR EACH ROW EXECUTE FUNCTION "
-        "VIMO_WAKEUP();\n");
-}
-
 StoreWakeup::StoreWakeup(const QString& user, QObject* parent)
     : QObject(parent)
     , User(user)
@@ -80,6 +64,8 @@ StoreWakeup::~StoreWakeup() = default;
 
 void StoreWakeup::Start(const Store& store)
 {
+    if (!ListeningWanted())
+        return;
     const QString engine = store.EngineName();
     if (engine == QLatin1String("PostgreSQL"))
         StartListening();
@@ -98,10 +84,7 @@ StoreWakeup::Means StoreWakeup::Active() const
 
 void StoreWakeup::StartListening()
 {
-    ListenSettings settings = ReadListenSettings();
-    if (!settings.Enabled)
-        return;
-    Listener = new PgListener(std::move(settings.Parameters), WakeupChannel(User), this);
+    Listener = new PgListener(ReadListenParameters(), WakeupChannel(User), this);
     connect(Listener, &PgListener::Notified, this, &StoreWakeup::Heard);
     connect(Listener, &PgListener::StateChanged, this, &StoreWakeup::Report);
     Listener->Start();

@@ -16,13 +16,11 @@ namespace vimo {
 class PgListener;
 class Store;
 
-// The channel on which a PostgreSQL store announces a note for the user: the MD5 of the
-// name's UTF-8 bytes, so that any name is a safe identifier and fits the 63 bytes of one.
+// The channel on which a PostgreSQL store announces a note for the user, with the note's key
+// as payload: "vimo_" and the MD5 of the name's UTF-8 bytes, so that any name makes a safe
+// identifier that fits the 63 bytes of one. The trigger of resources/postgresql-schema.sql
+// computes the same.
 QByteArray WakeupChannel(const QString& user);
-
-// What an administrator adds to a PostgreSQL store so that it announces each new note on its
-// recipient's channel, with the note's key as payload (the README's schema shows it).
-QString PostgresWakeupTrigger();
 
 // Says when a note for the user may have come to the store, where the store can tell: a
 // PostgreSQL store that announces new notes, or a SQLite data file on a local disk, watched
@@ -37,10 +35,11 @@ public:
 
     // A burst of notes gives one signal: it comes once nothing more was heard for QuietMs,
     // or LongestWaitMs after the first, and never sooner than LeastGapMs after the one
-    // before, so that even a poll that wrote to a watched file could not keep waking itself.
+    // before, so that a poll that wrote to a watched file could not wake itself more than
+    // four times a second.
     static constexpr int QuietMs = 100;
     static constexpr int LongestWaitMs = 1000;
-    static constexpr int LeastGapMs = 1000;
+    static constexpr int LeastGapMs = 250;
 
     explicit StoreWakeup(const QString& user, QObject* parent = nullptr);
     ~StoreWakeup() override;

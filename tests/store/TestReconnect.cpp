@@ -95,10 +95,8 @@ private Q_SLOTS:
     // what came while it was away.
     void theListeningLinkComesBackAfterARestart()
     {
-        test::MustExec(u"CREATE TABLE MSGS(MSG CHAR(250) NULL,RECIPIENT CHAR(15) NULL,"
-                       "SENDER CHAR(15) NULL,DT INT,URGENCY INT,TKEY INT)"_s);
-        test::MustExec(PostgresWakeupTrigger());
-        PgListener listener(ReadListenSettings().Parameters, WakeupChannel(u"ANN"_s));
+        test::MustExec(test::PostgresSchema());
+        PgListener listener(ReadListenParameters(), WakeupChannel(u"ANN"_s));
         QSignalSpy heard(&listener, &PgListener::Notified);
         QSignalSpy states(&listener, &PgListener::StateChanged);
         listener.Start();

@@ -60,12 +60,19 @@ private Q_SLOTS:
         PostTo(u"ANN"_s, 2);
         QTRY_COMPARE_WITH_TIMEOUT(woken.count(), 3, Patience);
         QCOMPARE(wakeup.Active(), StoreWakeup::Means::FileWatch);
+
+        // Turned off in the data source: the copy only polls.
+        test::WriteOdbcIni(u"[VIMO]\nDriver=%1\nDatabase=%2\nListen=no\n"_s.arg(
+            QString::fromLatin1(VIMO_DRIVER_NAME), path));
+        StoreWakeup off(u"ANN"_s);
+        off.Start(test::TestStore());
+        QCOMPARE(off.Active(), StoreWakeup::Means::None);
     }
 
     void aNoteWakesTheListenerOfItsRecipientOnly()
     {
         QVERIFY(test::UseFreshPostgresStore());
-        test::MustExec(PostgresWakeupTrigger());
+        test::MustExec(test::PostgresSchema());
         // The data source names a port where nothing listens, as when it names a pooler; the
         // listening link goes where ListenPort says.
         const QString port = qEnvironmentVariable("VIMO_TEST_PG_PORT");
@@ -74,8 +81,8 @@ private Q_SLOTS:
                            "Database=%1\nUsername=postgres\nListenPort=%2\n"_s.arg(database, port));
 
         // Names that are no SQL identifiers, and not ASCII.
-        PgListener darcy(ReadListenSettings().Parameters, WakeupChannel(u"D'ARCY"_s));
-        PgListener zoe(ReadListenSettings().Parameters, WakeupChannel(u"ZOË"_s));
+        PgListener darcy(ReadListenParameters(), WakeupChannel(u"D'ARCY"_s));
+        PgListener zoe(ReadListenParameters(), WakeupChannel(u"ZOË"_s));
         QSignalSpy darcyHeard(&darcy, &PgListener::Notified);
         QSignalSpy zoeHeard(&zoe, &PgListener::Notified);
         darcy.Start();
@@ -97,7 +104,7 @@ private Q_SLOTS:
     void aBurstOfNotesWakesTheCopyOnce()
     {
         QVERIFY(test::UseFreshPostgresStore());
-        test::MustExec(PostgresWakeupTrigger());
+        test::MustExec(test::PostgresSchema());
         StoreWakeup wakeup(u"BOB"_s);
         QSignalSpy woken(&wakeup, &StoreWakeup::NoteMayHaveArrived);
         wakeup.Start(test::TestStore());
@@ -116,7 +123,7 @@ private Q_SLOTS:
     void aStoreWithoutTheTriggerIsLeftToThePoll()
     {
         QVERIFY(test::UseFreshPostgresStore());
-        PgListener listener(ReadListenSettings().Parameters, WakeupChannel(u"BOB"_s));
+        PgListener listener(ReadListenParameters(), WakeupChannel(u"BOB"_s));
         listener.Start();
         QTRY_COMPARE_WITH_TIMEOUT(listener.CurrentState(), PgListener::State::NoTrigger, Patience);
         // It holds no connection for nothing.
@@ -125,12 +132,6 @@ private Q_SLOTS:
                 u"SELECT count(*) FROM pg_stat_activity "
                 "WHERE application_name = 'vimo wakeup' AND datname = current_database()"_s),
             u"0"_s, Patience);
-
-        // Turned off in the data source, nothing listens at all.
-        test::WriteOdbcIni(
-            u"[VIMO]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=%1\n"
-            "Username=postgres\nListen=no\n"_s.arg(qEnvironmentVariable("VIMO_TEST_PG_PORT")));
-        QVERIFY(!ReadListenSettings().Enabled);
     }
 };
 
