@@ -16,6 +16,7 @@ struct HostLookup::Shared {
     // Closed when both sides are done with it, so the thread never writes to a stranger's fd.
     const int Event = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     std::mutex Lock;
+    QByteArray Hosts;
     QByteArray Addresses;
 
     ~Shared()
@@ -27,21 +28,26 @@ struct HostLookup::Shared {
 
 namespace {
 
-QByteArray AddressOf(const QByteArray& name)
+QByteArrayList AddressesOf(const QByteArray& name)
 {
     addrinfo hints {};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (::getaddrinfo(name.constData(), nullptr, &hints, &found) != 0 || found == nullptr)
+    if (::getaddrinfo(name.constData(), nullptr, &hints, &found) != 0)
         return {};
-    char text[INET6_ADDRSTRLEN] = {};
-    const void* address = found->ai_family == AF_INET6
-        ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(found->ai_addr)->sin6_addr)
-        : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr);
-    const bool written = ::inet_ntop(found->ai_family, address, text, sizeof text) != nullptr;
+    QByteArrayList addresses;
+    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+        char text[INET6_ADDRSTRLEN] = {};
+        const void* address = entry->ai_family == AF_INET6
+            ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(entry->ai_addr)->sin6_addr)
+            : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(entry->ai_addr)->sin_addr);
+        if (::inet_ntop(entry->ai_family, address, text, sizeof text) != nullptr
+            && !addresses.contains(text))
+            addresses.append(text);
+    }
     ::freeaddrinfo(found);
-    return written ? QByteArray(text) : QByteArray();
+    return addresses;
 }
 
 } // namespace
@@ -61,24 +67,34 @@ void HostLookup::Start(const QByteArray& hosts)
     Cancel();
     auto shared = std::make_shared<Shared>();
     if (shared->Event < 0) {
-        Q_EMIT Resolved({});
+        Q_EMIT Resolved({}, {});
         return;
     }
     Running = shared;
     Done = new QSocketNotifier(shared->Event, QSocketNotifier::Read, this);
     connect(Done, &QSocketNotifier::activated, this, &HostLookup::OnDone);
     std::thread([shared, hosts] {
+        QByteArrayList names;
         QByteArrayList addresses;
-        for (const QByteArray& name : hosts.split(',')) {
-            const QByteArray address = AddressOf(name.trimmed());
-            if (address.isEmpty()) {
+        for (const QByteArray& host : hosts.split(',')) {
+            const QByteArray name = host.trimmed();
+            // A socket folder has no address; libpq takes an empty one for "use the host".
+            const bool folder = name.startsWith('/') || name.startsWith('@');
+            const QByteArrayList found
+                = folder ? QByteArrayList { QByteArray() } : AddressesOf(name);
+            if (found.isEmpty()) {
+                names.clear();
                 addresses.clear();
                 break;
             }
-            addresses.append(address);
+            for (const QByteArray& address : found) {
+                names.append(name);
+                addresses.append(address);
+            }
         }
         {
             const std::lock_guard lock(shared->Lock);
+            shared->Hosts = names.join(',');
             shared->Addresses = addresses.join(',');
         }
         const quint64 one = 1;
@@ -100,13 +116,15 @@ void HostLookup::Cancel()
 
 void HostLookup::OnDone()
 {
+    QByteArray hosts;
     QByteArray addresses;
     {
         const std::lock_guard lock(Running->Lock);
+        hosts = Running->Hosts;
         addresses = Running->Addresses;
     }
     Cancel();
-    Q_EMIT Resolved(addresses);
+    Q_EMIT Resolved(hosts, addresses);
 }
 
 } // namespace vimo

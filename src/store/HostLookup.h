@@ -19,15 +19,17 @@ public:
     explicit HostLookup(QObject* parent = nullptr);
     ~HostLookup() override;
 
-    // Looks up a comma-separated list of host names; Resolved follows.
+    // Looks up a comma-separated list of host names (socket folders pass as they are);
+    // Resolved follows.
     void Start(const QByteArray& hosts);
     // A lookup under way is forgotten; no Resolved comes for it.
     void Cancel();
 
 Q_SIGNALS:
-    // One address for each name, comma-separated as libpq's hostaddr takes them; empty when a
-    // name has none.
-    void Resolved(const QByteArray& addresses);
+    // Every address of every name, and the name again for each, as libpq's host and hostaddr
+    // take them (comma-separated, one to one), so that libpq tries them all in turn as it
+    // does with names. Both empty when a name has no address.
+    void Resolved(const QByteArray& hosts, const QByteArray& addresses);
 
 private:
     struct Shared;

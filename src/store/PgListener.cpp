@@ -87,15 +87,18 @@ void PgListener::Attempt()
     Enter(State::Connecting);
     StepTimer->start(StepTimeoutMs);
     const QByteArray hosts = ValueOf(Parameters, "host");
-    if (ValueOf(Parameters, "hostaddr").isEmpty() && NeedsLookup(hosts)) {
-        Now = Step::Resolving;
+    // Several ports go one to one with several hosts, which more addresses would upset:
+    // libpq then looks the names up itself.
+    const bool lookUp = ValueOf(Parameters, "hostaddr").isEmpty() && NeedsLookup(hosts)
+        && !ValueOf(Parameters, "port").contains(',');
+    Now = lookUp ? Step::Resolving : Step::Connecting;
+    if (lookUp)
         Lookup->Start(hosts);
-    } else {
-        OnResolved({});
-    }
+    else
+        OnResolved({}, {});
 }
 
-void PgListener::OnResolved(const QByteArray& addresses)
+void PgListener::OnResolved(const QByteArray& hosts, const QByteArray& addresses)
 {
     Resolved = Parameters;
     if (Now == Step::Resolving) {
@@ -103,6 +106,10 @@ void PgListener::OnResolved(const QByteArray& addresses)
             OnBroken(QStringLiteral("cannot find the address of %1")
                          .arg(QString::fromUtf8(ValueOf(Parameters, "host"))));
             return;
+        }
+        for (auto& [keyword, value] : Resolved) {
+            if (keyword == "host")
+                value = hosts;
         }
         Resolved.append({ "hostaddr", addresses });
     }
@@ -175,7 +182,7 @@ void PgListener::OnBroken(const QString& reason)
     const int ceiling = std::min(LongestRetryMs, FirstRetryMs << std::min(FailedAttempts, 16));
     ++FailedAttempts;
     const int delay = ceiling / 2 + int(QRandomGenerator::global()->bounded(ceiling / 2 + 1));
-    qCInfo(Log) << "listening link:" << reason << "- trying again in" << delay << "ms";
+    qCInfo(Log).noquote() << "listening link:" << reason << "- trying again in" << delay << "ms";
     Enter(State::Connecting);
     RetryTimer->start(delay);
 }
@@ -195,7 +202,7 @@ void PgListener::Settle(State state, const QString& reason)
     Probe->Close();
     Link->Close();
     Now = Step::Idle;
-    qCInfo(Log) << "not listening:" << reason << "- the poll brings the notes";
+    qCInfo(Log).noquote() << "not listening:" << reason << "- the poll brings the notes";
     Enter(state);
     RetryTimer->start(SettledRetryMs);
 }

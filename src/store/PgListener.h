@@ -65,7 +65,7 @@ private:
     };
 
     void Attempt();
-    void OnResolved(const QByteArray& addresses);
+    void OnResolved(const QByteArray& hosts, const QByteArray& addresses);
     void OnOpened();
     void OnAnswered(const QByteArray& value);
     void OnNotified(const QByteArray& channel, const QByteArray& payload);

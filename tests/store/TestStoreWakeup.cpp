@@ -4,9 +4,14 @@
 #include "store/PgListener.h"
 #include "store/StoreWakeup.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace vimo;
 using namespace Qt::StringLiterals;
@@ -74,11 +79,13 @@ private Q_SLOTS:
         QVERIFY(test::UseFreshPostgresStore());
         test::MustExec(test::PostgresSchema());
         // The data source names a port where nothing listens, as when it names a pooler; the
-        // listening link goes where ListenPort says.
+        // listening link goes where ListenServername and ListenPort say, by name.
         const QString port = qEnvironmentVariable("VIMO_TEST_PG_PORT");
         const QString database = QString::fromUtf8(DataSourceKey("Database"));
-        test::WriteOdbcIni(u"[VIMO]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=1\n"
-                           "Database=%1\nUsername=postgres\nListenPort=%2\n"_s.arg(database, port));
+        test::WriteOdbcIni(
+            u"[VIMO]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=1\n"
+            "Database=%1\nUsername=postgres\nListenServername=localhost\nListenPort=%2\n"_s.arg(
+                database, port));
 
         // Names that are no SQL identifiers, and not ASCII.
         PgListener darcy(ReadListenParameters(), WakeupChannel(u"D'ARCY"_s));
@@ -132,6 +139,52 @@ private Q_SLOTS:
                 u"SELECT count(*) FROM pg_stat_activity "
                 "WHERE application_name = 'vimo wakeup' AND datname = current_database()"_s),
             u"0"_s, Patience);
+    }
+
+    void throughAPoolerInTransactionModeTheCopyPolls()
+    {
+        QVERIFY(test::UseFreshPostgresStore());
+        test::MustExec(test::PostgresSchema());
+        // PgBouncer on a socket of its own, in front of the suite's server.
+        const QString dir = u"/tmp/vimo-bouncer-%1"_s.arg(QCoreApplication::applicationPid());
+        QVERIFY(QDir().mkpath(dir));
+        const auto cleanup = qScopeGuard([&] { QDir(dir).removeRecursively(); });
+        QFile users(dir + u"/users.txt"_s);
+        QFile config(dir + u"/pgbouncer.ini"_s);
+        QVERIFY(users.open(QIODevice::WriteOnly) && config.open(QIODevice::WriteOnly));
+        users.write(R"("postgres" "")"
+                    "\n");
+        config.write(
+            u"[databases]\n* = host=127.0.0.1 port=%1\n[pgbouncer]\nlisten_addr =\n"
+            "listen_port = 6432\nunix_socket_dir = %2\nauth_type = trust\n"
+            "auth_file = %2/users.txt\npool_mode = transaction\n"
+            "logfile = %2/pgbouncer.log\n"_s.arg(qEnvironmentVariable("VIMO_TEST_PG_PORT"), dir)
+                .toUtf8());
+        users.close();
+        config.close();
+        QStringList arguments { config.fileName() };
+        if (::getuid() == 0) {
+            // It will not run as root; as the server's user it needs the folder.
+            QVERIFY(QProcess::execute(u"chown"_s, { u"-R"_s, u"postgres"_s, dir }) == 0);
+            arguments.prepend(u"postgres"_s);
+            arguments.prepend(u"-u"_s);
+        }
+        QProcess bouncer;
+        bouncer.start(u"pgbouncer"_s, arguments);
+        QVERIFY2(bouncer.waitForStarted(), "pgbouncer is not installed");
+        const auto stop = qScopeGuard([&] {
+            bouncer.terminate();
+            bouncer.waitForFinished();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir + u"/.s.PGSQL.6432"_s), Patience);
+
+        const QByteArray database = DataSourceKey("Database");
+        PgParameters parameters { { "host", dir.toUtf8() }, { "port", "6432" },
+            { "dbname", database }, { "user", "postgres" } };
+        PgListener listener(parameters, WakeupChannel(u"BOB"_s));
+        listener.Start();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            listener.CurrentState(), PgListener::State::NotDelivered, Patience);
     }
 };
 
