@@ -26,7 +26,8 @@ namespace vimo {
     X(PQerrorMessage)                                                                              \
     X(PQfinish)                                                                                    \
     X(PQconninfoParse)                                                                             \
-    X(PQconninfoFree)
+    X(PQconninfoFree)                                                                              \
+    X(PQsetNoticeProcessor)
 
 // libpq, loaded on first use rather than linked: a copy on a SQLite store then never maps it
 // and the TLS, Kerberos and LDAP libraries it brings (about 5 MB of RSS). On a PostgreSQL

@@ -145,6 +145,7 @@ void PgListener::OnAnswered(const QByteArray& value)
         StepTimer->stop();
         Now = Step::Listening;
         FailedAttempts = 0;
+        qCInfo(Log).noquote() << "listening for notes on" << QString::fromLatin1(Channel);
         Enter(State::Listening);
         // Notes that came while the link was down were announced to nobody.
         if (std::exchange(ListenedBefore, true))

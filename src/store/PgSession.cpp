@@ -54,6 +54,10 @@ void PgSession::Open(const PgParameters& parameters)
                                    : QStringLiteral("out of memory"));
         return;
     }
+    // The server's notices and its last words when it goes are libpq's to print on standard
+    // error otherwise; the listener says what matters in its own log.
+    Pq->PQsetNoticeProcessor(
+        Connection, [](void*, const char*) {}, nullptr);
     State = Phase::Connecting;
     // libpq's first step is writing: the connect itself.
     WatchSocket(true);

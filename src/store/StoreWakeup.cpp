@@ -9,25 +9,38 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
-#include <QStorageInfo>
 #include <QTimer>
 
 #include <algorithm>
 
 #include <sys/stat.h>
+#include <sys/vfs.h>
 
 namespace vimo {
 namespace {
 
-// A file system on which a change made on another machine is never seen by a local watch.
-bool IsNetworkFileSystem(const QString& path)
+// A file system on which a change made on another machine is never seen by a local watch:
+// the network ones, and FUSE, which sshfs and most cluster file systems use.
+bool IsNetworkFileSystem(const QString& folder)
 {
-    const QByteArray type = QStorageInfo(path).fileSystemType().toLower();
-    static const char* const network[]
-        = { "nfs", "nfs4", "cifs", "smb3", "smbfs", "9p", "afs", "ceph", "glusterfs", "lustre" };
-    return type.startsWith("fuse.")
-        || std::any_of(std::begin(network), std::end(network),
-            [&type](const char* name) { return type == name; });
+    struct statfs status { };
+    if (::statfs(QFile::encodeName(folder).constData(), &status) != 0)
+        return true;
+    static constexpr unsigned long network[] = {
+        0x6969, // NFS
+        0x517B, // SMB
+        0xFF534D42, // CIFS
+        0xFE534D42, // SMB2
+        0x01021997, // 9P
+        0x5346414F, // AFS
+        0x00C36400, // Ceph
+        0x0BD00BD0, // Lustre
+        0x564C, // NCP
+        0x73757245, // Coda
+        0x65735546, // FUSE
+    };
+    return std::find(std::begin(network), std::end(network), (unsigned long)(status.f_type))
+        != std::end(network);
 }
 
 // The file a path names now: device and inode, or nothing when there is none.
