@@ -7,6 +7,7 @@
 #include "store/Prompts.h"
 #include "store/Statements.h"
 #include "store/Store.h"
+#include "store/StoreWakeup.h"
 
 #include <QWidget>
 
@@ -56,6 +57,11 @@ QString DeleteNoteStatement(int key)
 QString AddUserSqlStatement(const QString& name)
 {
     return AddUserStatement(name);
+}
+
+QString WakeupChannelName(const QString& user)
+{
+    return QString::fromLatin1(WakeupChannel(user));
 }
 
 QStringList SchemaStatements(bool withIndexes)

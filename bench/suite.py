@@ -445,12 +445,16 @@ log_disconnections = 0
         t.section(f"Many copies on one PostgreSQL: a poll every 20 s, {rate:g} posts per user "
                   f"an hour (libpq, async, the wire traffic of psqlODBC); {window} s window")
         # Direct at the default limit shows what refuses first; raised, what it costs.
-        plans = [("direct, max_connections=100", self.pg_port, 100, "1000"),
+        plans = [("direct, max_connections=100", self.pg_port, 100, "1000", False),
                  ("direct, max_connections=1100", self.pg_port, 1100,
-                  "100" if self.quick else "100,1000"),
+                  "100" if self.quick else "100,1000", False),
                  ("PgBouncer (transaction pooling, 20 server connections)", self.bouncer_port,
-                  100, "100,1000" if self.quick else "100,1000,10000")]
-        for name, port, max_connections, levels in plans:
+                  100, "100,1000" if self.quick else "100,1000,10000", False),
+                 # The large office with instant delivery: polls through the pooler, each
+                 # copy's listening link straight to the server (ListenPort).
+                 ("PgBouncer, wake-up trigger, listening links direct, max_connections=1100",
+                  self.bouncer_port, 1100, "100" if self.quick else "1000", True)]
+        for name, port, max_connections, levels, listening in plans:
             if max_connections != self.max_connections:
                 self.restart_postgres(max_connections)
             env = self.odbc_env("clients", self.pg_dsn(self.pg_port))
@@ -460,14 +464,22 @@ log_disconnections = 0
                          "INSERT INTO USRS SELECT 'C' || lpad(i::text, 5, '0') "
                          "FROM generate_series(1, 9999) i"]
             self.as_postgres(add_users)
-            pooler = [self.bouncer_pid()] if port == self.bouncer_port else []
+            listen = []
+            if listening:
+                with open(os.path.join(SOURCE, "resources", "postgresql-schema.sql")) as schema:
+                    self.as_postgres([f"{self.pg_bin}/psql", "-q", "-h", "127.0.0.1", "-p",
+                                      str(self.pg_port), "-U", "postgres", "vimo"],
+                                     input=schema.read())
+                listen = [self.pg_conninfo(self.pg_port)]
+            pooler = [self.bouncer_pid() if port == self.bouncer_port else 0] \
+                if port == self.bouncer_port or listen else []
             out = self.run([os.path.join(self.bin, "vimo_bench_clients"),
                             self.pg_conninfo(port), levels, window, rate, self.postgres_pid(),
-                            *pooler], timeout=900)
+                            *pooler, *listen], timeout=900)
             for r in rows(out, "clients"):
                 (count, connected, refused, dropped, connect99, ramp, polls, p50, p99, all99,
                  errors, posts, retries, server_cpu, bouncer_cpu, backends, server_mb,
-                 client_mb) = r
+                 client_mb, listeners, announced, announced50, announced99) = r
                 label = f"{count:,.0f} copies, {name}"
                 t.add(f"{label}: poll p50 / p99 (ms)", f"{p50:.2f} / {p99:.2f}", "",
                       how=f"{polls:.0f} polls; every statement p99 {all99:.2f} ms")
@@ -475,9 +487,14 @@ log_disconnections = 0
                       f"{connected:.0f} / {refused:.0f} / {dropped:.0f}", "",
                       how=f"connect p99 {connect99:.0f} ms; ramp {ramp:.1f} s")
                 t.add(f"{label}: server CPU (% of one core)", server_cpu,
-                      "" if not pooler else f"PgBouncer {bouncer_cpu:.1f}%",
+                      "" if port != self.bouncer_port else f"PgBouncer {bouncer_cpu:.1f}%",
                       how=f"{backends:.0f} server processes, their PSS {server_mb:.0f} MB; "
                           f"{posts:.0f} posts, {errors:.0f} errors, {retries:.0f} retries")
+                if listening:
+                    t.add(f"{label}: post to announcement p50 / p99 (ms)",
+                          f"{announced50:.2f} / {announced99:.2f}", "",
+                          how=f"{announced:.0f} announced; {listeners:.0f} listening links "
+                              "connected; each announcement has its copy poll at once")
         if self.max_connections != 100:
             self.restart_postgres(100)
 
