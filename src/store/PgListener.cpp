@@ -130,7 +130,8 @@ void PgListener::OnAnswered(const QByteArray& value)
     switch (Now) {
     case Step::CheckingTrigger:
         if (value.toInt() == 0) {
-            Settle(State::NoTrigger, QStringLiteral("the store has no trigger that notifies"));
+            Settle(State::NoTrigger, NoTriggerRetryMs,
+                QStringLiteral("the store has no trigger that notifies"));
             return;
         }
         Now = Step::ListeningToProbe;
@@ -191,13 +192,13 @@ void PgListener::OnBroken(const QString& reason)
 void PgListener::OnTimeout()
 {
     if (Now == Step::Probing)
-        Settle(State::NotDelivered,
+        Settle(State::NotDelivered, NotDeliveredRetryMs,
             QStringLiteral("a notification does not come back (a pooler in transaction mode?)"));
     else
         OnBroken(QStringLiteral("no answer in time"));
 }
 
-void PgListener::Settle(State state, const QString& reason)
+void PgListener::Settle(State state, int retryMs, const QString& reason)
 {
     StepTimer->stop();
     Probe->Close();
@@ -205,7 +206,7 @@ void PgListener::Settle(State state, const QString& reason)
     Now = Step::Idle;
     qCInfo(Log).noquote() << "not listening:" << reason << "- the poll brings the notes";
     Enter(state);
-    RetryTimer->start(SettledRetryMs);
+    RetryTimer->start(retryMs);
 }
 
 void PgListener::Enter(State state)

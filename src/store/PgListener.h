@@ -27,8 +27,8 @@ public:
     enum class State {
         Connecting, // trying, or waiting to try again after the link broke
         Listening,
-        NoTrigger, // the store does not notify; checked again after a while
-        NotDelivered, // the probe did not arrive; tried again after a while
+        NoTrigger, // the store does not notify; checked again every ten minutes
+        NotDelivered, // the probe did not arrive; tried again every hour
     };
     Q_ENUM(State)
 
@@ -36,7 +36,10 @@ public:
     static constexpr int ProbeTimeoutMs = 5000;
     static constexpr int FirstRetryMs = 1000;
     static constexpr int LongestRetryMs = 60000;
-    static constexpr int SettledRetryMs = 10 * 60 * 1000;
+    static constexpr int NoTriggerRetryMs = 10 * 60 * 1000;
+    // The data source stays as it was read, so only the pooler's own set-up can change this;
+    // and each try leaves a LISTEN behind on one of its server connections.
+    static constexpr int NotDeliveredRetryMs = 60 * 60 * 1000;
     // The trigger's name, as the store's schema creates it.
     static constexpr char TriggerName[] = "msgs_wakeup";
 
@@ -72,7 +75,7 @@ private:
     void OnProbeOpened();
     void OnBroken(const QString& reason);
     void OnTimeout();
-    void Settle(State state, const QString& reason);
+    void Settle(State state, int retryMs, const QString& reason);
     void Enter(State state);
 
     const PgParameters Parameters;

@@ -1,6 +1,7 @@
 #include "store/StoreWakeup.h"
 
 #include "store/DataSourceKeys.h"
+#include "store/LibPq.h"
 #include "store/PgListener.h"
 #include "store/Store.h"
 #include "store/TextRules.h"
@@ -97,6 +98,9 @@ StoreWakeup::Means StoreWakeup::Active() const
 
 void StoreWakeup::StartListening()
 {
+    // Built elsewhere, without its libpq5 dependency: the poll alone, as before.
+    if (LibPq::Get() == nullptr)
+        return;
     Listener = new PgListener(ReadListenParameters(), WakeupChannel(User), this);
     connect(Listener, &PgListener::Notified, this, &StoreWakeup::Heard);
     connect(Listener, &PgListener::StateChanged, this, &StoreWakeup::Report);
