@@ -40,7 +40,8 @@ bool IsNetworkFileSystem(const QString& folder)
         0x73757245, // Coda
         0x65735546, // FUSE
     };
-    return std::find(std::begin(network), std::end(network), (unsigned long)(status.f_type))
+    return std::find(
+               std::begin(network), std::end(network), static_cast<unsigned long>(status.f_type))
         != std::end(network);
 }
 
@@ -103,7 +104,6 @@ void StoreWakeup::StartListening()
         return;
     Listener = new PgListener(ReadListenParameters(), WakeupChannel(User), this);
     connect(Listener, &PgListener::Notified, this, &StoreWakeup::Heard);
-    connect(Listener, &PgListener::StateChanged, this, &StoreWakeup::Report);
     Listener->Start();
 }
 
@@ -137,14 +137,6 @@ void StoreWakeup::WatchAgain()
         WatchRetry->stop();
     else if (!WatchRetry->isActive())
         WatchRetry->start();
-    Report();
-}
-
-void StoreWakeup::Report()
-{
-    const Means now = Active();
-    if (now != Reported)
-        Q_EMIT MeansChanged(Reported = now);
 }
 
 void StoreWakeup::Heard()

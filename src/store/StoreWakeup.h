@@ -46,18 +46,17 @@ public:
 
     // Starts listening or watching, as the engine behind the store's link allows.
     void Start(const Store& store);
+    // How it hears of notes now.
     Means Active() const;
 
 Q_SIGNALS:
     // Poll soon.
     void NoteMayHaveArrived();
-    void MeansChanged(vimo::StoreWakeup::Means means);
 
 private:
     void StartListening();
     void StartWatching(const QString& file);
     void WatchAgain();
-    void Report();
     void Heard();
     void Wake();
 
@@ -66,7 +65,6 @@ private:
     QFileSystemWatcher* Watcher = nullptr;
     QString WatchedFile;
     std::pair<quint64, quint64> WatchedIdentity; // device and inode
-    Means Reported = Means::None;
     QTimer* const Debounce;
     QTimer* const WatchRetry;
     QElapsedTimer FirstHeard;
