@@ -98,10 +98,17 @@ int Queries(const std::string& where, const QStringList& sizes, int runs)
             seed = seed * 1103515245u + 12345u;
             return int(seed % quint32(notes)) + 1;
         };
-        for (const char* indexes : { "yes", "no" }) {
+        // A store made by this version, the same store made before the indexes existed, and
+        // that store after one start of this version.
+        for (const char* indexes : { "yes", "no", "upgraded" }) {
             const bool old = indexes[0] == 'n';
             if (old && !DropIndexes(*engine, postgres))
                 return 1;
+            if (indexes[0] == 'u') {
+                const double upgradeStart = NowMs();
+                UpgradeStore();
+                Row("upgrade", store, notes, NowMs() - upgradeStart);
+            }
             // Without indexes every query reads the whole table: fewer runs do.
             const int count = old ? std::max(10, runs / 10) : runs;
             PrintTiming(store, notes, indexes, "poll",

@@ -1,8 +1,11 @@
 // The floor of our stack: the least a Qt program does to ask for a name and then live in the
 // tray. The suite measures Vimo against it.
 //   vimo_bench_floor [WINDOWS]
+//   vimo_bench_floor_store [WINDOWS]
 // After the name is entered it shows its tray icon, and WINDOWS small coloured windows
-// (100 x 100, borderless, one line of text) as Vimo shows its notes.
+// (100 x 100, borderless, one line of text) as Vimo shows its notes. Built as
+// vimo_bench_floor_store it also holds what a copy cannot do without: a link to the data
+// source "VIMO" through unixODBC, on which it has run one poll.
 
 #include <QApplication>
 #include <QDialog>
@@ -16,6 +19,38 @@
 
 #include <memory>
 #include <vector>
+
+#ifdef VIMO_FLOOR_WITH_STORE
+#include <sql.h>
+#include <sqlext.h>
+
+namespace {
+
+// Connects to "VIMO" and reads one poll's rows; the handles stay open until the end.
+bool OpenStoreAndPoll()
+{
+    SQLHENV environment = SQL_NULL_HENV;
+    SQLHDBC connection = SQL_NULL_HDBC;
+    SQLHSTMT statement = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment);
+    SQLSetEnvAttr(
+        environment, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLAllocHandle(SQL_HANDLE_DBC, environment, &connection);
+    SQLCHAR dataSource[] = "DSN=VIMO";
+    if (!SQL_SUCCEEDED(SQLDriverConnect(
+            connection, nullptr, dataSource, SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
+        return false;
+    SQLAllocHandle(SQL_HANDLE_STMT, connection, &statement);
+    SQLCHAR poll[] = "SELECT TKEY FROM MSGS WHERE RECIPIENT='ANN'";
+    if (!SQL_SUCCEEDED(SQLExecDirect(statement, poll, SQL_NTS)))
+        return false;
+    while (SQL_SUCCEEDED(SQLFetch(statement))) { }
+    SQLFreeHandle(SQL_HANDLE_STMT, statement);
+    return true;
+}
+
+} // namespace
+#endif
 
 int main(int argc, char* argv[])
 {
@@ -34,6 +69,10 @@ int main(int argc, char* argv[])
     layout->addWidget(buttons);
     if (signIn.exec() != QDialog::Accepted)
         return 0;
+#ifdef VIMO_FLOOR_WITH_STORE
+    if (!OpenStoreAndPoll())
+        return 1;
+#endif
 
     std::vector<std::unique_ptr<QLabel>> notes;
     for (int i = 0; i < windows; ++i) {

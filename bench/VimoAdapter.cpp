@@ -7,6 +7,7 @@
 #include "store/Prompts.h"
 #include "store/Statements.h"
 #include "store/Store.h"
+#include "store/StoreUpgrade.h"
 #include "store/StoreWakeup.h"
 
 #include <QWidget>
@@ -87,6 +88,11 @@ void CloseStore()
     ProcessStore().Close();
 }
 
+void UpgradeStore()
+{
+    UpgradeOldStore(ProcessStore());
+}
+
 QStringList QueryKeys(const QString& statement)
 {
     return ProcessStore().QueryColumnValues(statement).Value;
@@ -150,6 +156,17 @@ bool Exchange::DeleteFirstNote()
     Q_EMIT first->DeleteRequested(first->Key, first->Slot);
     Inner->Notes.CarryOutDeletions();
     return true;
+}
+
+QList<QPair<qint64, QString>> Exchange::DeleteAllNotes()
+{
+    QList<QPair<qint64, QString>> shown;
+    for (CNoteDlg* note : Inner->Owner->findChildren<CNoteDlg*>()) {
+        shown.append({ note->Key, note->Text });
+        Q_EMIT note->DeleteRequested(note->Key, note->Slot);
+    }
+    Inner->Notes.CarryOutDeletions();
+    return shown;
 }
 
 } // namespace vimo::bench

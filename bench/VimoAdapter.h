@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -33,6 +35,8 @@ void OnAlert(std::function<void(const QString&)> handler);
 // The process's link to the data source "VIMO", as the program opens it at start-up.
 bool ConnectStore();
 void CloseStore();
+// What a start of the program does to a store made before the indexes existed.
+void UpgradeStore();
 
 // The program's executors on that link: the poll's key list, and a single value.
 QStringList QueryKeys(const QString& statement);
@@ -56,6 +60,8 @@ public:
     int OpenNotes() const;
     // Deletes the note in the lowest occupied slot; false when none is open.
     bool DeleteFirstNote();
+    // The user deletes every open note; the key and text each note showed.
+    QList<QPair<qint64, QString>> DeleteAllNotes();
 
 private:
     struct Parts;

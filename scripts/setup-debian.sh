@@ -15,6 +15,8 @@ packages=(
     xvfb xauth x11-utils trayer xdotool imagemagick fonts-dejavu-core shared-mime-info
     clang-format
     python3
+    # tests/faults: the shell that locks a data file, a share of ext4 on a loop device
+    sqlite3 e2fsprogs mount util-linux
     # the notification test runs a session bus of its own
     dbus-daemon
     weston xwayland desktop-file-utils lintian man-db dpkg-dev

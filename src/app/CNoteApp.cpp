@@ -7,6 +7,7 @@
 #include "app/SignIn.h"
 #include "store/OpenStore.h"
 #include "store/Store.h"
+#include "store/StoreUpgrade.h"
 #include "store/StoreWakeup.h"
 #include "store/ui/DesktopPrompts.h"
 
@@ -37,6 +38,7 @@ bool CNoteApp::InitInstance()
     Store store;
     if (!OpenStore(store, DataFileArgument(Arguments)))
         return false;
+    UpgradeOldStore(store);
 
     const QString user = SignIn(store);
     if (user.isEmpty())

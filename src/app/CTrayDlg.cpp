@@ -1,5 +1,6 @@
 #include "app/CTrayDlg.h"
 
+#include "app/StallWatch.h"
 #include "dialogs/CComposeDlg.h"
 #include "exchange/NotePosting.h"
 #include "exchange/TrayLogic.h"
@@ -24,6 +25,24 @@ QTimer* NamedTimer(QObject* owner, const QString& name, int intervalMs, bool sin
     return timer;
 }
 
+// The icon washed out to grey: notes cannot arrive while the tray shows it.
+QIcon Greyed(const QIcon& icon)
+{
+    QIcon greyed;
+    for (const QSize& size : icon.availableSizes()) {
+        QImage image = icon.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                const int grey = 96 + qGray(line[x]) / 3;
+                line[x] = qRgba(grey, grey, grey, qAlpha(line[x]));
+            }
+        }
+        greyed.addPixmap(QPixmap::fromImage(image));
+    }
+    return greyed;
+}
+
 } // namespace
 
 CTrayDlg::CTrayDlg(Store& store, const QString& user, QWidget* parent)
@@ -31,7 +50,9 @@ CTrayDlg::CTrayDlg(Store& store, const QString& user, QWidget* parent)
     , Exchange(this, store, user)
     , SharedStore(store)
     , User(user)
-    , Tray(new QSystemTrayIcon(QIcon(QStringLiteral(":/icons/vimo.png")), this))
+    , AppIcon(QStringLiteral(":/icons/vimo.png"))
+    , OutageIcon(Greyed(AppIcon))
+    , Tray(new QSystemTrayIcon(AppIcon, this))
     , QuitTimer(NamedTimer(this, QStringLiteral("QuitTimer"), QuitDelayMs, true))
     , PollTimer(NamedTimer(this, QStringLiteral("PollTimer"), PollPeriodMs, false))
     , DeleteTimer(NamedTimer(this, QStringLiteral("DeleteTimer"), DeleteDelayMs, true))
@@ -51,6 +72,8 @@ CTrayDlg::CTrayDlg(Store& store, const QString& user, QWidget* parent)
     connect(DeleteTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_DELETE); });
 
     connect(&Exchange, &NoteExchange::NotesChanged, this,
+        [this] { RefreshTrayIcon(TrayAction::Modify); });
+    connect(&Exchange, &NoteExchange::ReachabilityChanged, this,
         [this] { RefreshTrayIcon(TrayAction::Modify); });
     // Every new request waits the full delay again, as the one before it did.
     connect(&Exchange, &NoteExchange::DeletionRequested, DeleteTimer, qOverload<>(&QTimer::start));
@@ -72,6 +95,13 @@ int CTrayDlg::exec()
 
 void CTrayDlg::done(int result)
 {
+    // A note being written is never thrown away: the run ends once it is sent or cancelled.
+    if (Composing) {
+        EndAfterComposing = result;
+        Composing->raise();
+        Composing->activateWindow();
+        return;
+    }
     setResult(result);
     if (RunLoop != nullptr)
         RunLoop->exit(result);
@@ -79,6 +109,7 @@ void CTrayDlg::done(int result)
 
 void CTrayDlg::OnInitDialog()
 {
+    StallWatch::StartIfEnabled(this);
     // The notes already waiting open first, so the icon's first tooltip counts them.
     Exchange.PollNotes();
     PollTimer->start();
@@ -87,15 +118,21 @@ void CTrayDlg::OnInitDialog()
 
 void CTrayDlg::RefreshTrayIcon(TrayAction action)
 {
-    const QString tip = TrayTipText(Exchange.OpenNotes());
+    // While polls fail the tray says since when, and nothing more until that changes.
+    const StoreReachability& reach = Exchange.Reachability();
+    const QString tip
+        = reach.IsOut() ? OutageTipText(reach.OutageSince()) : TrayTipText(Exchange.OpenNotes());
     setWindowTitle(tip);
+    const QIcon& icon = reach.IsOut() ? OutageIcon : AppIcon;
     switch (action) {
     case TrayAction::Add:
-        Tray->setToolTip(tip);
-        Tray->show();
-        break;
     case TrayAction::Modify:
-        Tray->setToolTip(tip);
+        if (Tray->toolTip() != tip)
+            Tray->setToolTip(tip);
+        if (Tray->icon().cacheKey() != icon.cacheKey())
+            Tray->setIcon(icon);
+        if (action == TrayAction::Add)
+            Tray->show();
         break;
     case TrayAction::Delete:
         Tray->hide();
@@ -173,9 +210,6 @@ void CTrayDlg::OnTimer(int id)
     switch (id) {
     case TIMER_QUIT:
         QuitTimer->stop();
-        // A note being written when the user quits goes with the program.
-        if (Composing)
-            Composing->reject();
         accept();
         break;
     case TIMER_POLL:
@@ -226,8 +260,11 @@ void CTrayDlg::PostNote()
         if (outcome.Stored)
             break;
         if (outcome.Failure)
-            ShowFailureAlert(*outcome.Failure);
+            ShowStoreFailure(*outcome.Failure, QStringLiteral("the note was not sent."));
     }
+    Composing = nullptr;
+    if (EndAfterComposing)
+        done(*std::exchange(EndAfterComposing, std::nullopt));
 }
 
 } // namespace vimo

@@ -3,8 +3,11 @@
 #include "exchange/NoteExchange.h"
 
 #include <QDialog>
+#include <QIcon>
 #include <QPointer>
 #include <QSystemTrayIcon>
+
+#include <optional>
 
 class QEventLoop;
 class QTimer;
@@ -70,6 +73,9 @@ private:
     NoteExchange Exchange;
     Store& SharedStore;
     const QString User;
+    // The tray's icon, and the greyed one it shows while the store cannot be reached.
+    const QIcon AppIcon;
+    const QIcon OutageIcon;
     // Children with names, so that the desktop's tools and the tests find them.
     QSystemTrayIcon* const Tray;
     QTimer* const QuitTimer;
@@ -80,6 +86,9 @@ private:
     QEventLoop* RunLoop = nullptr;
     // The compose dialog while PostNote runs it.
     QPointer<QDialog> Composing;
+    // The run was asked to end while a note was being written: it ends once the note is sent
+    // or cancelled, never by throwing it away.
+    std::optional<int> EndAfterComposing;
 };
 
 } // namespace vimo

@@ -1,17 +1,22 @@
 #include "app/SessionChannel.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalSocket>
-#include <QRegularExpression>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace vimo {
@@ -21,19 +26,37 @@ constexpr int ConnectWaitMs = 1000;
 // The running copy answers from its event loop, which runs inside every dialog it shows.
 constexpr int AnswerWaitMs = 5000;
 constexpr int LockWaitMs = 5000;
-constexpr qint64 LongestRequest = 32;
+constexpr qsizetype LongestRequest = 32;
 // A local socket's path must fit the system's address, terminating zero included.
 constexpr qsizetype LongestSocketPath = sizeof(sockaddr_un::sun_path) - 1;
 constexpr qsizetype LongestSessionName = 24;
+
+bool IsNameCharacter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
+        || c == u'_' || c == u'-';
+}
+
+// ":0.0" names the same display as ":0".
+QString WithoutScreenNumber(QString display)
+{
+    const qsizetype dot = display.lastIndexOf(u'.');
+    if (dot < 0 || dot + 1 == display.size())
+        return display;
+    for (qsizetype i = dot + 1; i < display.size(); ++i) {
+        if (!display.at(i).isDigit())
+            return display;
+    }
+    display.truncate(dot);
+    return display;
+}
 
 // A name for the display the session shows its windows on: ":0.0" and ":0" are one display.
 QString SessionName(const QProcessEnvironment& environment)
 {
     QString display = environment.value(QStringLiteral("WAYLAND_DISPLAY"));
-    if (display.isEmpty()) {
-        display = environment.value(QStringLiteral("DISPLAY"));
-        display.remove(QRegularExpression(QStringLiteral("\\.\\d+$")));
-    }
+    if (display.isEmpty())
+        display = WithoutScreenNumber(environment.value(QStringLiteral("DISPLAY")));
     if (display.isEmpty())
         display = QStringLiteral("no-display");
     // A display named by a long path still makes a short name.
@@ -41,7 +64,10 @@ QString SessionName(const QProcessEnvironment& environment)
         display = QString::fromLatin1(
             QCryptographicHash::hash(display.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
     }
-    display.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]")), QStringLiteral("_"));
+    for (QChar& c : display) {
+        if (!IsNameCharacter(c))
+            c = u'_';
+    }
     return display;
 }
 
@@ -54,7 +80,119 @@ bool IsPrivateFolder(const QString& path, uint userId)
     return S_ISDIR(info.st_mode) && info.st_uid == userId && (info.st_mode & 077) == 0;
 }
 
+bool AddressOf(const QString& path, sockaddr_un& address)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (name.isEmpty() || name.size() > LongestSocketPath)
+        return false;
+    address = {};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    return true;
+}
+
+// A socket descriptor closed when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd)
+        : Fd(fd)
+    {
+    }
+    ~Descriptor()
+    {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+    Q_DISABLE_COPY_MOVE(Descriptor)
+    int Get() const { return Fd; }
+
+private:
+    int Fd;
+};
+
+int NewSocket()
+{
+    return ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+}
+
+// Waits until the socket is ready for the events or the deadline passes.
+bool WaitFor(int fd, short events, QDeadlineTimer deadline)
+{
+    pollfd watched { fd, events, 0 };
+    for (;;) {
+        const int ready = ::poll(&watched, 1, int(deadline.remainingTime()));
+        if (ready > 0)
+            return true;
+        if (ready == 0 || errno != EINTR)
+            return false;
+    }
+}
+
+bool Connect(int fd, const sockaddr_un& address)
+{
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+        return true;
+    // A full backlog: the copy is busy, give it a moment.
+    if (errno != EAGAIN && errno != EINPROGRESS)
+        return false;
+    if (!WaitFor(fd, POLLOUT, QDeadlineTimer(ConnectWaitMs)))
+        return false;
+    int error = 0;
+    socklen_t size = sizeof error;
+    return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+}
+
+bool SendAll(int fd, const QByteArray& data, QDeadlineTimer deadline)
+{
+    qsizetype sent = 0;
+    while (sent < data.size()) {
+        const ssize_t n = ::send(
+            fd, data.constData() + sent, size_t(data.size() - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0)
+            sent += n;
+        else if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        else if (n < 0 && errno == EAGAIN && !WaitFor(fd, POLLOUT, deadline))
+            return false;
+    }
+    return true;
+}
+
+// The first line the other side sends, without its line break; what came when it ends or the
+// deadline passes without one.
+QByteArray ReceiveLine(int fd, QDeadlineTimer deadline)
+{
+    QByteArray received;
+    while (!received.contains('\n') && received.size() <= LongestRequest) {
+        char chunk[64];
+        const ssize_t n = ::recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
+        if (n > 0)
+            received.append(chunk, n);
+        else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+            break;
+        else if (errno == EAGAIN && !WaitFor(fd, POLLIN, deadline))
+            break;
+    }
+    return received.left(received.indexOf('\n'));
+}
+
 } // namespace
+
+// One start connected to the running copy: what it sent so far, dropped when it says nothing.
+class SessionPeer : public QObject {
+public:
+    SessionPeer(int fd, QObject* owner)
+        : QObject(owner)
+        , Socket(fd)
+        , Readable(fd, QSocketNotifier::Read, this)
+    {
+        QTimer::singleShot(AnswerWaitMs, this, &QObject::deleteLater);
+    }
+
+    Descriptor Socket;
+    QSocketNotifier Readable;
+    QByteArray Received;
+};
 
 SessionChannel::SessionChannel()
     : SessionChannel(SocketPathFor(QProcessEnvironment::systemEnvironment(), ::getuid()))
@@ -64,19 +202,17 @@ SessionChannel::SessionChannel()
 SessionChannel::SessionChannel(QString socketPath)
     : Path(std::move(socketPath))
 {
-    connect(&Server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = Server.nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] { Answer(socket); });
-            // A start that connects and says nothing is dropped.
-            QTimer::singleShot(AnswerWaitMs, socket, [socket] { socket->abort(); });
-            if (socket->bytesAvailable() > 0)
-                Answer(socket);
-        }
-    });
 }
 
-SessionChannel::~SessionChannel() = default;
+SessionChannel::~SessionChannel()
+{
+    if (ListeningSocket < 0)
+        return;
+    delete Listening;
+    ::close(ListeningSocket);
+    // The next copy finds no socket that nobody serves.
+    ::unlink(QFile::encodeName(Path).constData());
+}
 
 QString SessionChannel::SocketPathFor(const QProcessEnvironment& environment, uint userId)
 {
@@ -96,57 +232,111 @@ QString SessionChannel::SocketPathFor(const QProcessEnvironment& environment, ui
 
 bool SessionChannel::HandOver(DesktopCommand command)
 {
-    if (Path.isEmpty())
+    sockaddr_un address;
+    if (!AddressOf(Path, address))
         return false;
     // Two starts at once: the later one waits until the first serves, then hands over.
     Lock = std::make_unique<QLockFile>(Path + QStringLiteral(".lock"));
     if (!Lock->tryLock(LockWaitMs))
         Lock.reset();
 
-    QLocalSocket socket;
-    socket.connectToServer(Path);
-    if (!socket.waitForConnected(ConnectWaitMs))
+    const Descriptor socket(NewSocket());
+    if (socket.Get() < 0 || !Connect(socket.Get(), address))
         return false;
     const DesktopCommand asked = command == DesktopCommand::None ? DesktopCommand::New : command;
-    socket.write(CommandWord(asked).toLatin1() + '\n');
-    socket.waitForBytesWritten(ConnectWaitMs);
-    while (!socket.canReadLine() && socket.waitForReadyRead(AnswerWaitMs)) { }
-    if (socket.readLine().trimmed() != "ok")
+    const bool sent = SendAll(
+        socket.Get(), CommandWord(asked).toLatin1() + '\n', QDeadlineTimer(ConnectWaitMs));
+    if (!sent || ReceiveLine(socket.Get(), QDeadlineTimer(AnswerWaitMs)).trimmed() != "ok")
         std::fputs("vimo: Vimo already runs on this desktop but does not answer\n", stderr);
     return true;
 }
 
 bool SessionChannel::Listen()
 {
-    bool listening = false;
-    if (!Path.isEmpty()) {
-        Server.setSocketOptions(QLocalServer::UserAccessOption);
-        listening = Server.listen(Path);
-        if (!listening && Server.serverError() == QAbstractSocket::AddressInUseError) {
-            // Left by a copy that ended without closing it: nobody answered there.
-            QLocalServer::removeServer(Path);
-            listening = Server.listen(Path);
-        }
-        if (!listening) {
-            std::fprintf(stderr, "vimo: a second start cannot reach this copy: %s\n",
-                qPrintable(Server.errorString()));
-        }
+    sockaddr_un address;
+    if (ListeningSocket >= 0 || !AddressOf(Path, address)) {
+        Lock.reset();
+        return ListeningSocket >= 0;
+    }
+    const QByteArray path = QFile::encodeName(Path);
+    const auto* named = reinterpret_cast<const sockaddr*>(&address);
+    int fd = NewSocket();
+    bool bound = fd >= 0 && ::bind(fd, named, sizeof address) == 0;
+    if (!bound && fd >= 0 && errno == EADDRINUSE) {
+        // Left by a copy that ended without closing it: nobody answered there.
+        ::unlink(path.constData());
+        bound = ::bind(fd, named, sizeof address) == 0;
+    }
+    // Only this user may reach it; the folder it is in is private as well.
+    const bool listening
+        = bound && ::chmod(path.constData(), 0600) == 0 && ::listen(fd, SOMAXCONN) == 0;
+    if (!listening) {
+        std::fprintf(
+            stderr, "vimo: a second start cannot reach this copy: %s\n", std::strerror(errno));
+        if (bound)
+            ::unlink(path.constData());
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
     }
     Lock.reset();
-    return listening;
+    if (fd < 0)
+        return false;
+
+    ListeningSocket = fd;
+    Listening = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(Listening, &QSocketNotifier::activated, this, &SessionChannel::AcceptStarts);
+    return true;
 }
 
-void SessionChannel::Answer(QLocalSocket* socket)
+void SessionChannel::AcceptStarts()
 {
-    if (!socket->canReadLine()) {
-        if (socket->bytesAvailable() > LongestRequest)
-            socket->abort();
+    for (;;) {
+        const int fd = ::accept4(ListeningSocket, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0)
+            return;
+        auto* peer = new SessionPeer(fd, this);
+        connect(&peer->Readable, &QSocketNotifier::activated, this, [this, peer] { Answer(peer); });
+    }
+}
+
+void SessionChannel::Answer(SessionPeer* peer)
+{
+    for (;;) {
+        char chunk[64];
+        const ssize_t n = ::recv(peer->Socket.Get(), chunk, sizeof chunk, 0);
+        if (n > 0) {
+            peer->Received.append(chunk, n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        // The other side went, or nothing more has come yet.
+        const bool ended = n == 0 || errno != EAGAIN;
+        if (ended && !peer->Received.contains('\n')) {
+            peer->Readable.setEnabled(false);
+            peer->deleteLater();
+            return;
+        }
+        break;
+    }
+    const qsizetype end = peer->Received.indexOf('\n');
+    if (end < 0) {
+        if (peer->Received.size() > LongestRequest) {
+            peer->Readable.setEnabled(false);
+            peer->deleteLater();
+        }
         return;
     }
-    const DesktopCommand command
-        = CommandFromWord(QString::fromLatin1(socket->readLine(LongestRequest).trimmed()));
-    socket->write(command != DesktopCommand::None ? "ok\n" : "?\n");
-    socket->disconnectFromServer();
+    const QByteArray word = peer->Received.left(end).trimmed();
+    const DesktopCommand command = word.size() <= LongestRequest
+        ? CommandFromWord(QString::fromLatin1(word))
+        : DesktopCommand::None;
+    const QByteArray answer = command != DesktopCommand::None ? "ok\n" : "?\n";
+    ::send(
+        peer->Socket.Get(), answer.constData(), size_t(answer.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+    peer->Readable.setEnabled(false);
+    peer->deleteLater();
     if (command != DesktopCommand::None)
         QTimer::singleShot(0, this, [this, command] { Q_EMIT CommandReceived(command); });
 }

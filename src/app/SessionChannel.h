@@ -2,7 +2,6 @@
 
 #include "app/StartOptions.h"
 
-#include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
 #include <QProcessEnvironment>
@@ -10,10 +9,16 @@
 
 #include <memory>
 
+class QSocketNotifier;
+
 namespace vimo {
 
+class SessionPeer;
+
 // One copy of Vimo runs for each user on each desktop session; later starts hand their
-// command to it through a local socket that only this user can reach, and end.
+// command to it through a local socket that only this user can reach, and end. The socket is
+// the system's own, watched by the event loop: a whole network library for one line a day
+// would cost every copy over a megabyte.
 class SessionChannel : public QObject {
     Q_OBJECT
 
@@ -45,11 +50,13 @@ Q_SIGNALS:
     void CommandReceived(vimo::DesktopCommand command);
 
 private:
-    void Answer(class QLocalSocket* socket);
+    void AcceptStarts();
+    void Answer(SessionPeer* peer);
 
     QString Path;
     std::unique_ptr<QLockFile> Lock;
-    QLocalServer Server;
+    int ListeningSocket = -1;
+    QSocketNotifier* Listening = nullptr;
 };
 
 } // namespace vimo

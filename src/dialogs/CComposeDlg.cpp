@@ -135,10 +135,20 @@ void CComposeDlg::OnOK()
         FocusRecipient();
         return;
     }
-    // One unknown name stops the whole note. A failed lookup reads as an unknown name: a note
-    // is never posted to nobody. A name longer than the store keeps cannot be anybody's.
+    // One unknown name stops the whole note. A name longer than the store keeps cannot be
+    // anybody's. A lookup that failed says nothing about the name: the user hears why, and
+    // the note stays in the dialog to be sent when the store answers again.
     for (const QString& name : names) {
-        if (name.size() > MaxUserNameLength || !Users.IsKnownUser(name).Value) {
+        const StoreResult<bool> known = name.size() > MaxUserNameLength
+            ? StoreResult<bool> { false, {} }
+            : Users.IsKnownUser(name);
+        if (known.Failure) {
+            ShowStoreFailure(
+                *known.Failure, QStringLiteral("the addressee cannot be looked up now."));
+            FocusRecipient(SeveralRecipients ? name : QString());
+            return;
+        }
+        if (!known.Value) {
             ShowAlert(SeveralRecipients
                     ? UnknownUserAlert(name)
                     : QStringLiteral("User name must be Valid\n[Press ? for List]"));

@@ -71,8 +71,13 @@ void CLoginDlg::OnOK()
         ShowAlert(QStringLiteral("There must be a User name"));
         return;
     }
-    // A failed lookup reads as an unknown name: asking once too often is harmless.
-    if (!Users.IsKnownUser(UserName).Value) {
+    // A lookup that failed says nothing about the name: no question about adding it.
+    const StoreResult<bool> known = Users.IsKnownUser(UserName);
+    if (known.Failure) {
+        ShowStoreFailure(*known.Failure, QStringLiteral("the user name cannot be looked up now."));
+        return;
+    }
+    if (!known.Value) {
         if (AskYesNo(QStringLiteral("Add new User")))
             SucceededOrAlert(Users.AddUser(UserName));
         // Either answer signs in; a "no" only keeps the name out of the pickers.

@@ -4,10 +4,13 @@
 #include "notes/CNoteDlg.h"
 #include "store/Prompts.h"
 #include "store/Store.h"
+#include "store/TextRules.h"
 #include "widgets/CColorLabel.h"
 
 #include <QGuiApplication>
+#include <QScopeGuard>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 namespace vimo {
@@ -40,75 +43,147 @@ void NoteExchange::PollNotes()
     if (Polling)
         return;
     Polling = true;
+    const auto done = qScopeGuard([this] { Polling = false; });
 
-    // A failed poll reads as no notes; the next tick asks again.
-    const QList<int> keys = SharedStore.PollKeys(User).Value;
-    for (const int key : keys) {
-        if (NoteSlotTable.FindKey(key) < 0)
-            ShowNote(key);
-    }
-    Polling = false;
-}
-
-void NoteExchange::ShowNote(int key)
-{
-    // A row that went meanwhile reads as urgency 0 and an empty text.
-    const int urgency = SharedStore.Urgency(key).Value;
-    const QString text = SharedStore.NoteText(key).Value;
-
-    const int slot = NoteSlotTable.FirstEmptySlot();
-    if (slot < 0) {
-        ShowAlert(QStringLiteral("Couldn't get all the vimo's - Please delete some"));
+    RetryDeferredDeletions();
+    const StoreResult<QList<NoteRow>> polled = SharedStore.Notes(User);
+    // A failed read is no answer: nothing opens and nothing closes. The tray tells the user,
+    // without an alert; the next tick asks again.
+    if (polled.Failure) {
+        if (Reach.PollFailed(QDateTime::currentDateTime()))
+            Q_EMIT ReachabilityChanged();
         return;
     }
+    if (Reach.PollSucceeded())
+        Q_EMIT ReachabilityChanged();
 
-    auto note = std::make_unique<CNoteDlg>(Owner);
-    note->Label->SetColors(UrgencyColor(urgency), 0);
-    note->Slot = slot;
-    note->Key = key;
-    note->Text = text;
-    connect(note.get(), &CNoteDlg::DeleteRequested, this, &NoteExchange::OnDeleteNote);
-    note->setGeometry(QRect(NotePosition(slot, AvailableArea(Owner)), QSize(NoteSize, NoteSize)));
-    CNoteDlg* window = note.get();
-    NoteSlotTable.Store(slot, std::move(note));
-    window->showNormal();
+    const DeliveryPlan plan = PlanDelivery(
+        polled.Value,
+        [this](qint64 key) -> const NoteRow* {
+            const ShownNote* shown = Notes.At(Notes.FindKey(key));
+            return shown ? &shown->Row : nullptr;
+        },
+        Pending.DeferredRows());
+    for (const qint64 key : plan.StaleKeys) {
+        const int slot = Notes.FindKey(key);
+        Pending.Drop(slot);
+        Notes.Take(slot).reset();
+        Q_EMIT NotesChanged();
+    }
+    int waiting = 0;
+    for (const NoteRow& row : plan.ToOpen)
+        waiting += ShowNote(row) ? 0 : 1;
+    // After the poll, not inside it: the first poll runs before the tray icon exists, and a
+    // box held open there would keep the user from the program.
+    if (Waiting.ShouldTell(waiting)) {
+        QTimer::singleShot(0, this,
+            [] { ShowAlert(QStringLiteral("Couldn't get all the vimo's - Please delete some")); });
+    }
+}
+
+bool NoteExchange::ShowNote(const NoteRow& row)
+{
+    const int slot = Notes.FirstEmptySlot();
+    if (slot < 0)
+        return false;
+
+    auto window = std::make_unique<CNoteDlg>(Owner);
+    window->Label->SetColors(UrgencyColor(AtoI(row.Urgency)), 0);
+    window->Slot = slot;
+    window->Key = row.Key;
+    window->Text = row.Text;
+    connect(window.get(), &CNoteDlg::DeleteRequested, this, &NoteExchange::OnDeleteNote);
+    window->setGeometry(QRect(NotePosition(slot, AvailableArea(Owner)), QSize(NoteSize, NoteSize)));
+    CNoteDlg* shown = window.get();
+    auto note = std::make_unique<ShownNote>();
+    note->Key = row.Key;
+    note->Row = row;
+    note->Window = std::move(window);
+    Notes.Store(slot, std::move(note));
+    shown->showNormal();
     Q_EMIT NotesChanged();
+    return true;
 }
 
 void NoteExchange::SetAllNotesVisible(bool show)
 {
-    NoteSlotTable.ForEach([show](int, CNoteDlg& note) {
+    Notes.ForEach([show](int, ShownNote& note) {
         if (show) {
-            note.showNormal();
-            note.raise();
+            note.Window->showNormal();
+            note.Window->raise();
         } else {
-            note.hide();
+            note.Window->hide();
         }
     });
 }
 
-void NoteExchange::OnDeleteNote(int key, int slot)
+void NoteExchange::OnDeleteNote(qint64 key, int slot)
 {
-    Pending.Add(key, slot);
+    const ShownNote* note = Notes.At(slot);
+    if (note == nullptr || note->Key != key)
+        return;
+    Pending.Add(slot, note->Row);
     Q_EMIT DeletionRequested();
 }
 
 void NoteExchange::CarryOutDeletions()
 {
     for (const DeleteRequest& request : Pending.TakeAll()) {
-        // The window and the slot go first, whatever the store then says.
-        const CNoteDlg* note = NoteSlotTable.At(request.Slot);
-        if (note == nullptr || note->Key != request.Key)
+        // The window and the slot go first, whatever the store then says. A window that shows
+        // another row by now (a poll replaced it meanwhile) is not the one the user deleted.
+        const ShownNote* note = Notes.At(request.Slot);
+        if (note == nullptr || note->Row != request.Row)
             continue;
-        NoteSlotTable.Take(request.Slot).reset();
-        SucceededOrAlert(SharedStore.Delete(request.Key));
+        Notes.Take(request.Slot).reset();
+        DeleteRow(request.Row);
         Q_EMIT NotesChanged();
     }
 }
 
+void NoteExchange::DeleteRow(const NoteRow& row)
+{
+    const StoreResult<Store::Deletion> deleted = SharedStore.DeleteNote(row);
+    if (deleted.Failure) {
+        if (IsStoreUnreachable(deleted.Failure->Error))
+            DeferDeletion(row, *deleted.Failure);
+        else
+            ShowFailureAlert(*deleted.Failure); // the note comes back at the next poll
+        return;
+    }
+    if (deleted.Value == Store::Deletion::AlreadyGone)
+        ShowAlert(QStringLiteral("This note had already been deleted from the store."));
+}
+
+void NoteExchange::DeferDeletion(const NoteRow& row, const StoreFailure& failure)
+{
+    Pending.Defer(row);
+    if (DeferralTold)
+        return;
+    DeferralTold = true;
+    ShowAlert(UnreachableText(
+        QStringLiteral("the note will be deleted from it when it is back."), failure));
+}
+
+void NoteExchange::RetryDeferredDeletions()
+{
+    // A copy: an alert below lets other work run meanwhile.
+    const QList<NoteRow> waiting = Pending.DeferredRows();
+    for (const NoteRow& row : waiting) {
+        const StoreResult<Store::Deletion> deleted = SharedStore.DeleteNote(row);
+        if (deleted.Failure && IsStoreUnreachable(deleted.Failure->Error))
+            break; // still out of reach: all of them wait for the next poll
+        Pending.Forget(row);
+        // Gone already is as good as deleted here: the user was told it would go.
+        if (deleted.Failure)
+            ShowFailureAlert(*deleted.Failure);
+    }
+    if (Pending.DeferredRows().isEmpty())
+        DeferralTold = false;
+}
+
 void NoteExchange::CloseAllNotes()
 {
-    NoteSlotTable.Clear();
+    Notes.Clear();
 }
 
 } // namespace vimo

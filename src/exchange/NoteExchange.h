@@ -1,10 +1,13 @@
 #pragma once
 
+#include "exchange/Delivery.h"
 #include "exchange/NoteSlotTable.h"
 #include "exchange/PendingDeletions.h"
 
 #include <QObject>
 #include <QString>
+
+#include <memory>
 
 class QWidget;
 
@@ -12,6 +15,7 @@ namespace vimo {
 
 class CNoteDlg;
 class Store;
+struct StoreFailure;
 
 // The notes of one user on this screen: polling the store for them, opening each
 // in the lowest free slot, hiding and showing them all, and deleting them on request. The
@@ -25,38 +29,61 @@ public:
     NoteExchange(QWidget* owner, Store& store, const QString& user);
     ~NoteExchange() override;
 
-    // Opens a window for every note addressed to the user that has none yet. A poll
-    // that comes due while another one still runs (waiting on an alert) is skipped.
+    // Carries out deletions that waited for the store, then opens a window for every note
+    // addressed to the user that has none yet, and closes a window whose key now holds another
+    // note. A poll that fails opens and closes nothing; it marks the store as out of reach
+    // until a poll reads its rows again. A poll that comes due while another one still runs
+    // (waiting on an alert) is skipped.
     void PollNotes();
 
     void SetAllNotesVisible(bool show);
 
-    // Closes every note whose deletion is pending and deletes its rows from the store.
+    // Closes every note whose deletion is pending and deletes its row from the store. A row
+    // the store cannot delete now waits for the next poll and is not shown meanwhile.
     void CarryOutDeletions();
 
     // Closes every note window; the notes stay in the store.
     void CloseAllNotes();
 
-    int OpenNotes() const { return NoteSlotTable.Count(); }
+    int OpenNotes() const { return Notes.Count(); }
+    const StoreReachability& Reachability() const { return Reach; }
 
 Q_SIGNALS:
     // A note window opened or went: the tray tooltip counts again.
     void NotesChanged();
     // A deletion waits: the owner (re)starts its delete timer.
     void DeletionRequested();
+    // Polls stopped or started again reaching the store.
+    void ReachabilityChanged();
 
 private:
-    // Opens the note with this key in the lowest free slot, coloured by its urgency.
-    void ShowNote(int key);
+    // One open note: its window and the row it shows.
+    struct ShownNote {
+        qint64 Key = 0;
+        NoteRow Row;
+        std::unique_ptr<CNoteDlg> Window;
+    };
+
+    // Opens the row in the lowest free slot, coloured by its urgency; false when every slot
+    // is taken.
+    bool ShowNote(const NoteRow& row);
     // A note asked to be deleted: recorded until CarryOutDeletions runs.
-    void OnDeleteNote(int key, int slot);
+    void OnDeleteNote(qint64 key, int slot);
+    void DeleteRow(const NoteRow& row);
+    // Tries again the deletions the store could not take before.
+    void RetryDeferredDeletions();
+    void DeferDeletion(const NoteRow& row, const StoreFailure& failure);
 
     QWidget* const Owner;
     Store& SharedStore;
     const QString User;
-    vimo::NoteSlotTable<CNoteDlg> NoteSlotTable;
+    vimo::NoteSlotTable<ShownNote> Notes;
     PendingDeletions Pending;
+    StoreReachability Reach;
+    WaitingNotesNotice Waiting;
     bool Polling = false;
+    // The user was told that a deletion waits for the store; once, until none waits.
+    bool DeferralTold = false;
 };
 
 } // namespace vimo

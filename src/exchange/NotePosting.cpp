@@ -6,14 +6,8 @@
 #include <QRandomGenerator>
 #include <QThread>
 
-#include <limits>
-
 namespace vimo {
 namespace {
-
-// SQLite's result code for a broken constraint. MSGS has no constraint but the unique key
-// index, so on that driver it can only mean a taken key.
-constexpr SQLINTEGER SqliteConstraint = 19;
 
 // Two copies that read the same largest key at the same moment would go on meeting at every
 // retry; a short wait of random length, longer after each meeting, breaks the step.
@@ -34,35 +28,18 @@ QChar UrgencyCharacter(int yellow, int green)
     return u'3';
 }
 
-bool IsDuplicateKey(const Diagnostic& error)
-{
-    // PostgreSQL names the unique violation exactly; drivers in ODBC 3 style give 23000 for any
-    // integrity violation. The SQLite driver reports a general error (S1000 in ODBC 2
-    // behaviour, HY000 in ODBC 3) and tells what broke only by its native code.
-    const QString& state = error.State;
-    if (state == QLatin1String("23505") || state == QLatin1String("23000"))
-        return true;
-    const bool general = state == QLatin1String("S1000") || state == QLatin1String("HY000");
-    return general && error.NativeError == SqliteConstraint;
-}
-
 PostOutcome WriteNote(Store& store, const QString& sender, const QString& recipient,
     const QString& text, QChar urgency)
 {
-    const QString dateStamp = MakeDateStamp();
+    const NewNote note { text, recipient, sender, MakeDateStamp(), urgency };
     PostOutcome outcome;
     for (outcome.Attempts = 1;; ++outcome.Attempts) {
         if (outcome.Attempts > 1)
             WaitBeforeRetry(outcome.Attempts - 1);
-        // An empty table, or a query that failed, reads as 0: the first key is 1. A retry
-        // leaves the next few keys, more each time, to the copy that has just won one: it may
-        // well be posting again while this one reads.
-        const int largest = store.LargestKey().Value;
-        const int step = 1 << (outcome.Attempts - 1);
-        // No key beyond the column's range: the insert is then refused as a taken key.
-        outcome.Key = largest <= std::numeric_limits<int>::max() - step ? largest + step : largest;
-
-        StoreResult<> posted = store.Post(text, recipient, sender, dateStamp, outcome.Key, urgency);
+        // A retry leaves the next few keys, more each time, to the copy that has just won
+        // one: it may well be posting again while this one reads.
+        StoreResult<qint64> posted = store.InsertNote(note, 1 << (outcome.Attempts - 1));
+        outcome.Key = posted.Value;
         if (posted.Succeeded()) {
             outcome.Stored = true;
             return outcome;

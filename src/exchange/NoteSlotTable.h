@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 #include <array>
 #include <memory>
 #include <utility>
@@ -9,7 +11,7 @@ namespace vimo {
 // The open notes of the main window: a fixed number of slots, each empty or owning one note.
 // A new note takes the lowest empty slot and keeps it for life; its slot decides where it
 // opens on screen, and the number of occupied slots is what the tray tooltip counts. Slots
-// are never compacted. Note is any type with an int member Key (the note's TKEY).
+// are never compacted. Note is any type with an integer member Key (the note's TKEY).
 template <typename Note> class NoteSlotTable {
 public:
     static constexpr int Capacity = 500;
@@ -25,7 +27,7 @@ public:
     }
 
     // The slot whose note shows this key, or -1.
-    int FindKey(int key) const
+    int FindKey(qint64 key) const
     {
         for (int slot = 0; slot < Capacity; ++slot) {
             if (Slots[slot] && Slots[slot]->Key == key)

@@ -25,6 +25,12 @@ QString TrayTipText(int openNotes)
         .arg(openNotes == 1 ? QString() : QStringLiteral("s"));
 }
 
+QString OutageTipText(const QDateTime& since)
+{
+    return QStringLiteral("Vimo: the store cannot be reached since ")
+        + since.toLocalTime().toString(QStringLiteral("HH:mm"));
+}
+
 ColorRef UrgencyColor(int urgency)
 {
     switch (urgency) {

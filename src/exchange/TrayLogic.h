@@ -2,6 +2,7 @@
 
 #include "widgets/ColorRef.h"
 
+#include <QDateTime>
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -11,6 +12,10 @@ namespace vimo {
 
 // "0 Vimos Active", "1 Vimo Active", "2 Vimos Active", ...
 QString TrayTipText(int openNotes);
+
+// While polls fail: "Vimo: the store cannot be reached since 10:42", the local time of the
+// first failed poll.
+QString OutageTipText(const QDateTime& since);
 
 // The background of a note by its urgency: 1 yellow, 2 green, 3 red, anything else yellow.
 ColorRef UrgencyColor(int urgency);

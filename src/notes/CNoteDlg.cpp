@@ -1,5 +1,6 @@
 #include "notes/CNoteDlg.h"
 
+#include "notes/BackingStoreRelease.h"
 #include "notes/NoteGeometry.h"
 #include "notes/NoteWindowFlags.h"
 #include "store/NoteTexts.h"
@@ -52,6 +53,8 @@ CNoteDlg::CNoteDlg(QWidget* owner)
     Label->setMargin(2);
     // Presses and moves over the text belong to the note: that is where a drag takes hold.
     Label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // A note never changes once painted; it keeps no image of itself between paints.
+    ReleaseBackingStoreAfterPaint(this);
 }
 
 CNoteDlg::~CNoteDlg() = default;

@@ -49,7 +49,7 @@ public:
 
     // Set by the owner before the note is shown: the note's key in the store, the owner's
     // slot that holds it, and the text exactly as stored.
-    int Key = 0;
+    qint64 Key = 0;
     int Slot = 0;
     QString Text;
     CColorLabel* const Label;
@@ -60,7 +60,7 @@ public:
 
 Q_SIGNALS:
     // The user chose Delete. The note stays as it is until the owner removes it.
-    void DeleteRequested(int key, int slot);
+    void DeleteRequested(qint64 key, int slot);
     // The user chose Reply: write a note to the sender.
     void ReplyRequested(const QString& sender);
     // The user pressed a mouse button on the note, to drag it or to open its menu: the note

@@ -32,13 +32,6 @@ Diagnostic ReadDiagnostic(SQLSMALLINT handleType, SQLHANDLE handle)
     return diagnostic;
 }
 
-bool IsConnectionLost(const Diagnostic& diagnostic)
-{
-    const QString& state = diagnostic.State;
-    return state.startsWith(QLatin1String("08")) || state == QLatin1String("57P01")
-        || state == QLatin1String("57P02") || state == QLatin1String("57P03");
-}
-
 OdbcLink::OdbcLink()
 {
     SQLAllocEnv(&Environment);

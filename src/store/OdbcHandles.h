@@ -18,11 +18,6 @@ struct Diagnostic {
 
 Diagnostic ReadDiagnostic(SQLSMALLINT handleType, SQLHANDLE handle);
 
-// True when the diagnostic says that the link to the store is gone rather than that the
-// statement was refused: class 08 (connection exceptions) and 57P01 to 57P03 (the server
-// shut down or restarted).
-bool IsConnectionLost(const Diagnostic& diagnostic);
-
 // One environment and one connection on it, allocated together and released together:
 // disconnect, free the connection, free the environment.
 class OdbcLink {

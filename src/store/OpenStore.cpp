@@ -3,9 +3,13 @@
 #include "store/AttributeLists.h"
 #include "store/Prompts.h"
 #include "store/Store.h"
+#include "store/TextRules.h"
 
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <odbcinst.h>
 
@@ -61,6 +65,62 @@ bool RegisterDataFile(const QString& dataFile)
     return SendOrAlert(ODBC_CONFIG_DSN, PathList(dataFile));
 }
 
+// The only answer that says "VIMO" is not there: the driver manager found no such data
+// source. Everything else (a server down, a file locked, gone or on a share not mounted yet)
+// may pass, and re-pointing "VIMO" then would leave this user alone with a file of their own.
+bool DataSourceMissing(const Diagnostic& error)
+{
+    return error.State == QLatin1String("IM002");
+}
+
+// The file "VIMO" names, when it names one.
+QString RegisteredDataFile()
+{
+    char value[1024] = {};
+    const QByteArray name = QString::fromUtf16(DataSourceName).toUtf8();
+    SQLGetPrivateProfileString(name.constData(), "Database", "", value, sizeof value, "odbc.ini");
+    const QString file = QFile::decodeName(value);
+    // A server's data source names a database, never an absolute path.
+    return file.startsWith(QLatin1Char('/')) ? file : QString();
+}
+
+QString WhyUnreachable(const Diagnostic& error)
+{
+    const QString file = RegisteredDataFile();
+    if (!file.isEmpty() && !QFileInfo::exists(file))
+        return QStringLiteral("The data file cannot be found:\n%1\n\nIf it lies on a share, the "
+                              "share may not be there yet.")
+            .arg(file);
+    return QStringLiteral("The store cannot be reached:\n%1 [%2]")
+        .arg(error.Message.isEmpty() ? QStringLiteral("no answer") : error.Message, error.State);
+}
+
+// Waits without blocking the event loop: a later start may hand this one a command meanwhile.
+void Pause(std::chrono::milliseconds wait)
+{
+    QEventLoop loop;
+    QTimer::singleShot(wait, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Tries again and again until the store answers or the user gives up.
+bool WaitForStore(Store& store, const StartPatience& patience)
+{
+    QDeadlineTimer quiet(patience.Quiet);
+    for (;;) {
+        if (quiet.hasExpired()) {
+            if (!AskRetryOrQuit(WhyUnreachable(store.ConnectError())))
+                return false;
+            quiet.setRemainingTime(patience.AfterRetry);
+        } else {
+            Pause(std::min(patience.Interval,
+                std::chrono::milliseconds(qMax<qint64>(0, quiet.remainingTime()))));
+        }
+        if (store.Connect() >= 0)
+            return true;
+    }
+}
+
 } // namespace
 
 QString DataFilePathProblem(const QString& path)
@@ -80,13 +140,18 @@ QString DataFilePathProblem(const QString& path)
             return QStringLiteral("The data file path holds a control character:\n%1")
                 .arg(path.simplified());
     }
+    // odbc.ini drops the blanks at the end of a value: the data source would name another file.
+    if (!path.isEmpty() && IsWhiteSpace(path.back()))
+        return QStringLiteral("The data file path ends in a blank:\n\"%1\"").arg(path);
     return QString();
 }
 
-bool OpenStore(Store& store, const QString& path)
+bool OpenStore(Store& store, const QString& path, const StartPatience& patience)
 {
     if (store.Connect() >= 0)
         return true;
+    if (!DataSourceMissing(store.ConnectError()))
+        return WaitForStore(store, patience);
 
     const DataFileChoice choice = ChooseDataFileFor(path);
     if (choice.File.isEmpty())
@@ -105,14 +170,22 @@ bool OpenStore(Store& store, const QString& path)
     if (store.ConnectRegistered() < 0)
         return false;
     if (choice.Create)
-        CreateStoreTables(store);
+        return CreateStoreTables(store);
     return true;
 }
 
-void CreateStoreTables(Store& store)
+bool CreateStoreTables(Store& store)
 {
-    for (const StoreFailure& failure : store.CreateTables())
+    const QList<StoreFailure> refused = store.CreateTables();
+    // Tables that were there already are no failure; a file that cannot take them (a full or
+    // read-only disk) is.
+    if (store.HasTables())
+        return true;
+    for (const StoreFailure& failure : refused)
         ShowFailureAlert(failure);
+    if (refused.isEmpty())
+        ShowAlert(QStringLiteral("The data file has no tables for the notes."));
+    return false;
 }
 
 } // namespace vimo

@@ -1,13 +1,19 @@
 #include "store/Prompts.h"
 
+#include "store/Failures.h"
 #include "store/Profile.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 
 #include <utility>
 
 namespace vimo {
 namespace {
+
+// Every alert, as the user reads it, for the tests that drive the program on a desktop:
+// enabled by the logging rule "vimo.alert.info=true".
+Q_LOGGING_CATEGORY(AlertLog, "vimo.alert", QtWarningMsg)
 
 // Without a desktop the program can still say what went wrong.
 AlertHandler& CurrentAlertHandler()
@@ -30,6 +36,16 @@ FileChoiceHandler& CurrentFileChoiceHandler()
     return handler;
 }
 
+// Without a desktop nobody can choose Retry.
+RetryHandler& CurrentRetryHandler()
+{
+    static RetryHandler handler = [](const QString& text) {
+        qWarning().noquote() << QString::fromUtf16(AlertCaption) << text;
+        return false;
+    };
+    return handler;
+}
+
 } // namespace
 
 AlertHandler SetAlertHandler(AlertHandler handler)
@@ -47,8 +63,14 @@ FileChoiceHandler SetFileChoiceHandler(FileChoiceHandler handler)
     return std::exchange(CurrentFileChoiceHandler(), std::move(handler));
 }
 
+RetryHandler SetRetryHandler(RetryHandler handler)
+{
+    return std::exchange(CurrentRetryHandler(), std::move(handler));
+}
+
 void ShowAlert(const QString& text)
 {
+    qCInfo(AlertLog).noquote() << text;
     // A copy: the handler may be replaced while its box is open.
     const AlertHandler handler = CurrentAlertHandler();
     if (handler)
@@ -59,6 +81,26 @@ void ShowFailureAlert(const StoreFailure& failure)
 {
     ShowAlert(QStringLiteral("%1 [Error (%2) %3]")
                   .arg(failure.Statement, failure.Error.State, failure.Error.Message));
+}
+
+QString UnreachableText(const QString& consequence, const StoreFailure& failure)
+{
+    return QStringLiteral("The store cannot be reached: %1\n[%2] %3")
+        .arg(consequence, failure.Error.State, failure.Error.Message);
+}
+
+void ShowStoreFailure(const StoreFailure& failure, const QString& consequence)
+{
+    if (IsStoreUnreachable(failure.Error))
+        ShowAlert(UnreachableText(consequence, failure));
+    else
+        ShowFailureAlert(failure);
+}
+
+bool AskRetryOrQuit(const QString& text)
+{
+    const RetryHandler handler = CurrentRetryHandler();
+    return handler && handler(text);
 }
 
 bool AskYesNo(const QString& question)

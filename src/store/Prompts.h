@@ -23,11 +23,13 @@ struct FileChoiceRequest {
 using AlertHandler = std::function<void(const QString& text)>;
 using QuestionHandler = std::function<bool(const QString& question)>;
 using FileChoiceHandler = std::function<QString(const FileChoiceRequest& request)>;
+using RetryHandler = std::function<bool(const QString& text)>;
 
 // Each setter returns the handler it replaces, so a test can put it back.
 AlertHandler SetAlertHandler(AlertHandler handler);
 QuestionHandler SetQuestionHandler(QuestionHandler handler);
 FileChoiceHandler SetFileChoiceHandler(FileChoiceHandler handler);
+RetryHandler SetRetryHandler(RetryHandler handler);
 
 // The caption of every alert box.
 inline constexpr char16_t AlertCaption[] = u"VIMO!!";
@@ -45,6 +47,17 @@ template <typename T> bool SucceededOrAlert(const StoreResult<T>& result)
         ShowFailureAlert(*result.Failure);
     return result.Succeeded();
 }
+
+// The text of an alert for something the store could not do because it cannot be reached
+// now: "The store cannot be reached: <consequence>", and what the driver said.
+QString UnreachableText(const QString& consequence, const StoreFailure& failure);
+
+// The alert for a store operation that failed: UnreachableText with the consequence when the
+// store cannot be reached now, else the refused statement as ShowFailureAlert says it.
+void ShowStoreFailure(const StoreFailure& failure, const QString& consequence);
+
+// Says what keeps the program from its store, with a Retry and a Quit button; true for Retry.
+bool AskRetryOrQuit(const QString& text);
 
 // Asks a question with a yes and a no button; true only for yes.
 bool AskYesNo(const QString& question);

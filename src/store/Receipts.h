@@ -10,7 +10,7 @@ namespace vimo {
 // The MSGS row a receipt is about. A key alone is not enough: once a note is deleted its key
 // may be taken by the next note, another sender's to another recipient.
 struct NoteIdentity {
-    int Key = 0;
+    qint64 Key = 0;
     QString Sender;
     QString Recipient;
     int DateStamp = 0;

@@ -1,5 +1,7 @@
 #include "store/Statements.h"
 
+#include "store/KeyRules.h"
+#include "store/NoteRow.h"
 #include "store/TextRules.h"
 
 namespace vimo {
@@ -27,12 +29,12 @@ QString PollQuery(const QString& recipient)
         + QLatin1Char('\'');
 }
 
-QString UrgencyQuery(int key)
+QString UrgencyQuery(qint64 key)
 {
     return QStringLiteral("SELECT URGENCY FROM MSGS WHERE TKEY=") + QString::number(key);
 }
 
-QString NoteTextQuery(int key)
+QString NoteTextQuery(qint64 key)
 {
     return QStringLiteral("SELECT MSG FROM MSGS WHERE TKEY=") + QString::number(key);
 }
@@ -43,7 +45,7 @@ QString NextKeyQuery()
 }
 
 QString PostStatement(const QString& text, const QString& recipient, const QString& sender,
-    const QString& dateStamp, int key, QChar urgency)
+    const QString& dateStamp, qint64 key, QChar urgency)
 {
     // Built piece by piece rather than with arg(): a quoted text may itself hold "%1".
     return QStringLiteral("INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,TKEY,URGENCY) VALUES('")
@@ -52,7 +54,7 @@ QString PostStatement(const QString& text, const QString& recipient, const QStri
         + QString::number(key) + QLatin1Char(',') + urgency + QLatin1Char(')');
 }
 
-QString DeleteStatement(int key)
+QString DeleteStatement(qint64 key)
 {
     return QStringLiteral("DELETE FROM MSGS WHERE TKEY=") + QString::number(key);
 }
@@ -76,6 +78,86 @@ QString NotesKeyIndexCreation()
 QString NotesRecipientIndexCreation()
 {
     return QStringLiteral("CREATE INDEX MSGS_RECIPIENT ON MSGS(RECIPIENT)");
+}
+
+QString NotesQuery(const QString& recipient)
+{
+    return QStringLiteral("SELECT TKEY,SENDER,DT,URGENCY,MSG FROM MSGS WHERE RECIPIENT='")
+        + QuoteSql(recipient) + QLatin1Char('\'');
+}
+
+namespace {
+
+// A text column equal to the value as read: NULL and the empty text read alike.
+QString TextEquals(const QString& column, const QString& value)
+{
+    const QString quoted = QuoteSql(value);
+    if (quoted.isEmpty())
+        return QStringLiteral("COALESCE(") + column + QStringLiteral(",'')=''");
+    return column + QStringLiteral("='") + quoted + QLatin1Char('\'');
+}
+
+// A number column equal to the value as read. A value that is no whole number (SQLite keeps
+// what it is given) adds no condition: the other columns still tell the row apart.
+QString NumberEquals(const QString& column, const QString& value)
+{
+    if (value.isEmpty())
+        return QStringLiteral(" AND ") + column + QStringLiteral(" IS NULL");
+    const std::optional<qint64> number = ParseKey(value);
+    if (!number)
+        return QString();
+    return QStringLiteral(" AND ") + column + QLatin1Char('=') + QString::number(*number);
+}
+
+QString NoteCondition(const NoteRow& row)
+{
+    return QStringLiteral("TKEY=") + QString::number(row.Key) + QStringLiteral(" AND ")
+        + TextEquals(QStringLiteral("RECIPIENT"), row.Recipient) + QStringLiteral(" AND ")
+        + TextEquals(QStringLiteral("SENDER"), row.Sender)
+        + NumberEquals(QStringLiteral("DT"), row.Stamp)
+        + NumberEquals(QStringLiteral("URGENCY"), row.Urgency) + QStringLiteral(" AND ")
+        + TextEquals(QStringLiteral("MSG"), row.Text);
+}
+
+} // namespace
+
+QString DeleteNoteStatement(const NoteRow& row)
+{
+    return QStringLiteral("DELETE FROM MSGS WHERE ") + NoteCondition(row);
+}
+
+QString NoteCountQuery(const NoteRow& row)
+{
+    return QStringLiteral("SELECT COUNT(*) FROM MSGS WHERE ") + NoteCondition(row);
+}
+
+QString FreeKeyQuery()
+{
+    // The successor is computed as a 64-bit number: PostgreSQL's INT would overflow on the
+    // top key itself, whichever order it evaluates the conditions in.
+    return QStringLiteral("SELECT MIN(K.TKEY)+1 FROM MSGS K WHERE K.TKEY>=0 AND "
+                          "K.TKEY<2147483647 AND NOT EXISTS(SELECT N.TKEY FROM MSGS N WHERE "
+                          "N.TKEY=CAST(K.TKEY AS BIGINT)+1)");
+}
+
+QString TableCheckQuery(const QString& table)
+{
+    return QStringLiteral("SELECT COUNT(*) FROM ") + table + QStringLiteral(" WHERE 1=0");
+}
+
+QString BeginWriteStatement()
+{
+    return QStringLiteral("BEGIN IMMEDIATE");
+}
+
+QString CommitStatement()
+{
+    return QStringLiteral("COMMIT");
+}
+
+QString RollbackStatement()
+{
+    return QStringLiteral("ROLLBACK");
 }
 
 } // namespace vimo

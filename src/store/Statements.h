@@ -2,6 +2,10 @@
 
 #include <QString>
 
+namespace vimo {
+struct NoteRow;
+}
+
 // Every SQL statement the program issues, as text. Text values go through QuoteSql here,
 // at the moment the statement is built; callers pass them as typed.
 namespace vimo {
@@ -10,13 +14,13 @@ QString UserListQuery();
 QString UserLookupQuery(const QString& name);
 QString AddUserStatement(const QString& name);
 QString PollQuery(const QString& recipient);
-QString UrgencyQuery(int key);
-QString NoteTextQuery(int key);
+QString UrgencyQuery(qint64 key);
+QString NoteTextQuery(qint64 key);
 QString NextKeyQuery();
 // dateStamp is the decimal text of MakeDateStamp(); urgency is the character '1', '2' or '3'.
 QString PostStatement(const QString& text, const QString& recipient, const QString& sender,
-    const QString& dateStamp, int key, QChar urgency);
-QString DeleteStatement(int key);
+    const QString& dateStamp, qint64 key, QChar urgency);
+QString DeleteStatement(qint64 key);
 QString NotesTableCreation();
 QString UsersTableCreation();
 
@@ -24,5 +28,29 @@ QString UsersTableCreation();
 // poll stays fast when MSGS grows. Files made without them keep working.
 QString NotesKeyIndexCreation();
 QString NotesRecipientIndexCreation();
+
+// The poll that reads each of the user's notes whole, in the store's order: a poll either
+// read its rows or failed, and a window knows the row it shows.
+// SELECT TKEY,SENDER,DT,URGENCY,MSG FROM MSGS WHERE RECIPIENT='...'
+QString NotesQuery(const QString& recipient);
+
+// Deletes the one row a window shows, and no other that shares its key.
+QString DeleteNoteStatement(const NoteRow& row);
+// How many rows are exactly this one: whether a post whose link broke was stored after all.
+QString NoteCountQuery(const NoteRow& row);
+
+// A key that is free and below the top of every engine's INT, for when the largest key plus
+// one does not fit: one more than the lowest key whose successor is free. NULL when the table
+// holds no such key, and then 1 is free.
+QString FreeKeyQuery();
+
+// Whether a table is there, at no cost: "SELECT COUNT(*) FROM MSGS WHERE 1=0".
+QString TableCheckQuery(const QString& table);
+
+// SQLite: the next-key read and the insert in one transaction that holds the file's write
+// lock from its start, so two copies never read the same largest key.
+QString BeginWriteStatement();
+QString CommitStatement();
+QString RollbackStatement();
 
 } // namespace vimo

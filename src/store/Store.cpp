@@ -1,11 +1,16 @@
 #include "store/Store.h"
 
 #include "store/AttributeLists.h"
+#include "store/KeyRules.h"
 #include "store/ReceiptStatements.h"
 #include "store/Statements.h"
 #include "store/TextRules.h"
 
+#include <QFile>
+
 #include <optional>
+
+#include <sys/stat.h>
 
 namespace vimo {
 
@@ -14,6 +19,7 @@ struct Store::Run {
     StatementHandle Statement;
     SQLRETURN ReturnCode = SQL_ERROR;
     Diagnostic Error; // filled when the run failed
+    bool Retried = false; // it ran a second time on a new link
 
     bool Succeeded() const
     {
@@ -21,10 +27,18 @@ struct Store::Run {
     }
 };
 
+// One try at writing a note: stored, or the failure and whether the insert itself was sent
+// (and so may have been stored even though its answer never came).
+struct Store::InsertTry {
+    bool Stored = false;
+    bool InsertSent = false;
+    StoreFailure Failure;
+};
+
 namespace {
 
-// Reads column 1 of the current row as text, whatever its length. Value is nullopt for NULL
-// or when nothing could be read; Failed says that the driver refused a read.
+// Reads one column of the current row as text, whatever its length. Value is nullopt for
+// NULL or when nothing could be read; Failed says that the driver refused a read.
 struct ColumnRead {
     std::optional<QByteArray> Value;
     bool Failed = false;
@@ -63,6 +77,15 @@ StoreResult<T> Converted(StoreResult<QString> read, Convert convert)
     return { convert(read.Value), std::move(read.Failure) };
 }
 
+QString InfoText(SQLHDBC connection, SQLUSMALLINT item)
+{
+    char value[1024] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(connection, item, value, sizeof value, &length)))
+        return QString();
+    return QString::fromUtf8(value);
+}
+
 } // namespace
 
 Store::Store() = default;
@@ -81,6 +104,7 @@ SQLRETURN Store::ConnectRegistered()
 SQLRETURN Store::Open(bool registered)
 {
     Registered = registered;
+    InTransaction = false;
     // The old link goes first, so that the environment is rebuilt from scratch as well.
     Link.reset();
     auto link = std::make_shared<OdbcLink>();
@@ -88,13 +112,49 @@ SQLRETURN Store::Open(bool registered)
     const SQLRETURN rc = registered
         ? link->ConnectThroughDriver(dataSource, QString::fromLatin1(DriverName))
         : link->Connect(dataSource);
+    LastConnectError = rc < 0 ? ReadDiagnostic(SQL_HANDLE_DBC, link->Connection) : Diagnostic {};
     Link = std::move(link);
+    if (rc >= 0)
+        LearnEngine();
     return rc;
+}
+
+void Store::LearnEngine()
+{
+    if (InfoText(Link->Connection, SQL_DBMS_NAME) != QLatin1String("SQLite")) {
+        Kind = Engine::Other;
+        FilePath.clear();
+        return;
+    }
+    Kind = Engine::Sqlite;
+    // The SQLite driver names the file it opened.
+    FilePath = InfoText(Link->Connection, SQL_DATABASE_NAME);
+    OpenedFile = IdentityOf(FilePath);
+}
+
+Store::FileIdentity Store::IdentityOf(const QString& path)
+{
+    struct stat status { };
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return {};
+    return { true, quint64(status.st_dev), quint64(status.st_ino) };
+}
+
+void Store::FollowReplacedFile()
+{
+    if (Kind != Engine::Sqlite || InTransaction || !IsConnected() || FilePath.isEmpty())
+        return;
+    // A file deleted and restored from a copy, or a share mounted anew, is another file under
+    // the same path; the link would go on reading the old one, unlinked, and never see a new
+    // note. A path that names no file at all (a share gone) ends the link just the same.
+    if (IdentityOf(FilePath) != OpenedFile)
+        Open(Registered);
 }
 
 void Store::Close()
 {
     Link.reset();
+    InTransaction = false;
 }
 
 bool Store::IsConnected() const
@@ -121,6 +181,8 @@ Store::Run Store::RunOnce(const QByteArray& text) const
         // No handle: the link is down, as a failed reconnect leaves it. Say why if it can.
         if (Link && Link->Connection != SQL_NULL_HDBC)
             run.Error = ReadDiagnostic(SQL_HANDLE_DBC, Link->Connection);
+        if (run.Error.State.isEmpty())
+            run.Error = { QStringLiteral("08003"), 0, QStringLiteral("No link to the store") };
         return run;
     }
     QByteArray buffer = text;
@@ -131,11 +193,13 @@ Store::Run Store::RunOnce(const QByteArray& text) const
     return run;
 }
 
-Store::Run Store::RunStatement(const QString& statement)
+Store::Run Store::RunStatement(const QString& statement, Retry retry)
 {
     const QByteArray text = statement.toUtf8();
+    if (retry == Retry::Once)
+        FollowReplacedFile();
     Run run = RunOnce(text);
-    if (run.Succeeded())
+    if (run.Succeeded() || retry == Retry::Never)
         return run;
     // A link that an earlier reconnect could not bring back is tried again as well: a server
     // may take longer to restart than one statement.
@@ -144,15 +208,21 @@ Store::Run Store::RunStatement(const QString& statement)
         return run;
 
     run.Statement.Release();
-    if (Open(Registered) < 0)
+    if (Open(Registered) < 0) {
+        // Why the store cannot be reached says more than that there was no link.
+        if (!LastConnectError.State.isEmpty())
+            run.Error = LastConnectError;
         return run;
-    return RunOnce(text);
+    }
+    Run again = RunOnce(text);
+    again.Retried = true;
+    return again;
 }
 
 StoreResult<> Store::ExecSql(const QString& statement)
 {
     const QString text = CutTrailingWhiteSpace(statement);
-    const Run run = RunStatement(text);
+    const Run run = RunStatement(text, Retry::Once);
     if (run.Succeeded())
         return {};
     return { {}, StoreFailure { text, run.Error } };
@@ -160,8 +230,13 @@ StoreResult<> Store::ExecSql(const QString& statement)
 
 StoreResult<QString> Store::QueryFirstValue(const QString& statement)
 {
+    return FirstValue(statement, Retry::Once);
+}
+
+StoreResult<QString> Store::FirstValue(const QString& statement, Retry retry)
+{
     const QString text = CutTrailingWhiteSpace(statement);
-    const Run run = RunStatement(text);
+    const Run run = RunStatement(text, retry);
     if (!run.Succeeded())
         return { {}, StoreFailure { text, run.Error } };
     const SQLRETURN fetched = SQLFetch(run.Statement.get());
@@ -181,7 +256,7 @@ StoreResult<QString> Store::QueryFirstValue(const QString& statement)
 StoreResult<QStringList> Store::QueryColumnValues(const QString& statement)
 {
     const QString text = CutTrailingWhiteSpace(statement);
-    const Run run = RunStatement(text);
+    const Run run = RunStatement(text, Retry::Once);
     if (!run.Succeeded())
         return { {}, StoreFailure { text, run.Error } };
     StoreResult<QStringList> result;
@@ -220,39 +295,163 @@ StoreResult<> Store::AddUser(const QString& name)
     return ExecSql(AddUserStatement(name));
 }
 
-StoreResult<QList<int>> Store::PollKeys(const QString& recipient)
+StoreResult<QList<NoteRow>> Store::Notes(const QString& recipient)
 {
-    StoreResult<QStringList> rows = QueryColumnValues(PollQuery(recipient));
-    StoreResult<QList<int>> keys { {}, std::move(rows.Failure) };
-    for (const QString& row : std::as_const(rows.Value))
-        keys.Value.append(AtoI(row));
-    return keys;
+    const QString text = NotesQuery(recipient);
+    const Run run = RunStatement(text, Retry::Once);
+    if (!run.Succeeded())
+        return { {}, StoreFailure { text, run.Error } };
+    StoreResult<QList<NoteRow>> result;
+    const auto failed = [&] {
+        return StoreResult<QList<NoteRow>> { {}, FailureOf(text, run.Statement.get()) };
+    };
+    for (;;) {
+        const SQLRETURN fetched = SQLFetch(run.Statement.get());
+        if (fetched == SQL_NO_DATA)
+            break;
+        if (!SQL_SUCCEEDED(fetched))
+            return failed();
+        QString columns[5];
+        for (SQLUSMALLINT column = 1; column <= 5; ++column) {
+            const ColumnRead read = ReadColumnText(run.Statement.get(), column);
+            if (read.Failed)
+                return failed();
+            if (read.Value)
+                columns[column - 1] = CutTrailingWhiteSpace(QString::fromUtf8(*read.Value));
+        }
+        const std::optional<qint64> key = ParseKey(columns[0]);
+        if (!key)
+            continue;
+        result.Value.append({ *key, CutTrailingWhiteSpace(recipient), columns[1], columns[2],
+            columns[3], columns[4] });
+    }
+    return result;
 }
 
-StoreResult<int> Store::Urgency(int key)
+StoreResult<qint64> Store::InsertNote(const NewNote& note, int step)
 {
-    return Converted<int>(QueryFirstValue(UrgencyQuery(key)), AtoI);
+    // The row as a poll would read it back, to be found again after a broken link.
+    NoteRow row { 0, CutTrailingWhiteSpace(note.Recipient), CutTrailingWhiteSpace(note.Sender),
+        note.DateStamp, QString(note.Urgency), CutTrailingWhiteSpace(note.Text) };
+    for (int round = 1;; ++round) {
+        const InsertTry attempt = TryInsert(note, step, row);
+        if (attempt.Stored)
+            return { row.Key, {} };
+        if (!IsConnectionLost(attempt.Failure.Error) || round == 2)
+            return { row.Key, attempt.Failure };
+        // The link broke on the way. The insert may have been stored all the same (the server
+        // committed it, the answer was lost): look before writing it again.
+        if (Open(Registered) < 0)
+            return { row.Key, StoreFailure { attempt.Failure.Statement, LastConnectError } };
+        if (attempt.InsertSent) {
+            const StoreResult<QString> found = QueryFirstValue(NoteCountQuery(row));
+            if (found.Failure)
+                return { row.Key, found.Failure };
+            if (AtoI(found.Value) > 0)
+                return { row.Key, {} };
+        }
+    }
 }
 
-StoreResult<QString> Store::NoteText(int key)
+Store::InsertTry Store::TryInsert(const NewNote& note, int step, NoteRow& row)
 {
-    return QueryFirstValue(NoteTextQuery(key));
+    InsertTry result;
+    const auto fail = [&](const QString& statement, const Diagnostic& error) {
+        result.Failure = { statement, error };
+        RollBack();
+        return result;
+    };
+
+    if (Kind == Engine::Sqlite) {
+        FollowReplacedFile();
+        const Run begin = RunStatement(BeginWriteStatement(), Retry::Never);
+        if (!begin.Succeeded())
+            return fail(BeginWriteStatement(), begin.Error);
+        InTransaction = true;
+    }
+    const StoreResult<QString> largest = FirstValue(NextKeyQuery(), Retry::Never);
+    if (largest.Failure)
+        return fail(largest.Failure->Statement, largest.Failure->Error);
+
+    const std::optional<qint64> next = NextKeyAfter(largest.Value, step);
+    bool freeKey = !next;
+    row.Key = next.value_or(0);
+    for (;;) {
+        if (freeKey) {
+            const StoreResult<qint64> free = FreeKey();
+            if (free.Failure)
+                return fail(free.Failure->Statement, free.Failure->Error);
+            row.Key = free.Value;
+        }
+        const QString insert = PostStatement(
+            note.Text, note.Recipient, note.Sender, note.DateStamp, row.Key, note.Urgency);
+        const Run run = RunStatement(insert, Retry::Never);
+        if (run.Succeeded())
+            break;
+        // The largest key plus one does not fit the column: a row at the top must not block
+        // every post.
+        if (IsOutOfRange(run.Error) && !freeKey) {
+            freeKey = true;
+            continue;
+        }
+        result.InsertSent = true;
+        return fail(CutTrailingWhiteSpace(insert), run.Error);
+    }
+
+    if (InTransaction) {
+        const Run commit = RunStatement(CommitStatement(), Retry::Never);
+        if (!commit.Succeeded()) {
+            result.InsertSent = true;
+            return fail(CommitStatement(), commit.Error);
+        }
+        InTransaction = false;
+    }
+    result.Stored = true;
+    return result;
 }
 
-StoreResult<int> Store::LargestKey()
+StoreResult<qint64> Store::FreeKey()
 {
-    return Converted<int>(QueryFirstValue(NextKeyQuery()), AtoI);
+    const StoreResult<QString> found = FirstValue(FreeKeyQuery(), Retry::Never);
+    if (found.Failure)
+        return { 0, found.Failure };
+    return { ParseKey(found.Value).value_or(1), {} };
+}
+
+void Store::RollBack()
+{
+    if (!InTransaction)
+        return;
+    InTransaction = false;
+    // A link that broke has rolled back already; nothing to say either way.
+    RunStatement(RollbackStatement(), Retry::Never);
 }
 
 StoreResult<> Store::Post(const QString& text, const QString& recipient, const QString& sender,
-    const QString& dateStamp, int key, QChar urgency)
+    const QString& dateStamp, qint64 key, QChar urgency)
 {
     return ExecSql(PostStatement(text, recipient, sender, dateStamp, key, urgency));
 }
 
-StoreResult<> Store::Delete(int key)
+StoreResult<Store::Deletion> Store::DeleteNote(const NoteRow& row)
 {
-    return ExecSql(DeleteStatement(key));
+    const QString text = DeleteNoteStatement(row);
+    const Run run = RunStatement(text, Retry::Once);
+    if (!run.Succeeded())
+        return { Deletion::Deleted, StoreFailure { text, run.Error } };
+    SQLLEN count = 0;
+    if (!SQL_SUCCEEDED(SQLRowCount(run.Statement.get(), &count)))
+        count = -1;
+    // After a broken link the first run may have deleted the row already: gone either way.
+    if (count == 0 && !run.Retried)
+        return { Deletion::AlreadyGone, {} };
+    return { Deletion::Deleted, {} };
+}
+
+bool Store::HasTables()
+{
+    return QueryFirstValue(TableCheckQuery(QStringLiteral("MSGS"))).Succeeded()
+        && QueryFirstValue(TableCheckQuery(QStringLiteral("USRS"))).Succeeded();
 }
 
 QList<StoreFailure> Store::CreateTables()
@@ -276,7 +475,7 @@ QList<StoreFailure> Store::CreateTables()
 StoreResult<QList<QStringList>> Store::QueryRows(const QString& statement, int columns)
 {
     const QString text = CutTrailingWhiteSpace(statement);
-    const Run run = RunStatement(text);
+    const Run run = RunStatement(text, Retry::Once);
     if (!run.Succeeded())
         return { {}, StoreFailure { text, run.Error } };
     StoreResult<QList<QStringList>> result;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Failures.h"
+#include "store/NoteRow.h"
 #include "store/OdbcHandles.h"
 #include "store/Receipts.h"
 #include "store/StoreResult.h"
@@ -16,6 +18,15 @@ namespace vimo {
 // The name of the user data source that every copy opens.
 inline constexpr char16_t DataSourceName[] = u"VIMO";
 
+// A note to be written: the values of its row but the key, which the store chooses.
+struct NewNote {
+    QString Text;
+    QString Recipient;
+    QString Sender;
+    QString DateStamp; // the decimal text of MakeDateStamp()
+    QChar Urgency = u'3'; // '1', '2' or '3'
+};
+
 // One link to the shared store and every statement the program runs on it. Made at start-up
 // and handed to whoever reads or writes notes and users; a test or a tool may hold several.
 // It never talks to the user: a refusal comes back in the result, for the caller to show.
@@ -30,6 +41,8 @@ public:
     SQLRETURN Connect();
     // The same, for a data source this process has just registered with our driver entry.
     SQLRETURN ConnectRegistered();
+    // What the driver said when the last connect failed; empty after a connect that worked.
+    const Diagnostic& ConnectError() const { return LastConnectError; }
     // Drops the link; the next statement fails until a connect runs again.
     void Close();
     bool IsConnected() const;
@@ -40,7 +53,9 @@ public:
     // The executors. Each runs one statement, its trailing white space cut, on a handle of its
     // own. When it fails because the link is gone, the store connects again the way it last
     // did and runs it once more, so a restarted server or a remounted share does not leave a
-    // running copy deaf.
+    // running copy deaf. On a file store the link also follows its file: when the path names
+    // another file than the one the link opened (restored from a copy, or gone), the link is
+    // made anew before the statement runs.
     StoreResult<> ExecSql(const QString& statement);
     // The first column of the first row, trailing white space cut; the empty text when there
     // is no row or the value is NULL.
@@ -55,16 +70,31 @@ public:
     StoreResult<bool> IsKnownUser(const QString& name);
     StoreResult<> AddUser(const QString& name);
 
-    // The notes. Numbers are read as atoi reads them: a key or urgency that is no number is 0,
-    // and so is the largest key of an empty table.
-    StoreResult<QList<int>> PollKeys(const QString& recipient);
-    StoreResult<int> Urgency(int key);
-    StoreResult<QString> NoteText(int key);
-    StoreResult<int> LargestKey();
-    // dateStamp is the decimal text of MakeDateStamp(); urgency is '1', '2' or '3'.
+    // Every note addressed to the recipient, whole, in the store's order. A poll either reads
+    // all its rows or fails: a failure carries no rows. A row whose key is no whole number
+    // within 64 bits cannot be told apart safely and is left out.
+    StoreResult<QList<NoteRow>> Notes(const QString& recipient);
+
+    // Writes a new note under the largest key plus step (or a free key below the top when
+    // that does not fit the column) and returns the key. On SQLite the key is read and the row
+    // written in one transaction that holds the file's write lock, so copies posting at once
+    // never meet on a key; elsewhere a taken key comes back as a duplicate-key failure for
+    // the caller to try again with a larger step. When the link breaks during the insert, the
+    // store connects again and looks for the row before it writes it once more: a note is
+    // never stored twice.
+    StoreResult<qint64> InsertNote(const NewNote& note, int step = 1);
+
+    // One insert of the post statement as given, for tools and tests.
     StoreResult<> Post(const QString& text, const QString& recipient, const QString& sender,
-        const QString& dateStamp, int key, QChar urgency);
-    StoreResult<> Delete(int key);
+        const QString& dateStamp, qint64 key, QChar urgency);
+
+    enum class Deletion { Deleted, AlreadyGone };
+    // Deletes the row exactly, never another that shares its key. AlreadyGone when no such
+    // row was left (another copy of the same user deleted it).
+    StoreResult<Deletion> DeleteNote(const NoteRow& row);
+
+    // True when both tables are there.
+    bool HasTables();
 
     // The two tables of a new data file, and the indexes when the notes table is new: a file
     // that already had its notes is an older copy's and stays as it was. Returns every
@@ -95,12 +125,34 @@ public:
 
 private:
     struct Run;
+    struct InsertTry;
+    enum class Retry { Once, Never };
+    enum class Engine { Unknown, Sqlite, Other };
+    struct FileIdentity {
+        bool Exists = false;
+        quint64 Device = 0;
+        quint64 Inode = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+
     SQLRETURN Open(bool registered);
+    void LearnEngine();
+    static FileIdentity IdentityOf(const QString& path);
+    void FollowReplacedFile();
     Run RunOnce(const QByteArray& text) const;
-    Run RunStatement(const QString& statement);
+    Run RunStatement(const QString& statement, Retry retry);
+    StoreResult<QString> FirstValue(const QString& statement, Retry retry);
+    InsertTry TryInsert(const NewNote& note, int step, NoteRow& row);
+    StoreResult<qint64> FreeKey();
+    void RollBack();
 
     std::shared_ptr<OdbcLink> Link;
     bool Registered = false;
+    Diagnostic LastConnectError;
+    Engine Kind = Engine::Unknown;
+    QString FilePath; // SQLite: the data file the link opened
+    FileIdentity OpenedFile;
+    bool InTransaction = false;
 };
 
 } // namespace vimo

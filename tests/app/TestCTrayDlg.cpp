@@ -1,13 +1,17 @@
 #include "TestEnvironment.h"
 #include "TrayDriver.h"
 
+#include "Forms.h"
 #include "app/CTrayDlg.h"
 #include "dialogs/CComposeDlg.h"
+#include "exchange/TrayLogic.h"
 #include "notes/CNoteDlg.h"
 #include "store/Statements.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -146,19 +150,27 @@ private Q_SLOTS:
         });
     }
 
-    void quitWhileANoteIsBeingWrittenEndsTheRunAndPostsNothing()
+    void quitWhileANoteIsBeingWrittenWaitsForTheNote()
     {
+        MustExec(AddUserStatement(QStringLiteral("BOB")));
         CTrayDlg tray(TestStore(), QStringLiteral("ANN"));
-        bool composeOpened = false;
-        WhenModal<CComposeDlg>([&](CComposeDlg*) {
-            composeOpened = true;
-            // The tray stays at hand while a note is written.
+        bool stillRunning = false;
+        WhenModal<CComposeDlg>([&](CComposeDlg* dialog) {
+            ComposeForm compose(dialog);
+            QTest::keyClicks(compose.Recipient, QStringLiteral("bob"));
+            QTest::keyClicks(compose.Text, QStringLiteral("half written"));
+            // The tray stays at hand while a note is written; its Quit must not throw the
+            // note away.
             Quit(tray);
+            stillRunning = dialog->isVisible();
+            QTest::keyClicks(compose.Text, QStringLiteral(", now done"));
+            compose.Send->click();
         });
         QTimer::singleShot(0, &tray, [&] { ChooseFromTrayMenu(tray, Qt::Key_N); });
         QCOMPARE(tray.exec(), int(QDialog::Accepted));
-        QVERIFY(composeOpened);
-        QCOMPARE(FirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")), QStringLiteral("0"));
+        QVERIFY(stillRunning);
+        QCOMPARE(FirstValue(QStringLiteral("SELECT MSG FROM MSGS")),
+            QStringLiteral("half written, now done"));
     }
 
     void quitEndsTheRunAfterItsTimerAndKeepsTheNotes()
@@ -199,6 +211,39 @@ private Q_SLOTS:
 
         CTrayDlg again(TestStore(), QStringLiteral("ANN"));
         RunTray(again, [&] { QCOMPARE(OpenNotes(again).size(), 2); });
+    }
+
+    void theTrayShowsAnOutageFromItsFirstFailedPollUntilTheStoreIsBack()
+    {
+        Post(1);
+        CTrayDlg tray(TestStore(), QStringLiteral("ANN"));
+        RunTray(tray, [&] {
+            QSystemTrayIcon* icon = TrayIcon(tray);
+            const qint64 usual = icon->icon().cacheKey();
+            const QString file = DataSourceValue("Database");
+            QVERIFY(QFile::rename(file, file + QStringLiteral(".away")));
+
+            AlertRecorder alerts;
+            const QDateTime failed = QDateTime::currentDateTime();
+            Fire(TrayTimer(tray, "PollTimer"));
+            const QString tip = Tip(tray);
+            QVERIFY2(
+                tip == OutageTipText(failed) || tip == OutageTipText(QDateTime::currentDateTime()),
+                qPrintable(tip));
+            QCOMPARE(tray.windowTitle(), tip); // where the desktop's tools read it
+            QVERIFY(icon->icon().cacheKey() != usual);
+            QCOMPARE(OpenNotes(tray).size(), 1);
+
+            Fire(TrayTimer(tray, "PollTimer"));
+            QCOMPARE(Tip(tray), tip); // the same outage, the same words
+            QCOMPARE(alerts.Alerts, QStringList()); // and no box for a poll
+
+            QVERIFY(QFile::rename(file + QStringLiteral(".away"), file));
+            Post(2);
+            Fire(TrayTimer(tray, "PollTimer"));
+            QCOMPARE(Tip(tray), QStringLiteral("2 Vimos Active"));
+            QCOMPARE(icon->icon().cacheKey(), usual);
+        });
     }
 };
 

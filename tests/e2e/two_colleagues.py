@@ -332,6 +332,19 @@ def scenario(run, store, ann, bob, data_file):
         check(places == [(50, 50, 100, 100), (60, 60, 100, 100)],
               f"the notes should open at (50, 50) and (60, 60): {places}")
 
+    with run.step("BOB drags the upper note aside: the one under it shows whole again", bob):
+        upper_text, upper = max(notes.items(), key=lambda item: (item[1].x, item[1].y))
+        lower_text, lower = min(notes.items(), key=lambda item: (item[1].x, item[1].y))
+        grab = (upper.x + 60, upper.y + 70)
+        bob.desktop.drag(grab, (grab[0] + 300, grab[1] + 200))
+        upper = wait_for(lambda: next((w for w in bob.shown_titled(upper_text)
+                                       if (w.x, w.y) == (upper.x + 300, upper.y + 200)), None),
+                         UI_TIMEOUT, "the upper note to follow the mouse")
+        # A note keeps no image of itself between paints: what was covered is painted anew.
+        urgency = next(n.urgency for n in waiting if n.text == lower_text)
+        check_note_colour(bob, lower, URGENCY_COLOURS[urgency], "uncovered-note", others=[upper])
+        notes[upper_text] = upper
+
     with run.step("BOB hides all notes", bob):
         bob.tray_command("h")
         for window in notes.values():
@@ -343,6 +356,12 @@ def scenario(run, store, ann, bob, data_file):
         for text, window in notes.items():
             wait_for(lambda: [w for w in bob.shown_titled(text) if w.geometry == window.geometry],
                      UI_TIMEOUT, f"the note {text!r} back at {window.geometry}")
+        # A note keeps no image of itself between paints: shown again, it is painted anew.
+        for stored in waiting:
+            window = notes[stored.text]
+            check_note_colour(bob, window, URGENCY_COLOURS[stored.urgency],
+                              f"note-{stored.key}-shown-again",
+                              others=[w for w in notes.values() if w != window])
 
     with run.step("both quit; the notes stay in the store", bob, ann):
         for station in (bob, ann):

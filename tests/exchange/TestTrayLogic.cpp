@@ -1,12 +1,15 @@
 #include "TestEnvironment.h"
 
+#include "exchange/Delivery.h"
 #include "exchange/NoteSlotTable.h"
 #include "exchange/PendingDeletions.h"
 #include "exchange/TrayLogic.h"
 
+#include <QHash>
 #include <QTest>
 
 using namespace vimo;
+using namespace Qt::StringLiterals;
 
 namespace {
 struct FakeNote {
@@ -120,18 +123,84 @@ private Q_SLOTS:
         QCOMPARE(table.Count(), 0);
     }
 
-    void pendingDeletionsKeepEveryRequestOnce()
+    void pendingDeletionsKeepEveryRequestOnceAndDeferredRowsUntilForgotten()
     {
+        const NoteRow a { 18, u"ANN"_s, u"BOB"_s, u"1"_s, u"1"_s, u"a"_s };
+        const NoteRow b { 21, u"ANN"_s, u"BOB"_s, u"1"_s, u"1"_s, u"b"_s };
         PendingDeletions pending;
         QVERIFY(pending.TakeAll().empty());
-        pending.Add(18, 0);
-        pending.Add(21, 3);
-        pending.Add(18, 0); // the same note asked twice
+        pending.Add(0, a);
+        pending.Add(3, b);
+        pending.Add(0, a); // the same note asked twice
+        pending.Add(5, a);
+        pending.Drop(5); // its window went another way meanwhile
         const auto requests = pending.TakeAll();
         QCOMPARE(requests.size(), std::size_t(2));
-        QCOMPARE(requests[0].Key, 18);
+        QCOMPARE(requests[0].Row, a);
         QCOMPARE(requests[1].Slot, 3);
         QVERIFY(pending.TakeAll().empty());
+
+        pending.Defer(a);
+        pending.Defer(a);
+        QVERIFY(pending.IsDeferred(a) && !pending.IsDeferred(b));
+        QCOMPARE(pending.DeferredRows().size(), 1);
+        pending.Forget(a);
+        QVERIFY(pending.DeferredRows().isEmpty());
+    }
+
+    void aPollOpensNewRowsAndReplacesWindowsWhoseKeyHoldsAnotherRow()
+    {
+        const auto row = [](qint64 key, const QString& text) {
+            return NoteRow { key, u"ANN"_s, u"BOB"_s, u"20261207"_s, u"1"_s, text };
+        };
+        QHash<qint64, NoteRow> shown { { 1, row(1, u"kept"_s) }, { 2, row(2, u"deleted"_s) },
+            { 3, row(3, u"one of two"_s) }, { 9, row(9, u"gone from the store"_s) } };
+        const auto shownRow = [&](qint64 key) -> const NoteRow* {
+            const auto found = shown.constFind(key);
+            return found == shown.cend() ? nullptr : &*found;
+        };
+        const QList<NoteRow> polled { row(4, u"new"_s), row(2, u"took the key of a deleted one"_s),
+            row(1, u"kept"_s), row(3, u"the other of two"_s), row(3, u"one of two"_s),
+            row(5, u"first of a doubled key"_s), row(5, u"second of a doubled key"_s),
+            row(6, u"its deletion waits"_s) };
+        const DeliveryPlan plan
+            = PlanDelivery(polled, shownRow, { row(6, u"its deletion waits"_s) });
+        QCOMPARE(plan.StaleKeys, QList<qint64> { 2 });
+        QStringList opened;
+        for (const NoteRow& r : plan.ToOpen)
+            opened << r.Text;
+        QCOMPARE(opened,
+            (QStringList {
+                u"new"_s, u"took the key of a deleted one"_s, u"first of a doubled key"_s }));
+    }
+
+    void theTrayTellsOfAnOutageOnceFromItsFirstFailedPoll()
+    {
+        StoreReachability reach;
+        QVERIFY(!reach.IsOut());
+        QVERIFY(!reach.PollSucceeded()); // nothing changes: nothing to tell
+        const QDateTime first(QDate(2026, 12, 7), QTime(10, 42, 30));
+        QVERIFY(reach.PollFailed(first));
+        QVERIFY(!reach.PollFailed(first.addSecs(20))); // still the same outage
+        QCOMPARE(reach.OutageSince(), first);
+        QCOMPARE(
+            OutageTipText(reach.OutageSince()), u"Vimo: the store cannot be reached since 10:42"_s);
+        QVERIFY(OutageTipText(reach.OutageSince()).size() <= 63); // fits any tray's tooltip
+        QVERIFY(reach.PollSucceeded());
+        QVERIFY(!reach.IsOut());
+        QVERIFY(reach.PollFailed(first.addSecs(3600)));
+        QCOMPARE(OutageTipText(reach.OutageSince()).right(5), u"11:42"_s);
+    }
+
+    void waitingNotesAreToldOnceUntilTheirNumberChanges()
+    {
+        WaitingNotesNotice notice;
+        QVERIFY(!notice.ShouldTell(0));
+        QVERIFY(notice.ShouldTell(100));
+        QVERIFY(!notice.ShouldTell(100)); // every later poll: no second box
+        QVERIFY(notice.ShouldTell(101));
+        QVERIFY(!notice.ShouldTell(0)); // all shown: nothing to tell, and the count starts over
+        QVERIFY(notice.ShouldTell(101));
     }
 };
 

@@ -28,7 +28,7 @@ for path in /usr/bin/vimo /usr/lib/vimo/libvimoodbcsetup.so /usr/share/vimo/odbc
 done
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in libsqliteodbc odbcinst libodbc2 libodbcinst2 libqt6widgets6 libqt6network6 libpq5; do
+for package in libsqliteodbc odbcinst libodbc2 libodbcinst2 libqt6widgets6 libqt6dbus6 libpq5; do
     grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
 done
 # Every dependency is one this Debian release has; apt only simulates.

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <QTimer>
 
 #include <odbcinst.h>
 #include <sqlite3.h>
@@ -90,21 +91,42 @@ private Q_SLOTS:
         QCOMPARE(alerts.Alerts, QStringList());
     }
 
-    void aDataSourceWhoseFileIsGoneIsPointedAtThePath()
+    void aDataSourceThatCannotBeReachedIsNeverRepointed()
     {
-        const QString gone = test::NewPath(u"moved-away.vmo"_s);
-        test::WriteOdbcIni(
-            u"[VIMO]\nDriver=%1\nDescription=Vimo File\nDatabase=%2\nNoCreat=1\n"_s.arg(
-                QString::fromLatin1(DriverName), gone));
-        const QString path = test::NewPath(u"new-place.vmo"_s);
-        MakeDataFile(path,
-            { u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s, u"INSERT INTO USRS VALUES('ANN')"_s });
+        // "VIMO" names a file on a share that is not mounted yet; the start names another.
+        const QString share = test::NewPath(u"share/office.vmo"_s);
+        const QString ini
+            = u"[VIMO]\nDriver=%1\nDescription=Vimo File\nDatabase=%2\nNoCreat=1\n"_s.arg(
+                QString::fromLatin1(DriverName), share);
+        test::WriteOdbcIni(ini);
+        const QString other = test::NewPath(u"mine.vmo"_s);
+        MakeDataFile(other, { UsersTableCreation() });
+        const StartPatience brief { std::chrono::milliseconds(300), std::chrono::milliseconds(50),
+            std::chrono::milliseconds(100) };
+
+        test::ScriptedPrompts prompts;
+        prompts.Retries = { true }; // then Quit
         test::AlertRecorder alerts;
-        QVERIFY(OpenStore(test::TestStore(), path));
+        QVERIFY(!OpenStore(test::TestStore(), other, brief));
+        QCOMPARE(prompts.Questions, QStringList());
+        QCOMPARE(prompts.FileDialogs, 0);
         QCOMPARE(alerts.Alerts, QStringList());
-        QCOMPARE(test::DataSourceValue("Database"), path);
+        QCOMPARE(prompts.RetryTexts.size(), 2);
+        QVERIFY2(
+            prompts.RetryTexts[0].startsWith(u"The data file cannot be found:\n%1"_s.arg(share)),
+            qPrintable(prompts.RetryTexts[0]));
+        QCOMPARE(test::DataSourceValue("Database"), share);
+        QVERIFY(!QFileInfo::exists(share));
+
+        // The share comes while the start waits: it goes on without a word.
+        QTimer::singleShot(100, [&] {
+            QDir().mkpath(QFileInfo(share).path());
+            MakeDataFile(share, { UsersTableCreation(), u"INSERT INTO USRS VALUES('ANN')"_s });
+        });
+        QVERIFY(OpenStore(test::TestStore(), other, brief));
+        QCOMPARE(prompts.RetryTexts.size(), 2);
         QCOMPARE(test::FirstValue(UserListQuery()), u"ANN"_s);
-        QVERIFY(!QFileInfo::exists(gone));
+        QCOMPARE(test::DataSourceValue("Database"), share);
     }
 
     void yesMakesANewFileWithTablesAndIndexes()
@@ -165,13 +187,27 @@ private Q_SLOTS:
         prompts.Files = { path };
         test::AlertRecorder alerts;
         QVERIFY(OpenStore(test::TestStore(), QString()));
-        // The refused creation, then one alert for each table that was there already.
-        QCOMPARE(alerts.Alerts.size(), 3);
-        QCOMPARE(alerts.Alerts[0], u"CREATE_DB=\"%1\" General"_s.arg(path));
-        QVERIFY(alerts.Alerts[1].startsWith(NotesTableCreation() + u" [Error ("_s));
-        QVERIFY(alerts.Alerts[2].startsWith(UsersTableCreation() + u" [Error ("_s));
+        // The refused creation; tables that were there already are no failure.
+        QCOMPARE(alerts.Alerts, QStringList { u"CREATE_DB=\"%1\" General"_s.arg(path) });
         QCOMPARE(SchemaNames(), (QStringList { u"MSGS"_s, u"USRS"_s }));
         QCOMPARE(test::ColumnValues(u"SELECT MSG FROM MSGS"_s).size(), 2);
+    }
+
+    void aNewFileThatCannotTakeItsTablesFailsTheStart()
+    {
+        // A file that is there but no data file: nothing can be created in it.
+        const QString path = test::NewPath(u"junk.vmo"_s);
+        QFile junk(path);
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(8192, 'x'));
+        junk.close();
+        test::ScriptedPrompts prompts;
+        prompts.Answers = { true };
+        prompts.Files = { path };
+        test::AlertRecorder alerts;
+        QVERIFY(!OpenStore(test::TestStore(), QString()));
+        QVERIFY2(alerts.Alerts.join(u'\n').contains(NotesTableCreation() + u" [Error ("_s),
+            qPrintable(alerts.Alerts.join(u'\n')));
     }
 
     void cancelRegistersNothing()
@@ -264,6 +300,17 @@ private Q_SLOTS:
         QCOMPARE(alerts.Alerts.size(), 1);
         QVERIFY(
             alerts.Alerts.first().startsWith(u"The data file path holds a control character"_s));
+        QCOMPARE(test::DataSourceValue("Driver"), QString());
+    }
+
+    void aPathEndingInABlankIsRefused()
+    {
+        // odbc.ini would keep "office.vmo", another file.
+        const QString path = test::NewPath(u"office.vmo "_s);
+        test::AlertRecorder alerts;
+        QVERIFY(!OpenStore(test::TestStore(), path));
+        QCOMPARE(alerts.Alerts,
+            QStringList { u"The data file path ends in a blank:\n\"%1\""_s.arg(path) });
         QCOMPARE(test::DataSourceValue("Driver"), QString());
     }
 };

@@ -257,12 +257,21 @@ ScriptedPrompts::ScriptedPrompts()
         Files.pop_front();
         return file;
     });
+    PreviousRetry = SetRetryHandler([this](const QString& text) {
+        RetryTexts.append(text);
+        if (Retries.empty())
+            return false;
+        const bool retry = Retries.front();
+        Retries.pop_front();
+        return retry;
+    });
 }
 
 ScriptedPrompts::~ScriptedPrompts()
 {
     SetQuestionHandler(PreviousQuestions);
     SetFileChoiceHandler(PreviousFiles);
+    SetRetryHandler(PreviousRetry);
 }
 
 } // namespace vimo::test

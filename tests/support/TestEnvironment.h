@@ -93,7 +93,7 @@ private:
 };
 
 // Answers questions and file choices from queues while alive; records what was asked.
-// An empty queue answers "no" and cancels the file dialog.
+// An empty queue answers "no", cancels the file dialog and quits.
 class ScriptedPrompts {
 public:
     ScriptedPrompts();
@@ -102,7 +102,10 @@ public:
 
     std::deque<bool> Answers;
     std::deque<QString> Files;
+    // Retry (true) or Quit (false), for a store that cannot be reached; empty: Quit.
+    std::deque<bool> Retries;
     QStringList Questions;
+    QStringList RetryTexts;
     int FileDialogs = 0;
     bool LastCreateMode = false;
     QString LastInitialFolder;
@@ -110,6 +113,7 @@ public:
 private:
     QuestionHandler PreviousQuestions;
     FileChoiceHandler PreviousFiles;
+    RetryHandler PreviousRetry;
 };
 
 } // namespace vimo::test

@@ -5,6 +5,7 @@
 #include "store/ui/CYesNoDlg.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace vimo {
 namespace {
@@ -14,6 +15,17 @@ void ShowAlertBox(const QString& text)
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf16(AlertCaption), text, QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+bool AskRetryInBox(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf16(AlertCaption), text);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* retry = box.addButton(QStringLiteral("&Retry"), QMessageBox::AcceptRole);
+    box.addButton(QStringLiteral("&Quit"), QMessageBox::RejectRole);
+    box.setDefaultButton(retry);
+    box.exec();
+    return box.clickedButton() == retry;
 }
 
 bool AskInBox(const QString& question)
@@ -43,6 +55,7 @@ void InstallDesktopPrompts()
     SetAlertHandler(ShowAlertBox);
     SetQuestionHandler(AskInBox);
     SetFileChoiceHandler(ChooseInDialog);
+    SetRetryHandler(AskRetryInBox);
 }
 
 } // namespace vimo

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace vimo {
+
+// One note as the store holds it: the row of MSGS that a note window shows. A key may come
+// back with another row (another copy deleted the note and a new one took its key), so a
+// window is tied to the whole row, never to its key alone.
+struct NoteRow {
+    qint64 Key = 0;
+    QString Recipient;
+    QString Sender;
+    QString Stamp; // DT as read, trailing blanks cut; empty when NULL
+    QString Urgency; // URGENCY as read
+    QString Text;
+
+    bool operator==(const NoteRow&) const = default;
+};
+
+} // namespace vimo

@@ -1,0 +1,92 @@
+#include "store/StoreUpgrade.h"
+
+#include "store/Statements.h"
+#include "store/Store.h"
+
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+
+#include <optional>
+
+namespace vimo {
+namespace {
+
+Q_LOGGING_CATEGORY(StoreLog, "vimo.store", QtInfoMsg)
+
+// The names that NotesKeyIndexCreation and NotesRecipientIndexCreation give the indexes.
+const QString KeyIndex = QStringLiteral("MSGS_TKEY");
+const QString RecipientIndex = QStringLiteral("MSGS_RECIPIENT");
+
+// The indexes of the notes table by name, in capitals; nothing when the store's catalog
+// cannot be read. PostgreSQL is asked first: on a SQLite file its query fails quietly, while
+// the other way round the server would log an error at every start.
+std::optional<QStringList> NotesIndexNames(Store& store)
+{
+    const QString queries[] = {
+        QStringLiteral("SELECT indexname FROM pg_indexes WHERE tablename='msgs' "
+                       "AND schemaname=current_schema()"),
+        QStringLiteral(
+            "SELECT name FROM sqlite_master WHERE type='index' AND UPPER(tbl_name)='MSGS'"),
+    };
+    for (const QString& query : queries) {
+        StoreResult<QStringList> names = store.QueryColumnValues(query);
+        if (names.Succeeded()) {
+            for (QString& name : names.Value)
+                name = name.toUpper();
+            return names.Value;
+        }
+    }
+    return std::nullopt;
+}
+
+void AddIndex(Store& store, const QString& name, const QString& creation)
+{
+    QElapsedTimer took;
+    took.start();
+    const StoreResult<> made = store.ExecSql(creation);
+    if (made.Succeeded()) {
+        qCInfo(StoreLog, "added the index %s to an older store in %lld ms", qUtf8Printable(name),
+            took.elapsed());
+        return;
+    }
+    // Another copy that started at the same moment may have been first.
+    const std::optional<QStringList> names = NotesIndexNames(store);
+    if (names && names->contains(name))
+        return;
+    qCWarning(StoreLog, "could not add the index %s: %s", qUtf8Printable(name),
+        qUtf8Printable(made.Failure->Error.Message));
+}
+
+} // namespace
+
+void UpgradeOldStore(Store& store)
+{
+    const std::optional<QStringList> names = NotesIndexNames(store);
+    if (!names) {
+        qCInfo(StoreLog, "cannot list the indexes of this store; it is used as it is");
+        return;
+    }
+    if (!names->contains(RecipientIndex))
+        AddIndex(store, RecipientIndex, NotesRecipientIndexCreation());
+    if (names->contains(KeyIndex))
+        return;
+
+    const StoreResult<QString> shared = store.QueryFirstValue(
+        QStringLiteral("SELECT TKEY FROM MSGS WHERE TKEY IS NOT NULL GROUP BY TKEY "
+                       "HAVING COUNT(*)>1"));
+    if (shared.Failure) {
+        qCWarning(StoreLog, "cannot look for notes that share a key: %s",
+            qUtf8Printable(shared.Failure->Error.Message));
+        return;
+    }
+    if (!shared.Value.isEmpty()) {
+        qCWarning(StoreLog,
+            "the store gets no unique index on its note keys yet: key %s is held by more than "
+            "one note; it is added at a start when no key is",
+            qUtf8Printable(shared.Value));
+        return;
+    }
+    AddIndex(store, KeyIndex, NotesKeyIndexCreation());
+}
+
+} // namespace vimo

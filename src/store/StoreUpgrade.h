@@ -1,0 +1,20 @@
+#pragma once
+
+namespace vimo {
+
+class Store;
+
+// Gives a store made before the indexes existed the two that a new store gets with its tables,
+// once per start, right after the store connects. Neither changes a row. The index on the
+// recipient makes every poll fast again; it is always added. The unique index on the key is
+// added only while no key is held by more than one note, since such a store would refuse it;
+// the log says so, and it is tried again at the next start. Failures are logged ("vimo.store")
+// and the store is used as it is.
+//
+// On a large table this takes a while, once: at a million notes about a second on SQLite and
+// a few on PostgreSQL, during which other copies wait to write; their reads go on. A plain
+// build rather than PostgreSQL's CONCURRENTLY: that one leaves an invalid index of the same
+// name behind when it fails, which the next start would take for the real one.
+void UpgradeOldStore(Store& store);
+
+} // namespace vimo
