@@ -8,6 +8,7 @@
 #include "store/OpenStore.h"
 #include "store/Store.h"
 #include "store/StoreUpgrade.h"
+#include "store/StoreWakeup.h"
 #include "store/ui/DesktopPrompts.h"
 
 #include <QApplication>
@@ -44,6 +45,10 @@ bool CNoteApp::InitInstance()
         return false;
 
     CTrayDlg tray(store, user);
+    // Where the store can tell that a note has come, the poll runs at once.
+    StoreWakeup wakeup(user);
+    QObject::connect(&wakeup, &StoreWakeup::NoteMayHaveArrived, &tray, &CTrayDlg::PollSoon);
+    wakeup.Start(store);
     ServeFromTray(channel, tray, command);
     tray.exec();
     return false;
