@@ -9,6 +9,7 @@
 #include "store/OpenStore.h"
 #include "store/Store.h"
 #include "store/StoreUpgrade.h"
+#include "store/StoreWakeup.h"
 #include "store/ui/DesktopPrompts.h"
 
 #include <QApplication>
@@ -47,6 +48,10 @@ bool CNoteApp::InitInstance()
 
     CTrayDlg tray(store, user);
     const DesktopNotifier notifier(DesktopNotifier::TrayMessage(tray.TrayIcon()));
+    // Where the store can tell that a note has come, the poll runs at once.
+    StoreWakeup wakeup(user);
+    QObject::connect(&wakeup, &StoreWakeup::NoteMayHaveArrived, &tray, &CTrayDlg::PollSoon);
+    wakeup.Start(store);
     ServeFromTray(channel, tray, command);
     tray.exec();
     return false;

@@ -46,6 +46,9 @@ public:
     // Drops the link; the next statement fails until a connect runs again.
     void Close();
     bool IsConnected() const;
+    // The engine behind the link as its driver names it ("SQLite", "PostgreSQL"); empty
+    // when there is no link.
+    QString EngineName() const;
 
     // The executors. Each runs one statement, its trailing white space cut, on a handle of its
     // own. When it fails because the link is gone, the store connects again the way it last
