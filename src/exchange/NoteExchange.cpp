@@ -90,13 +90,20 @@ void NoteExchange::PollNotes()
     }
     int waiting = 0;
     QList<ArrivedNote> arrived;
+    QList<NoteIdentity> shown;
     for (const NoteRow& row : plan.ToOpen) {
-        if (ShowNote(row))
+        if (ShowNote(row)) {
             arrived.append({ row.Sender, AtoI(row.Urgency) });
-        else
+            shown.append(IdentityOf(row));
+        } else {
             ++waiting;
+        }
     }
     NotifyNewNotes(arrived);
+    // After the notes are up: whatever the store says, they stay. A note shown again (after a
+    // restart, or replaced by a poll) keeps the time it first showed.
+    if (!shown.isEmpty())
+        NoteReceipt("shown", SharedStore.RecordShown(shown));
     // After the poll, not inside it: the first poll runs before the tray icon exists, and a
     // box held open there would keep the user from the program.
     if (Waiting.ShouldTell(waiting)) {
@@ -129,9 +136,6 @@ bool NoteExchange::ShowNote(const NoteRow& row)
     Notes.Store(slot, std::move(note));
     shown->showNormal();
     Q_EMIT NotesChanged();
-    // After the note is up: whatever the store says, it stays. A note shown again (after a
-    // restart, or replaced by a poll) keeps the time it first showed.
-    NoteReceipt("shown", SharedStore.RecordShown(IdentityOf(row)));
     return true;
 }
 

@@ -74,8 +74,8 @@ private:
         std::unique_ptr<CNoteDlg> Window;
     };
 
-    // Opens the row in the lowest free slot, coloured by its urgency, and stamps its receipt;
-    // false when every slot is taken.
+    // Opens the row in the lowest free slot, coloured by its urgency; false when every slot
+    // is taken.
     bool ShowNote(const NoteRow& row);
     void RaiseAgain(QObject* window);
     void NoteReceipt(const char* what, const StoreResult<>& result);
