@@ -560,8 +560,10 @@ log_disconnections = 0
                     copies.append((subprocess.Popen(
                         [os.path.join(self.build, "src", "app", "vimo")], env=env,
                         stdout=subprocess.DEVNULL, stderr=log_file), env))
-                self.run(["timeout", "30", "xdotool", "search", "--sync", "--name",
-                          "^Login & Identification$", "windowfocus", "--sync"], env=env)
+                # Only a mapped window takes the focus: a window found before it is mapped
+                # fails SetInputFocus with BadMatch.
+                self.run(["timeout", "30", "xdotool", "search", "--sync", "--onlyvisible",
+                          "--name", "^Login & Identification$", "windowfocus", "--sync"], env=env)
                 self.run(["xdotool", "type", "--delay", "5", name], env=env)
                 self.run(["xdotool", "key", "Tab", "Tab", "space"], env=env)
                 # The tray window's title is the tooltip, once the first poll has run.
