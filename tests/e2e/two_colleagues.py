@@ -369,9 +369,24 @@ def scenario(run, store, ann, bob, data_file):
         urgency = next(n.urgency for n in waiting if n.text == lower_text)
         check_note_colour(bob, lower, URGENCY_COLOURS[urgency], "uncovered-note", others=[upper])
         notes[upper_text] = upper
+        # The upper note is the red one, sent last: dragged, it has been seen.
+        check(upper_text == MORE_NOTES[-1][0], f"the upper note should be the red one: {upper_text}")
+        urgent_mark_reads(bob, False, "no-urgent-mark")
+
+    with run.step("BOB rests the pointer on ANN's red note: its tip names her", bob):
+        red_text = next(t for t, u in MORE_NOTES if u == 3)
+        red = notes[red_text]
+        before = {w.id for w in bob.shown()}
+        bob.desktop.move(red.x + 50, red.y + 50)
+        # A tip is a small window of the program's own, just below the pointer.
+        tip = bob.new_window(before, "the note's tip", UI_TIMEOUT,
+                             where=lambda w: w.height < 40 and w.y > red.y + 40
+                             and w.y < red.y + 120)
+        check(tip.width > 100, f"the tip should be wide enough for a name and a day: {tip}")
 
     with run.step("BOB replies to ANN's red note", bob) as label:
-        red_text = next(t for t, u in MORE_NOTES if u == 3)
+        bob.desktop.move(*bob.RESTING_PLACE)
+        bob.wait_gone(tip, UI_TIMEOUT, "the note's tip to go")
         before = {w.id for w in bob.shown()}
         bob.note_command(notes[red_text], "r")
         compose = bob.new_window(before, 'the "New Vimo" dialog', UI_TIMEOUT,
@@ -383,8 +398,6 @@ def scenario(run, store, ann, bob, data_file):
         reply = wait_for_note(store, REPLY[0])
         check((reply.recipient, reply.sender, reply.urgency) == ("ANN", "BOB", REPLY[1]),
               f"the reply should go from BOB to ANN with urgency {REPLY[1]}: {reply}")
-        # The click that opened the note's menu touched the red note.
-        urgent_mark_reads(bob, False, "no-urgent-mark")
 
     with run.step("the reply opens on ANN's screen", ann):
         shown = wait_for(lambda: ann.shown_titled(REPLY[0]), DELIVERY_LIMIT + 5,
