@@ -132,6 +132,38 @@ private Q_SLOTS:
             QStringLiteral("2 Please keep this"));
     }
 
+    void aNoteThatReachedSomeNamesComesBackForTheRestOnly()
+    {
+        test::MustExec(AddUserStatement(QStringLiteral("CAROL")));
+        // The store refuses CAROL's copy once; ANN's is stored by then.
+        test::MustExec(
+            QStringLiteral("CREATE TRIGGER NOCAROL BEFORE INSERT ON MSGS "
+                           "WHEN NEW.RECIPIENT='CAROL' BEGIN SELECT RAISE(ABORT,'no'); END"));
+        QStringList alerts;
+        QString offeredAgain;
+        const AlertHandler previous = SetAlertHandler([&](const QString& text) {
+            alerts.append(text);
+            test::WhenComposing([&offeredAgain](test::ComposeForm& compose) {
+                offeredAgain = compose.Recipient->text();
+                test::MustExec(QStringLiteral("DROP TRIGGER NOCAROL"));
+                compose.Send->click();
+            });
+        });
+        CTrayDlg tray(test::TestStore(), QStringLiteral("BOB"));
+        test::WhenComposing([](test::ComposeForm& compose) {
+            QTest::keyClicks(compose.Recipient, QStringLiteral("ann, carol"));
+            QTest::keyClicks(compose.Text, QStringLiteral("Fire drill"));
+            compose.Send->click();
+        });
+        test::RunTray(tray, [&] { ChooseNewVimo(tray); });
+        SetAlertHandler(previous);
+
+        QCOMPARE(alerts.size(), 1);
+        QCOMPARE(offeredAgain, QStringLiteral("CAROL"));
+        QCOMPARE(test::ColumnValues(QStringLiteral("SELECT RECIPIENT FROM MSGS ORDER BY TKEY")),
+            (QStringList { QStringLiteral("ANN"), QStringLiteral("CAROL") }));
+    }
+
     void notesComeAndGoWhileComposingWithoutTakingTheKeys()
     {
         test::AlertRecorder alerts;
