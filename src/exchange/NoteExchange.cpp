@@ -101,9 +101,16 @@ void NoteExchange::PollNotes()
     }
     NotifyNewNotes(arrived);
     // After the notes are up: whatever the store says, they stay. A note shown again (after a
-    // restart, or replaced by a poll) keeps the time it first showed.
-    if (!shown.isEmpty())
-        NoteReceipt("shown", SharedStore.RecordShown(shown));
+    // restart, or replaced by a poll) keeps the time it first showed. The sender records a
+    // note just after storing it, so a note that came at once may show before its record is
+    // there: the next poll stamps the last one's notes once more, with their time.
+    if (!LastShown.isEmpty())
+        SharedStore.RecordShown(std::exchange(LastShown, {}), LastShownAt);
+    if (!shown.isEmpty()) {
+        LastShownAt = QDateTime::currentDateTimeUtc();
+        NoteReceipt("shown", SharedStore.RecordShown(shown, LastShownAt));
+        LastShown = shown;
+    }
     // After the poll, not inside it: the first poll runs before the tray icon exists, and a
     // box held open there would keep the user from the program.
     if (Waiting.ShouldTell(waiting)) {

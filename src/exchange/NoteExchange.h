@@ -4,8 +4,11 @@
 #include "exchange/NoteSlotTable.h"
 #include "exchange/PendingDeletions.h"
 #include "exchange/UrgentNoteWatch.h"
+#include "store/Receipts.h"
 #include "store/StoreResult.h"
 
+#include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -98,6 +101,9 @@ private:
     // The user was told that a deletion waits for the store; once, until none waits.
     bool DeferralTold = false;
     bool ReceiptFailureLogged = false;
+    // The notes the last poll opened, and when.
+    QList<NoteIdentity> LastShown;
+    QDateTime LastShownAt;
 };
 
 } // namespace vimo
