@@ -52,10 +52,12 @@ QString ReceiptsKeyIndexCreation()
 
 QString SentRecordStatement(const NoteIdentity& note, const QString& text, const QString& sentAt)
 {
-    return QStringLiteral("INSERT INTO RCPTS (TKEY,SENDER,RECIPIENT,DT,MSG,SENT) VALUES(")
+    return QStringLiteral("INSERT INTO RCPTS (TKEY,SENDER,RECIPIENT,DT,MSG,SENT) SELECT ")
         + QString::number(note.Key) + QLatin1Char(',') + Quoted(note.Sender) + QLatin1Char(',')
         + Quoted(note.Recipient) + QLatin1Char(',') + QString::number(note.DateStamp)
-        + QLatin1Char(',') + Quoted(text) + QLatin1Char(',') + Quoted(sentAt) + QLatin1Char(')');
+        + QLatin1Char(',') + Quoted(text) + QLatin1Char(',') + Quoted(sentAt)
+        + QStringLiteral(" WHERE NOT EXISTS (SELECT TKEY FROM RCPTS") + RowCondition(note)
+        + QStringLiteral(" AND SENT=") + Quoted(sentAt) + QLatin1Char(')');
 }
 
 QString ShownReceiptStatement(const QList<NoteIdentity>& notes, const QString& at)

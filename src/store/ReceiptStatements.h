@@ -16,7 +16,8 @@ QString ReceiptsTableCreation();
 QString ReceiptsSenderIndexCreation();
 QString ReceiptsKeyIndexCreation();
 
-// The sender's record of a note just posted; sentAt is a ReceiptTime.
+// The sender's record of a note just posted; sentAt is a ReceiptTime. Run twice (the link
+// broke after the first one was stored, and the store ran it again), it records the note once.
 QString SentRecordStatement(const NoteIdentity& note, const QString& text, const QString& sentAt);
 
 // The first time the notes showed on the recipient's screen, and a note's deletion there. A

@@ -46,7 +46,9 @@ private Q_SLOTS:
     void receiptsFollowTheirNoteAndNoOtherOne()
     {
         const NoteIdentity toBob { 18, u"O'NEIL"_s, u"BOB"_s, 20261207 };
-        QVERIFY(store.RecordSent(toBob, u"it's 5 € – ünd"_s, At(0)).Succeeded());
+        // Run again after a broken link, the record stays one.
+        for (int run = 0; run < 2; ++run)
+            QVERIFY(store.RecordSent(toBob, u"it's 5 € – ünd"_s, At(0)).Succeeded());
         QVERIFY(store.RecordSent({ 19, u"O'NEIL"_s, u"CAROL"_s, 20261207 }, u"Lunch?"_s, At(1))
                     .Succeeded());
         QVERIFY(
