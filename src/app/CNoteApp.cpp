@@ -8,10 +8,12 @@
 #include "store/OpenStore.h"
 #include "store/Store.h"
 #include "store/StoreUpgrade.h"
+#include "store/StoreWorker.h"
 #include "store/ui/DesktopPrompts.h"
 
 #include <QApplication>
 
+#include <cstdlib>
 #include <utility>
 
 namespace vimo {
@@ -39,13 +41,19 @@ bool CNoteApp::InitInstance()
         return false;
     UpgradeOldStore(store);
 
-    const QString user = SignIn(store);
+    // From here on every statement runs on the worker, never on the desktop's thread.
+    StoreWorker worker(store);
+    const QString user = SignIn(worker);
     if (user.isEmpty())
         return false;
 
-    CTrayDlg tray(store, user);
+    CTrayDlg tray(worker, user);
     ServeFromTray(channel, tray, command);
     tray.exec();
+    // Quit waits for the deletions asked before it, a few seconds at most. A store that still
+    // has not answered then keeps the worker busy: the program ends around it.
+    if (!worker.Finish())
+        std::quick_exit(0);
     return false;
 }
 

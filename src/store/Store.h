@@ -11,7 +11,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <memory>
+
+class QThread;
 
 namespace vimo {
 
@@ -46,6 +49,10 @@ public:
     // Drops the link; the next statement fails until a connect runs again.
     void Close();
     bool IsConnected() const;
+
+    // The link belongs to the first thread that uses it; in a debug build a second one is
+    // stopped at once. A StoreWorker hands it over through this, at its start and its end.
+    void ReleaseThread();
 
     // The executors. Each runs one statement, its trailing white space cut, on a handle of its
     // own. When it fails because the link is gone, the store connects again the way it last
@@ -142,6 +149,7 @@ private:
     InsertTry TryInsert(const NewNote& note, int step, NoteRow& row);
     StoreResult<qint64> FreeKey();
     void RollBack();
+    void CheckThread() const;
 
     std::shared_ptr<OdbcLink> Link;
     bool Registered = false;
@@ -150,6 +158,7 @@ private:
     QString FilePath; // SQLite: the data file the link opened
     FileIdentity OpenedFile;
     bool InTransaction = false;
+    mutable std::atomic<QThread*> LinkThread { nullptr };
 };
 
 } // namespace vimo
