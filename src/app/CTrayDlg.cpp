@@ -111,7 +111,8 @@ void CTrayDlg::done(int result)
 void CTrayDlg::OnInitDialog()
 {
     StallWatch::StartIfEnabled(this);
-    // The notes already waiting open first, so the icon's first tooltip counts them.
+    // The notes already waiting open when the store answers this first poll, and the tooltip
+    // then counts them. The icon does not wait: a store that hangs must not keep Quit away.
     Exchange.PollNotes();
     PollTimer->start();
     RefreshTrayIcon(TrayAction::Add);

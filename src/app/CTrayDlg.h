@@ -39,7 +39,7 @@ public:
     CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent = nullptr);
     ~CTrayDlg() override;
 
-    // The run: polls once, puts the icon into the tray, then serves the tray, the timers and
+    // The run: asks for a poll, puts the icon into the tray, then serves the tray, the timers and
     // the notes until Quit; the window itself stays hidden. Returns the result that ended it.
     int exec() override;
     void done(int result) override;
