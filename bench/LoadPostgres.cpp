@@ -1,11 +1,13 @@
 // Many copies of Vimo on one PostgreSQL server, directly or through a pooler, in one process.
-//   vimo_bench_clients CONNINFO LEVELS WINDOW_S POSTS_PER_HOUR SERVER_PID [POOLER_PID]
+//   vimo_bench_clients CONNINFO LEVELS WINDOW_S POSTS_PER_HOUR SERVER_PID [POOLER_PID [LISTEN]]
 // Each simulated copy holds one connection and sends, on the wire, what the program sends
 // through psqlODBC (simple query protocol, the driver's statements at connect, then the
 // program's own): every 20 s the poll; for each new note the urgency and text queries; the
 // user deletes a note at the poll after it showed; now and then it posts (next key, insert,
 // the program's retry on a taken key). LEVELS are client counts, reached in turn; at each
-// the load runs WINDOW_S seconds and one "clients" row is printed.
+// the load runs WINDOW_S seconds and one "clients" row is printed. With LISTEN (a conninfo)
+// each copy also holds the link that waits for the wake-up trigger's announcements, there,
+// and polls at once when one comes; the row then says how soon after the post it came.
 
 #include "Figures.h"
 #include "VimoAdapter.h"
@@ -47,10 +49,12 @@ struct Step {
     Kind What;
     std::string Text;
     int Attempt = 1;
+    int Key = 0; // of an insert
 };
 
 struct Client {
     int Index = 0;
+    Client* Copy = nullptr; // a listening link: the copy it wakes
     PGconn* Conn = nullptr;
     int Socket = -1;
     bool Ready = false; // connected and set up
@@ -129,8 +133,9 @@ ProcessTree Tree(int root, bool memory)
 
 class Load {
 public:
-    Load(std::string conninfo, double postsPerHour)
+    Load(std::string conninfo, double postsPerHour, std::string listenConninfo)
         : Conninfo(std::move(conninfo))
+        , ListenConninfo(std::move(listenConninfo))
         , PostChance(postsPerHour * PollPeriodMs / 3600000.0)
         , Epoll(epoll_create1(0))
     {
@@ -144,6 +149,13 @@ public:
             client->Index = int(Clients.size());
             Clients.push_back(std::move(client));
             Waiting.push_back(Clients.back().get());
+            if (!ListenConninfo.empty()) {
+                auto listener = std::make_unique<Client>();
+                listener->Index = Clients.back()->Index;
+                listener->Copy = Clients.back().get();
+                Listeners.push_back(std::move(listener));
+                Waiting.push_back(Listeners.back().get());
+            }
         }
         Pump();
     }
@@ -170,6 +182,7 @@ public:
     void ResetFigures()
     {
         Latency.clear();
+        NotifyMs.clear();
         Errors = Posts = Retries = 0;
     }
 
@@ -177,6 +190,8 @@ public:
     size_t Connecting() const { return InFlight + Waiting.size(); }
 
     std::map<Kind, std::vector<double>> Latency;
+    std::vector<double> NotifyMs; // from sending a post to its announcement at the recipient
+    int ListenersConnected = 0;
     std::vector<double> ConnectMs;
     int Refused = 0, Dropped = 0, Errors = 0, Posts = 0, Retries = 0;
     std::map<std::string, int> ErrorTexts;
@@ -190,7 +205,7 @@ private:
             Client* client = Waiting.front();
             Waiting.pop_front();
             client->ConnectStart = NowMs();
-            client->Conn = PQconnectStart(Conninfo.c_str());
+            client->Conn = PQconnectStart((client->Copy ? ListenConninfo : Conninfo).c_str());
             if (client->Conn == nullptr || PQstatus(client->Conn) == CONNECTION_BAD) {
                 Refuse(*client);
                 continue;
@@ -246,8 +261,15 @@ private:
             case PGRES_POLLING_OK:
                 PQsetnonblocking(client.Conn, 1);
                 Watch(client, EPOLLIN);
-                for (const char* statement : ConnectStatements)
-                    client.Steps.push_back({ Kind::Connect, statement });
+                if (client.Copy) {
+                    client.Steps.push_back({ Kind::Connect,
+                        "LISTEN "
+                            + Text(
+                                WakeupChannelName(QString::fromStdString(User(client.Index)))) });
+                } else {
+                    for (const char* statement : ConnectStatements)
+                        client.Steps.push_back({ Kind::Connect, statement });
+                }
                 Send(client);
                 return;
             default:
@@ -270,6 +292,24 @@ private:
             Handle(client, result);
             PQclear(result);
         }
+        while (PGnotify* notice = PQnotifies(client.Conn)) {
+            Announced(client, std::atoi(notice->extra));
+            PQfreemem(notice);
+        }
+    }
+
+    // A listening link heard of a note: the copy polls now, unless it is busy anyway.
+    void Announced(Client& listener, int key)
+    {
+        const auto sent = PostSent.find(key);
+        if (sent != PostSent.end())
+            NotifyMs.push_back(NowMs() - sent->second);
+        Client* copy = listener.Copy;
+        if (copy == nullptr || !copy->Ready || copy->Busy || !copy->Steps.empty())
+            return;
+        copy->Steps.push_back(
+            { Kind::Poll, Text(PollStatement(QString::fromStdString(User(copy->Index)))) });
+        Send(*copy);
     }
 
     void Drop(Client& client)
@@ -278,6 +318,8 @@ private:
         ++ErrorTexts["dropped: " + std::string(PQerrorMessage(client.Conn)).substr(0, 80)];
         if (!client.Ready)
             --InFlight;
+        else if (client.Copy)
+            --ListenersConnected;
         else
             --ConnectedCount;
         client.Ready = false;
@@ -330,7 +372,7 @@ private:
                 Text(PostNoteStatement(QStringLiteral("Lunch at one?"),
                     QString::fromStdString(User(anyone(Random))),
                     QString::fromStdString(User(client.Index)), key, 1)),
-                step.Attempt });
+                step.Attempt, key });
         } else if (step.What == Kind::Insert) {
             ++Posts;
         }
@@ -342,7 +384,11 @@ private:
         const Step step = client.Steps.front();
         client.Steps.pop_front();
         Latency[step.What].push_back(now - client.SentAt);
-        if (step.What == Kind::Connect && client.Steps.empty()) {
+        if (step.What == Kind::Connect && client.Steps.empty() && client.Copy) {
+            client.Ready = true;
+            --InFlight;
+            ++ListenersConnected;
+        } else if (step.What == Kind::Connect && client.Steps.empty()) {
             client.Ready = true;
             --InFlight;
             ++ConnectedCount;
@@ -372,6 +418,8 @@ private:
     void Send(Client& client)
     {
         client.SentAt = NowMs();
+        if (client.Steps.front().What == Kind::Insert)
+            PostSent[client.Steps.front().Key] = client.SentAt;
         if (!PQsendQuery(client.Conn, client.Steps.front().Text.c_str())) {
             Drop(client);
             return;
@@ -381,9 +429,12 @@ private:
     }
 
     std::string Conninfo;
+    std::string ListenConninfo;
     double PostChance;
     int Epoll;
     std::vector<std::unique_ptr<Client>> Clients;
+    std::vector<std::unique_ptr<Client>> Listeners;
+    std::map<int, double> PostSent;
     std::deque<Client*> Waiting;
     size_t InFlight = 0;
     int ConnectedCount = 0;
@@ -398,7 +449,8 @@ int main(int argc, char* argv[])
 {
     if (argc < 6) {
         std::fprintf(stderr,
-            "usage: %s CONNINFO LEVELS WINDOW_S POSTS_PER_HOUR SERVER_PID [POOLER_PID]\n", argv[0]);
+            "usage: %s CONNINFO LEVELS WINDOW_S POSTS_PER_HOUR SERVER_PID [POOLER_PID [LISTEN]]\n",
+            argv[0]);
         return 2;
     }
     // Two descriptors a client at most; as root the hard limit may rise too.
@@ -414,7 +466,7 @@ int main(int argc, char* argv[])
     const int server = std::atoi(argv[5]);
     const int pooler = argc > 6 ? std::atoi(argv[6]) : 0;
 
-    Load load(conninfo, postsPerHour);
+    Load load(conninfo, postsPerHour, argc > 7 ? argv[7] : "");
     std::istringstream levels(argv[2]);
     for (std::string level; std::getline(levels, level, ',');) {
         const size_t count = std::stoul(level);
@@ -446,7 +498,9 @@ int main(int argc, char* argv[])
             Percentile(polls, 0.5), Percentile(polls, 0.99), Percentile(all, 0.99), load.Errors,
             load.Posts, load.Retries, percent(serverBefore, serverAfter),
             percent(poolerBefore, poolerAfter), serverAfter.Children,
-            double(serverAfter.ChildrenPssKb) / 1024, double(SelfRssKb()) / 1024);
+            double(serverAfter.ChildrenPssKb) / 1024, double(SelfRssKb()) / 1024,
+            load.ListenersConnected, int(load.NotifyMs.size()), Percentile(load.NotifyMs, 0.5),
+            Percentile(load.NotifyMs, 0.99));
     }
     for (const auto& [text, times] : load.ErrorTexts)
         std::fprintf(stderr, "%6d x %s\n", times, text.c_str());

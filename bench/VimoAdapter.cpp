@@ -8,6 +8,7 @@
 #include "store/Statements.h"
 #include "store/Store.h"
 #include "store/StoreUpgrade.h"
+#include "store/StoreWakeup.h"
 #include "store/StoreWorker.h"
 
 #include <QCoreApplication>
@@ -82,6 +83,11 @@ QString DeleteNoteStatement(int key)
 QString AddUserSqlStatement(const QString& name)
 {
     return AddUserStatement(name);
+}
+
+QString WakeupChannelName(const QString& user)
+{
+    return QString::fromLatin1(WakeupChannel(user));
 }
 
 QStringList SchemaStatements(bool withIndexes)

@@ -23,6 +23,9 @@ QString PostNoteStatement(
     const QString& text, const QString& recipient, const QString& sender, int key, int urgency);
 QString DeleteNoteStatement(int key);
 QString AddUserSqlStatement(const QString& name);
+// The channel on which a PostgreSQL store with the wake-up trigger announces a note for the
+// user.
+QString WakeupChannelName(const QString& user);
 // The tables and, for a store made by this version, the indexes.
 QStringList SchemaStatements(bool withIndexes);
 

@@ -62,4 +62,8 @@ else
     server=$(pgrep -o -f "postgres.*-p $port" || echo 0)
     out=$("$bin/vimo_bench_clients" "${where#postgres:}" 5 1 3600 "$server")
     check "clients on one server" "$out" '$1 == "clients" && $3 == 5 && $4 == 0 && $5 == 0 && $12 == 0'
+    "$psql_bin" "$conninfo dbname=$database" -q -v ON_ERROR_STOP=1 \
+        -f "$(dirname "$0")/../resources/postgresql-schema.sql" 2>/dev/null
+    out=$("$bin/vimo_bench_clients" "${where#postgres:}" 5 1 3600 "$server" 0 "${where#postgres:}")
+    check "clients with listening links" "$out" '$1 == "clients" && $3 == 5 && $4 == 0 && $12 == 0 && $20 == 5'
 fi

@@ -253,11 +253,11 @@ log_disconnections = 0
             self.bouncer.send_signal(signal.SIGTERM)
             self.bouncer.wait(20)
 
-    def desktop(self, action):
-        state = os.path.join(self.work, "desktop")
+    def desktop(self, action, index=0):
+        state = os.path.join(self.work, "desktop" if index == 0 else f"desktop-{index}")
         fixture = os.path.join(SOURCE, "tests", "support", "desktop-fixture.sh")
         if action == "start":
-            subprocess.run([fixture, "start", str(self.displays[0]), state], check=True,
+            subprocess.run([fixture, "start", str(self.displays[index]), state], check=True,
                            capture_output=True)
             with open(os.path.join(state, "xvfb.pid")) as pid:
                 return int(pid.read())
@@ -468,12 +468,16 @@ log_disconnections = 0
         t.section(f"Many copies on one PostgreSQL: a poll every 20 s, {rate:g} posts per user "
                   f"an hour (libpq, async, the wire traffic of psqlODBC); {window} s window")
         # Direct at the default limit shows what refuses first; raised, what it costs.
-        plans = [("direct, max_connections=100", self.pg_port, 100, "1000"),
+        plans = [("direct, max_connections=100", self.pg_port, 100, "1000", False),
                  ("direct, max_connections=1100", self.pg_port, 1100,
-                  "100" if self.quick else "100,1000"),
+                  "100" if self.quick else "100,1000", False),
                  ("PgBouncer (transaction pooling, 20 server connections)", self.bouncer_port,
-                  100, "100,1000" if self.quick else "100,1000,10000")]
-        for name, port, max_connections, levels in plans:
+                  100, "100,1000" if self.quick else "100,1000,10000", False),
+                 # The large office with instant delivery: polls through the pooler, each
+                 # copy's listening link straight to the server (ListenPort).
+                 ("PgBouncer, wake-up trigger, listening links direct, max_connections=1100",
+                  self.bouncer_port, 1100, "100" if self.quick else "1000", True)]
+        for name, port, max_connections, levels, listening in plans:
             if max_connections != self.max_connections:
                 self.restart_postgres(max_connections)
             env = self.odbc_env("clients", self.pg_dsn(self.pg_port))
@@ -483,14 +487,22 @@ log_disconnections = 0
                          "INSERT INTO USRS SELECT 'C' || lpad(i::text, 5, '0') "
                          "FROM generate_series(1, 9999) i"]
             self.as_postgres(add_users)
-            pooler = [self.bouncer_pid()] if port == self.bouncer_port else []
+            listen = []
+            if listening:
+                with open(os.path.join(SOURCE, "resources", "postgresql-schema.sql")) as schema:
+                    self.as_postgres([f"{self.pg_bin}/psql", "-q", "-h", "127.0.0.1", "-p",
+                                      str(self.pg_port), "-U", "postgres", "vimo"],
+                                     input=schema.read())
+                listen = [self.pg_conninfo(self.pg_port)]
+            pooler = [self.bouncer_pid() if port == self.bouncer_port else 0] \
+                if port == self.bouncer_port or listen else []
             out = self.run([os.path.join(self.bin, "vimo_bench_clients"),
                             self.pg_conninfo(port), levels, window, rate, self.postgres_pid(),
-                            *pooler], timeout=900)
+                            *pooler, *listen], timeout=900)
             for r in rows(out, "clients"):
                 (count, connected, refused, dropped, connect99, ramp, polls, p50, p99, all99,
                  errors, posts, retries, server_cpu, bouncer_cpu, backends, server_mb,
-                 client_mb) = r
+                 client_mb, listeners, announced, announced50, announced99) = r
                 label = f"{count:,.0f} copies, {name}"
                 t.add(f"{label}: poll p50 / p99 (ms)", f"{p50:.2f} / {p99:.2f}", "",
                       how=f"{polls:.0f} polls; every statement p99 {all99:.2f} ms")
@@ -498,9 +510,14 @@ log_disconnections = 0
                       f"{connected:.0f} / {refused:.0f} / {dropped:.0f}", "",
                       how=f"connect p99 {connect99:.0f} ms; ramp {ramp:.1f} s")
                 t.add(f"{label}: server CPU (% of one core)", server_cpu,
-                      "" if not pooler else f"PgBouncer {bouncer_cpu:.1f}%",
+                      "" if port != self.bouncer_port else f"PgBouncer {bouncer_cpu:.1f}%",
                       how=f"{backends:.0f} server processes, their PSS {server_mb:.0f} MB; "
                           f"{posts:.0f} posts, {errors:.0f} errors, {retries:.0f} retries")
+                if listening:
+                    t.add(f"{label}: post to announcement p50 / p99 (ms)",
+                          f"{announced50:.2f} / {announced99:.2f}", "",
+                          how=f"{announced:.0f} announced; {listeners:.0f} listening links "
+                              "connected; each announcement has its copy poll at once")
         if self.max_connections != 100:
             self.restart_postgres(100)
 
@@ -529,6 +546,109 @@ log_disconnections = 0
                   how=f"{burst_busy:.0f} busy errors; {gave_up:.0f} gave up after the program's "
                       "8 tries on taken keys")
 
+    def delivery_copies(self, dsn, notes, seed, lead_ms):
+        """ANN and BOB, each signed in on a desktop of their own; ANN writes BOB notes through
+        her "New Vimo" dialog. The delivery of each, in ms (-1: never came)."""
+        displays = self.displays[:2]
+        copies = []
+        try:
+            for index, name in enumerate(("ann", "bob")):
+                self.desktop("start", index)
+                env = self.odbc_env(f"delivery-{name}", dsn, {
+                    "DISPLAY": f":{displays[index]}", "QT_QPA_PLATFORM": "xcb"})
+                with open(os.path.join(self.work, f"delivery-{name}.log"), "w") as log_file:
+                    copies.append((subprocess.Popen(
+                        [os.path.join(self.build, "src", "app", "vimo")], env=env,
+                        stdout=subprocess.DEVNULL, stderr=log_file), env))
+                # Only a mapped window takes the focus: a window found before it is mapped
+                # fails SetInputFocus with BadMatch.
+                self.run(["timeout", "30", "xdotool", "search", "--sync", "--onlyvisible",
+                          "--name", "^Login & Identification$", "windowfocus", "--sync"], env=env)
+                self.run(["xdotool", "type", "--delay", "5", name], env=env)
+                self.run(["xdotool", "key", "Tab", "Tab", "space"], env=env)
+                # The tray window's title is the tooltip, once the first poll has run.
+                self.run(["timeout", "30", "xdotool", "search", "--sync", "--name",
+                          "Vimos? Active$"], env=env)
+            out = self.run([os.path.join(self.bin, "vimo_bench_delivery"), f":{displays[0]}",
+                            f":{displays[1]}", "bob", notes, seed, lead_ms, "--",
+                            os.path.join(self.build, "src", "app", "vimo")], env=copies[0][1],
+                           timeout=900)
+            return [ms for _, ms in rows(out, "delivery")]
+        finally:
+            for process, env in copies:
+                subprocess.run([os.path.join(self.build, "src", "app", "vimo"), "--quit"], env=env,
+                               capture_output=True, timeout=30)
+                try:
+                    process.wait(15)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+            for index in range(len(copies)):
+                self.desktop("stop", index)
+
+    def delivery_store(self, kind, trigger=True):
+        """A store with ANN and BOB and nothing else; on PostgreSQL, the administrator's schema
+        with its wake-up trigger, or without the trigger."""
+        if kind == "sqlite":
+            path = os.path.join(self.work, "delivery.vmo")
+            if os.path.exists(path):
+                os.remove(path)
+            env = self.odbc_env("delivery-make", self.sqlite_dsn(path))
+            self.bench("make", f"sqlite:{path}", 0, "ANN", env=env)
+            with sqlite3.connect(path) as db:
+                db.execute("DELETE FROM USRS")
+                db.executemany("INSERT INTO USRS VALUES(?)", [("ANN",), ("BOB",)])
+            return self.sqlite_dsn(path)
+        env = self.odbc_env("delivery-make", self.pg_dsn(self.pg_port))
+        self.bench("make", "postgres:" + self.pg_conninfo(self.pg_port), 0, "ANN", env=env)
+        psql = [f"{self.pg_bin}/psql", "-q", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p",
+                str(self.pg_port), "-U", "postgres", "vimo"]
+        schema = os.path.join(SOURCE, "resources", "postgresql-schema.sql")
+        with open(schema) as statements:
+            result = self.as_postgres(psql, input=statements.read())
+        fix = "DELETE FROM USRS; INSERT INTO USRS VALUES('ANN'),('BOB');"
+        if not trigger:
+            fix += "DROP TRIGGER MSGS_WAKEUP ON MSGS;"
+        result2 = self.as_postgres(psql + ["-c", fix])
+        if result.returncode or result2.returncode:
+            raise Failure("the delivery store: " + result.stderr + result2.stderr)
+        return None
+
+    def delivery(self):
+        main, other = (20, 10) if self.quick else (50, 20)
+        t = self.table
+        t.section("Delivery: ANN sends BOB notes from her \"New Vimo\" dialog, each copy on a "
+                  "desktop of its own; from Send to the note's window on BOB's desktop")
+        pg = self.pg_dsn(self.pg_port)
+        bouncer = self.pg_dsn(self.bouncer_port)
+        # (what, store, wake-up on, data source, notes, the poll alone is expected)
+        runs = [
+            ("PostgreSQL with the wake-up trigger", "postgres", True, pg, main, False),
+            ("PostgreSQL without the trigger", "postgres", False, pg, other, True),
+            ("PostgreSQL through PgBouncer (transaction pooling), with the trigger", "postgres",
+             True, bouncer, other, True),
+            ("PostgreSQL through PgBouncer, ListenPort straight to the server", "postgres", True,
+             bouncer + f"ListenPort={self.pg_port}\n", other, False),
+            ("SQLite file on a local disk, watched", "sqlite", True, None, main, False),
+            ("SQLite file, Listen=0", "sqlite", False, None, other, True),
+        ]
+        for number, (label, kind, wakeup, dsn, notes, polled) in enumerate(runs):
+            log(f"-- {label}")
+            sqlite_dsn = self.delivery_store(kind, trigger=wakeup)
+            if kind == "sqlite":
+                dsn = sqlite_dsn + ("" if wakeup else "Listen=0\n")
+            # Where only the poll brings the notes, they start at a random point of its period.
+            ms = self.delivery_copies(dsn, notes, 1000 + number, 20000 if polled else 0)
+            came = sorted(m for m in ms if m >= 0)
+            if not came:
+                raise Failure(f"{label}: no note arrived")
+            t.add(f"{label}: delivery median / p90 / slowest (s)",
+                  f"{statistics.median(came) / 1000:.2f} / "
+                  f"{came[int(0.9 * (len(came) - 1) + 0.5)] / 1000:.2f} / {came[-1] / 1000:.2f}",
+                  "", how=f"{len(ms)} notes at random gaps of 0.2-1.2 s"
+                          + (", from a random point of the poll's 20 s" if polled else "")
+                          + f"; {len(ms) - len(came)} never came")
+
     # The whole run
 
     def main(self):
@@ -538,7 +658,7 @@ log_disconnections = 0
             self.start_postgres()
             self.start_bouncer()
             steps = [self.desktop_figures, self.poll_loop, self.queries, self.posters,
-                     self.postgres_clients, self.sqlite_copies]
+                     self.postgres_clients, self.sqlite_copies, self.delivery]
             if self.args.only:
                 steps = [s for s in steps if s.__name__ in self.args.only.split(",")]
             for step in steps:
@@ -566,7 +686,7 @@ def main():
     parser.add_argument("--only", help="comma-separated step names")
     parser.add_argument("--ports", type=int, nargs=2, default=[55460, 55461],
                         help="PostgreSQL and PgBouncer ports")
-    parser.add_argument("--displays", type=int, nargs="+", default=[135])
+    parser.add_argument("--displays", type=int, nargs=2, default=[135, 136])
     parser.add_argument("--posts-per-hour", type=float, default=4.0)
     parser.add_argument("--psqlodbc", default="/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so")
     args = parser.parse_args()

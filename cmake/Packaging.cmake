@@ -20,9 +20,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Libraries the program and the set-up library link come from dpkg-shlibdeps; the SQLite ODBC
-# driver behind our entry and odbcinst for the maintainer scripts are loaded or run, not linked.
+# driver behind our entry and odbcinst for the maintainer scripts are loaded or run, not linked,
+# and so is libpq, which the program loads for the link that listens to a PostgreSQL store.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsqliteodbc, odbcinst")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsqliteodbc, odbcinst, libpq5")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "odbc-postgresql, qt6-wayland")
 configure_file(${PROJECT_SOURCE_DIR}/packaging/conffiles.in ${PROJECT_BINARY_DIR}/packaging/conffiles @ONLY)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA

@@ -8,6 +8,7 @@
 #include "store/OpenStore.h"
 #include "store/Store.h"
 #include "store/StoreUpgrade.h"
+#include "store/StoreWakeup.h"
 #include "store/StoreWorker.h"
 #include "store/ui/DesktopPrompts.h"
 
@@ -48,6 +49,10 @@ bool CNoteApp::InitInstance()
         return false;
 
     CTrayDlg tray(worker, user);
+    // Where the store can tell that a note has come, the poll runs at once.
+    StoreWakeup wakeup(user);
+    QObject::connect(&wakeup, &StoreWakeup::NoteMayHaveArrived, &tray, &CTrayDlg::PollSoon);
+    wakeup.Start(worker.Call([](Store& store) { return store.EngineName(); }));
     ServeFromTray(channel, tray, command);
     tray.exec();
     // Quit waits for the deletions asked before it, a few seconds at most. A store that still

@@ -226,6 +226,12 @@ void CTrayDlg::OnTimer(int id)
     }
 }
 
+void CTrayDlg::PollSoon()
+{
+    if (PollTimer->isActive())
+        OnTimer(TIMER_POLL);
+}
+
 void CTrayDlg::DestroyWindow()
 {
     PollTimer->stop();

@@ -47,6 +47,9 @@ public:
     // Carries out a tray menu command; any other id (0: the menu was dismissed) does nothing.
     void OnMenuCommand(int id);
 
+    // Polls now, as the poll timer would: a note may have come. Only while the run lasts.
+    void PollSoon();
+
 private:
     enum TimerId : int {
         TIMER_QUIT = 1, // one-shot: ends the run

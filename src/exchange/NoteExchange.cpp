@@ -42,8 +42,10 @@ void NoteExchange::PollNotes()
     // A poll still out keeps the timer running; without this every tick would stack one more
     // poll, and one more alert, for as long as the store or the user is away.
     if (Polling) {
-        // A whole period without an answer: a hung store is out of reach for the user.
-        if (AwaitingStore && Reach.PollFailed(PollStarted))
+        // A hung store is out of reach for the user, as one that refuses is.
+        const bool hung = AwaitingStore
+            && PollStarted.msecsTo(QDateTime::currentDateTime()) >= UnansweredPollMs;
+        if (hung && Reach.PollFailed(PollStarted))
             Q_EMIT ReachabilityChanged();
         return;
     }

@@ -36,8 +36,9 @@ public:
     // until a poll reads its rows again. The rows come back from the worker and open after
     // the poll has returned. A poll that comes due while another one still runs (the store
     // has not answered yet, or an alert waits) is skipped, and a store that has not answered
-    // a poll by the next one counts as out of reach.
+    // a poll for UnansweredPollMs counts as out of reach.
     void PollNotes();
+    int UnansweredPollMs = 15000;
     bool IsPolling() const { return Polling; }
 
     void SetAllNotesVisible(bool show);

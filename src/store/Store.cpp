@@ -179,6 +179,17 @@ bool Store::IsConnected() const
     return Link && Link->IsConnected();
 }
 
+QString Store::EngineName() const
+{
+    if (!IsConnected())
+        return {};
+    char name[128] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(Link->Connection, SQL_DBMS_NAME, name, sizeof name, &length)))
+        return {};
+    return QString::fromUtf8(name);
+}
+
 Store::Run Store::RunOnce(const QByteArray& text) const
 {
     CheckThread();

@@ -49,6 +49,9 @@ public:
     // Drops the link; the next statement fails until a connect runs again.
     void Close();
     bool IsConnected() const;
+    // The engine behind the link as its driver names it ("SQLite", "PostgreSQL"); empty
+    // when there is no link.
+    QString EngineName() const;
 
     // The link belongs to the first thread that uses it; in a debug build a second one is
     // stopped at once. A StoreWorker hands it over through this, at its start and its end.

@@ -80,6 +80,23 @@ private Q_SLOTS:
         });
     }
 
+    void pollSoonPollsAtOnceButOnlyWhileTheRunLasts()
+    {
+        Post(1);
+        CTrayDlg tray(TestWorker(), QStringLiteral("ANN"));
+        tray.PollSoon();
+        QVERIFY(OpenNotes(tray).isEmpty());
+        RunTray(tray, [&] {
+            Post(2);
+            tray.PollSoon();
+            QVERIFY(Settled());
+            QCOMPARE(OpenNotes(tray).size(), 2);
+            QVERIFY(TrayTimer(tray, "PollTimer")->isActive());
+        });
+        tray.PollSoon();
+        QVERIFY(OpenNotes(tray).isEmpty());
+    }
+
     void aDeletionHappensHalfASecondAfterTheLastRequestNeverSooner()
     {
         Post(1);

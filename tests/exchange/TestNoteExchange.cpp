@@ -330,6 +330,7 @@ private Q_SLOTS:
         test::AlertRecorder alerts;
 
         // The store hangs: the worker is held until the gate opens.
+        Exchange->UnansweredPollMs = 0;
         QSemaphore gate;
         test::TestWorker().Post([&gate](Store&) { gate.acquire(); });
         Exchange->PollNotes(); // reads note 1 once the store answers

@@ -23,12 +23,12 @@ for path in /usr/bin/vimo /usr/lib/vimo/libvimoodbcsetup.so /usr/share/vimo/odbc
     /usr/share/applications/vimo.desktop /etc/xdg/autostart/vimo.desktop \
     /usr/share/mime/packages/vimo.xml /usr/share/icons/hicolor/48x48/apps/vimo.png \
     /usr/share/icons/hicolor/256x256/mimetypes/application-x-vimo.png \
-    /usr/share/man/man1/vimo.1.gz /usr/share/doc/vimo/copyright; do
+    /usr/share/man/man1/vimo.1.gz /usr/share/doc/vimo/copyright /usr/share/vimo/postgresql-schema.sql; do
     grep -qxF "$path" <<<"$listing" || fail "the package lacks $path"
 done
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in libsqliteodbc odbcinst libodbc2 libodbcinst2 libqt6widgets6 libqt6dbus6; do
+for package in libsqliteodbc odbcinst libodbc2 libodbcinst2 libqt6widgets6 libqt6dbus6 libpq5; do
     grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
 done
 # Every dependency is one this Debian release has; apt only simulates.

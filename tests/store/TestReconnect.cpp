@@ -1,6 +1,11 @@
 #include "TestEnvironment.h"
 
+#include "store/DataSourceKeys.h"
+#include "store/PgListener.h"
+#include "store/StoreWakeup.h"
+
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <netinet/in.h>
@@ -84,6 +89,30 @@ private Q_SLOTS:
         QVERIFY(Fixture({ u"start"_s, Dir, QString::number(Port) }));
         QCOMPARE(store.QueryFirstValue(u"SELECT 1"_s).Value, u"1"_s);
         QVERIFY(store.ExecSql(u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s).Succeeded());
+    }
+
+    // The link that listens for notes comes back by itself, and has the copy poll once for
+    // what came while it was away.
+    void theListeningLinkComesBackAfterARestart()
+    {
+        test::MustExec(test::PostgresSchema());
+        PgListener listener(ReadListenParameters(), WakeupChannel(u"ANN"_s));
+        QSignalSpy heard(&listener, &PgListener::Notified);
+        QSignalSpy states(&listener, &PgListener::StateChanged);
+        listener.Start();
+        QTRY_COMPARE_WITH_TIMEOUT(listener.CurrentState(), PgListener::State::Listening, 30000);
+
+        states.clear();
+        QVERIFY(Fixture({ u"restart"_s, Dir }));
+        QTRY_COMPARE_WITH_TIMEOUT(states.count(), 2, 60000);
+        QCOMPARE(states.at(0).at(0).value<PgListener::State>(), PgListener::State::Connecting);
+        QCOMPARE(states.at(1).at(0).value<PgListener::State>(), PgListener::State::Listening);
+        QCOMPARE(heard.count(), 1);
+        QCOMPARE(heard.at(0).at(0).toByteArray(), QByteArray());
+
+        QVERIFY(test::TestStore().Post(u"hi"_s, u"ANN"_s, u"BOB"_s, u"1"_s, 7, u'1').Succeeded());
+        QTRY_COMPARE_WITH_TIMEOUT(heard.count(), 2, 30000);
+        QCOMPARE(heard.at(1).at(0).toByteArray(), QByteArray("7"));
     }
 
 private:

@@ -207,6 +207,11 @@ bool UseFreshPostgresStore()
     return alerts.Alerts.isEmpty();
 }
 
+QString PostgresSchema()
+{
+    return QString::fromUtf8(ReadFile(QStringLiteral(VIMO_TEST_POSTGRES_SCHEMA)));
+}
+
 QString StoreKind()
 {
     return qEnvironmentVariable("VIMO_TEST_STORE") == QLatin1String("postgres")

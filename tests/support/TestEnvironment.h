@@ -52,6 +52,10 @@ bool PostgresConfigured();
 // tables, registered as "VIMO" and connected. False when the server cannot be reached.
 bool UseFreshPostgresStore();
 
+// The statements of resources/postgresql-schema.sql, which an administrator runs on a
+// PostgreSQL store: what is missing of the tables and indexes, and the wake-up trigger.
+QString PostgresSchema();
+
 // The store kind this test process runs on: "postgres" when VIMO_TEST_STORE says so, else
 // "sqlite". Tests registered with BOTH_STORES run once on each.
 QString StoreKind();
