@@ -13,6 +13,7 @@
 #include "store/ui/DesktopPrompts.h"
 
 #include <QApplication>
+#include <QScopeGuard>
 
 #include <cstdlib>
 #include <utility>
@@ -44,6 +45,13 @@ bool CNoteApp::InitInstance()
 
     // From here on every statement runs on the worker, never on the desktop's thread.
     StoreWorker worker(store);
+    // At the end, after Quit or a cancelled sign-in, the worker carries out what was asked
+    // before (the deletions above all), waiting a few seconds at most. A store that still has
+    // not answered then keeps the worker busy: the program ends around it.
+    const auto finish = qScopeGuard([&worker] {
+        if (!worker.Finish())
+            std::quick_exit(0);
+    });
     const QString user = SignIn(worker);
     if (user.isEmpty())
         return false;
@@ -55,10 +63,6 @@ bool CNoteApp::InitInstance()
     wakeup.Start(worker.Call([](Store& store) { return store.EngineName(); }));
     ServeFromTray(channel, tray, command);
     tray.exec();
-    // Quit waits for the deletions asked before it, a few seconds at most. A store that still
-    // has not answered then keeps the worker busy: the program ends around it.
-    if (!worker.Finish())
-        std::quick_exit(0);
     return false;
 }
 
