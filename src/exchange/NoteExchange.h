@@ -39,7 +39,6 @@ public:
     // a poll for UnansweredPollMs counts as out of reach.
     void PollNotes();
     int UnansweredPollMs = 15000;
-    bool IsPolling() const { return Polling; }
 
     void SetAllNotesVisible(bool show);
 
