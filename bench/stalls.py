@@ -23,6 +23,7 @@ import shutil
 import sqlite3
 import subprocess
 import sys
+import threading
 import time
 
 sys.dont_write_bytecode = True
@@ -83,6 +84,8 @@ class Run:
         self.rows = []
         self.failed = False
         self.serial = 0
+        # A desktop that stands still through a whole fault still counts, however long.
+        self.patience = UI + (args.seconds or 30)
 
     def drag_once(self, note, offset):
         """Drags the note by offset; returns the seconds from the press until it is there,
@@ -95,8 +98,8 @@ class Run:
             self.copy.desktop.drag(grab, (grab[0] + offset[0], grab[1] + offset[1]), steps=6)
             found = wait_for(lambda: next((w for w in self.copy.shown_titled(note.title)
                                            if (w.x, w.y) == target), None)
-                             or ("alert" if self.copy.shown_titled("VIMO!!") else None), UI,
-                             "the note to follow the mouse")
+                             or ("alert" if self.copy.shown_titled("VIMO!!") else None),
+                             self.patience, "the note to follow the mouse")
             if found != "alert":
                 return time.monotonic() - started, found
             self.copy.dismiss_alerts()
@@ -108,7 +111,7 @@ class Run:
         before = {w.id for w in self.copy.shown()}
         started = time.monotonic()
         self.copy.desktop.click(*icon.centre)
-        menu = self.copy.new_window(before, "the tray menu", UI,
+        menu = self.copy.new_window(before, "the tray menu", self.patience,
                                     where=lambda w: w.height > self.copy.MENU_MIN_HEIGHT
                                     and w.y + w.height <= icon.y + 1)
         took = time.monotonic() - started
@@ -128,6 +131,9 @@ class Run:
         drags, menus = [], []
         take()
         start = time.monotonic()
+        # Lifted on time even when the desktop does not answer the steps below.
+        lift = threading.Timer(seconds, release)
+        lift.start()
         try:
             self.copy.press(dialog, SEND_BUTTON)
             offset = (40, 30)
@@ -140,7 +146,9 @@ class Run:
                 offset = (-offset[0], -offset[1])
                 menus.append(self.menu_once())
         finally:
-            release()
+            lift.cancel()
+            lift.join()
+            release()  # once more does nothing
         end = time.monotonic()
         # The note goes in once the store answers again, or its refusal comes as an alert
         # (which a key of the user's may have closed already); then it is sent again.
