@@ -21,10 +21,10 @@ struct StoreFailure;
 // Collects one note: its addressee, its text and its urgency. The dialog writes only through
 // Sending; it ends with Accepted only when the addressee is a known user and the note, if
 // there is a writer, is stored. While the store works on it the dialog stays open and says
-// so; a refusal leaves it as the user left it. Afterwards
-// RecipientName holds that name (at most 15 characters), NoteText the text as the store keeps
-// it (at most 250 characters, each line break CR LF, possibly empty), and at most one of the
-// urgency flags is 1, possibly none. Recipients holds the names the note goes to.
+// so; a refusal leaves it as the user left it. Afterwards RecipientName holds that name (at
+// most 15 characters), NoteText the text as the store keeps it (at most 250 characters, each
+// line break CR LF, possibly empty), and at most one of the urgency flags is 1, possibly
+// none. Recipients holds the names the note goes to.
 class CComposeDlg : public QDialog {
     Q_OBJECT
 
@@ -57,7 +57,6 @@ public:
     // Makes the writer from the values as Send saved them; without one Send ends the run as
     // soon as the names are known.
     std::function<Writer()> Sending;
-    bool IsSending() const { return SendingNow; }
 
     // "Send", or Enter in the picker.
     void accept() override;
