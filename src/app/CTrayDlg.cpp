@@ -5,6 +5,7 @@
 #include "exchange/NotePosting.h"
 #include "exchange/TrayLogic.h"
 #include "store/Prompts.h"
+#include "store/Store.h"
 
 #include <QCursor>
 #include <QEventLoop>
@@ -45,10 +46,10 @@ QIcon Greyed(const QIcon& icon)
 
 } // namespace
 
-CTrayDlg::CTrayDlg(Store& store, const QString& user, QWidget* parent)
+CTrayDlg::CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint)
-    , Exchange(this, store, user)
-    , SharedStore(store)
+    , Exchange(this, worker, user)
+    , Worker(worker)
     , User(user)
     , AppIcon(QStringLiteral(":/icons/vimo.png"))
     , OutageIcon(Greyed(AppIcon))
@@ -110,7 +111,8 @@ void CTrayDlg::done(int result)
 void CTrayDlg::OnInitDialog()
 {
     StallWatch::StartIfEnabled(this);
-    // The notes already waiting open first, so the icon's first tooltip counts them.
+    // The notes already waiting open when the store answers this first poll, and the tooltip
+    // then counts them. The icon does not wait: a store that hangs must not keep Quit away.
     Exchange.PollNotes();
     PollTimer->start();
     RefreshTrayIcon(TrayAction::Add);
@@ -248,20 +250,19 @@ void CTrayDlg::PostNote()
         Composing->activateWindow();
         return;
     }
-    CComposeDlg dialog(SharedStore);
+    CComposeDlg dialog(Worker);
     // Modal to nothing: it has no parent, so the notes stay usable while the user writes.
     dialog.setWindowModality(Qt::WindowModal);
+    dialog.Sending = [this, &dialog]() -> CComposeDlg::Writer {
+        const QChar urgency = UrgencyCharacter(dialog.UrgencyYellow, dialog.UrgencyGreen);
+        return [sender = User, recipient = dialog.RecipientName, text = dialog.NoteText, urgency](
+                   Store& store) {
+            return WriteNote(store, sender, recipient, text, urgency).Failure;
+        };
+    };
     Composing = &dialog;
     // The timers keep running inside the dialog's run: polls and deletions go on meanwhile.
-    while (dialog.exec() == QDialog::Accepted) {
-        const QChar urgency = UrgencyCharacter(dialog.UrgencyYellow, dialog.UrgencyGreen);
-        const PostOutcome outcome
-            = WriteNote(SharedStore, User, dialog.RecipientName, dialog.NoteText, urgency);
-        if (outcome.Stored)
-            break;
-        if (outcome.Failure)
-            ShowStoreFailure(*outcome.Failure, QStringLiteral("the note was not sent."));
-    }
+    dialog.exec();
     Composing = nullptr;
     if (EndAfterComposing)
         done(*std::exchange(EndAfterComposing, std::nullopt));

@@ -14,7 +14,7 @@ class QTimer;
 
 namespace vimo {
 
-class Store;
+class StoreWorker;
 
 // The program's main window. Nobody sees it: it owns the tray icon with its tooltip and
 // menu, the note windows (through its NoteExchange) and the three timers. The program lives
@@ -35,11 +35,11 @@ public:
         ShowAllCommand = 32774,
     };
 
-    // The tray of the signed-in user, on the store.
-    CTrayDlg(Store& store, const QString& user, QWidget* parent = nullptr);
+    // The tray of the signed-in user, on the store that the worker holds.
+    CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent = nullptr);
     ~CTrayDlg() override;
 
-    // The run: polls once, puts the icon into the tray, then serves the tray, the timers and
+    // The run: asks for a poll, puts the icon into the tray, then serves the tray, the timers and
     // the notes until Quit; the window itself stays hidden. Returns the result that ended it.
     int exec() override;
     void done(int result) override;
@@ -66,12 +66,12 @@ private:
     void OnTimer(int id);
     // Closes every note window and takes the icon out of the tray.
     void DestroyWindow();
-    // The tray command New: write a note to somebody. A note the store refuses goes back into
-    // the dialog as it was left, to be sent again or cancelled.
+    // The tray command New: write a note to somebody. The dialog stays open until the note is
+    // stored; one the store refuses stays in it as it was left, to be sent again or cancelled.
     void PostNote();
 
     NoteExchange Exchange;
-    Store& SharedStore;
+    StoreWorker& Worker;
     const QString User;
     // The tray's icon, and the greyed one it shows while the store cannot be reached.
     const QIcon AppIcon;

@@ -4,7 +4,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class CComposeDlg;
@@ -13,12 +15,16 @@ class CComposeDlg;
 namespace vimo {
 
 class Store;
+class StoreWorker;
+struct StoreFailure;
 
-// Collects one note: its addressee, its text and its urgency. The dialog writes nothing to
-// the store; it ends with Accepted only when the addressee is a known user. Afterwards
-// RecipientName holds that name (at most 15 characters), NoteText the text as the store keeps
-// it (at most 250 characters, each line break CR LF, possibly empty), and at most one of the
-// urgency flags is 1, possibly none. Recipients holds the names the note goes to.
+// Collects one note: its addressee, its text and its urgency. The dialog writes only through
+// Sending; it ends with Accepted only when the addressee is a known user and the note, if
+// there is a writer, is stored. While the store works on it the dialog stays open and says
+// so; a refusal leaves it as the user left it. Afterwards RecipientName holds that name (at
+// most 15 characters), NoteText the text as the store keeps it (at most 250 characters, each
+// line break CR LF, possibly empty), and at most one of the urgency flags is 1, possibly
+// none. Recipients holds the names the note goes to.
 class CComposeDlg : public QDialog {
     Q_OBJECT
 
@@ -26,7 +32,7 @@ public:
     // The longest "Send To" list when several names are allowed.
     static constexpr int MaxRecipientListLength = 250;
 
-    explicit CComposeDlg(Store& store, QWidget* parent = nullptr);
+    explicit CComposeDlg(StoreWorker& worker, QWidget* parent = nullptr);
     ~CComposeDlg() override;
 
     // Call before the run: the dialog opens with this name in "Send To" and the keyboard in
@@ -46,8 +52,16 @@ public:
     // After Send: every name of RecipientName, each a known user, each once.
     QStringList Recipients;
 
+    // Writes the note on the store's thread: the refusal that kept it out, or none.
+    using Writer = std::function<std::optional<StoreFailure>(Store&)>;
+    // Makes the writer from the values as Send saved them; without one Send ends the run as
+    // soon as the names are known.
+    std::function<Writer()> Sending;
+
     // "Send", or Enter in the picker.
     void accept() override;
+    // Nothing while the note is on its way: the user learns whether it arrived.
+    void reject() override;
 
 private:
     // Moves the values between the controls and the members, every binding at once: save
@@ -66,6 +80,9 @@ private:
     // The names of RecipientName that Send checks; they are in Recipients only when all pass.
     QStringList NamesToCheck() const;
     QStringList KnownNames() const;
+    struct SendAnswer;
+    void SendDone(const SendAnswer& answer);
+    void ShowSending(bool sending);
 
     // The picker's selected name; empty when none is selected.
     QString ListSelection;
@@ -75,8 +92,10 @@ private:
     QString LastPicked;
     QString PickedAfter;
     bool StartInText = false;
+    bool SendingNow = false;
+    QString SendText;
     std::unique_ptr<Ui::CComposeDlg> Form;
-    Store& Users;
+    StoreWorker& Users;
 };
 
 } // namespace vimo

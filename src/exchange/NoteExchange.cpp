@@ -4,6 +4,7 @@
 #include "notes/CNoteDlg.h"
 #include "store/Prompts.h"
 #include "store/Store.h"
+#include "store/StoreWorker.h"
 #include "store/TextRules.h"
 #include "widgets/CColorLabel.h"
 
@@ -24,9 +25,9 @@ QRect AvailableArea(const QWidget* owner)
 
 } // namespace
 
-NoteExchange::NoteExchange(QWidget* owner, Store& store, const QString& user)
+NoteExchange::NoteExchange(QWidget* owner, StoreWorker& worker, const QString& user)
     : Owner(owner)
-    , SharedStore(store)
+    , Worker(worker)
     , User(user)
 {
 }
@@ -38,19 +39,48 @@ NoteExchange::~NoteExchange()
 
 void NoteExchange::PollNotes()
 {
-    // A poll waiting on an alert keeps the timer running; without this every tick would
-    // stack one more poll and one more alert for as long as the user is away.
-    if (Polling)
+    // A poll still out keeps the timer running; without this every tick would stack one more
+    // poll, and one more alert, for as long as the store or the user is away.
+    if (Polling) {
+        // A hung store is out of reach for the user, as one that refuses is.
+        const bool hung = AwaitingStore
+            && PollStarted.msecsTo(QDateTime::currentDateTime()) >= UnansweredPollMs;
+        if (hung && Reach.PollFailed(PollStarted))
+            Q_EMIT ReachabilityChanged();
         return;
+    }
     Polling = true;
-    const auto done = qScopeGuard([this] { Polling = false; });
+    AwaitingStore = true;
+    PollStarted = QDateTime::currentDateTime();
 
-    RetryDeferredDeletions();
-    const StoreResult<QList<NoteRow>> polled = SharedStore.Notes(User);
+    // The deletions that waited for the store go first, in the same job as the read.
+    Worker.Run(
+        [user = User, waiting = Pending.DeferredRows()](Store& store) {
+            PollAnswer answer;
+            for (const NoteRow& row : waiting) {
+                StoreResult<Store::Deletion> deleted = store.DeleteNote(row);
+                if (deleted.Failure && IsStoreUnreachable(deleted.Failure->Error))
+                    break; // still out of reach: all of them wait for the next poll
+                answer.Retried.append({ row, std::move(deleted) });
+            }
+            answer.Polled = store.Notes(user);
+            return answer;
+        },
+        this,
+        [this](const PollAnswer& answer) {
+            AwaitingStore = false;
+            const auto done = qScopeGuard([this] { Polling = false; });
+            DeferredDeletionsRetried(answer.Retried);
+            PollDone(answer.Polled);
+        });
+}
+
+void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
+{
     // A failed read is no answer: nothing opens and nothing closes. The tray tells the user,
     // without an alert; the next tick asks again.
     if (polled.Failure) {
-        if (Reach.PollFailed(QDateTime::currentDateTime()))
+        if (Reach.PollFailed(PollStarted))
             Q_EMIT ReachabilityChanged();
         return;
     }
@@ -63,7 +93,7 @@ void NoteExchange::PollNotes()
             const ShownNote* shown = Notes.At(Notes.FindKey(key));
             return shown ? &shown->Row : nullptr;
         },
-        Pending.DeferredRows());
+        Pending.DeferredRows() + Deleting);
     for (const qint64 key : plan.StaleKeys) {
         const int slot = Notes.FindKey(key);
         Pending.Drop(slot);
@@ -73,8 +103,8 @@ void NoteExchange::PollNotes()
     int waiting = 0;
     for (const NoteRow& row : plan.ToOpen)
         waiting += ShowNote(row) ? 0 : 1;
-    // After the poll, not inside it: the first poll runs before the tray icon exists, and a
-    // box held open there would keep the user from the program.
+    // After the poll, not inside it: the first poll answers before the tray icon exists, and
+    // a box held open there would keep the user from the program.
     if (Waiting.ShouldTell(waiting)) {
         QTimer::singleShot(0, this,
             [] { ShowAlert(QStringLiteral("Couldn't get all the vimo's - Please delete some")); });
@@ -142,7 +172,16 @@ void NoteExchange::CarryOutDeletions()
 
 void NoteExchange::DeleteRow(const NoteRow& row)
 {
-    const StoreResult<Store::Deletion> deleted = SharedStore.DeleteNote(row);
+    Deleting.append(row);
+    Worker.Run([row](Store& store) { return store.DeleteNote(row); }, this,
+        [this, row](const StoreResult<Store::Deletion>& deleted) {
+            Deleting.removeOne(row);
+            DeletionDone(row, deleted);
+        });
+}
+
+void NoteExchange::DeletionDone(const NoteRow& row, const StoreResult<Store::Deletion>& deleted)
+{
     if (deleted.Failure) {
         if (IsStoreUnreachable(deleted.Failure->Error))
             DeferDeletion(row, *deleted.Failure);
@@ -164,18 +203,13 @@ void NoteExchange::DeferDeletion(const NoteRow& row, const StoreFailure& failure
         QStringLiteral("the note will be deleted from it when it is back."), failure));
 }
 
-void NoteExchange::RetryDeferredDeletions()
+void NoteExchange::DeferredDeletionsRetried(const QList<RetriedDeletion>& retried)
 {
-    // A copy: an alert below lets other work run meanwhile.
-    const QList<NoteRow> waiting = Pending.DeferredRows();
-    for (const NoteRow& row : waiting) {
-        const StoreResult<Store::Deletion> deleted = SharedStore.DeleteNote(row);
-        if (deleted.Failure && IsStoreUnreachable(deleted.Failure->Error))
-            break; // still out of reach: all of them wait for the next poll
-        Pending.Forget(row);
+    for (const RetriedDeletion& deletion : retried) {
+        Pending.Forget(deletion.Row);
         // Gone already is as good as deleted here: the user was told it would go.
-        if (deleted.Failure)
-            ShowFailureAlert(*deleted.Failure);
+        if (deletion.Outcome.Failure)
+            ShowFailureAlert(*deletion.Outcome.Failure);
     }
     if (Pending.DeferredRows().isEmpty())
         DeferralTold = false;
