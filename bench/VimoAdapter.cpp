@@ -9,6 +9,9 @@
 #include "store/Store.h"
 #include "store/StoreUpgrade.h"
 #include "store/StoreWakeup.h"
+#include "store/StoreWorker.h"
+
+#include <QCoreApplication>
 
 #include <QWidget>
 
@@ -20,6 +23,28 @@ Store& ProcessStore()
 {
     static Store store;
     return store;
+}
+
+// Made with the first exchange, as the program makes one after sign-in; it then holds the
+// store for the rest of the process.
+std::unique_ptr<StoreWorker>& ProcessWorker()
+{
+    static std::unique_ptr<StoreWorker> worker;
+    return worker;
+}
+
+template <class F> auto OnStore(F f)
+{
+    if (ProcessWorker())
+        return ProcessWorker()->Call(f);
+    return f(ProcessStore());
+}
+
+// Until the worker has answered what was asked and the answers have run.
+void Settle()
+{
+    while (ProcessWorker() && ProcessWorker()->IsBusy())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
 } // namespace
@@ -80,46 +105,58 @@ void OnAlert(std::function<void(const QString&)> handler)
 
 bool ConnectStore()
 {
-    return ProcessStore().Connect() >= 0;
+    return OnStore([](Store& store) { return store.Connect() >= 0; });
 }
 
 void CloseStore()
 {
-    ProcessStore().Close();
+    OnStore([](Store& store) { store.Close(); });
 }
 
 void UpgradeStore()
 {
-    UpgradeOldStore(ProcessStore());
+    OnStore([](Store& store) { UpgradeOldStore(store); });
 }
 
 QStringList QueryKeys(const QString& statement)
 {
-    return ProcessStore().QueryColumnValues(statement).Value;
+    return OnStore([&](Store& store) { return store.QueryColumnValues(statement).Value; });
 }
 
 QString QueryValue(const QString& statement)
 {
-    return ProcessStore().QueryFirstValue(statement).Value;
+    return OnStore([&](Store& store) { return store.QueryFirstValue(statement).Value; });
 }
 
 bool Execute(const QString& statement)
 {
-    return SucceededOrAlert(ProcessStore().ExecSql(statement));
+    return SucceededOrAlert(OnStore([&](Store& store) { return store.ExecSql(statement); }));
 }
 
 PostResult PostNote(const QString& sender, const QString& recipient, const QString& text)
 {
-    const PostOutcome outcome = WriteNote(ProcessStore(), sender, recipient, text, u'1');
+    const PostOutcome outcome
+        = OnStore([&](Store& store) { return WriteNote(store, sender, recipient, text, u'1'); });
     if (outcome.Failure)
         ShowFailureAlert(*outcome.Failure);
     return { outcome.Stored, outcome.Attempts };
 }
 
+namespace {
+
+StoreWorker& Worker()
+{
+    if (!ProcessWorker())
+        ProcessWorker() = std::make_unique<StoreWorker>(ProcessStore());
+    return *ProcessWorker();
+}
+
+} // namespace
+
 struct Exchange::Parts {
     Parts(QWidget* owner, const QString& user)
         : Owner(owner)
-        , Notes(owner, ProcessStore(), user)
+        , Notes(owner, Worker(), user)
     {
     }
     QWidget* Owner;
@@ -136,6 +173,7 @@ Exchange::~Exchange() = default;
 void Exchange::Poll()
 {
     Inner->Notes.PollNotes();
+    Settle();
 }
 
 int Exchange::OpenNotes() const
@@ -155,6 +193,7 @@ bool Exchange::DeleteFirstNote()
     // What the note's Delete does; the delete timer then carries it out.
     Q_EMIT first->DeleteRequested(first->Key, first->Slot);
     Inner->Notes.CarryOutDeletions();
+    Settle();
     return true;
 }
 
@@ -166,6 +205,7 @@ QList<QPair<qint64, QString>> Exchange::DeleteAllNotes()
         Q_EMIT note->DeleteRequested(note->Key, note->Slot);
     }
     Inner->Notes.CarryOutDeletions();
+    Settle();
     return shown;
 }
 

@@ -10,10 +10,13 @@
 #include "store/Store.h"
 #include "store/StoreUpgrade.h"
 #include "store/StoreWakeup.h"
+#include "store/StoreWorker.h"
 #include "store/ui/DesktopPrompts.h"
 
 #include <QApplication>
+#include <QScopeGuard>
 
+#include <cstdlib>
 #include <utility>
 
 namespace vimo {
@@ -42,16 +45,25 @@ bool CNoteApp::InitInstance()
     UpgradeOldStore(store);
     AddReceiptsTable(store);
 
-    const QString user = SignIn(store);
+    // From here on every statement runs on the worker, never on the desktop's thread.
+    StoreWorker worker(store);
+    // At the end, after Quit or a cancelled sign-in, the worker carries out what was asked
+    // before (the deletions above all), waiting a few seconds at most. A store that still has
+    // not answered then keeps the worker busy: the program ends around it.
+    const auto finish = qScopeGuard([&worker] {
+        if (!worker.Finish())
+            std::quick_exit(0);
+    });
+    const QString user = SignIn(worker);
     if (user.isEmpty())
         return false;
 
-    CTrayDlg tray(store, user);
+    CTrayDlg tray(worker, user);
     const DesktopNotifier notifier(DesktopNotifier::TrayMessage(tray.TrayIcon()));
     // Where the store can tell that a note has come, the poll runs at once.
     StoreWakeup wakeup(user);
     QObject::connect(&wakeup, &StoreWakeup::NoteMayHaveArrived, &tray, &CTrayDlg::PollSoon);
-    wakeup.Start(store);
+    wakeup.Start(worker.Call([](Store& store) { return store.EngineName(); }));
     ServeFromTray(channel, tray, command);
     tray.exec();
     return false;

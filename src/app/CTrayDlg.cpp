@@ -7,6 +7,7 @@
 #include "exchange/TrayLogic.h"
 #include "store/Prompts.h"
 #include "store/Store.h"
+#include "store/StoreWorker.h"
 
 #include <QCursor>
 #include <QEventLoop>
@@ -47,10 +48,10 @@ QIcon Greyed(const QIcon& icon)
 
 } // namespace
 
-CTrayDlg::CTrayDlg(Store& store, const QString& user, QWidget* parent)
+CTrayDlg::CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint)
-    , Exchange(this, store, user)
-    , SharedStore(store)
+    , Exchange(this, worker, user)
+    , Worker(worker)
     , User(user)
     , AppIcon(QStringLiteral(":/icons/vimo.png"))
     , OutageIcon(Greyed(AppIcon))
@@ -123,7 +124,8 @@ void CTrayDlg::done(int result)
 void CTrayDlg::OnInitDialog()
 {
     StallWatch::StartIfEnabled(this);
-    // The notes already waiting open first, so the icon's first tooltip counts them.
+    // The notes already waiting open when the store answers this first poll, and the tooltip
+    // then counts them. The icon does not wait: a store that hangs must not keep Quit away.
     Exchange.PollNotes();
     PollTimer->start();
     RefreshTrayIcon(TrayAction::Add);
@@ -267,28 +269,23 @@ void CTrayDlg::PostNote(const QString& replyTo)
         Composing->activateWindow();
         return;
     }
-    CComposeDlg dialog(SharedStore);
+    CComposeDlg dialog(Worker);
     dialog.SeveralRecipients = true;
     if (!replyTo.isEmpty())
         dialog.ReplyTo(replyTo);
     // Modal to nothing: it has no parent, so the notes stay usable while the user writes.
     dialog.setWindowModality(Qt::WindowModal);
+    dialog.Sending = [this, &dialog]() -> CComposeDlg::Writer {
+        const QChar urgency = UrgencyCharacter(dialog.UrgencyYellow, dialog.UrgencyGreen);
+        return [sender = User, recipients = dialog.Recipients, text = dialog.NoteText, urgency](
+                   Store& store) {
+            PostToEachOutcome posted = WriteNoteToEach(store, sender, recipients, text, urgency);
+            return CComposeDlg::Written { std::move(posted.Failure), posted.Reached };
+        };
+    };
     Composing = &dialog;
     // The timers keep running inside the dialog's run: polls and deletions go on meanwhile.
-    while (dialog.exec() == QDialog::Accepted) {
-        const QChar urgency = UrgencyCharacter(dialog.UrgencyYellow, dialog.UrgencyGreen);
-        const PostToEachOutcome outcome
-            = WriteNoteToEach(SharedStore, User, dialog.Recipients, dialog.NoteText, urgency);
-        if (!outcome.Failure)
-            break;
-        const QString what = outcome.Reached.isEmpty()
-            ? QStringLiteral("the note was not sent.")
-            : QStringLiteral("the note was sent to %1 but not to %2.")
-                  .arg(outcome.Reached.join(QStringLiteral(", ")),
-                      outcome.Left.join(QStringLiteral(", ")));
-        ShowStoreFailure(*outcome.Failure, what);
-        dialog.KeepRecipients(outcome.Left);
-    }
+    dialog.exec();
     Composing = nullptr;
     if (EndAfterComposing)
         done(*std::exchange(EndAfterComposing, std::nullopt));
@@ -296,21 +293,24 @@ void CTrayDlg::PostNote(const QString& replyTo)
 
 void CTrayDlg::ShowSentNotes()
 {
-    const StoreResult<QList<SentNote>> sent = SharedStore.SentNotes(User);
-    if (sent.Failure) {
-        ShowStoreFailure(*sent.Failure, QStringLiteral("the notes sent cannot be listed now."));
-        return;
-    }
-    if (!SentList) {
-        // No parent: like the compose dialog, it stays usable beside the notes.
-        auto* list = new CSentDlg();
-        list->setAttribute(Qt::WA_DeleteOnClose);
-        SentList = list;
-    }
-    static_cast<CSentDlg*>(SentList.data())->SetRows(sent.Value);
-    SentList->show();
-    SentList->raise();
-    SentList->activateWindow();
+    Worker.Run([user = User](Store& store) { return store.SentNotes(user); }, this,
+        [this](const StoreResult<QList<SentNote>>& sent) {
+            if (sent.Failure) {
+                ShowStoreFailure(
+                    *sent.Failure, QStringLiteral("the notes sent cannot be listed now."));
+                return;
+            }
+            if (!SentList) {
+                // No parent: like the compose dialog, it stays usable beside the notes.
+                auto* list = new CSentDlg();
+                list->setAttribute(Qt::WA_DeleteOnClose);
+                SentList = list;
+            }
+            static_cast<CSentDlg*>(SentList.data())->SetRows(sent.Value);
+            SentList->show();
+            SentList->raise();
+            SentList->activateWindow();
+        });
 }
 
 } // namespace vimo

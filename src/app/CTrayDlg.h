@@ -14,7 +14,7 @@ class QTimer;
 
 namespace vimo {
 
-class Store;
+class StoreWorker;
 
 // The program's main window. Nobody sees it: it owns the tray icon with its tooltip and
 // menu, the note windows (through its NoteExchange) and the three timers. The program lives
@@ -36,11 +36,11 @@ public:
         SentCommand = 32775,
     };
 
-    // The tray of the signed-in user, on the store.
-    CTrayDlg(Store& store, const QString& user, QWidget* parent = nullptr);
+    // The tray of the signed-in user, on the store that the worker holds.
+    CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent = nullptr);
     ~CTrayDlg() override;
 
-    // The run: polls once, puts the icon into the tray, then serves the tray, the timers and
+    // The run: asks for a poll, puts the icon into the tray, then serves the tray, the timers and
     // the notes until Quit; the window itself stays hidden. Returns the result that ended it.
     int exec() override;
     void done(int result) override;
@@ -71,14 +71,14 @@ private:
     // Closes every note window and takes the icon out of the tray.
     void DestroyWindow();
     // The tray command New, or Reply on a note (the sender given): write a note to somebody.
-    // A note the store refuses goes back into the dialog as it was left, less the names it
-    // reached, to be sent again or cancelled.
+    // The dialog stays open until the note is stored; one the store refuses stays in it as it
+    // was left, less the names it reached, to be sent again or cancelled.
     void PostNote(const QString& replyTo = QString());
     // The tray command Sent Vimos: the user's last notes sent and what became of them.
     void ShowSentNotes();
 
     NoteExchange Exchange;
-    Store& SharedStore;
+    StoreWorker& Worker;
     const QString User;
     // The tray's icon, and the greyed one it shows while the store cannot be reached.
     const QIcon AppIcon;

@@ -4,9 +4,9 @@
 
 namespace vimo {
 
-QString SignIn(Store& store)
+QString SignIn(StoreWorker& worker)
 {
-    CLoginDlg dialog(store);
+    CLoginDlg dialog(worker);
     // The name tells how the run ended; a dialog that failed to show leaves it empty too.
     dialog.exec();
     return dialog.UserName;

@@ -5,6 +5,7 @@
 #include "store/NoteTexts.h"
 #include "store/Prompts.h"
 #include "store/Store.h"
+#include "store/StoreWorker.h"
 #include "ui_CComposeDlg.h"
 #include "widgets/CColorLabel.h"
 #include "widgets/CUserListBox.h"
@@ -41,10 +42,19 @@ QString WithPickedName(const QString& head, const QString& name)
 
 } // namespace
 
-CComposeDlg::CComposeDlg(Store& store, QWidget* parent)
+// What the worker made of a Send: the first name it could not vouch for and why, or what
+// became of the note.
+struct CComposeDlg::SendAnswer {
+    QString Name;
+    StoreResult<bool> Lookup;
+    bool AllKnown = false;
+    Written Write;
+};
+
+CComposeDlg::CComposeDlg(StoreWorker& worker, QWidget* parent)
     : QDialog(parent, CaptionedDialogFlags)
     , Form(std::make_unique<Ui::CComposeDlg>())
-    , Users(store)
+    , Users(worker)
 {
     Form->setupUi(this);
     PrepareFormDialog(this, [this] { OnInitDialog(); });
@@ -83,6 +93,12 @@ void CComposeDlg::accept()
     OnOK();
 }
 
+void CComposeDlg::reject()
+{
+    if (!SendingNow)
+        QDialog::reject();
+}
+
 void CComposeDlg::OnInitDialog()
 {
     UpdateData(false);
@@ -92,8 +108,10 @@ void CComposeDlg::OnInitDialog()
     Form->YellowSwatch->SetColors(MakeColorRef(255, 255, 0), 0);
     Form->GreenSwatch->SetColors(MakeColorRef(0, 255, 0), 0);
     Form->RedSwatch->SetColors(MakeColorRef(255, 0, 0), 0);
-    // A failed read leaves the picker empty; names can still be typed.
-    Form->UserList->SetNames(Users.UserNames().Value);
+    // The picker fills when the store answers; a failed read leaves it empty, and names can
+    // still be typed meanwhile.
+    Users.Run([](Store& store) { return store.UserNames(); }, this,
+        [this](const StoreResult<QStringList>& names) { Form->UserList->SetNames(names.Value); });
     if (StartInText)
         Form->NoteTextEdit->setFocus(Qt::OtherFocusReason);
     else
@@ -104,12 +122,6 @@ void CComposeDlg::ReplyTo(const QString& name)
 {
     RecipientName = name;
     StartInText = true;
-}
-
-void CComposeDlg::KeepRecipients(const QStringList& names)
-{
-    RecipientName = names.join(QStringLiteral(", "));
-    UpdateData(false);
 }
 
 QStringList CComposeDlg::NamesToCheck() const
@@ -130,6 +142,8 @@ QStringList CComposeDlg::KnownNames() const
 
 void CComposeDlg::OnOK()
 {
+    if (SendingNow)
+        return;
     Recipients.clear();
     // A value the boxes refuse has been reported already; looking the name up would only end
     // in the same refusal.
@@ -141,31 +155,78 @@ void CComposeDlg::OnOK()
         FocusRecipient();
         return;
     }
+    // The writer reads the values as they are now, Recipients included.
+    Recipients = names;
+    Writer write = Sending ? Sending() : Writer();
+    ShowSending(true);
     // One unknown name stops the whole note. A name longer than the store keeps cannot be
-    // anybody's. A lookup that failed says nothing about the name: the user hears why, and
-    // the note stays in the dialog to be sent when the store answers again.
-    for (const QString& name : names) {
-        const StoreResult<bool> known = name.size() > MaxUserNameLength
-            ? StoreResult<bool> { false, {} }
-            : Users.IsKnownUser(name);
-        if (known.Failure) {
+    // anybody's. The names are looked up and the note written in one job, so nothing comes
+    // between.
+    Users.Run(
+        [names, write](Store& store) {
+            SendAnswer answer;
+            for (const QString& name : names) {
+                answer.Name = name;
+                answer.Lookup = name.size() > MaxUserNameLength ? StoreResult<bool> { false, {} }
+                                                                : store.IsKnownUser(name);
+                if (answer.Lookup.Failure || !answer.Lookup.Value)
+                    return answer;
+            }
+            answer.AllKnown = true;
+            if (write)
+                answer.Write = write(store);
+            return answer;
+        },
+        this, [this](const SendAnswer& answer) { SendDone(answer); });
+}
+
+void CComposeDlg::SendDone(const SendAnswer& answer)
+{
+    ShowSending(false);
+    // A lookup that failed says nothing about the name: the user hears why, and the note stays
+    // in the dialog to be sent when the store answers again.
+    if (!answer.AllKnown) {
+        Recipients.clear();
+        if (answer.Lookup.Failure) {
             ShowStoreFailure(
-                *known.Failure, QStringLiteral("the addressee cannot be looked up now."));
-            FocusRecipient(SeveralRecipients ? name : QString());
-            return;
-        }
-        if (!known.Value) {
+                *answer.Lookup.Failure, QStringLiteral("the addressee cannot be looked up now."));
+        } else {
             ShowAlert(SeveralRecipients
-                    ? UnknownUserAlert(name)
+                    ? UnknownUserAlert(answer.Name)
                     : QStringLiteral("User name must be Valid\n[Press ? for List]"));
-            FocusRecipient(SeveralRecipients ? name : QString());
-            return;
         }
+        FocusRecipient(SeveralRecipients ? answer.Name : QString());
+        return;
     }
-    if (UpdateData(true)) {
-        Recipients = names;
-        QDialog::accept();
+    // A refused note stays as the user left it, to be sent again or cancelled; less the names
+    // it has reached, so that nobody gets it twice.
+    if (answer.Write.Refusal) {
+        const QStringList& reached = answer.Write.Reached;
+        QStringList left = Recipients;
+        for (const QString& name : reached)
+            left.removeAll(name);
+        if (!reached.isEmpty()) {
+            RecipientName = left.join(QStringLiteral(", "));
+            UpdateData(false);
+        }
+        ShowStoreFailure(*answer.Write.Refusal,
+            reached.isEmpty()
+                ? QStringLiteral("the note was not sent.")
+                : QStringLiteral("the note was sent to %1 but not to %2.")
+                      .arg(reached.join(QStringLiteral(", ")), left.join(QStringLiteral(", "))));
+        return;
     }
+    QDialog::accept();
+}
+
+void CComposeDlg::ShowSending(bool sending)
+{
+    SendingNow = sending;
+    QPushButton* send = Form->SendButton;
+    if (sending)
+        SendText = send->text();
+    send->setText(sending ? QStringLiteral("Sending\u2026") : SendText);
+    send->setEnabled(!sending);
 }
 
 void CComposeDlg::TakeSelectedName()

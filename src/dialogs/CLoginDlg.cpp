@@ -3,6 +3,7 @@
 #include "dialogs/DataExchange.h"
 #include "store/Prompts.h"
 #include "store/Store.h"
+#include "store/StoreWorker.h"
 #include "store/TextRules.h"
 #include "ui_CLoginDlg.h"
 #include "widgets/CColorLabel.h"
@@ -12,9 +13,9 @@
 
 namespace vimo {
 
-CLoginDlg::CLoginDlg(Store& store, QWidget* parent)
+CLoginDlg::CLoginDlg(StoreWorker& worker, QWidget* parent)
     : QDialog(parent, CaptionedDialogFlags)
-    , Users(store)
+    , Users(worker)
     , Form(std::make_unique<Ui::CLoginDlg>())
 {
     Form->setupUi(this);
@@ -52,8 +53,9 @@ bool CLoginDlg::UpdateData(bool save)
 void CLoginDlg::OnInitDialog()
 {
     UpdateData(false);
-    // A failed read leaves the picker empty; names can still be typed.
-    Form->UserList->SetNames(Users.UserNames().Value);
+    // A failed read leaves the picker empty; names can still be typed, also while it fills.
+    Users.Run([](Store& store) { return store.UserNames(); }, this,
+        [this](const StoreResult<QStringList>& names) { Form->UserList->SetNames(names.Value); });
     Form->NameLabel->SetColors(0, MakeColorRef(192, 192, 255));
     Form->HelpText->SetColors(MakeColorRef(216, 208, 200), 0);
     Form->AboutText->SetColors(MakeColorRef(216, 208, 200), 0);
@@ -72,14 +74,16 @@ void CLoginDlg::OnOK()
         return;
     }
     // A lookup that failed says nothing about the name: no question about adding it.
-    const StoreResult<bool> known = Users.IsKnownUser(UserName);
+    const StoreResult<bool> known
+        = Users.Call([name = UserName](Store& store) { return store.IsKnownUser(name); });
     if (known.Failure) {
         ShowStoreFailure(*known.Failure, QStringLiteral("the user name cannot be looked up now."));
         return;
     }
     if (!known.Value) {
         if (AskYesNo(QStringLiteral("Add new User")))
-            SucceededOrAlert(Users.AddUser(UserName));
+            SucceededOrAlert(
+                Users.Call([name = UserName](Store& store) { return store.AddUser(name); }));
         // Either answer signs in; a "no" only keeps the name out of the pickers.
     }
     if (UpdateData(true))

@@ -11,16 +11,17 @@ class CLoginDlg;
 
 namespace vimo {
 
-class Store;
+class StoreWorker;
 
 // Asks for the name under which this copy receives and sends notes. A name not yet known
-// to the store is added when the user agrees; the known names are offered in a picker.
+// to the store is added when the user agrees; the known names are offered in a picker, filled
+// when the store answers. Signing in itself waits for the store: there is nothing else yet.
 // After the run UserName holds the signed-in name, or the empty text after a cancel.
 class CLoginDlg : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CLoginDlg(Store& store, QWidget* parent = nullptr);
+    explicit CLoginDlg(StoreWorker& worker, QWidget* parent = nullptr);
     ~CLoginDlg() override;
 
     QString UserName;
@@ -42,7 +43,7 @@ private:
 
     // The picker's selected name; empty when none is selected.
     QString ListSelection;
-    Store& Users;
+    StoreWorker& Users;
     std::unique_ptr<Ui::CLoginDlg> Form;
 };
 

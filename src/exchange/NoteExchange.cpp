@@ -5,6 +5,7 @@
 #include "notes/CNoteDlg.h"
 #include "store/Prompts.h"
 #include "store/Store.h"
+#include "store/StoreWorker.h"
 #include "store/TextRules.h"
 #include "widgets/CColorLabel.h"
 
@@ -35,10 +36,10 @@ QRect AvailableArea(const QWidget* owner)
 
 } // namespace
 
-NoteExchange::NoteExchange(
-    QWidget* owner, Store& store, const QString& user, std::chrono::milliseconds urgentInterval)
+NoteExchange::NoteExchange(QWidget* owner, StoreWorker& worker, const QString& user,
+    std::chrono::milliseconds urgentInterval)
     : Owner(owner)
-    , SharedStore(store)
+    , Worker(worker)
     , User(user)
     , Urgent(urgentInterval)
 {
@@ -56,19 +57,48 @@ NoteExchange::~NoteExchange()
 
 void NoteExchange::PollNotes()
 {
-    // A poll waiting on an alert keeps the timer running; without this every tick would
-    // stack one more poll and one more alert for as long as the user is away.
-    if (Polling)
+    // A poll still out keeps the timer running; without this every tick would stack one more
+    // poll, and one more alert, for as long as the store or the user is away.
+    if (Polling) {
+        // A hung store is out of reach for the user, as one that refuses is.
+        const bool hung = AwaitingStore
+            && PollStarted.msecsTo(QDateTime::currentDateTime()) >= UnansweredPollMs;
+        if (hung && Reach.PollFailed(PollStarted))
+            Q_EMIT ReachabilityChanged();
         return;
+    }
     Polling = true;
-    const auto done = qScopeGuard([this] { Polling = false; });
+    AwaitingStore = true;
+    PollStarted = QDateTime::currentDateTime();
 
-    RetryDeferredDeletions();
-    const StoreResult<QList<NoteRow>> polled = SharedStore.Notes(User);
+    // The deletions that waited for the store go first, in the same job as the read.
+    Worker.Run(
+        [user = User, waiting = Pending.DeferredRows()](Store& store) {
+            PollAnswer answer;
+            for (const NoteRow& row : waiting) {
+                StoreResult<Store::Deletion> deleted = store.DeleteNote(row);
+                if (deleted.Failure && IsStoreUnreachable(deleted.Failure->Error))
+                    break; // still out of reach: all of them wait for the next poll
+                answer.Retried.append({ row, std::move(deleted) });
+            }
+            answer.Polled = store.Notes(user);
+            return answer;
+        },
+        this,
+        [this](const PollAnswer& answer) {
+            AwaitingStore = false;
+            const auto done = qScopeGuard([this] { Polling = false; });
+            DeferredDeletionsRetried(answer.Retried);
+            PollDone(answer.Polled);
+        });
+}
+
+void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
+{
     // A failed read is no answer: nothing opens and nothing closes. The tray tells the user,
     // without an alert; the next tick asks again.
     if (polled.Failure) {
-        if (Reach.PollFailed(QDateTime::currentDateTime()))
+        if (Reach.PollFailed(PollStarted))
             Q_EMIT ReachabilityChanged();
         return;
     }
@@ -81,7 +111,7 @@ void NoteExchange::PollNotes()
             const ShownNote* shown = Notes.At(Notes.FindKey(key));
             return shown ? &shown->Row : nullptr;
         },
-        Pending.DeferredRows());
+        Pending.DeferredRows() + Deleting);
     for (const qint64 key : plan.StaleKeys) {
         const int slot = Notes.FindKey(key);
         Pending.Drop(slot);
@@ -100,19 +130,9 @@ void NoteExchange::PollNotes()
         }
     }
     NotifyNewNotes(arrived);
-    // After the notes are up: whatever the store says, they stay. A note shown again (after a
-    // restart, or replaced by a poll) keeps the time it first showed. The sender records a
-    // note just after storing it, so a note that came at once may show before its record is
-    // there: the next poll stamps the last one's notes once more, with their time.
-    if (!LastShown.isEmpty())
-        SharedStore.RecordShown(std::exchange(LastShown, {}), LastShownAt);
-    if (!shown.isEmpty()) {
-        LastShownAt = QDateTime::currentDateTimeUtc();
-        NoteReceipt("shown", SharedStore.RecordShown(shown, LastShownAt));
-        LastShown = shown;
-    }
-    // After the poll, not inside it: the first poll runs before the tray icon exists, and a
-    // box held open there would keep the user from the program.
+    RecordShown(shown);
+    // After the poll, not inside it: the first poll answers before the tray icon exists, and
+    // a box held open there would keep the user from the program.
     if (Waiting.ShouldTell(waiting)) {
         QTimer::singleShot(0, this,
             [] { ShowAlert(QStringLiteral("Couldn't get all the vimo's - Please delete some")); });
@@ -146,6 +166,41 @@ bool NoteExchange::ShowNote(const NoteRow& row)
     return true;
 }
 
+void NoteExchange::RaiseAgain(QObject* window)
+{
+    Notes.ForEach([window](int, ShownNote& note) {
+        if (note.Window.get() == window) {
+            note.Window->showNormal();
+            note.Window->raise();
+        }
+    });
+}
+
+void NoteExchange::RecordShown(const QList<NoteIdentity>& notes)
+{
+    // After the notes are up: whatever the store says, they stay. A note shown again (after a
+    // restart, or replaced by a poll) keeps the time it first showed. The sender records a
+    // note just after storing it, so a note that came at once may show before its record is
+    // there: the next poll stamps the last one's notes once more, with their time.
+    if (LastShown.isEmpty() && notes.isEmpty())
+        return;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    Worker.Run(
+        [again = std::exchange(LastShown, notes), againAt = std::exchange(LastShownAt, now), notes,
+            now](Store& store) {
+            if (!again.isEmpty())
+                store.RecordShown(again, againAt);
+            return notes.isEmpty() ? StoreResult<>() : store.RecordShown(notes, now);
+        },
+        this, [this](const StoreResult<>& stamped) { NoteReceipt("shown", stamped); });
+}
+
+void NoteExchange::RecordDeleted(const NoteRow& row)
+{
+    Worker.Run([note = IdentityOf(row)](Store& store) { return store.RecordDeleted(note); }, this,
+        [this](const StoreResult<>& stamped) { NoteReceipt("deleted", stamped); });
+}
+
 void NoteExchange::NoteReceipt(const char* what, const StoreResult<>& result)
 {
     // A receipt is a courtesy to the sender: one the store refuses (a store whose receipts
@@ -157,16 +212,6 @@ void NoteExchange::NoteReceipt(const char* what, const StoreResult<>& result)
         qCWarning(ReceiptLog, "could not record that a note was %s: %s", what,
             qUtf8Printable(result.Failure->Error.Message));
     }
-}
-
-void NoteExchange::RaiseAgain(QObject* window)
-{
-    Notes.ForEach([window](int, ShownNote& note) {
-        if (note.Window.get() == window) {
-            note.Window->showNormal();
-            note.Window->raise();
-        }
-    });
 }
 
 void NoteExchange::SetAllNotesVisible(bool show)
@@ -208,7 +253,16 @@ void NoteExchange::CarryOutDeletions()
 
 void NoteExchange::DeleteRow(const NoteRow& row)
 {
-    const StoreResult<Store::Deletion> deleted = SharedStore.DeleteNote(row);
+    Deleting.append(row);
+    Worker.Run([row](Store& store) { return store.DeleteNote(row); }, this,
+        [this, row](const StoreResult<Store::Deletion>& deleted) {
+            Deleting.removeOne(row);
+            DeletionDone(row, deleted);
+        });
+}
+
+void NoteExchange::DeletionDone(const NoteRow& row, const StoreResult<Store::Deletion>& deleted)
+{
     if (deleted.Failure) {
         if (IsStoreUnreachable(deleted.Failure->Error))
             DeferDeletion(row, *deleted.Failure);
@@ -220,7 +274,7 @@ void NoteExchange::DeleteRow(const NoteRow& row)
     if (deleted.Value == Store::Deletion::AlreadyGone)
         ShowAlert(QStringLiteral("This note had already been deleted from the store."));
     else
-        NoteReceipt("deleted", SharedStore.RecordDeleted(IdentityOf(row)));
+        RecordDeleted(row);
 }
 
 void NoteExchange::DeferDeletion(const NoteRow& row, const StoreFailure& failure)
@@ -233,20 +287,15 @@ void NoteExchange::DeferDeletion(const NoteRow& row, const StoreFailure& failure
         QStringLiteral("the note will be deleted from it when it is back."), failure));
 }
 
-void NoteExchange::RetryDeferredDeletions()
+void NoteExchange::DeferredDeletionsRetried(const QList<RetriedDeletion>& retried)
 {
-    // A copy: an alert below lets other work run meanwhile.
-    const QList<NoteRow> waiting = Pending.DeferredRows();
-    for (const NoteRow& row : waiting) {
-        const StoreResult<Store::Deletion> deleted = SharedStore.DeleteNote(row);
-        if (deleted.Failure && IsStoreUnreachable(deleted.Failure->Error))
-            break; // still out of reach: all of them wait for the next poll
-        Pending.Forget(row);
+    for (const RetriedDeletion& deletion : retried) {
+        Pending.Forget(deletion.Row);
         // Gone already is as good as deleted here: the user was told it would go.
-        if (deleted.Failure)
-            ShowFailureAlert(*deleted.Failure);
-        else if (deleted.Value == Store::Deletion::Deleted)
-            NoteReceipt("deleted", SharedStore.RecordDeleted(IdentityOf(row)));
+        if (deletion.Outcome.Failure)
+            ShowFailureAlert(*deletion.Outcome.Failure);
+        else if (deletion.Outcome.Value == Store::Deletion::Deleted)
+            RecordDeleted(deletion.Row);
     }
     if (Pending.DeferredRows().isEmpty())
         DeferralTold = false;

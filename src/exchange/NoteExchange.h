@@ -5,7 +5,7 @@
 #include "exchange/PendingDeletions.h"
 #include "exchange/UrgentNoteWatch.h"
 #include "store/Receipts.h"
-#include "store/StoreResult.h"
+#include "store/Store.h"
 
 #include <QDateTime>
 #include <QList>
@@ -19,7 +19,7 @@ class QWidget;
 namespace vimo {
 
 class CNoteDlg;
-class Store;
+class StoreWorker;
 struct StoreFailure;
 
 // The notes of one user on this screen: polling the store for them, opening each
@@ -30,18 +30,22 @@ class NoteExchange : public QObject {
     Q_OBJECT
 
 public:
-    // The notes addressed to user, read from the store. An untouched red note comes to the
-    // front again every urgentInterval.
-    NoteExchange(QWidget* owner, Store& store, const QString& user,
+    // The notes addressed to user, read from the store through the worker. An untouched red
+    // note comes to the front again every urgentInterval.
+    NoteExchange(QWidget* owner, StoreWorker& worker, const QString& user,
         std::chrono::milliseconds urgentInterval = UrgentNoteWatch::DefaultInterval);
     ~NoteExchange() override;
 
     // Carries out deletions that waited for the store, then opens a window for every note
     // addressed to the user that has none yet, and closes a window whose key now holds another
     // note. A poll that fails opens and closes nothing; it marks the store as out of reach
-    // until a poll reads its rows again. A poll that comes due while another one still runs
-    // (waiting on an alert) is skipped. The notes it opens make one notification.
+    // until a poll reads its rows again. The rows come back from the worker and open after
+    // the poll has returned. A poll that comes due while another one still runs (the store
+    // has not answered yet, or an alert waits) is skipped, and a store that has not answered
+    // a poll for UnansweredPollMs counts as out of reach. The notes it opens make one
+    // notification.
     void PollNotes();
+    int UnansweredPollMs = 15000;
 
     // Hiding them all counts as touching every one.
     void SetAllNotesVisible(bool show);
@@ -81,25 +85,44 @@ private:
     // is taken.
     bool ShowNote(const NoteRow& row);
     void RaiseAgain(QObject* window);
+    // The receipts of the notes a poll opened, and of a deletion the store took.
+    void RecordShown(const QList<NoteIdentity>& notes);
+    void RecordDeleted(const NoteRow& row);
     void NoteReceipt(const char* what, const StoreResult<>& result);
     // A note asked to be deleted: recorded until CarryOutDeletions runs.
     void OnDeleteNote(qint64 key, int slot);
     void DeleteRow(const NoteRow& row);
-    // Tries again the deletions the store could not take before.
-    void RetryDeferredDeletions();
+    void DeletionDone(const NoteRow& row, const StoreResult<Store::Deletion>& deleted);
+    // What became of the deletions that waited for the store, tried again before a poll.
+    struct RetriedDeletion {
+        NoteRow Row;
+        StoreResult<Store::Deletion> Outcome;
+    };
+    struct PollAnswer {
+        QList<RetriedDeletion> Retried;
+        StoreResult<QList<NoteRow>> Polled;
+    };
+    void DeferredDeletionsRetried(const QList<RetriedDeletion>& retried);
+    void PollDone(const StoreResult<QList<NoteRow>>& polled);
     void DeferDeletion(const NoteRow& row, const StoreFailure& failure);
 
     QWidget* const Owner;
-    Store& SharedStore;
+    StoreWorker& Worker;
     const QString User;
     vimo::NoteSlotTable<ShownNote> Notes;
     PendingDeletions Pending;
     StoreReachability Reach;
     WaitingNotesNotice Waiting;
-    UrgentNoteWatch Urgent;
     bool Polling = false;
+    // The worker has the poll and has not answered yet; since when.
+    bool AwaitingStore = false;
+    QDateTime PollStarted;
+    // Rows whose deletion the worker has and has not answered yet: a poll read before it ran
+    // must not open them again.
+    QList<NoteRow> Deleting;
     // The user was told that a deletion waits for the store; once, until none waits.
     bool DeferralTold = false;
+    UrgentNoteWatch Urgent;
     bool ReceiptFailureLogged = false;
     // The notes the last poll opened, and when.
     QList<NoteIdentity> LastShown;

@@ -37,6 +37,13 @@ OdbcLink::OdbcLink()
     SQLAllocEnv(&Environment);
     if (Environment != SQL_NULL_HENV)
         SQLAllocConnect(Environment, &Connection);
+    if (Connection == SQL_NULL_HDBC)
+        return;
+    // A driver that knows neither attribute says so and goes on without: no harm done.
+    SQLSetConnectAttr(
+        Connection, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(LoginTimeoutSeconds), 0);
+    SQLSetConnectAttr(Connection, SQL_ATTR_CONNECTION_TIMEOUT,
+        reinterpret_cast<SQLPOINTER>(QueryTimeoutSeconds), 0);
 }
 
 OdbcLink::~OdbcLink()
@@ -78,6 +85,9 @@ StatementHandle::StatementHandle(std::shared_ptr<OdbcLink> link)
 {
     if (Link && Link->IsConnected())
         SQLAllocStmt(Link->Connection, &Handle);
+    if (Handle != SQL_NULL_HSTMT)
+        SQLSetStmtAttr(
+            Handle, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(QueryTimeoutSeconds), 0);
     if (Handle == SQL_NULL_HSTMT)
         Link.reset();
 }

@@ -18,6 +18,13 @@ struct Diagnostic {
 
 Diagnostic ReadDiagnostic(SQLSMALLINT handleType, SQLHANDLE handle);
 
+// The longest a connect may take, and the longest a statement may run, in seconds; a driver
+// then gives up with a timeout (HYT00/HYT01, PostgreSQL's 57014), which the program takes for
+// a store out of reach. A server that hangs then costs a failed poll or post, never a copy
+// that waits forever. A file store's lock waits are its data source's Timeout, well below.
+inline constexpr SQLULEN LoginTimeoutSeconds = 10;
+inline constexpr SQLULEN QueryTimeoutSeconds = 15;
+
 // One environment and one connection on it, allocated together and released together:
 // disconnect, free the connection, free the environment.
 class OdbcLink {

@@ -7,6 +7,7 @@
 #include "store/TextRules.h"
 
 #include <QFile>
+#include <QThread>
 
 #include <optional>
 
@@ -101,8 +102,23 @@ SQLRETURN Store::ConnectRegistered()
     return Open(true);
 }
 
+void Store::ReleaseThread()
+{
+    LinkThread = nullptr;
+}
+
+void Store::CheckThread() const
+{
+    QThread* const current = QThread::currentThread();
+    QThread* expected = nullptr;
+    if (LinkThread.compare_exchange_strong(expected, current))
+        return;
+    Q_ASSERT_X(expected == current, "Store", "the link is touched from a second thread");
+}
+
 SQLRETURN Store::Open(bool registered)
 {
+    CheckThread();
     Registered = registered;
     InTransaction = false;
     // The old link goes first, so that the environment is rebuilt from scratch as well.
@@ -153,6 +169,7 @@ void Store::FollowReplacedFile()
 
 void Store::Close()
 {
+    CheckThread();
     Link.reset();
     InTransaction = false;
 }
@@ -175,6 +192,7 @@ QString Store::EngineName() const
 
 Store::Run Store::RunOnce(const QByteArray& text) const
 {
+    CheckThread();
     Run run;
     run.Statement = StatementHandle(Link);
     if (!run.Statement.IsValid()) {

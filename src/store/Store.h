@@ -11,7 +11,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <memory>
+
+class QThread;
 
 namespace vimo {
 
@@ -49,6 +52,10 @@ public:
     // The engine behind the link as its driver names it ("SQLite", "PostgreSQL"); empty
     // when there is no link.
     QString EngineName() const;
+
+    // The link belongs to the first thread that uses it; in a debug build a second one is
+    // stopped at once. A StoreWorker hands it over through this, at its start and its end.
+    void ReleaseThread();
 
     // The executors. Each runs one statement, its trailing white space cut, on a handle of its
     // own. When it fails because the link is gone, the store connects again the way it last
@@ -151,6 +158,7 @@ private:
     InsertTry TryInsert(const NewNote& note, int step, NoteRow& row);
     StoreResult<qint64> FreeKey();
     void RollBack();
+    void CheckThread() const;
 
     std::shared_ptr<OdbcLink> Link;
     bool Registered = false;
@@ -159,6 +167,7 @@ private:
     QString FilePath; // SQLite: the data file the link opened
     FileIdentity OpenedFile;
     bool InTransaction = false;
+    mutable std::atomic<QThread*> LinkThread { nullptr };
 };
 
 } // namespace vimo

@@ -79,9 +79,13 @@ StoreWakeup::~StoreWakeup() = default;
 
 void StoreWakeup::Start(const Store& store)
 {
+    Start(store.EngineName());
+}
+
+void StoreWakeup::Start(const QString& engine)
+{
     if (!ListeningWanted())
         return;
-    const QString engine = store.EngineName();
     if (engine == QLatin1String("PostgreSQL"))
         StartListening();
     else if (engine == QLatin1String("SQLite"))

@@ -46,6 +46,8 @@ public:
 
     // Starts listening or watching, as the engine behind the store's link allows.
     void Start(const Store& store);
+    // The same, for the engine as Store::EngineName names it.
+    void Start(const QString& engine);
     // How it hears of notes now.
     Means Active() const;
 

@@ -38,7 +38,7 @@ private Q_SLOTS:
     {
         Post(1);
         Post(2, 3);
-        CTrayDlg tray(TestStore(), QStringLiteral("ANN"));
+        CTrayDlg tray(TestWorker(), QStringLiteral("ANN"));
         RunTray(tray, [&] {
             QCOMPARE(OpenNotes(tray).size(), 2);
             // offscreen: no tray to show it in, runs on all the same
@@ -51,7 +51,7 @@ private Q_SLOTS:
 
     void theTipCountsOpenNotesHiddenOnesToo()
     {
-        CTrayDlg tray(TestStore(), QStringLiteral("ANN"));
+        CTrayDlg tray(TestWorker(), QStringLiteral("ANN"));
         RunTray(tray, [&] {
             QCOMPARE(Tip(tray), QStringLiteral("0 Vimos Active"));
 
@@ -83,12 +83,13 @@ private Q_SLOTS:
     void pollSoonPollsAtOnceButOnlyWhileTheRunLasts()
     {
         Post(1);
-        CTrayDlg tray(TestStore(), QStringLiteral("ANN"));
+        CTrayDlg tray(TestWorker(), QStringLiteral("ANN"));
         tray.PollSoon();
         QVERIFY(OpenNotes(tray).isEmpty());
         RunTray(tray, [&] {
             Post(2);
             tray.PollSoon();
+            QVERIFY(Settled());
             QCOMPARE(OpenNotes(tray).size(), 2);
             QVERIFY(TrayTimer(tray, "PollTimer")->isActive());
         });
@@ -99,7 +100,7 @@ private Q_SLOTS:
     void aDeletionHappensHalfASecondAfterTheLastRequestNeverSooner()
     {
         Post(1);
-        CTrayDlg tray(TestStore(), QStringLiteral("ANN"));
+        CTrayDlg tray(TestWorker(), QStringLiteral("ANN"));
         RunTray(tray, [&] {
             QPointer<CNoteDlg> note = OpenNotes(tray).value(0);
             QElapsedTimer clock;
@@ -115,7 +116,7 @@ private Q_SLOTS:
 
     void theLeftButtonOpensTheMenuTheRightDoesNothing()
     {
-        CTrayDlg tray(TestStore(), QStringLiteral("ANN"));
+        CTrayDlg tray(TestWorker(), QStringLiteral("ANN"));
         RunTray(tray, [&] {
             QSystemTrayIcon* icon = TrayIcon(tray);
             const QStringList items { QStringLiteral("&Hide All Vimos"),
@@ -153,7 +154,7 @@ private Q_SLOTS:
     void quitWhileANoteIsBeingWrittenWaitsForTheNote()
     {
         MustExec(AddUserStatement(QStringLiteral("BOB")));
-        CTrayDlg tray(TestStore(), QStringLiteral("ANN"));
+        CTrayDlg tray(TestWorker(), QStringLiteral("ANN"));
         bool stillRunning = false;
         WhenModal<CComposeDlg>([&](CComposeDlg* dialog) {
             ComposeForm compose(dialog);
@@ -177,7 +178,7 @@ private Q_SLOTS:
     {
         // The real timer, never sooner than its second.
         {
-            CTrayDlg tray(TestStore(), QStringLiteral("ANN"));
+            CTrayDlg tray(TestWorker(), QStringLiteral("ANN"));
             QElapsedTimer clock;
             QTimer::singleShot(0, &tray, [&] {
                 ChooseFromTrayMenu(tray, Qt::Key_Q);
@@ -190,7 +191,7 @@ private Q_SLOTS:
         Post(1);
         Post(2, 2);
         {
-            CTrayDlg tray(TestStore(), QStringLiteral("ANN"));
+            CTrayDlg tray(TestWorker(), QStringLiteral("ANN"));
             QPointer<CNoteDlg> note;
             QTimer::singleShot(0, &tray, [&] {
                 note = OpenNotes(tray).value(0);
@@ -209,14 +210,14 @@ private Q_SLOTS:
         }
         QCOMPARE(FirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")), QStringLiteral("2"));
 
-        CTrayDlg again(TestStore(), QStringLiteral("ANN"));
+        CTrayDlg again(TestWorker(), QStringLiteral("ANN"));
         RunTray(again, [&] { QCOMPARE(OpenNotes(again).size(), 2); });
     }
 
     void theTrayShowsAnOutageFromItsFirstFailedPollUntilTheStoreIsBack()
     {
         Post(1);
-        CTrayDlg tray(TestStore(), QStringLiteral("ANN"));
+        CTrayDlg tray(TestWorker(), QStringLiteral("ANN"));
         RunTray(tray, [&] {
             QSystemTrayIcon* icon = TrayIcon(tray);
             const qint64 usual = icon->icon().cacheKey();

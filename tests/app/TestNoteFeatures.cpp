@@ -20,9 +20,18 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-Store& TheStore()
+// Runs job(Store&) on the test's store worker and returns what it returns.
+template <class Job> auto OnStore(Job job)
 {
-    return test::TestStore();
+    return test::TestWorker().Call(job);
+}
+
+QStringList SentBy(const QString& sender)
+{
+    QStringList sent;
+    for (const SentNote& row : OnStore([&](Store& s) { return s.SentNotes(sender).Value; }))
+        sent << row.Recipient + u' ' + row.Text + u' ' + ReceiptStateText(row);
+    return sent;
 }
 
 // The open "Sent Vimos" as "text: status" lines, newest first.
@@ -60,10 +69,10 @@ private Q_SLOTS:
 
     void replyAndSeveralRecipients()
     {
-        AddReceiptsTable(TheStore());
+        OnStore([](Store& s) { AddReceiptsTable(s); });
         test::MustExec(PostStatement(u"Lunch?"_s, u"BOB"_s, u"ANN"_s, u"20261207"_s, 7, u'3'));
         test::AlertRecorder alerts;
-        CTrayDlg tray(TheStore(), u"BOB"_s);
+        CTrayDlg tray(test::TestWorker(), u"BOB"_s);
         test::RunTray(tray, [&] {
             CNoteDlg* note = test::OpenNotes(tray).value(0);
             QVERIFY(note);
@@ -75,16 +84,17 @@ private Q_SLOTS:
                 QCOMPARE(QApplication::focusWidget(), compose.Text);
                 QTest::keyClicks(compose.Text, u"Yes, at one"_s);
                 compose.Send->click();
-                replied = compose.Sent();
+                replied = test::Settled() && compose.Sent();
             });
             test::ChooseFromContextMenu(note, QPoint(50, 50), Qt::Key_R);
-            QTRY_VERIFY(replied);
+            QTRY_VERIFY_WITH_TIMEOUT(replied, 20000);
 
             // One unknown name refuses the whole note, naming it.
             test::WhenComposing([](test::ComposeForm& compose) {
                 QTest::keyClicks(compose.Recipient, u"ann, nobody"_s);
                 QTest::keyClicks(compose.Text, u"Meeting at 3"_s);
                 compose.Send->click();
+                QVERIFY(test::Settled());
                 QCOMPARE(compose.Recipient->selectedText(), u"NOBODY"_s);
                 compose.Cancel->click();
             });
@@ -102,10 +112,7 @@ private Q_SLOTS:
             test::ColumnValues(u"SELECT RECIPIENT FROM MSGS WHERE SENDER='BOB' ORDER BY TKEY"_s),
             QStringList({ u"ANN"_s, u"ANN"_s, u"CAROL"_s }));
         QCOMPARE(test::FirstValue(u"SELECT COUNT(DISTINCT TKEY) FROM MSGS"_s), u"4"_s);
-        QStringList sent;
-        for (const SentNote& row : TheStore().SentNotes(u"BOB"_s).Value)
-            sent << row.Recipient + u' ' + row.Text + u' ' + ReceiptStateText(row);
-        QCOMPARE(sent,
+        QCOMPARE(SentBy(u"BOB"_s),
             QStringList({ u"CAROL Meeting at 3 waiting"_s, u"ANN Meeting at 3 waiting"_s,
                 u"ANN Yes, at one waiting"_s }));
     }
@@ -113,47 +120,61 @@ private Q_SLOTS:
     void receiptsTellTheSenderWhatBecameOfANote()
     {
         // A store that older copies made has no receipts table: notes go and come as always.
-        QCOMPARE(
-            WriteNoteToEach(TheStore(), u"ANN"_s, { u"BOB"_s }, u"before"_s, u'1').Reached.size(),
-            1);
+        const auto writeToBob = [](const QString& text) {
+            return OnStore([&text](Store& s) {
+                return WriteNoteToEach(s, u"ANN"_s, { u"BOB"_s }, text, u'1').Reached.size();
+            });
+        };
+        QCOMPARE(writeToBob(u"before"_s), 1);
         QWidget bobsScreen;
-        NoteExchange bob(&bobsScreen, TheStore(), u"BOB"_s);
-        bob.PollNotes();
-        bob.PollNotes();
+        NoteExchange bob(&bobsScreen, test::TestWorker(), u"BOB"_s);
+        const auto poll = [&bob] {
+            bob.PollNotes();
+            return test::Settled();
+        };
+        QVERIFY(poll());
+        QVERIFY(poll());
         QCOMPARE(bob.OpenNotes(), 1);
         QCOMPARE(test::FirstValue(u"SELECT COUNT(*) FROM MSGS"_s), u"1"_s);
         test::MustExec(u"DELETE FROM MSGS"_s);
         bob.CloseAllNotes();
 
         // The next start adds it.
-        AddReceiptsTable(TheStore());
+        OnStore([](Store& s) { AddReceiptsTable(s); });
         QCOMPARE(test::FirstValue(u"SELECT COUNT(*) FROM RCPTS"_s), u"0"_s);
 
         // The note shows before its sender's record is there: the next poll stamps it.
         test::MustExec(PostStatement(u"Lunch?"_s, u"BOB"_s, u"ANN"_s, u"20261207"_s, 9, u'2'));
-        bob.PollNotes();
-        TheStore().RecordSent({ 9, u"ANN"_s, u"BOB"_s, 20261207 }, u"Lunch?"_s);
-        CTrayDlg ann(TheStore(), u"ANN"_s);
-        test::RunTray(ann, [&] {
+        QVERIFY(poll());
+        OnStore([](Store& s) {
+            return s.RecordSent({ 9, u"ANN"_s, u"BOB"_s, 20261207 }, u"Lunch?"_s);
+        });
+        CTrayDlg ann(test::TestWorker(), u"ANN"_s);
+        const auto listSent = [&ann] {
             test::ChooseFromTrayMenu(ann, Qt::Key_T);
+            return test::Settled();
+        };
+        test::RunTray(ann, [&] {
+            QVERIFY(listSent());
             QCOMPARE(SentStates(), QStringList { u"Lunch?: waiting"_s });
 
-            bob.PollNotes();
-            test::ChooseFromTrayMenu(ann, Qt::Key_T);
+            QVERIFY(poll());
+            QVERIFY(listSent());
             QVERIFY2(SentStates().value(0).startsWith(u"Lunch?: on screen since "_s),
                 qPrintable(SentStates().join(u'|')));
 
             test::ChooseFromContextMenu(
                 bobsScreen.findChild<CNoteDlg*>(), QPoint(50, 50), Qt::Key_D);
             bob.CarryOutDeletions();
-            test::ChooseFromTrayMenu(ann, Qt::Key_T);
+            QVERIFY(test::Settled());
+            QVERIFY(listSent());
             QVERIFY2(SentStates().value(0).startsWith(u"Lunch?: deleted "_s),
                 qPrintable(SentStates().join(u'|')));
 
             // A copy that writes no receipts deletes a note: it stays "waiting".
-            WriteNoteToEach(TheStore(), u"ANN"_s, { u"BOB"_s }, u"Old copy"_s, u'1');
+            writeToBob(u"Old copy"_s);
             test::MustExec(u"DELETE FROM MSGS WHERE MSG='Old copy'"_s);
-            test::ChooseFromTrayMenu(ann, Qt::Key_T);
+            QVERIFY(listSent());
             QCOMPARE(SentStates().size(), 2);
             QVERIFY2(
                 SentStates().contains(u"Old copy: waiting"_s), qPrintable(SentStates().join(u'|')));

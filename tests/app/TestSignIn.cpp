@@ -26,7 +26,7 @@ private Q_SLOTS:
             QTest::keyClicks(form.Name, QStringLiteral("ann"));
             form.Login->click();
         });
-        QCOMPARE(SignIn(test::TestStore()), QStringLiteral("ANN"));
+        QCOMPARE(SignIn(test::TestWorker()), QStringLiteral("ANN"));
         QCOMPARE(test::FirstValue(UserLookupQuery(QStringLiteral("ANN"))), QStringLiteral("ANN"));
     }
 
@@ -37,7 +37,7 @@ private Q_SLOTS:
             QTest::keyClicks(test::SignInForm(dialog).Name, QStringLiteral("ann"));
             QTest::keyClick(dialog, Qt::Key_Escape);
         });
-        QCOMPARE(SignIn(test::TestStore()), QString());
+        QCOMPARE(SignIn(test::TestWorker()), QString());
         QVERIFY(prompts.Questions.isEmpty());
     }
 };

@@ -48,6 +48,8 @@ inline void Quit(CTrayDlg& tray)
 inline int RunTray(CTrayDlg& tray, const std::function<void()>& act)
 {
     QTimer::singleShot(0, &tray, [&tray, act] {
+        // The first poll has answered.
+        QVERIFY(Settled());
         act();
         Quit(tray);
     });

@@ -70,6 +70,7 @@ private Q_SLOTS:
             QCOMPARE(form.Urgency(), QStringLiteral("000"));
             return;
         }
+        QVERIFY(test::Settled());
         QCOMPARE(alerts.Alerts, QStringList { alert });
         // The box that shows it on the desktop is not painted black on black like the dialog.
         QCOMPARE(form.Dialog->palette().color(QPalette::Window), QColor(Qt::black));

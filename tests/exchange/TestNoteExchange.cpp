@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -51,6 +52,18 @@ class TestNoteExchange : public QObject {
     // The colour of the note around its text.
     static QColor Background(CNoteDlg* note) { return test::ColourAt(note, QPoint(90, 90)); }
 
+    // A poll, or the deletions, and what the store answers.
+    void Poll()
+    {
+        Exchange->PollNotes();
+        QVERIFY(test::Settled());
+    }
+    void CarryOut()
+    {
+        Exchange->CarryOutDeletions();
+        QVERIFY(test::Settled());
+    }
+
     int RowsWithKey(int key) const
     {
         return test::ColumnValues(QStringLiteral("SELECT TKEY FROM MSGS WHERE TKEY=%1").arg(key))
@@ -63,8 +76,8 @@ private Q_SLOTS:
     {
         test::UseFreshSqliteStore();
         Owner = std::make_unique<QWidget>();
-        Exchange
-            = std::make_unique<NoteExchange>(Owner.get(), test::TestStore(), QStringLiteral("ANN"));
+        Exchange = std::make_unique<NoteExchange>(
+            Owner.get(), test::TestWorker(), QStringLiteral("ANN"));
     }
 
     void cleanup()
@@ -78,7 +91,7 @@ private Q_SLOTS:
         Post(1, 1, QStringLiteral("for bob"), QStringLiteral("BOB"));
         QSignalSpy changed(Exchange.get(), &NoteExchange::NotesChanged);
         test::AlertRecorder alerts;
-        Exchange->PollNotes();
+        Poll();
         QCOMPARE(Exchange->OpenNotes(), 0);
         QCOMPARE(changed.count(), 0);
         QVERIFY(alerts.Alerts.isEmpty());
@@ -90,7 +103,7 @@ private Q_SLOTS:
         Post(2, 2, QStringLiteral("green"));
         Post(3, 3, QStringLiteral("red"));
         Post(4, 7, QStringLiteral("odd urgency"));
-        Exchange->PollNotes();
+        Poll();
         QCOMPARE(Exchange->OpenNotes(), 4);
 
         const QColor expected[]
@@ -109,13 +122,13 @@ private Q_SLOTS:
     void anOpenNoteIsNotOpenedAgain()
     {
         Post(5, 1, QStringLiteral("first text"));
-        Exchange->PollNotes();
+        Poll();
         CNoteDlg* note = NoteWithKey(5);
         QVERIFY(note);
         Choose(note, Qt::Key_H);
 
         QSignalSpy changed(Exchange.get(), &NoteExchange::NotesChanged);
-        Exchange->PollNotes();
+        Poll();
         QCOMPARE(Exchange->OpenNotes(), 1);
         QCOMPARE(NoteWithKey(5), note);
         QVERIFY(!note->isVisible());
@@ -127,27 +140,27 @@ private Q_SLOTS:
         // The same user on another workstation deleted note 5, and the next note took its key.
         Post(5, 1, QStringLiteral("read elsewhere"));
         Post(6, 1, QStringLiteral("gone elsewhere"));
-        Exchange->PollNotes();
+        Poll();
         QPointer<CNoteDlg> stale = NoteWithKey(5);
         test::MustExec(QStringLiteral("DELETE FROM MSGS"));
         Post(5, 3, QStringLiteral("new note"));
 
         // The user asks to delete the stale note just before the poll replaces it.
         Choose(stale, Qt::Key_D);
-        Exchange->PollNotes();
+        Poll();
         QVERIFY(!stale);
         CNoteDlg* fresh = NoteWithKey(5);
         QVERIFY(fresh && fresh->isVisible());
         QCOMPARE(fresh->Text, QStringLiteral("new note"));
         QCOMPARE(Background(fresh), QColor(255, 0, 0));
         test::AlertRecorder alerts;
-        Exchange->CarryOutDeletions();
+        CarryOut();
         QCOMPARE(RowsWithKey(5), 1); // the deletion was the old note's, not this one's
         QCOMPARE(alerts.Alerts, QStringList());
 
         // A note whose row went without a successor stays; deleting it deletes nothing else.
         Choose(NoteWithKey(6), Qt::Key_D);
-        Exchange->CarryOutDeletions();
+        CarryOut();
         QCOMPARE(alerts.Alerts,
             QStringList { QStringLiteral("This note had already been deleted from the store.") });
         QCOMPARE(RowsWithKey(5), 1);
@@ -160,16 +173,16 @@ private Q_SLOTS:
         test::MustExec(QStringLiteral("DROP INDEX MSGS_TKEY"));
         Post(9, 2, QStringLiteral("one"));
         Post(9, 2, QStringLiteral("two"));
-        Exchange->PollNotes();
+        Poll();
         QCOMPARE(Exchange->OpenNotes(), 1);
-        Exchange->PollNotes(); // the window stays: it shows one of the key's rows
+        Poll(); // the window stays: it shows one of the key's rows
         QCOMPARE(NoteWithKey(9)->Text, QStringLiteral("one"));
 
         Choose(NoteWithKey(9), Qt::Key_D);
-        Exchange->CarryOutDeletions();
+        CarryOut();
         QCOMPARE(test::ColumnValues(QStringLiteral("SELECT MSG FROM MSGS")),
             QStringList { QStringLiteral("two") });
-        Exchange->PollNotes();
+        Poll();
         QCOMPARE(NoteWithKey(9)->Text, QStringLiteral("two"));
     }
 
@@ -177,11 +190,11 @@ private Q_SLOTS:
     {
         Post(1, 1, QStringLiteral("a"));
         Post(2, 1, QStringLiteral("b"));
-        Exchange->PollNotes();
+        Poll();
         Choose(NoteWithKey(1), Qt::Key_D);
-        Exchange->CarryOutDeletions();
+        CarryOut();
         Post(3, 1, QStringLiteral("c"));
-        Exchange->PollNotes();
+        Poll();
         QCOMPARE(NoteWithKey(3)->Slot, 0);
         QCOMPARE(NoteWithKey(3)->pos(), QPoint(50, 50));
         QCOMPARE(NoteWithKey(2)->Slot, 1);
@@ -191,7 +204,7 @@ private Q_SLOTS:
     {
         Post(1, 1, QStringLiteral("a"));
         Post(2, 1, QStringLiteral("b"));
-        Exchange->PollNotes();
+        Poll();
         QPointer<CNoteDlg> first = NoteWithKey(1);
         QPointer<CNoteDlg> second = NoteWithKey(2);
         QSignalSpy requested(Exchange.get(), &NoteExchange::DeletionRequested);
@@ -204,7 +217,7 @@ private Q_SLOTS:
         QCOMPARE(RowsWithKey(1), 1);
 
         test::AlertRecorder alerts;
-        Exchange->CarryOutDeletions();
+        CarryOut();
         QVERIFY(!first && !second);
         QCOMPARE(Exchange->OpenNotes(), 0);
         QCOMPARE(RowsWithKey(1) + RowsWithKey(2), 0);
@@ -214,19 +227,19 @@ private Q_SLOTS:
     void aFailedDeleteClosesTheWindowAndTheNextPollReopensIt()
     {
         Post(4, 3, QStringLiteral("stubborn"));
-        Exchange->PollNotes();
+        Poll();
         test::MustExec(QStringLiteral("CREATE TRIGGER KEEP BEFORE DELETE ON MSGS "
                                       "BEGIN SELECT RAISE(ABORT, 'kept'); END"));
         Choose(NoteWithKey(4), Qt::Key_D);
         {
             test::AlertRecorder alerts;
-            Exchange->CarryOutDeletions();
+            CarryOut();
             QCOMPARE(alerts.Alerts.size(), 1);
             QVERIFY(alerts.Alerts[0].startsWith(QStringLiteral(
                 "DELETE FROM MSGS WHERE TKEY=4 AND RECIPIENT='ANN' AND SENDER='BOB' AND ")));
         }
         QCOMPARE(Exchange->OpenNotes(), 0);
-        Exchange->PollNotes();
+        Poll();
         QVERIFY(NoteWithKey(4));
     }
 
@@ -234,7 +247,7 @@ private Q_SLOTS:
     {
         Post(1, 1, QStringLiteral("a"));
         Post(2, 2, QStringLiteral("b"));
-        Exchange->PollNotes();
+        Poll();
         Choose(NoteWithKey(2), Qt::Key_H); // hidden by itself: only Show All brings it back
         Exchange->SetAllNotesVisible(false);
         QVERIFY(!NoteWithKey(1)->isVisible() && !NoteWithKey(2)->isVisible());
@@ -252,20 +265,26 @@ private Q_SLOTS:
         test::MustExec(QStringLiteral("COMMIT"));
 
         test::AlertRecorder alerts;
-        Exchange->PollNotes();
+        int openWhenTold = -1;
+        const AlertHandler recorder = SetAlertHandler([&](const QString& text) {
+            openWhenTold = Exchange->OpenNotes();
+            alerts.Alerts.append(text);
+        });
+        Poll();
         QCOMPARE(Exchange->OpenNotes(), 500);
-        // Not inside the poll: the first poll comes before the tray icon, and sign-in must not
-        // wait on a box.
-        QCOMPARE(alerts.Alerts.size(), 0);
+        // After the poll, not inside it: the first poll comes before the tray icon, and
+        // sign-in must not wait on a box.
         QTRY_COMPARE(alerts.Alerts.size(), 1);
+        QCOMPARE(openWhenTold, 500);
+        SetAlertHandler(recorder);
         QCOMPARE(
             alerts.Alerts[0], QStringLiteral("Couldn't get all the vimo's - Please delete some"));
 
-        Exchange->PollNotes(); // the same two wait: no second box
+        Poll(); // the same two wait: no second box
         QCoreApplication::processEvents();
         QCOMPARE(alerts.Alerts.size(), 1);
         Post(503, 1, QStringLiteral("503"));
-        Exchange->PollNotes();
+        Poll();
         QTRY_COMPARE(alerts.Alerts.size(), 2);
     }
 
@@ -273,7 +292,7 @@ private Q_SLOTS:
     {
         Post(1, 1, QStringLiteral("to delete"));
         Post(2, 1, QStringLiteral("to keep"));
-        Exchange->PollNotes();
+        Poll();
         QSignalSpy reach(Exchange.get(), &NoteExchange::ReachabilityChanged);
         const QString file = test::DataSourceValue("Database");
         const QString away = file + QStringLiteral(".away");
@@ -281,14 +300,14 @@ private Q_SLOTS:
 
         test::AlertRecorder alerts;
         Choose(NoteWithKey(1), Qt::Key_D);
-        Exchange->CarryOutDeletions();
+        CarryOut();
         QCOMPARE(Exchange->OpenNotes(), 1); // the window goes after its wait as always
         QCOMPARE(alerts.Alerts.size(), 1);
         QVERIFY2(alerts.Alerts[0].contains(QStringLiteral("cannot be reached")),
             qPrintable(alerts.Alerts[0]));
 
         for (int poll = 0; poll < 3; ++poll)
-            Exchange->PollNotes();
+            Poll();
         QCOMPARE(reach.count(), 1);
         QVERIFY(Exchange->Reachability().IsOut());
         QCOMPARE(Exchange->OpenNotes(), 1); // a failed poll closes nothing
@@ -296,7 +315,7 @@ private Q_SLOTS:
 
         QVERIFY(QFile::rename(away, file));
         Post(3, 2, QStringLiteral("waited"));
-        Exchange->PollNotes();
+        Poll();
         QCOMPARE(reach.count(), 2);
         QVERIFY(!Exchange->Reachability().IsOut());
         QCOMPARE(RowsWithKey(1), 0); // carried out when the store came back
@@ -306,6 +325,37 @@ private Q_SLOTS:
         QCOMPARE(alerts.Alerts.size(), 1);
     }
 
+    void aStoreThatDoesNotAnswerSkipsTicksAndReopensNothingDeletedMeanwhile()
+    {
+        Post(1, 1, QStringLiteral("to delete"));
+        Poll();
+        QSignalSpy reach(Exchange.get(), &NoteExchange::ReachabilityChanged);
+        test::AlertRecorder alerts;
+
+        // The store hangs: the worker is held until the gate opens.
+        Exchange->UnansweredPollMs = 0;
+        QSemaphore gate;
+        test::TestWorker().Post([&gate](Store&) { gate.acquire(); });
+        Exchange->PollNotes(); // reads note 1 once the store answers
+        Choose(NoteWithKey(1), Qt::Key_D);
+        Exchange->CarryOutDeletions(); // behind that read
+        QCOMPARE(Exchange->OpenNotes(), 0);
+        Exchange->PollNotes(); // a tick with the poll still out: skipped, the store is out
+        QCOMPARE(reach.count(), 1);
+        QVERIFY(Exchange->Reachability().IsOut());
+
+        gate.release();
+        QVERIFY(test::Settled());
+        QCOMPARE(reach.count(), 2); // the late answer ends the outage
+        QVERIFY(!NoteWithKey(1)); // read before its deletion ran, yet not opened again
+        QCOMPARE(RowsWithKey(1), 0);
+        Post(2, 1, QStringLiteral("new"));
+        Poll(); // the next tick polls again
+        QVERIFY(NoteWithKey(2));
+        QCOMPARE(Exchange->OpenNotes(), 1);
+        QVERIFY(alerts.Alerts.isEmpty());
+    }
+
     void aPollNotifiesOnceAndRaisesRedNotesUntilTouched()
     {
         QList<NoteNotification> notified;
@@ -313,14 +363,14 @@ private Q_SLOTS:
             = SetNotificationHandler([&](const NoteNotification& n) { notified.append(n); });
         const auto restore = qScopeGuard([&] { SetNotificationHandler(previous); });
         Exchange = std::make_unique<NoteExchange>(
-            Owner.get(), test::TestStore(), QStringLiteral("ANN"), 100ms);
+            Owner.get(), test::TestWorker(), QStringLiteral("ANN"), 100ms);
         QSignalSpy waits(Exchange.get(), &NoteExchange::UrgentNoteWaitsChanged);
 
         Post(1, 3, QStringLiteral("fire drill"));
         test::MustExec(PostStatement(QStringLiteral("lunch"), QStringLiteral("ANN"),
             QStringLiteral("CAROL"), QStringLiteral("20261207"), 2, u'1'));
-        Exchange->PollNotes();
-        Exchange->PollNotes(); // nothing new: nothing more to tell
+        Poll();
+        Poll(); // nothing new: nothing more to tell
         QCOMPARE(notified.size(), 1);
         QCOMPARE(notified[0].Text, QStringLiteral("2 new Vimos from BOB, CAROL"));
         QVERIFY(notified[0].Critical);
@@ -344,7 +394,7 @@ private Q_SLOTS:
 
         // Hide All touches every note.
         Post(3, 3, QStringLiteral("second fire"));
-        Exchange->PollNotes();
+        Poll();
         QCOMPARE(notified.size(), 2);
         QCOMPARE(notified[1].Text, QStringLiteral("1 new Vimo from BOB"));
         QVERIFY(Exchange->UrgentNoteWaits());

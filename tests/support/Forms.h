@@ -15,12 +15,12 @@
 #include <memory>
 
 // The sign-in and compose dialogs with their controls at hand, found by name as a user finds
-// them by sight. The dialog is the test's own, on TestStore(), or one a modal run has opened.
+// them by sight. The dialog is the test's own, on TestWorker(), or one a modal run has opened.
 namespace vimo::test {
 
 template <typename DialogType> struct FormOf {
     FormOf()
-        : Owned(std::make_unique<DialogType>(TestStore()))
+        : Owned(std::make_unique<DialogType>(TestWorker()))
         , Dialog(Owned.get())
     {
     }
@@ -38,7 +38,8 @@ template <typename DialogType> struct FormOf {
     bool OpenWithFocusIn(QWidget* box)
     {
         Dialog->show();
-        return QTest::qWaitForWindowActive(Dialog) && box->hasFocus();
+        // With the picker filled from the store.
+        return QTest::qWaitForWindowActive(Dialog) && Settled() && box->hasFocus();
     }
 
     bool Accepted() const { return !Dialog->isVisible() && Dialog->result() == QDialog::Accepted; }
@@ -70,7 +71,8 @@ struct ComposeForm : FormOf<CComposeDlg> {
     using FormOf::FormOf;
 
     bool Open() { return OpenWithFocusIn(Recipient); }
-    bool Sent() const { return Accepted(); }
+    // Once the store has answered the Send.
+    bool Sent() const { return Settled() && Accepted(); }
     // The urgency boxes as the user sees them: "100" for yellow alone.
     QString Urgency() const
     {

@@ -134,6 +134,24 @@ void WriteDataFolderSetting(const QString& folder)
     profile.setValue(QStringLiteral("Vimo/DBPATH"), folder);
 }
 
+namespace {
+
+std::unique_ptr<StoreWorker>& Worker()
+{
+    static std::unique_ptr<StoreWorker> worker;
+    return worker;
+}
+
+// Runs f(TestStore()) where the link lives: on the worker once there is one.
+template <class F> auto OnTestStore(F f)
+{
+    if (Worker())
+        return Worker()->Call(f);
+    return f(TestStore());
+}
+
+} // namespace
+
 QString UseFreshSqliteStore()
 {
     static int count = 0;
@@ -146,10 +164,12 @@ QString UseFreshSqliteStore()
     WriteOdbcIni(QStringLiteral("[VIMO]\nDriver=%1\nDescription=Vimo File\nDatabase=%2\n"
                                 "NoCreat=1\nTimeout=5000\n")
                      .arg(QString::fromLatin1(VIMO_DRIVER_NAME), path));
-    if (TestStore().Connect() < 0)
-        qFatal("cannot connect to the SQLite store %s", qPrintable(path));
     AlertRecorder alerts;
-    CreateStoreTables(TestStore());
+    OnTestStore([&path](Store& store) {
+        if (store.Connect() < 0)
+            qFatal("cannot connect to the SQLite store %s", qPrintable(path));
+        CreateStoreTables(store);
+    });
     if (!alerts.Alerts.isEmpty())
         qFatal("cannot make the tables: %s", qPrintable(alerts.Alerts.join(u'\n')));
     return path;
@@ -167,17 +187,21 @@ bool UseFreshPostgresStore()
     const QString database = QStringLiteral("vimo_") + ProcessName() + QLatin1Char('_')
         + QString::number(QCoreApplication::applicationPid());
     WriteOdbcIni(PostgresDataSource(QStringLiteral("postgres")));
-    Store& store = TestStore();
-    if (store.Connect() < 0)
-        return false;
     AlertRecorder alerts;
-    SucceededOrAlert(store.ExecSql(
-        QStringLiteral("DROP DATABASE IF EXISTS ") + database + QStringLiteral(" WITH (FORCE)")));
-    SucceededOrAlert(store.ExecSql(QStringLiteral("CREATE DATABASE ") + database));
-    WriteOdbcIni(PostgresDataSource(database));
-    if (store.Connect() < 0)
+    const bool connected = OnTestStore([&database](Store& store) {
+        if (store.Connect() < 0)
+            return false;
+        SucceededOrAlert(store.ExecSql(QStringLiteral("DROP DATABASE IF EXISTS ") + database
+            + QStringLiteral(" WITH (FORCE)")));
+        SucceededOrAlert(store.ExecSql(QStringLiteral("CREATE DATABASE ") + database));
+        WriteOdbcIni(PostgresDataSource(database));
+        if (store.Connect() < 0)
+            return false;
+        CreateStoreTables(store);
+        return true;
+    });
+    if (!connected)
         return false;
-    CreateStoreTables(store);
     if (!alerts.Alerts.isEmpty())
         qWarning().noquote() << "setting up PostgreSQL:" << alerts.Alerts.join(u'\n');
     return alerts.Alerts.isEmpty();
@@ -209,9 +233,30 @@ Store& TestStore()
     return store;
 }
 
+StoreWorker& TestWorker()
+{
+    if (!Worker())
+        Worker() = std::make_unique<StoreWorker>(TestStore());
+    return *Worker();
+}
+
+void EndTestWorker()
+{
+    Worker().reset();
+}
+
+bool Settled()
+{
+    if (!Worker())
+        return true;
+    // Long enough for a post that waits out a lock, and its retries.
+    return QTest::qWaitFor([] { return !Worker()->IsBusy(); }, 60000);
+}
+
 void MustExec(const QString& statement)
 {
-    const StoreResult<> result = TestStore().ExecSql(statement);
+    const StoreResult<> result
+        = OnTestStore([&statement](Store& store) { return store.ExecSql(statement); });
     if (result.Failure)
         QFAIL(qPrintable(
             result.Failure->Statement + QLatin1Char(' ') + result.Failure->Error.Message));
@@ -219,12 +264,12 @@ void MustExec(const QString& statement)
 
 QString FirstValue(const QString& query)
 {
-    return TestStore().QueryFirstValue(query).Value;
+    return OnTestStore([&query](Store& store) { return store.QueryFirstValue(query).Value; });
 }
 
 QStringList ColumnValues(const QString& query)
 {
-    return TestStore().QueryColumnValues(query).Value;
+    return OnTestStore([&query](Store& store) { return store.QueryColumnValues(query).Value; });
 }
 
 AlertRecorder::AlertRecorder()

@@ -2,6 +2,7 @@
 
 #include "store/Prompts.h"
 #include "store/Store.h"
+#include "store/StoreWorker.h"
 
 #include <QString>
 #include <QStringList>
@@ -62,6 +63,14 @@ QString StoreKind();
 // A fresh store of this process's kind (UseFreshSqliteStore or UseFreshPostgresStore).
 // Fails the calling test when it cannot be had.
 bool UseFreshStore();
+
+// The worker over TestStore(), for what runs on one (the tray, its dialogs). Made at the first
+// call, it holds the store from then on, and the helpers here go through it.
+StoreWorker& TestWorker();
+void EndTestWorker();
+// Waits until the worker has answered every job asked so far and the answers have run; false
+// when it did not within a minute. Put it in a QVERIFY.
+bool Settled();
 
 // Runs a statement on TestStore() and fails the test when the store refuses it. For setting
 // up rows in tests.
@@ -126,5 +135,7 @@ private:
         vimo::test::IsolateUserFiles();                                                            \
         AppClass app(argc, argv);                                                                  \
         TestObject test;                                                                           \
-        return QTest::qExec(&test, argc, argv);                                                    \
+        const int failures = QTest::qExec(&test, argc, argv);                                      \
+        vimo::test::EndTestWorker();                                                               \
+        return failures;                                                                           \
     }

@@ -1,5 +1,7 @@
 #include "TestWidgets.h"
 
+#include "TestEnvironment.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QListWidget>
@@ -89,6 +91,8 @@ void Fire(QTimer* timer)
     if (timer->isSingleShot())
         timer->stop();
     QMetaObject::invokeMethod(timer, "timeout");
+    // And what the timeout asked of the store has been answered.
+    QVERIFY(Settled());
 }
 
 QColor ColourAt(QWidget* widget, QPoint point)

@@ -52,8 +52,8 @@ private Q_SLOTS:
     void theProgramsDialogsAreBlack()
     {
         QWidget owner;
-        CLoginDlg login(test::TestStore());
-        CComposeDlg compose(test::TestStore());
+        CLoginDlg login(test::TestWorker());
+        CComposeDlg compose(test::TestWorker());
         CYesNoDlg question;
         CNoteDlg note(&owner);
         CSentDlg sent;
