@@ -172,6 +172,12 @@ class Run:
             self.failed = True
 
     def start_copy(self, *arguments):
+        # The tray's message of new notes stands above the icon like the tray menu, and the
+        # menu is what is timed here: notifications off.
+        settings = os.path.join(self.copy.environment["XDG_CONFIG_HOME"], "vimo")
+        os.makedirs(settings, exist_ok=True)
+        with open(os.path.join(settings, "vimo.ini"), "w") as ini:
+            ini.write("[Vimo]\nNotifications=false\n")
         self.copy.desktop.start()
         self.copy.start(*arguments)
         self.copy.sign_in("ANN")

@@ -2,6 +2,7 @@
 
 #include "app/CTrayDlg.h"
 #include "app/CommandLine.h"
+#include "app/DesktopNotifier.h"
 #include "app/DesktopSession.h"
 #include "app/SessionChannel.h"
 #include "app/SignIn.h"
@@ -42,6 +43,7 @@ bool CNoteApp::InitInstance()
     if (!OpenStore(store, DataFileArgument(Arguments)))
         return false;
     UpgradeOldStore(store);
+    AddReceiptsTable(store);
 
     // From here on every statement runs on the worker, never on the desktop's thread.
     StoreWorker worker(store);
@@ -57,6 +59,7 @@ bool CNoteApp::InitInstance()
         return false;
 
     CTrayDlg tray(worker, user);
+    const DesktopNotifier notifier(DesktopNotifier::TrayMessage(tray.TrayIcon()));
     // Where the store can tell that a note has come, the poll runs at once.
     StoreWakeup wakeup(user);
     QObject::connect(&wakeup, &StoreWakeup::NoteMayHaveArrived, &tray, &CTrayDlg::PollSoon);

@@ -2,10 +2,12 @@
 
 #include "app/StallWatch.h"
 #include "dialogs/CComposeDlg.h"
+#include "dialogs/CSentDlg.h"
 #include "exchange/NotePosting.h"
 #include "exchange/TrayLogic.h"
 #include "store/Prompts.h"
 #include "store/Store.h"
+#include "store/StoreWorker.h"
 
 #include <QCursor>
 #include <QEventLoop>
@@ -53,6 +55,7 @@ CTrayDlg::CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent)
     , User(user)
     , AppIcon(QStringLiteral(":/icons/vimo.png"))
     , OutageIcon(Greyed(AppIcon))
+    , UrgentIcon(WithUrgentMark(AppIcon))
     , Tray(new QSystemTrayIcon(AppIcon, this))
     , QuitTimer(NamedTimer(this, QStringLiteral("QuitTimer"), QuitDelayMs, true))
     , PollTimer(NamedTimer(this, QStringLiteral("PollTimer"), PollPeriodMs, false))
@@ -76,12 +79,22 @@ CTrayDlg::CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent)
         [this] { RefreshTrayIcon(TrayAction::Modify); });
     connect(&Exchange, &NoteExchange::ReachabilityChanged, this,
         [this] { RefreshTrayIcon(TrayAction::Modify); });
+    connect(&Exchange, &NoteExchange::UrgentNoteWaitsChanged, this,
+        [this] { RefreshTrayIcon(TrayAction::Modify); });
+    // Queued: the request comes from inside the note's menu, and the note may be gone by the
+    // time the dialog closes.
+    connect(
+        &Exchange, &NoteExchange::ReplyRequested, this,
+        [this](const QString& sender) { PostNote(sender); }, Qt::QueuedConnection);
     // Every new request waits the full delay again, as the one before it did.
     connect(&Exchange, &NoteExchange::DeletionRequested, DeleteTimer, qOverload<>(&QTimer::start));
     connect(Tray, &QSystemTrayIcon::activated, this, &CTrayDlg::OnTrayNotify);
 }
 
-CTrayDlg::~CTrayDlg() = default;
+CTrayDlg::~CTrayDlg()
+{
+    delete SentList;
+}
 
 int CTrayDlg::exec()
 {
@@ -125,7 +138,8 @@ void CTrayDlg::RefreshTrayIcon(TrayAction action)
     const QString tip
         = reach.IsOut() ? OutageTipText(reach.OutageSince()) : TrayTipText(Exchange.OpenNotes());
     setWindowTitle(tip);
-    const QIcon& icon = reach.IsOut() ? OutageIcon : AppIcon;
+    const QIcon& icon
+        = reach.IsOut() ? OutageIcon : (Exchange.UrgentNoteWaits() ? UrgentIcon : AppIcon);
     switch (action) {
     case TrayAction::Add:
     case TrayAction::Modify:
@@ -165,6 +179,7 @@ void CTrayDlg::OpenTrayMenu()
         { HideAllCommand, u"&Hide All Vimos" },
         { ShowAllCommand, u"&Show All Vimos" },
         { NewCommand, u"&New Vimo" },
+        { SentCommand, u"Sen&t Vimos" },
         { 0, {} },
         { QuitCommand, u"&Quit" },
     };
@@ -198,6 +213,9 @@ void CTrayDlg::OnMenuCommand(int id)
         break;
     case NewCommand:
         PostNote();
+        break;
+    case SentCommand:
+        ShowSentNotes();
         break;
     case QuitCommand:
         QuitTimer->start();
@@ -237,11 +255,12 @@ void CTrayDlg::DestroyWindow()
     PollTimer->stop();
     QuitTimer->stop();
     DeleteTimer->stop();
+    delete SentList;
     Exchange.CloseAllNotes();
     RefreshTrayIcon(TrayAction::Delete);
 }
 
-void CTrayDlg::PostNote()
+void CTrayDlg::PostNote(const QString& replyTo)
 {
     // A tray host that keeps serving the menu while the dialog is open could ask again; one
     // note at a time.
@@ -251,13 +270,17 @@ void CTrayDlg::PostNote()
         return;
     }
     CComposeDlg dialog(Worker);
+    dialog.SeveralRecipients = true;
+    if (!replyTo.isEmpty())
+        dialog.ReplyTo(replyTo);
     // Modal to nothing: it has no parent, so the notes stay usable while the user writes.
     dialog.setWindowModality(Qt::WindowModal);
     dialog.Sending = [this, &dialog]() -> CComposeDlg::Writer {
         const QChar urgency = UrgencyCharacter(dialog.UrgencyYellow, dialog.UrgencyGreen);
-        return [sender = User, recipient = dialog.RecipientName, text = dialog.NoteText, urgency](
+        return [sender = User, recipients = dialog.Recipients, text = dialog.NoteText, urgency](
                    Store& store) {
-            return WriteNote(store, sender, recipient, text, urgency).Failure;
+            PostToEachOutcome posted = WriteNoteToEach(store, sender, recipients, text, urgency);
+            return CComposeDlg::Written { std::move(posted.Failure), posted.Reached };
         };
     };
     Composing = &dialog;
@@ -266,6 +289,28 @@ void CTrayDlg::PostNote()
     Composing = nullptr;
     if (EndAfterComposing)
         done(*std::exchange(EndAfterComposing, std::nullopt));
+}
+
+void CTrayDlg::ShowSentNotes()
+{
+    Worker.Run([user = User](Store& store) { return store.SentNotes(user); }, this,
+        [this](const StoreResult<QList<SentNote>>& sent) {
+            if (sent.Failure) {
+                ShowStoreFailure(
+                    *sent.Failure, QStringLiteral("the notes sent cannot be listed now."));
+                return;
+            }
+            if (!SentList) {
+                // No parent: like the compose dialog, it stays usable beside the notes.
+                auto* list = new CSentDlg();
+                list->setAttribute(Qt::WA_DeleteOnClose);
+                SentList = list;
+            }
+            static_cast<CSentDlg*>(SentList.data())->SetRows(sent.Value);
+            SentList->show();
+            SentList->raise();
+            SentList->activateWindow();
+        });
 }
 
 } // namespace vimo

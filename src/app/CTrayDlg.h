@@ -33,6 +33,7 @@ public:
         QuitCommand = 32772,
         HideAllCommand = 32773,
         ShowAllCommand = 32774,
+        SentCommand = 32775,
     };
 
     // The tray of the signed-in user, on the store that the worker holds.
@@ -50,6 +51,9 @@ public:
     // Polls now, as the poll timer would: a note may have come. Only while the run lasts.
     void PollSoon();
 
+    // The icon in the tray, for whoever shows messages there.
+    QSystemTrayIcon* TrayIcon() const { return Tray; }
+
 private:
     enum TimerId : int {
         TIMER_QUIT = 1, // one-shot: ends the run
@@ -66,9 +70,12 @@ private:
     void OnTimer(int id);
     // Closes every note window and takes the icon out of the tray.
     void DestroyWindow();
-    // The tray command New: write a note to somebody. The dialog stays open until the note is
-    // stored; one the store refuses stays in it as it was left, to be sent again or cancelled.
-    void PostNote();
+    // The tray command New, or Reply on a note (the sender given): write a note to somebody.
+    // The dialog stays open until the note is stored; one the store refuses stays in it as it
+    // was left, less the names it reached, to be sent again or cancelled.
+    void PostNote(const QString& replyTo = QString());
+    // The tray command Sent Vimos: the user's last notes sent and what became of them.
+    void ShowSentNotes();
 
     NoteExchange Exchange;
     StoreWorker& Worker;
@@ -76,6 +83,8 @@ private:
     // The tray's icon, and the greyed one it shows while the store cannot be reached.
     const QIcon AppIcon;
     const QIcon OutageIcon;
+    // The icon with a red mark, while a red note waits untouched.
+    const QIcon UrgentIcon;
     // Children with names, so that the desktop's tools and the tests find them.
     QSystemTrayIcon* const Tray;
     QTimer* const QuitTimer;
@@ -86,6 +95,8 @@ private:
     QEventLoop* RunLoop = nullptr;
     // The compose dialog while PostNote runs it.
     QPointer<QDialog> Composing;
+    // "Sent Vimos" while it is open: not modal, it holds nothing that could be lost.
+    QPointer<QDialog> SentList;
     // The run was asked to end while a note was being written: it ends once the note is sent
     // or cancelled, never by throwing it away.
     std::optional<int> EndAfterComposing;

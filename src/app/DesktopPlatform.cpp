@@ -26,9 +26,10 @@ QString DesktopNotice(bool trayAvailable, bool placesWindows)
         paragraphs << QStringLiteral(
             "This desktop shows no notification area, so Vimo has no icon in it. "
             "Vimo runs all the same and your notes arrive.\n"
-            "To write a note, start Vimo again. \"Show All Vimos\", \"Hide All Vimos\" and "
-            "\"Quit\" are in the menu of Vimo's entry in your applications (right-click it), "
-            "or run vimo --show-all, --hide-all or --quit.");
+            "To write a note, start Vimo again. \"Sent Vimos\", \"Show All Vimos\", "
+            "\"Hide All Vimos\" and \"Quit\" are in the menu of Vimo's entry in your "
+            "applications (right-click it), or run vimo --sent, --show-all, --hide-all or "
+            "--quit.");
     }
     if (placesWindows) {
         paragraphs << QStringLiteral(

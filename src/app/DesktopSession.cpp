@@ -19,6 +19,8 @@ int MenuCommandFor(DesktopCommand command)
     case DesktopCommand::None:
     case DesktopCommand::New:
         return CTrayDlg::NewCommand;
+    case DesktopCommand::Sent:
+        return CTrayDlg::SentCommand;
     case DesktopCommand::ShowAll:
         return CTrayDlg::ShowAllCommand;
     case DesktopCommand::HideAll:
@@ -68,8 +70,8 @@ void ServeFromTray(SessionChannel& channel, CTrayDlg& tray, DesktopCommand comma
             QGuiApplication::platformName().startsWith(QLatin1String("wayland")));
         if (!notice.isEmpty())
             ShowAlert(notice);
-        if (command == DesktopCommand::New)
-            tray.OnMenuCommand(CTrayDlg::NewCommand);
+        if (command == DesktopCommand::New || command == DesktopCommand::Sent)
+            tray.OnMenuCommand(MenuCommandFor(command));
     });
 }
 

@@ -14,8 +14,9 @@ struct NamedCommand {
     DesktopCommand Command;
 };
 
-constexpr std::array<NamedCommand, 5> Commands { {
+constexpr std::array<NamedCommand, 6> Commands { {
     { u"--new", u"new", DesktopCommand::New },
+    { u"--sent", u"sent", DesktopCommand::Sent },
     { u"--show-all", u"show-all", DesktopCommand::ShowAll },
     { u"--hide-all", u"hide-all", DesktopCommand::HideAll },
     { u"--quit", u"quit", DesktopCommand::Quit },
@@ -123,6 +124,7 @@ QString HelpText()
         "copy's \"New Vimo\" dialog. These options give the running copy a command of its tray\n"
         "menu, also where the desktop shows no tray:\n"
         "      --new        write a note (starts Vimo when it does not run)\n"
+        "      --sent       list the notes sent (starts Vimo when it does not run)\n"
         "      --show-all   show every hidden note (starts Vimo when it does not run)\n"
         "      --hide-all   hide every note\n"
         "      --quit       end the running copy\n"

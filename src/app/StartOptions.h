@@ -8,7 +8,7 @@ namespace vimo {
 // What a start asks of the copy that runs for this user and session: the tray menu's
 // commands, reachable without a tray. Login, the start at login, asks nothing of a copy that
 // runs already.
-enum class DesktopCommand { None, New, ShowAll, HideAll, Quit, Login };
+enum class DesktopCommand { None, New, ShowAll, HideAll, Quit, Login, Sent };
 
 struct StartOptions {
     enum class Outcome { Run, Help, Version, Error };

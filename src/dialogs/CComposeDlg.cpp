@@ -48,7 +48,7 @@ struct CComposeDlg::SendAnswer {
     QString Name;
     StoreResult<bool> Lookup;
     bool AllKnown = false;
-    std::optional<StoreFailure> Refusal;
+    Written Write;
 };
 
 CComposeDlg::CComposeDlg(StoreWorker& worker, QWidget* parent)
@@ -174,7 +174,7 @@ void CComposeDlg::OnOK()
             }
             answer.AllKnown = true;
             if (write)
-                answer.Refusal = write(store);
+                answer.Write = write(store);
             return answer;
         },
         this, [this](const SendAnswer& answer) { SendDone(answer); });
@@ -198,9 +198,22 @@ void CComposeDlg::SendDone(const SendAnswer& answer)
         FocusRecipient(SeveralRecipients ? answer.Name : QString());
         return;
     }
-    // A refused note stays as the user left it, to be sent again or cancelled.
-    if (answer.Refusal) {
-        ShowStoreFailure(*answer.Refusal, QStringLiteral("the note was not sent."));
+    // A refused note stays as the user left it, to be sent again or cancelled; less the names
+    // it has reached, so that nobody gets it twice.
+    if (answer.Write.Refusal) {
+        const QStringList& reached = answer.Write.Reached;
+        QStringList left = Recipients;
+        for (const QString& name : reached)
+            left.removeAll(name);
+        if (!reached.isEmpty()) {
+            RecipientName = left.join(QStringLiteral(", "));
+            UpdateData(false);
+        }
+        ShowStoreFailure(*answer.Write.Refusal,
+            reached.isEmpty()
+                ? QStringLiteral("the note was not sent.")
+                : QStringLiteral("the note was sent to %1 but not to %2.")
+                      .arg(reached.join(QStringLiteral(", ")), left.join(QStringLiteral(", "))));
         return;
     }
     QDialog::accept();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/StoreResult.h"
+
 #include <QDialog>
 #include <QString>
 #include <QStringList>
@@ -16,7 +18,6 @@ namespace vimo {
 
 class Store;
 class StoreWorker;
-struct StoreFailure;
 
 // Collects one note: its addressee, its text and its urgency. The dialog writes only through
 // Sending; it ends with Accepted only when the addressee is a known user and the note, if
@@ -52,8 +53,14 @@ public:
     // After Send: every name of RecipientName, each a known user, each once.
     QStringList Recipients;
 
-    // Writes the note on the store's thread: the refusal that kept it out, or none.
-    using Writer = std::function<std::optional<StoreFailure>(Store&)>;
+    // What a writer did: the refusal that kept the note out, or none, and the names it reached
+    // before that refusal (the next Send goes only to the others).
+    struct Written {
+        std::optional<StoreFailure> Refusal;
+        QStringList Reached;
+    };
+    // Writes the note on the store's thread.
+    using Writer = std::function<Written(Store&)>;
     // Makes the writer from the values as Send saved them; without one Send ends the run as
     // soon as the names are known.
     std::function<Writer()> Sending;

@@ -1,5 +1,6 @@
 #include "exchange/NoteExchange.h"
 
+#include "exchange/Notifications.h"
 #include "exchange/TrayLogic.h"
 #include "notes/CNoteDlg.h"
 #include "store/Prompts.h"
@@ -9,13 +10,23 @@
 #include "widgets/CColorLabel.h"
 
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
 
+#include <utility>
+
 namespace vimo {
 namespace {
+
+Q_LOGGING_CATEGORY(ReceiptLog, "vimo.receipts", QtInfoMsg)
+
+NoteIdentity IdentityOf(const NoteRow& row)
+{
+    return { row.Key, row.Sender, row.Recipient, AtoI(row.Stamp) };
+}
 
 QRect AvailableArea(const QWidget* owner)
 {
@@ -25,15 +36,22 @@ QRect AvailableArea(const QWidget* owner)
 
 } // namespace
 
-NoteExchange::NoteExchange(QWidget* owner, StoreWorker& worker, const QString& user)
+NoteExchange::NoteExchange(QWidget* owner, StoreWorker& worker, const QString& user,
+    std::chrono::milliseconds urgentInterval)
     : Owner(owner)
     , Worker(worker)
     , User(user)
+    , Urgent(urgentInterval)
 {
+    connect(&Urgent, &UrgentNoteWatch::RaiseAgain, this, &NoteExchange::RaiseAgain);
+    connect(&Urgent, &UrgentNoteWatch::UrgentNoteWaitsChanged, this,
+        &NoteExchange::UrgentNoteWaitsChanged);
 }
 
 NoteExchange::~NoteExchange()
 {
+    // The owner is half gone by now: the last red note going must not call back into it.
+    disconnect(&Urgent, nullptr, this, nullptr);
     CloseAllNotes();
 }
 
@@ -101,8 +119,18 @@ void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
         Q_EMIT NotesChanged();
     }
     int waiting = 0;
-    for (const NoteRow& row : plan.ToOpen)
-        waiting += ShowNote(row) ? 0 : 1;
+    QList<ArrivedNote> arrived;
+    QList<NoteIdentity> shown;
+    for (const NoteRow& row : plan.ToOpen) {
+        if (ShowNote(row)) {
+            arrived.append({ row.Sender, AtoI(row.Urgency) });
+            shown.append(IdentityOf(row));
+        } else {
+            ++waiting;
+        }
+    }
+    NotifyNewNotes(arrived);
+    RecordShown(shown);
     // After the poll, not inside it: the first poll answers before the tray icon exists, and
     // a box held open there would keep the user from the program.
     if (Waiting.ShouldTell(waiting)) {
@@ -122,7 +150,10 @@ bool NoteExchange::ShowNote(const NoteRow& row)
     window->Slot = slot;
     window->Key = row.Key;
     window->Text = row.Text;
+    window->SetSender(row.Sender, AtoI(row.Stamp));
     connect(window.get(), &CNoteDlg::DeleteRequested, this, &NoteExchange::OnDeleteNote);
+    connect(window.get(), &CNoteDlg::ReplyRequested, this, &NoteExchange::ReplyRequested);
+    Urgent.Watch(window.get(), AtoI(row.Urgency));
     window->setGeometry(QRect(NotePosition(slot, AvailableArea(Owner)), QSize(NoteSize, NoteSize)));
     CNoteDlg* shown = window.get();
     auto note = std::make_unique<ShownNote>();
@@ -135,13 +166,62 @@ bool NoteExchange::ShowNote(const NoteRow& row)
     return true;
 }
 
+void NoteExchange::RaiseAgain(QObject* window)
+{
+    Notes.ForEach([window](int, ShownNote& note) {
+        if (note.Window.get() == window) {
+            note.Window->showNormal();
+            note.Window->raise();
+        }
+    });
+}
+
+void NoteExchange::RecordShown(const QList<NoteIdentity>& notes)
+{
+    // After the notes are up: whatever the store says, they stay. A note shown again (after a
+    // restart, or replaced by a poll) keeps the time it first showed. The sender records a
+    // note just after storing it, so a note that came at once may show before its record is
+    // there: the next poll stamps the last one's notes once more, with their time.
+    if (LastShown.isEmpty() && notes.isEmpty())
+        return;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    Worker.Run(
+        [again = std::exchange(LastShown, notes), againAt = std::exchange(LastShownAt, now), notes,
+            now](Store& store) {
+            if (!again.isEmpty())
+                store.RecordShown(again, againAt);
+            return notes.isEmpty() ? StoreResult<>() : store.RecordShown(notes, now);
+        },
+        this, [this](const StoreResult<>& stamped) { NoteReceipt("shown", stamped); });
+}
+
+void NoteExchange::RecordDeleted(const NoteRow& row)
+{
+    Worker.Run([note = IdentityOf(row)](Store& store) { return store.RecordDeleted(note); }, this,
+        [this](const StoreResult<>& stamped) { NoteReceipt("deleted", stamped); });
+}
+
+void NoteExchange::NoteReceipt(const char* what, const StoreResult<>& result)
+{
+    // A receipt is a courtesy to the sender: one the store refuses (a store whose receipts
+    // table could not be made, a lost link) is logged, once until receipts work again, and
+    // the note goes on as if it had been written.
+    if (result.Succeeded()) {
+        ReceiptFailureLogged = false;
+    } else if (!std::exchange(ReceiptFailureLogged, true)) {
+        qCWarning(ReceiptLog, "could not record that a note was %s: %s", what,
+            qUtf8Printable(result.Failure->Error.Message));
+    }
+}
+
 void NoteExchange::SetAllNotesVisible(bool show)
 {
-    Notes.ForEach([show](int, ShownNote& note) {
+    Notes.ForEach([this, show](int, ShownNote& note) {
         if (show) {
             note.Window->showNormal();
             note.Window->raise();
         } else {
+            Urgent.Touched(note.Window.get());
             note.Window->hide();
         }
     });
@@ -152,6 +232,7 @@ void NoteExchange::OnDeleteNote(qint64 key, int slot)
     const ShownNote* note = Notes.At(slot);
     if (note == nullptr || note->Key != key)
         return;
+    Urgent.Touched(note->Window.get());
     Pending.Add(slot, note->Row);
     Q_EMIT DeletionRequested();
 }
@@ -189,8 +270,11 @@ void NoteExchange::DeletionDone(const NoteRow& row, const StoreResult<Store::Del
             ShowFailureAlert(*deleted.Failure); // the note comes back at the next poll
         return;
     }
+    // Gone already: the copy that deleted it stamped the receipt.
     if (deleted.Value == Store::Deletion::AlreadyGone)
         ShowAlert(QStringLiteral("This note had already been deleted from the store."));
+    else
+        RecordDeleted(row);
 }
 
 void NoteExchange::DeferDeletion(const NoteRow& row, const StoreFailure& failure)
@@ -210,6 +294,8 @@ void NoteExchange::DeferredDeletionsRetried(const QList<RetriedDeletion>& retrie
         // Gone already is as good as deleted here: the user was told it would go.
         if (deletion.Outcome.Failure)
             ShowFailureAlert(*deletion.Outcome.Failure);
+        else if (deletion.Outcome.Value == Store::Deletion::Deleted)
+            RecordDeleted(deletion.Row);
     }
     if (Pending.DeferredRows().isEmpty())
         DeferralTold = false;

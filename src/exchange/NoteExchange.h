@@ -3,8 +3,12 @@
 #include "exchange/Delivery.h"
 #include "exchange/NoteSlotTable.h"
 #include "exchange/PendingDeletions.h"
+#include "exchange/UrgentNoteWatch.h"
+#include "store/Receipts.h"
 #include "store/Store.h"
 
+#include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -26,8 +30,10 @@ class NoteExchange : public QObject {
     Q_OBJECT
 
 public:
-    // The notes addressed to user, read from the store through the worker.
-    NoteExchange(QWidget* owner, StoreWorker& worker, const QString& user);
+    // The notes addressed to user, read from the store through the worker. An untouched red
+    // note comes to the front again every urgentInterval.
+    NoteExchange(QWidget* owner, StoreWorker& worker, const QString& user,
+        std::chrono::milliseconds urgentInterval = UrgentNoteWatch::DefaultInterval);
     ~NoteExchange() override;
 
     // Carries out deletions that waited for the store, then opens a window for every note
@@ -36,10 +42,12 @@ public:
     // until a poll reads its rows again. The rows come back from the worker and open after
     // the poll has returned. A poll that comes due while another one still runs (the store
     // has not answered yet, or an alert waits) is skipped, and a store that has not answered
-    // a poll for UnansweredPollMs counts as out of reach.
+    // a poll for UnansweredPollMs counts as out of reach. The notes it opens make one
+    // notification.
     void PollNotes();
     int UnansweredPollMs = 15000;
 
+    // Hiding them all counts as touching every one.
     void SetAllNotesVisible(bool show);
 
     // Closes every note whose deletion is pending and deletes its row from the store. A row
@@ -51,6 +59,8 @@ public:
 
     int OpenNotes() const { return Notes.Count(); }
     const StoreReachability& Reachability() const { return Reach; }
+    // A red note waits that the user has not touched yet.
+    bool UrgentNoteWaits() const { return Urgent.UrgentNoteWaits(); }
 
 Q_SIGNALS:
     // A note window opened or went: the tray tooltip counts again.
@@ -59,6 +69,9 @@ Q_SIGNALS:
     void DeletionRequested();
     // Polls stopped or started again reaching the store.
     void ReachabilityChanged();
+    void UrgentNoteWaitsChanged();
+    // The user chose Reply on a note from sender.
+    void ReplyRequested(const QString& sender);
 
 private:
     // One open note: its window and the row it shows.
@@ -71,6 +84,11 @@ private:
     // Opens the row in the lowest free slot, coloured by its urgency; false when every slot
     // is taken.
     bool ShowNote(const NoteRow& row);
+    void RaiseAgain(QObject* window);
+    // The receipts of the notes a poll opened, and of a deletion the store took.
+    void RecordShown(const QList<NoteIdentity>& notes);
+    void RecordDeleted(const NoteRow& row);
+    void NoteReceipt(const char* what, const StoreResult<>& result);
     // A note asked to be deleted: recorded until CarryOutDeletions runs.
     void OnDeleteNote(qint64 key, int slot);
     void DeleteRow(const NoteRow& row);
@@ -104,6 +122,11 @@ private:
     QList<NoteRow> Deleting;
     // The user was told that a deletion waits for the store; once, until none waits.
     bool DeferralTold = false;
+    UrgentNoteWatch Urgent;
+    bool ReceiptFailureLogged = false;
+    // The notes the last poll opened, and when.
+    QList<NoteIdentity> LastShown;
+    QDateTime LastShownAt;
 };
 
 } // namespace vimo

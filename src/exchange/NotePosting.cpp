@@ -3,11 +3,14 @@
 #include "store/DateStamp.h"
 #include "store/Store.h"
 
+#include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QThread>
 
 namespace vimo {
 namespace {
+
+Q_LOGGING_CATEGORY(PostLog, "vimo.receipts", QtInfoMsg)
 
 // Two copies that read the same largest key at the same moment would go on meeting at every
 // retry; a short wait of random length, longer after each meeting, breaks the step.
@@ -33,6 +36,7 @@ PostOutcome WriteNote(Store& store, const QString& sender, const QString& recipi
 {
     const NewNote note { text, recipient, sender, MakeDateStamp(), urgency };
     PostOutcome outcome;
+    outcome.DateStamp = note.DateStamp;
     for (outcome.Attempts = 1;; ++outcome.Attempts) {
         if (outcome.Attempts > 1)
             WaitBeforeRetry(outcome.Attempts - 1);
@@ -49,6 +53,28 @@ PostOutcome WriteNote(Store& store, const QString& sender, const QString& recipi
             return outcome;
         }
     }
+}
+
+PostToEachOutcome WriteNoteToEach(Store& store, const QString& sender,
+    const QStringList& recipients, const QString& text, QChar urgency)
+{
+    PostToEachOutcome outcome;
+    for (qsizetype at = 0; at < recipients.size(); ++at) {
+        const QString& recipient = recipients[at];
+        PostOutcome posted = WriteNote(store, sender, recipient, text, urgency);
+        if (!posted.Stored) {
+            outcome.Left = recipients.mid(at);
+            outcome.Failure = std::move(posted.Failure);
+            return outcome;
+        }
+        outcome.Reached.append(recipient);
+        const StoreResult<> recorded
+            = store.RecordSent({ posted.Key, sender, recipient, posted.DateStamp.toInt() }, text);
+        if (recorded.Failure)
+            qCWarning(PostLog, "could not keep the record of a note sent: %s",
+                qUtf8Printable(recorded.Failure->Error.Message));
+    }
+    return outcome;
 }
 
 } // namespace vimo

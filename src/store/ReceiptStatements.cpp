@@ -2,6 +2,8 @@
 
 #include "store/TextRules.h"
 
+#include <QStringList>
+
 namespace vimo {
 namespace {
 
@@ -11,11 +13,16 @@ QString Quoted(const QString& text)
 }
 
 // The row of the note, and the recipient's user in it.
+QString RowMatch(const NoteIdentity& note)
+{
+    return QStringLiteral("TKEY=") + QString::number(note.Key) + QStringLiteral(" AND SENDER=")
+        + Quoted(note.Sender) + QStringLiteral(" AND RECIPIENT=") + Quoted(note.Recipient)
+        + QStringLiteral(" AND DT=") + QString::number(note.DateStamp);
+}
+
 QString RowCondition(const NoteIdentity& note)
 {
-    return QStringLiteral(" WHERE TKEY=") + QString::number(note.Key)
-        + QStringLiteral(" AND SENDER=") + Quoted(note.Sender) + QStringLiteral(" AND RECIPIENT=")
-        + Quoted(note.Recipient) + QStringLiteral(" AND DT=") + QString::number(note.DateStamp);
+    return QStringLiteral(" WHERE ") + RowMatch(note);
 }
 
 QString NewestOfSender(const QString& sender)
@@ -45,16 +52,22 @@ QString ReceiptsKeyIndexCreation()
 
 QString SentRecordStatement(const NoteIdentity& note, const QString& text, const QString& sentAt)
 {
-    return QStringLiteral("INSERT INTO RCPTS (TKEY,SENDER,RECIPIENT,DT,MSG,SENT) VALUES(")
+    return QStringLiteral("INSERT INTO RCPTS (TKEY,SENDER,RECIPIENT,DT,MSG,SENT) SELECT ")
         + QString::number(note.Key) + QLatin1Char(',') + Quoted(note.Sender) + QLatin1Char(',')
         + Quoted(note.Recipient) + QLatin1Char(',') + QString::number(note.DateStamp)
-        + QLatin1Char(',') + Quoted(text) + QLatin1Char(',') + Quoted(sentAt) + QLatin1Char(')');
+        + QLatin1Char(',') + Quoted(text) + QLatin1Char(',') + Quoted(sentAt)
+        + QStringLiteral(" WHERE NOT EXISTS (SELECT TKEY FROM RCPTS") + RowCondition(note)
+        + QStringLiteral(" AND SENT=") + Quoted(sentAt) + QLatin1Char(')');
 }
 
-QString ShownReceiptStatement(const NoteIdentity& note, const QString& at)
+QString ShownReceiptStatement(const QList<NoteIdentity>& notes, const QString& at)
 {
-    return QStringLiteral("UPDATE RCPTS SET SHOWN=") + Quoted(at) + RowCondition(note)
-        + QStringLiteral(" AND SHOWN IS NULL");
+    QStringList rows;
+    for (const NoteIdentity& note : notes)
+        rows.append(QLatin1Char('(') + RowMatch(note) + QLatin1Char(')'));
+    return QStringLiteral("UPDATE RCPTS SET SHOWN=") + Quoted(at)
+        + QStringLiteral(" WHERE SHOWN IS NULL AND (") + rows.join(QStringLiteral(" OR "))
+        + QLatin1Char(')');
 }
 
 QString DeletedReceiptStatement(const NoteIdentity& note, const QString& at)

@@ -2,6 +2,7 @@
 
 #include "store/Receipts.h"
 
+#include <QList>
 #include <QString>
 
 // The statements of the receipts table RCPTS. One row per note sent, written by the sender,
@@ -15,12 +16,13 @@ QString ReceiptsTableCreation();
 QString ReceiptsSenderIndexCreation();
 QString ReceiptsKeyIndexCreation();
 
-// The sender's record of a note just posted; sentAt is a ReceiptTime.
+// The sender's record of a note just posted; sentAt is a ReceiptTime. Run twice (the link
+// broke after the first one was stored, and the store ran it again), it records the note once.
 QString SentRecordStatement(const NoteIdentity& note, const QString& text, const QString& sentAt);
 
-// The first time the note showed on the recipient's screen, and its deletion there. A later
-// stamp never overwrites an earlier one.
-QString ShownReceiptStatement(const NoteIdentity& note, const QString& at);
+// The first time the notes showed on the recipient's screen, and a note's deletion there. A
+// later stamp never overwrites an earlier one.
+QString ShownReceiptStatement(const QList<NoteIdentity>& notes, const QString& at);
 QString DeletedReceiptStatement(const NoteIdentity& note, const QString& at);
 
 // The sender's newest 50 records, newest first: RECIPIENT, DT, MSG, SHOWN, DELETED.

@@ -540,9 +540,18 @@ StoreResult<> Store::RecordSent(const NoteIdentity& note, const QString& text, c
     return recorded;
 }
 
-StoreResult<> Store::RecordShown(const NoteIdentity& note, const QDateTime& at)
+StoreResult<> Store::RecordShown(const QList<NoteIdentity>& notes, const QDateTime& at)
 {
-    return ExecSql(ShownReceiptStatement(note, ReceiptTime(at)));
+    // SQLite refuses an expression nested deeper than 1000; each note adds one OR.
+    constexpr qsizetype NotesPerStatement = 100;
+    StoreResult<> result;
+    for (qsizetype from = 0; from < notes.size(); from += NotesPerStatement) {
+        StoreResult<> part
+            = ExecSql(ShownReceiptStatement(notes.mid(from, NotesPerStatement), ReceiptTime(at)));
+        if (part.Failure && !result.Failure)
+            result.Failure = std::move(part.Failure);
+    }
+    return result;
 }
 
 StoreResult<> Store::RecordDeleted(const NoteIdentity& note, const QDateTime& at)

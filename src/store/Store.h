@@ -121,10 +121,16 @@ public:
     // sender's records beyond the newest 50 go with it.
     StoreResult<> RecordSent(const NoteIdentity& note, const QString& text,
         const QDateTime& at = QDateTime::currentDateTimeUtc());
-    // The recipient's copy: the note first showed on screen, or was deleted there. A receipt
-    // stamped already keeps its first time.
+    // The recipient's copy: the notes first showed on screen, or a note was deleted there. A
+    // receipt stamped already keeps its first time. The notes of a whole poll go in a few
+    // statements, not one each: a commit on a shared file can take a while.
     StoreResult<> RecordShown(
-        const NoteIdentity& note, const QDateTime& at = QDateTime::currentDateTimeUtc());
+        const QList<NoteIdentity>& notes, const QDateTime& at = QDateTime::currentDateTimeUtc());
+    StoreResult<> RecordShown(
+        const NoteIdentity& note, const QDateTime& at = QDateTime::currentDateTimeUtc())
+    {
+        return RecordShown(QList<NoteIdentity> { note }, at);
+    }
     StoreResult<> RecordDeleted(
         const NoteIdentity& note, const QDateTime& at = QDateTime::currentDateTimeUtc());
     // The sender's newest 50 records, newest first.

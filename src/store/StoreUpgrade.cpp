@@ -89,4 +89,11 @@ void UpgradeOldStore(Store& store)
     AddIndex(store, KeyIndex, NotesKeyIndexCreation());
 }
 
+void AddReceiptsTable(Store& store)
+{
+    for (const StoreFailure& refused : store.CreateReceiptsTable())
+        qCWarning(StoreLog, "could not make the receipts table: %s",
+            qUtf8Printable(refused.Error.Message));
+}
+
 } // namespace vimo

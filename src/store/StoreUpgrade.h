@@ -17,4 +17,9 @@ class Store;
 // name behind when it fails, which the next start would take for the real one.
 void UpgradeOldStore(Store& store);
 
+// Gives the store its receipts table where it has none. Receipts are an extra: a store that
+// will not take the table (read-only, or a user without the right to make tables on the
+// server) serves notes as before, without receipts; the log says why.
+void AddReceiptsTable(Store& store);
+
 } // namespace vimo

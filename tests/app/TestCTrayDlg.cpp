@@ -120,8 +120,8 @@ private Q_SLOTS:
         RunTray(tray, [&] {
             QSystemTrayIcon* icon = TrayIcon(tray);
             const QStringList items { QStringLiteral("&Hide All Vimos"),
-                QStringLiteral("&Show All Vimos"), QStringLiteral("&New Vimo"), QStringLiteral("-"),
-                QStringLiteral("&Quit") };
+                QStringLiteral("&Show All Vimos"), QStringLiteral("&New Vimo"),
+                QStringLiteral("Sen&t Vimos"), QStringLiteral("-"), QStringLiteral("&Quit") };
             QCOMPARE(
                 MenuOpenedBy([&] { Q_EMIT icon->activated(QSystemTrayIcon::Trigger); }), items);
             // Dismissed: nothing was carried out.

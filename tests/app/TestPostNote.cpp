@@ -24,17 +24,7 @@ using namespace vimo;
 
 namespace {
 
-// Acts in the compose dialog once its modal run has begun. A dialog that a failed check
-// leaves open is cancelled, so the test ends rather than waits forever.
-void WhenComposing(std::function<void(test::ComposeForm&)> act)
-{
-    test::WhenModal<CComposeDlg>([act](CComposeDlg* dialog) {
-        QTimer::singleShot(20000, dialog, &QDialog::reject);
-        QVERIFY(QTest::qWaitForWindowActive(dialog));
-        test::ComposeForm form(dialog);
-        act(form);
-    });
-}
+using test::WhenComposing;
 
 // The tray command New, which returns when the compose dialog has ended.
 void ChooseNewVimo(CTrayDlg& tray)
@@ -172,6 +162,37 @@ private Q_SLOTS:
         QCOMPARE(
             test::FirstValue(QStringLiteral("SELECT URGENCY||' '||MSG FROM MSGS WHERE TKEY=1")),
             QStringLiteral("2 Please keep this"));
+    }
+
+    void aNoteThatReachedSomeNamesComesBackForTheRestOnly()
+    {
+        test::MustExec(AddUserStatement(QStringLiteral("CAROL")));
+        // The store refuses CAROL's copy once; ANN's is stored by then.
+        test::MustExec(QStringLiteral("CREATE TRIGGER NOCAROL BEFORE INSERT ON MSGS WHEN "
+                                      "NEW.RECIPIENT='CAROL' BEGIN SELECT RAISE(ABORT,'no'); END"));
+        QStringList alerts;
+        QString offeredAgain;
+        const AlertHandler previous = SetAlertHandler([&](const QString& text) {
+            alerts.append(text);
+            WhenComposing([&offeredAgain](test::ComposeForm& compose) {
+                offeredAgain = compose.Recipient->text();
+                test::MustExec(QStringLiteral("DROP TRIGGER NOCAROL"));
+                compose.Send->click();
+            });
+        });
+        CTrayDlg tray(test::TestWorker(), QStringLiteral("BOB"));
+        WhenComposing([](test::ComposeForm& compose) {
+            QTest::keyClicks(compose.Recipient, QStringLiteral("ann, carol"));
+            QTest::keyClicks(compose.Text, QStringLiteral("Fire drill"));
+            compose.Send->click();
+        });
+        test::RunTray(tray, [&] { ChooseNewVimo(tray); });
+        SetAlertHandler(previous);
+
+        QCOMPARE(alerts.size(), 1);
+        QCOMPARE(offeredAgain, QStringLiteral("CAROL"));
+        QCOMPARE(test::ColumnValues(QStringLiteral("SELECT RECIPIENT FROM MSGS ORDER BY TKEY")),
+            (QStringList { QStringLiteral("ANN"), QStringLiteral("CAROL") }));
     }
 
     void notesComeAndGoWhileComposingWithoutTakingTheKeys()

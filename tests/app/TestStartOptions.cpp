@@ -47,6 +47,7 @@ private Q_SLOTS:
         row("the last tray command counts", { u"--hide-all"_s, u"--quit"_s }, Outcome::Run,
             DesktopCommand::Quit);
         row("the start at login", { u"--login"_s }, Outcome::Run, DesktopCommand::Login);
+        row("the list of notes sent", { u"--sent"_s }, Outcome::Run, DesktopCommand::Sent);
     }
 
     void commandLine()

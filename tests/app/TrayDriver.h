@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Forms.h"
 #include "TestWidgets.h"
 
 #include "app/CTrayDlg.h"
@@ -61,6 +62,18 @@ inline QList<CNoteDlg*> OpenNotes(CTrayDlg& tray)
     QList<CNoteDlg*> notes = tray.findChildren<CNoteDlg*>();
     std::sort(notes.begin(), notes.end(), [](auto* a, auto* b) { return a->Slot < b->Slot; });
     return notes;
+}
+
+// Acts in the compose dialog once its modal run has begun. A dialog that a failed check
+// leaves open is cancelled, so the test ends rather than waits forever.
+inline void WhenComposing(std::function<void(ComposeForm&)> act)
+{
+    WhenModal<CComposeDlg>([act](CComposeDlg* dialog) {
+        QTimer::singleShot(20000, dialog, &QDialog::reject);
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        ComposeForm form(dialog);
+        act(form);
+    });
 }
 
 } // namespace vimo::test

@@ -241,6 +241,17 @@ def no_tray_scenario(run, args, work):
                 bob.wait_gone(window, UI_TIMEOUT, f"the note {window.title!r} to hide")
             launch(bob, actions["Show All Vimos"], run, "Show All Vimos")
             notes_in_place(bob)
+        with run.step("the desktop action Sent Vimos opens the running copy's list",
+                      bob) as label:
+            launch(bob, actions["Sent Vimos"], run, "Sent Vimos")
+            listing = bob.new_window(set(), 'the "Sent Vimos" window', UI_TIMEOUT,
+                                     where=lambda w: w.title == "Sent Vimos")
+            check(window_pid(bob, listing) == bob.process.pid,
+                  "the list should belong to the running copy")
+            bob.wait_focused(listing)
+            run.shot(f"{label}-list", bob)
+            keys(bob, listing, "Escape")
+            bob.wait_gone(listing, UI_TIMEOUT, 'the "Sent Vimos" window to close')
         with run.step("a plain second start opens the dialog too", bob) as label:
             launch(bob, plain, run, "plain start")
             compose_of(bob, bob.process.pid, run, label)

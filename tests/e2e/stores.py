@@ -16,6 +16,15 @@ class Note:
     key: int
 
 
+@dataclass(frozen=True)
+class Receipt:
+    recipient: str
+    text: str
+    shown: str
+    deleted: str
+
+
+RECEIPTS_QUERY = "SELECT RECIPIENT, MSG, SHOWN, DELETED FROM RCPTS WHERE SENDER='{}' ORDER BY TKEY"
 NOTES_QUERY = "SELECT MSG, RECIPIENT, SENDER, URGENCY, TKEY FROM MSGS ORDER BY TKEY"
 USERS_QUERY = "SELECT RECIPIENT FROM USRS ORDER BY RECIPIENT"
 
@@ -24,6 +33,10 @@ def _notes(rows):
     # CHAR columns come back padded from some engines; the program cuts trailing blanks too.
     return [Note(str(r[0] or "").rstrip(), str(r[1] or "").rstrip(), str(r[2] or "").rstrip(),
                  int(r[3]), int(r[4])) for r in rows]
+
+
+def _receipts(rows):
+    return [Receipt(*(str(v or "").rstrip() for v in r)) for r in rows]
 
 
 class SqliteStore:
@@ -54,6 +67,9 @@ class SqliteStore:
 
     def users(self):
         return [str(r[0]).rstrip() for r in self._rows(USERS_QUERY)]
+
+    def receipts(self, sender):
+        return _receipts(self._rows(RECEIPTS_QUERY.format(sender)))
 
     def remove(self):
         pass
@@ -109,3 +125,6 @@ class PostgresStore:
 
     def users(self):
         return [r[0].rstrip() for r in self._psql(self.database, USERS_QUERY)]
+
+    def receipts(self, sender):
+        return _receipts(self._psql(self.database, RECEIPTS_QUERY.format(sender)))

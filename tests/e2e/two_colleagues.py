@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Two colleagues, ANN and BOB, each at a workstation of their own, exchange notes through one
 shared store: BOB sets the store up and signs up, ANN joins and writes to him, he receives,
-enlarges, drags and deletes a note, quits, starts again and finds the notes still waiting, and
-hides and shows them all. Driven only by synthetic input, checked on the screen and in the
+enlarges, drags and deletes a note, quits, starts again and finds the notes still waiting,
+answers one with Reply, ANN reads in "Sent Vimos" what became of her notes, and BOB hides and
+shows them all. Driven only by synthetic input, checked on the screen and in the
 store. Screenshots of every step go to the artifacts folder."""
 
 import argparse
@@ -26,6 +27,8 @@ NOTE_SIZE = 100
 
 FIRST_NOTE = ("Lunch at Kim's & Lee's?", 2)
 MORE_NOTES = (("Call the printer man", 1), ("Fire drill at 3", 3))
+REPLY = ("Drill noted, thanks", 2)
+CAPTION_COLOUR = (216, 208, 200)
 
 UI_TIMEOUT = 30          # a dialog or menu to come, on a busy machine
 DELIVERY_LIMIT = 25      # the recipient polls every 20 s
@@ -187,6 +190,13 @@ def write_note(station, run, label, recipient_row, text, urgency):
     desk.click(x + width // 2, y + height * recipient_row + height // 2, repeat=2)
     desk.type(text)
 
+    return send_note(station, run, label, compose, urgency)
+
+
+def send_note(station, run, label, compose, urgency):
+    """Ticks the urgency's square of the open "New Vimo" dialog and presses Send. Returns when
+    Send was pressed."""
+    desk = station.desktop
     square = wait_for(
         lambda: station.screenshot(os.path.join(station.scratch, "compose.png"))
         .find_colour(compose, URGENCY_COLOURS[urgency]),
@@ -199,6 +209,20 @@ def write_note(station, run, label, recipient_row, text, urgency):
     sent = time.monotonic()
     station.wait_gone(compose, UI_TIMEOUT, 'the "New Vimo" dialog to close after Send')
     return sent
+
+
+def urgent_mark_reads(station, marked, label):
+    """Waits for the tray icon to carry the red mark of an untouched red note, or not to. The
+    mark fills the icon's top right quarter; its left part is clear of the icon's own pin."""
+    def as_wanted():
+        icon = station.tray_icon()
+        if icon is None:
+            return False
+        shot = station.screenshot(os.path.join(station.scratch, f"{label}.png"))
+        r, g, b = shot.pixel(icon.x + icon.width * 6 // 10, icon.y + icon.height // 4)
+        return (r > 180 and g < 80 and b < 80) == marked
+    wait_for(as_wanted, UI_TIMEOUT,
+             f"{station.name}'s tray icon {'with' if marked else 'without'} the urgent mark")
 
 
 def wait_for_note(store, text, timeout=UI_TIMEOUT):
@@ -331,6 +355,7 @@ def scenario(run, store, ann, bob, data_file):
         places = sorted((w.x, w.y, w.width, w.height) for w in notes.values())
         check(places == [(50, 50, 100, 100), (60, 60, 100, 100)],
               f"the notes should open at (50, 50) and (60, 60): {places}")
+        urgent_mark_reads(bob, True, "urgent-mark")
 
     with run.step("BOB drags the upper note aside: the one under it shows whole again", bob):
         upper_text, upper = max(notes.items(), key=lambda item: (item[1].x, item[1].y))
@@ -344,6 +369,63 @@ def scenario(run, store, ann, bob, data_file):
         urgency = next(n.urgency for n in waiting if n.text == lower_text)
         check_note_colour(bob, lower, URGENCY_COLOURS[urgency], "uncovered-note", others=[upper])
         notes[upper_text] = upper
+        # The upper note is the red one, sent last: dragged, it has been seen.
+        check(upper_text == MORE_NOTES[-1][0], f"the upper note should be the red one: {upper_text}")
+        urgent_mark_reads(bob, False, "no-urgent-mark")
+
+    with run.step("BOB rests the pointer on ANN's red note: its tip names her", bob):
+        red_text = next(t for t, u in MORE_NOTES if u == 3)
+        red = notes[red_text]
+        before = {w.id for w in bob.shown()}
+        bob.desktop.move(red.x + 50, red.y + 50)
+        # A tip is a small window of the program's own, just below the pointer.
+        tip = bob.new_window(before, "the note's tip", UI_TIMEOUT,
+                             where=lambda w: w.height < 40 and w.y > red.y + 40
+                             and w.y < red.y + 120)
+        check(tip.width > 100, f"the tip should be wide enough for a name and a day: {tip}")
+
+    with run.step("BOB replies to ANN's red note", bob) as label:
+        bob.desktop.move(*bob.RESTING_PLACE)
+        bob.wait_gone(tip, UI_TIMEOUT, "the note's tip to go")
+        before = {w.id for w in bob.shown()}
+        bob.note_command(notes[red_text], "r")
+        compose = bob.new_window(before, 'the "New Vimo" dialog', UI_TIMEOUT,
+                                 where=lambda w: w.title == "New Vimo")
+        bob.wait_focused(compose)
+        # The keyboard is in the text box already, the sender in "Send To".
+        bob.desktop.type(REPLY[0])
+        send_note(bob, run, label, compose, REPLY[1])
+        reply = wait_for_note(store, REPLY[0])
+        check((reply.recipient, reply.sender, reply.urgency) == ("ANN", "BOB", REPLY[1]),
+              f"the reply should go from BOB to ANN with urgency {REPLY[1]}: {reply}")
+
+    with run.step("the reply opens on ANN's screen", ann):
+        shown = wait_for(lambda: ann.shown_titled(REPLY[0]), DELIVERY_LIMIT + 5,
+                         f"the reply {REPLY[0]!r} on ANN's screen")[0]
+        check_note_colour(ann, shown, URGENCY_COLOURS[REPLY[1]], "reply")
+
+    with run.step("ANN opens Sent Vimos: one note deleted, two on screen", ann):
+        before = {w.id for w in ann.shown()}
+        ann.tray_command("t")
+        listing = ann.new_window(before, 'the "Sent Vimos" window', UI_TIMEOUT,
+                                 where=lambda w: w.title == "Sent Vimos")
+        ann.wait_focused(listing)
+        receipts = {r.text: r for r in store.receipts("ANN")}
+        check(sorted(receipts) == sorted([FIRST_NOTE[0]] + [t for t, _ in MORE_NOTES]),
+              f"ANN's receipts should be her three notes: {sorted(receipts)}")
+        check(receipts[FIRST_NOTE[0]].shown and receipts[FIRST_NOTE[0]].deleted,
+              f"the first note should be shown and deleted: {receipts[FIRST_NOTE[0]]}")
+        for more_text, _ in MORE_NOTES:
+            check(receipts[more_text].shown and not receipts[more_text].deleted,
+                  f"{more_text!r} should be on screen: {receipts[more_text]}")
+        # The shot shows the list once its caption is painted.
+        wait_for(lambda: ann.screenshot(os.path.join(ann.scratch, "sent.png"))
+                 .find_colour(listing, CAPTION_COLOUR),
+                 UI_TIMEOUT, 'the caption of "Sent Vimos" painted')
+
+    with run.step("ANN closes Sent Vimos", ann):
+        ann.desktop.key("Escape")
+        ann.wait_gone(listing, UI_TIMEOUT, 'the "Sent Vimos" window to close')
 
     with run.step("BOB hides all notes", bob):
         bob.tray_command("h")
@@ -368,8 +450,8 @@ def scenario(run, store, ann, bob, data_file):
             station.tray_command("q")
         for station in (bob, ann):
             station.wait_until_ended(QUIT_TIMEOUT)
-        check(len(store.notes()) == len(MORE_NOTES),
-              f"quitting must keep the notes: {store.notes()}")
+        check(len(store.notes()) == len(MORE_NOTES) + 1,
+              f"quitting must keep the notes and the reply: {store.notes()}")
 
 
 def main():

@@ -2,11 +2,13 @@
 #include "TestWidgets.h"
 
 #include "exchange/NoteExchange.h"
+#include "exchange/Notifications.h"
 #include "notes/CNoteDlg.h"
 #include "store/Statements.h"
 #include "widgets/CColorLabel.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
@@ -14,6 +16,7 @@
 #include <memory>
 
 using namespace vimo;
+using namespace std::chrono_literals;
 
 // Polling, delivery and deletion against a real store: what opens where, in which colour,
 // and what happens to the window, the slot and the row.
@@ -351,6 +354,52 @@ private Q_SLOTS:
         QVERIFY(NoteWithKey(2));
         QCOMPARE(Exchange->OpenNotes(), 1);
         QVERIFY(alerts.Alerts.isEmpty());
+    }
+
+    void aPollNotifiesOnceAndRaisesRedNotesUntilTouched()
+    {
+        QList<NoteNotification> notified;
+        const NotificationHandler previous
+            = SetNotificationHandler([&](const NoteNotification& n) { notified.append(n); });
+        const auto restore = qScopeGuard([&] { SetNotificationHandler(previous); });
+        Exchange = std::make_unique<NoteExchange>(
+            Owner.get(), test::TestWorker(), QStringLiteral("ANN"), 100ms);
+        QSignalSpy waits(Exchange.get(), &NoteExchange::UrgentNoteWaitsChanged);
+
+        Post(1, 3, QStringLiteral("fire drill"));
+        test::MustExec(PostStatement(QStringLiteral("lunch"), QStringLiteral("ANN"),
+            QStringLiteral("CAROL"), QStringLiteral("20261207"), 2, u'1'));
+        Poll();
+        Poll(); // nothing new: nothing more to tell
+        QCOMPARE(notified.size(), 1);
+        QCOMPARE(notified[0].Text, QStringLiteral("2 new Vimos from BOB, CAROL"));
+        QVERIFY(notified[0].Critical);
+        QCOMPARE(NoteWithKey(1)->toolTip(), QStringLiteral("From BOB, Mon 7 Dec 2026"));
+        QVERIFY(Exchange->UrgentNoteWaits());
+
+        // Covered by whatever the user did since, the red note comes back by itself; the
+        // yellow one does not.
+        NoteWithKey(1)->hide();
+        NoteWithKey(2)->hide();
+        QTRY_VERIFY(NoteWithKey(1)->isVisible());
+        QVERIFY(!NoteWithKey(2)->isVisible());
+
+        // A click is a touch: it stays where the user put it.
+        QTest::mouseClick(NoteWithKey(1), Qt::LeftButton, {}, QPoint(50, 50));
+        QVERIFY(!Exchange->UrgentNoteWaits());
+        QCOMPARE(waits.count(), 2);
+        NoteWithKey(1)->hide();
+        QTest::qWait(300);
+        QVERIFY(!NoteWithKey(1)->isVisible());
+
+        // Hide All touches every note.
+        Post(3, 3, QStringLiteral("second fire"));
+        Poll();
+        QCOMPARE(notified.size(), 2);
+        QCOMPARE(notified[1].Text, QStringLiteral("1 new Vimo from BOB"));
+        QVERIFY(Exchange->UrgentNoteWaits());
+        Exchange->SetAllNotesVisible(false);
+        QVERIFY(!Exchange->UrgentNoteWaits());
     }
 };
 

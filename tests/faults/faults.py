@@ -364,7 +364,8 @@ class Run:
         took = time.monotonic() - self.current.lifted
         if self.current.check(bool(ok), f"{copy.name}'s tray still reads {copy.tooltip()!r} "
                                         f"{took:.0f} s after the store came back"):
-            self.current.check(copy.icon_pixels() == copy.normal_icon,
+            icon = copy.icon_pixels()
+            self.current.check(icon == copy.normal_icon or in_colour(icon),
                                f"{copy.name}'s tray icon did not come back")
             self.current.recovery[copy.name] = f"{took:.0f} s"
         else:
@@ -770,6 +771,13 @@ class Run:
                         f"{o.told.get('bob', '')} | {o.told.get('ann', '')} | {recovery} | "
                         f"{o.stall.get('bob', 0)} / {o.stall.get('ann', 0)} | {result} |")
         return "\n".join(rows)
+
+
+def in_colour(pixels):
+    """True for an icon that is not the greyed one of an outage. The usual icon may carry the
+    red mark of an untouched red note by now, which the start's picture did not."""
+    return bool(pixels) and any(max(pixels[i:i + 3]) - min(pixels[i:i + 3]) > 60
+                                for i in range(0, len(pixels) - 2, 3))
 
 
 def _slug(text):
