@@ -3,6 +3,8 @@
 # root with a private odbcinst.ini: its files, its dependencies, its driver entry, a purge.
 #   check-package.sh BUILD_DIR WORK_DIR
 set -euo pipefail
+# dpkg wants ldconfig and start-stop-daemon, which an ordinary user's PATH leaves out.
+export PATH="$PATH:/usr/local/sbin:/usr/sbin:/sbin"
 
 build=$1
 work=$2

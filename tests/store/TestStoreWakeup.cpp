@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <unistd.h>
@@ -169,8 +170,12 @@ private Q_SLOTS:
             arguments.prepend(u"postgres"_s);
             arguments.prepend(u"-u"_s);
         }
+        // Debian puts it in /usr/sbin, which an ordinary user's PATH leaves out.
+        QString program = QStandardPaths::findExecutable(u"pgbouncer"_s);
+        if (program.isEmpty())
+            program = QStandardPaths::findExecutable(u"pgbouncer"_s, { u"/usr/sbin"_s });
         QProcess bouncer;
-        bouncer.start(u"pgbouncer"_s, arguments);
+        bouncer.start(program.isEmpty() ? u"pgbouncer"_s : program, arguments);
         QVERIFY2(bouncer.waitForStarted(), "pgbouncer is not installed");
         const auto stop = qScopeGuard([&] {
             bouncer.terminate();
