@@ -2,14 +2,14 @@
 
 #include "exchange/NoteExchange.h"
 #include "exchange/NotePosting.h"
+#include "model/DateStamp.h"
 #include "notes/CNoteDlg.h"
-#include "store/DateStamp.h"
-#include "store/Prompts.h"
+#include "setup/Prompts.h"
 #include "store/Statements.h"
 #include "store/Store.h"
 #include "store/StoreUpgrade.h"
-#include "store/StoreWakeup.h"
 #include "store/StoreWorker.h"
+#include "wakeup/StoreWakeup.h"
 
 #include <QCoreApplication>
 

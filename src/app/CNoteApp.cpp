@@ -6,12 +6,12 @@
 #include "app/DesktopSession.h"
 #include "app/SessionChannel.h"
 #include "app/SignIn.h"
-#include "store/OpenStore.h"
+#include "setup/OpenStore.h"
+#include "setup/ui/DesktopPrompts.h"
 #include "store/Store.h"
 #include "store/StoreUpgrade.h"
-#include "store/StoreWakeup.h"
 #include "store/StoreWorker.h"
-#include "store/ui/DesktopPrompts.h"
+#include "wakeup/StoreWakeup.h"
 
 #include <QApplication>
 #include <QScopeGuard>

@@ -5,7 +5,7 @@
 #include "dialogs/CSentDlg.h"
 #include "exchange/NotePosting.h"
 #include "exchange/TrayLogic.h"
-#include "store/Prompts.h"
+#include "setup/Prompts.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"
 

@@ -3,7 +3,7 @@
 #include "app/CTrayDlg.h"
 #include "app/DesktopPlatform.h"
 #include "app/SessionChannel.h"
-#include "store/Prompts.h"
+#include "setup/Prompts.h"
 
 #include <QApplication>
 #include <QSystemTrayIcon>

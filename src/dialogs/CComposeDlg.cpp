@@ -2,8 +2,8 @@
 
 #include "dialogs/CNoteTextEdit.h"
 #include "dialogs/DataExchange.h"
-#include "store/NoteTexts.h"
-#include "store/Prompts.h"
+#include "model/NoteTexts.h"
+#include "setup/Prompts.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"
 #include "ui_CComposeDlg.h"

@@ -1,10 +1,10 @@
 #include "dialogs/CLoginDlg.h"
 
 #include "dialogs/DataExchange.h"
-#include "store/Prompts.h"
+#include "model/TextRules.h"
+#include "setup/Prompts.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"
-#include "store/TextRules.h"
 #include "ui_CLoginDlg.h"
 #include "widgets/CColorLabel.h"
 #include "widgets/CUserListBox.h"

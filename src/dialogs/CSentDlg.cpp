@@ -1,6 +1,6 @@
 #include "dialogs/CSentDlg.h"
 
-#include "store/DateStamp.h"
+#include "model/DateStamp.h"
 #include "widgets/CColorLabel.h"
 #include "widgets/DialogColours.h"
 #include "widgets/DialogSetup.h"

@@ -1,7 +1,7 @@
 #include "dialogs/DataExchange.h"
 
 #include "dialogs/CNoteTextEdit.h"
-#include "store/Prompts.h"
+#include "setup/Prompts.h"
 #include "widgets/CUserListBox.h"
 
 #include <QCheckBox>

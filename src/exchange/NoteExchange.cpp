@@ -2,11 +2,11 @@
 
 #include "exchange/Notifications.h"
 #include "exchange/TrayLogic.h"
+#include "model/TextRules.h"
 #include "notes/CNoteDlg.h"
-#include "store/Prompts.h"
+#include "setup/Prompts.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"
-#include "store/TextRules.h"
 #include "widgets/CColorLabel.h"
 
 #include <QGuiApplication>

@@ -4,7 +4,7 @@
 #include "exchange/NoteSlotTable.h"
 #include "exchange/PendingDeletions.h"
 #include "exchange/UrgentNoteWatch.h"
-#include "store/Receipts.h"
+#include "model/Receipts.h"
 #include "store/Store.h"
 
 #include <QDateTime>

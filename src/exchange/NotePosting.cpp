@@ -1,6 +1,6 @@
 #include "exchange/NotePosting.h"
 
-#include "store/DateStamp.h"
+#include "model/DateStamp.h"
 #include "store/Store.h"
 
 #include <QLoggingCategory>

@@ -1,6 +1,6 @@
 #include "exchange/Notifications.h"
 
-#include "store/Profile.h"
+#include "setup/Profile.h"
 
 #include <QStringList>
 

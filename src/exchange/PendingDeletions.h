@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/NoteRow.h"
+#include "model/NoteRow.h"
 
 #include <QList>
 

@@ -1,9 +1,9 @@
 #include "notes/CNoteDlg.h"
 
+#include "model/NoteTexts.h"
 #include "notes/BackingStoreRelease.h"
 #include "notes/NoteGeometry.h"
 #include "notes/NoteWindowFlags.h"
-#include "store/NoteTexts.h"
 #include "widgets/CColorLabel.h"
 #include "widgets/DialogColours.h"
 #include "widgets/DialogSetup.h"

@@ -1,6 +1,6 @@
 #include "store/ReceiptStatements.h"
 
-#include "store/TextRules.h"
+#include "model/TextRules.h"
 
 #include <QStringList>
 

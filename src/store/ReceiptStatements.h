@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Receipts.h"
+#include "model/Receipts.h"
 
 #include <QList>
 #include <QString>

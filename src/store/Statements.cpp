@@ -1,8 +1,8 @@
 #include "store/Statements.h"
 
-#include "store/KeyRules.h"
-#include "store/NoteRow.h"
-#include "store/TextRules.h"
+#include "model/KeyRules.h"
+#include "model/NoteRow.h"
+#include "model/TextRules.h"
 
 namespace vimo {
 

@@ -1,10 +1,9 @@
 #include "store/Store.h"
 
-#include "store/AttributeLists.h"
-#include "store/KeyRules.h"
+#include "model/KeyRules.h"
+#include "model/TextRules.h"
 #include "store/ReceiptStatements.h"
 #include "store/Statements.h"
-#include "store/TextRules.h"
 
 #include <QFile>
 #include <QThread>

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "model/NoteRow.h"
+#include "model/Receipts.h"
 #include "store/Failures.h"
-#include "store/NoteRow.h"
 #include "store/OdbcHandles.h"
-#include "store/Receipts.h"
 #include "store/StoreResult.h"
 
 #include <QDateTime>
@@ -20,6 +20,10 @@ namespace vimo {
 
 // The name of the user data source that every copy opens.
 inline constexpr char16_t DataSourceName[] = u"VIMO";
+
+// The name of the driver entry that stands behind new data files. One name, ours: the set-up
+// registers it in odbcinst.ini with the SQLite ODBC driver and our set-up library.
+inline constexpr char DriverName[] = VIMO_DRIVER_NAME;
 
 // A note to be written: the values of its row but the key, which the store chooses.
 struct NewNote {

@@ -6,8 +6,8 @@
 #include "dialogs/CSentDlg.h"
 #include "exchange/NoteExchange.h"
 #include "exchange/NotePosting.h"
+#include "model/NoteTexts.h"
 #include "notes/CNoteDlg.h"
-#include "store/NoteTexts.h"
 #include "store/Statements.h"
 #include "store/StoreUpgrade.h"
 

@@ -5,9 +5,9 @@
 #include "app/CTrayDlg.h"
 #include "dialogs/CComposeDlg.h"
 #include "dialogs/CNoteTextEdit.h"
+#include "model/TextRules.h"
 #include "notes/CNoteDlg.h"
 #include "store/Statements.h"
-#include "store/TextRules.h"
 
 #include <QApplication>
 #include <QCheckBox>

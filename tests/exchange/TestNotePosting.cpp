@@ -1,8 +1,8 @@
 #include "TestEnvironment.h"
 
 #include "exchange/NotePosting.h"
+#include "model/TextRules.h"
 #include "store/Statements.h"
-#include "store/TextRules.h"
 
 #include <QDate>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #include "TestEnvironment.h"
 
-#include "store/AttributeLists.h"
+#include "setup/AttributeLists.h"
 #include "store/OdbcHandles.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "TestEnvironment.h"
 
-#include "store/DataSourceKeys.h"
-#include "store/PgListener.h"
-#include "store/StoreWakeup.h"
+#include "wakeup/DataSourceKeys.h"
+#include "wakeup/PgListener.h"
+#include "wakeup/StoreWakeup.h"
 
 #include <QProcess>
 #include <QSignalSpy>

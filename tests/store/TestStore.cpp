@@ -1,8 +1,8 @@
 #include "TestEnvironment.h"
 
-#include "store/DateStamp.h"
+#include "model/DateStamp.h"
+#include "model/TextRules.h"
 #include "store/Statements.h"
-#include "store/TextRules.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "TestEnvironment.h"
 
+#include "model/TextRules.h"
 #include "store/Statements.h"
 #include "store/StoreWorker.h"
-#include "store/TextRules.h"
 
 #include <QCoreApplication>
 #include <QTest>

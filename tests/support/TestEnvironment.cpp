@@ -1,7 +1,7 @@
 #include "TestEnvironment.h"
 
-#include "store/OpenStore.h"
-#include "store/Prompts.h"
+#include "setup/OpenStore.h"
+#include "setup/Prompts.h"
 
 #include <QCoreApplication>
 #include <QDir>

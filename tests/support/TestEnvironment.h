@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Prompts.h"
+#include "setup/Prompts.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"
 

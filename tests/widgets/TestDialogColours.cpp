@@ -4,8 +4,8 @@
 #include "dialogs/CLoginDlg.h"
 #include "dialogs/CSentDlg.h"
 #include "notes/CNoteDlg.h"
-#include "store/ui/CFileChooserDlg.h"
-#include "store/ui/CYesNoDlg.h"
+#include "setup/ui/CFileChooserDlg.h"
+#include "setup/ui/CYesNoDlg.h"
 
 #include <QApplication>
 #include <QDialog>

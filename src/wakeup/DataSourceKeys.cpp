@@ -1,0 +1,83 @@
+#include "wakeup/DataSourceKeys.h"
+
+#include "store/Store.h"
+#include "wakeup/LibPq.h"
+
+#include <odbcinst.h>
+
+namespace vimo {
+namespace {
+
+void Put(PgParameters& parameters, const QByteArray& keyword, const QByteArray& value)
+{
+    for (auto& [existing, old] : parameters) {
+        if (existing == keyword) {
+            old = value;
+            return;
+        }
+    }
+    parameters.append({ keyword, value });
+}
+
+} // namespace
+
+QByteArray DataSourceKey(const char* key)
+{
+    const QByteArray section = QString::fromUtf16(DataSourceName).toUtf8();
+    char value[1024] = {};
+    SQLGetPrivateProfileString(section.constData(), key, "", value, sizeof value, "odbc.ini");
+    return QByteArray(value).trimmed();
+}
+
+bool ListeningWanted()
+{
+    const QByteArray listen = DataSourceKey("Listen").toLower();
+    return !(listen == "0" || listen == "no" || listen == "false" || listen == "off");
+}
+
+PgParameters ReadListenParameters()
+{
+    PgParameters parameters;
+    // psqlODBC's own extra libpq options come first, so that its named keys win as they do
+    // in the driver.
+    if (const LibPq* pq = LibPq::Get()) {
+        const QByteArray options = DataSourceKey("pqopt");
+        if (!options.isEmpty()) {
+            if (PQconninfoOption* parsed = pq->PQconninfoParse(options.constData(), nullptr)) {
+                for (PQconninfoOption* option = parsed; option->keyword != nullptr; ++option) {
+                    if (option->val != nullptr)
+                        Put(parameters, option->keyword, option->val);
+                }
+                pq->PQconninfoFree(parsed);
+            }
+        }
+    }
+    const struct {
+        const char* Key;
+        const char* Keyword;
+    } keys[] = {
+        { "Servername", "host" },
+        { "Port", "port" },
+        { "Database", "dbname" },
+        { "Username", "user" },
+        { "Password", "password" },
+        { "SSLmode", "sslmode" },
+        { "ListenServername", "host" },
+        { "ListenPort", "port" },
+    };
+    for (const auto& key : keys) {
+        const QByteArray value = DataSourceKey(key.Key);
+        if (!value.isEmpty())
+            Put(parameters, key.Keyword, value);
+    }
+    Put(parameters, "application_name", "vimo wakeup");
+    // A server that vanishes without a word (a cable, a sleeping laptop) is noticed within
+    // about a minute and a half.
+    Put(parameters, "keepalives", "1");
+    Put(parameters, "keepalives_idle", "60");
+    Put(parameters, "keepalives_interval", "10");
+    Put(parameters, "keepalives_count", "3");
+    return parameters;
+}
+
+} // namespace vimo

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "wakeup/PgSession.h"
+
+#include <QByteArray>
+
+namespace vimo {
+
+// One key of the data source "VIMO", as the driver reads it (the user's odbc.ini, else the
+// system's); empty when absent.
+QByteArray DataSourceKey(const char* key);
+
+// False when the data source turns listening off with Listen=0 (or no, false, off): the copy
+// then neither listens to a PostgreSQL store nor watches a data file, and only polls.
+bool ListeningWanted();
+
+// What the listening link of a PostgreSQL store connects with: the data source's own keys as
+// psqlODBC reads them (Servername, Port, Database, Username, Password, SSLmode, pqopt), and
+// two of ours for the link alone, ListenServername and ListenPort, which point it elsewhere:
+// straight at the server when the data source names a pooler.
+PgParameters ReadListenParameters();
+
+} // namespace vimo

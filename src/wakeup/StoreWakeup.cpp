@@ -1,0 +1,162 @@
+#include "wakeup/StoreWakeup.h"
+
+#include "model/TextRules.h"
+#include "store/Store.h"
+#include "wakeup/DataSourceKeys.h"
+#include "wakeup/LibPq.h"
+#include "wakeup/PgListener.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QTimer>
+
+#include <algorithm>
+
+#include <sys/stat.h>
+#include <sys/vfs.h>
+
+namespace vimo {
+namespace {
+
+// A file system on which a change made on another machine is never seen by a local watch:
+// the network ones, and FUSE, which sshfs and most cluster file systems use.
+bool IsNetworkFileSystem(const QString& folder)
+{
+    struct statfs status { };
+    if (::statfs(QFile::encodeName(folder).constData(), &status) != 0)
+        return true;
+    static constexpr unsigned long network[] = {
+        0x6969, // NFS
+        0x517B, // SMB
+        0xFF534D42, // CIFS
+        0xFE534D42, // SMB2
+        0x01021997, // 9P
+        0x5346414F, // AFS
+        0x00C36400, // Ceph
+        0x0BD00BD0, // Lustre
+        0x564C, // NCP
+        0x73757245, // Coda
+        0x65735546, // FUSE
+    };
+    return std::find(
+               std::begin(network), std::end(network), static_cast<unsigned long>(status.f_type))
+        != std::end(network);
+}
+
+// The file a path names now: device and inode, or nothing when there is none.
+std::pair<quint64, quint64> FileIdentity(const QString& path)
+{
+    struct stat status { };
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return {};
+    return { quint64(status.st_dev), quint64(status.st_ino) };
+}
+
+} // namespace
+
+QByteArray WakeupChannel(const QString& user)
+{
+    return "vimo_"
+        + QCryptographicHash::hash(CutTrailingWhiteSpace(user).toUtf8(), QCryptographicHash::Md5)
+              .toHex();
+}
+
+StoreWakeup::StoreWakeup(const QString& user, QObject* parent)
+    : QObject(parent)
+    , User(user)
+    , Debounce(new QTimer(this))
+    , WatchRetry(new QTimer(this))
+{
+    Debounce->setSingleShot(true);
+    connect(Debounce, &QTimer::timeout, this, &StoreWakeup::Wake);
+    WatchRetry->setInterval(5000);
+    connect(WatchRetry, &QTimer::timeout, this, &StoreWakeup::WatchAgain);
+}
+
+StoreWakeup::~StoreWakeup() = default;
+
+void StoreWakeup::Start(const Store& store)
+{
+    Start(store.EngineName());
+}
+
+void StoreWakeup::Start(const QString& engine)
+{
+    if (!ListeningWanted())
+        return;
+    if (engine == QLatin1String("PostgreSQL"))
+        StartListening();
+    else if (engine == QLatin1String("SQLite"))
+        StartWatching(QString::fromUtf8(DataSourceKey("Database")));
+}
+
+StoreWakeup::Means StoreWakeup::Active() const
+{
+    if (Listener != nullptr && Listener->CurrentState() == PgListener::State::Listening)
+        return Means::Listening;
+    if (Watcher != nullptr && !Watcher->files().isEmpty())
+        return Means::FileWatch;
+    return Means::None;
+}
+
+void StoreWakeup::StartListening()
+{
+    // Built elsewhere, without its libpq5 dependency: the poll alone, as before.
+    if (LibPq::Get() == nullptr)
+        return;
+    Listener = new PgListener(ReadListenParameters(), WakeupChannel(User), this);
+    connect(Listener, &PgListener::Notified, this, &StoreWakeup::Heard);
+    Listener->Start();
+}
+
+void StoreWakeup::StartWatching(const QString& file)
+{
+    if (file.isEmpty() || IsNetworkFileSystem(QFileInfo(file).absolutePath()))
+        return;
+    WatchedFile = QFileInfo(file).absoluteFilePath();
+    Watcher = new QFileSystemWatcher(this);
+    connect(Watcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        Heard();
+        // A file replaced (restored from a copy, or written anew and renamed over it) is
+        // another file under the same name: the watch would go on following the old one.
+        if (FileIdentity(WatchedFile) != WatchedIdentity) {
+            Watcher->removePaths(Watcher->files());
+            WatchAgain();
+        }
+    });
+    WatchAgain();
+}
+
+void StoreWakeup::WatchAgain()
+{
+    bool watching = !Watcher->files().isEmpty();
+    if (!watching) {
+        WatchedIdentity = FileIdentity(WatchedFile);
+        watching
+            = WatchedIdentity != std::pair<quint64, quint64>() && Watcher->addPath(WatchedFile);
+    }
+    if (watching)
+        WatchRetry->stop();
+    else if (!WatchRetry->isActive())
+        WatchRetry->start();
+}
+
+void StoreWakeup::Heard()
+{
+    if (!Debounce->isActive())
+        FirstHeard.start();
+    qint64 wait = std::min<qint64>(QuietMs, LongestWaitMs - FirstHeard.elapsed());
+    if (LastWake.isValid())
+        wait = std::max(wait, LeastGapMs - LastWake.elapsed());
+    Debounce->start(int(std::max<qint64>(wait, 0)));
+}
+
+void StoreWakeup::Wake()
+{
+    LastWake.start();
+    Q_EMIT NoteMayHaveArrived();
+}
+
+} // namespace vimo

@@ -1,0 +1,61 @@
+#include "TestEnvironment.h"
+
+#include "model/NoteTexts.h"
+#include "model/Receipts.h"
+
+#include <QLocale>
+#include <QTest>
+#include <QTimeZone>
+
+using namespace vimo;
+using namespace Qt::StringLiterals;
+
+// What the program says about a note: who and when, whom it goes to, whether it was seen.
+class TestNoteTexts : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Every copy in the office says the same, whatever the user's locale.
+    void init() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
+
+    void tipNamesSenderAndDay()
+    {
+        QCOMPARE(NoteTipText(u"ANN"_s, 20261207), u"From ANN, Mon 7 Dec 2026"_s);
+        for (const qint64 noDay : { 0LL, -20261207LL, 20261332LL, 20270229LL, 123LL })
+            QCOMPARE(NoteTipText(u"ANN"_s, noDay), u"From ANN"_s);
+        QCOMPARE(NoteTipText(QString(), 20261207), u"Mon 7 Dec 2026"_s);
+    }
+
+    void recipientListsSplitIntoNames()
+    {
+        QCOMPARE(SplitRecipientNames(u"ANN, BOB"_s), QStringList({ u"ANN"_s, u"BOB"_s }));
+        QCOMPARE(
+            SplitRecipientNames(u" ANN ,,\tBOB ,ANN, "_s), QStringList({ u"ANN"_s, u"BOB"_s }));
+        // A name stored in lower case is another user to the store.
+        QCOMPARE(SplitRecipientNames(u"alf, ALF"_s), QStringList({ u"alf"_s, u"ALF"_s }));
+    }
+
+    void receiptStates()
+    {
+        const auto state = [](const QString& shown, const QString& deleted) {
+            return ReceiptStateText({ u"BOB"_s, 20261207, u"hi"_s, shown, deleted });
+        };
+        const QString at = u"2026-12-07T10:42:05Z"_s;
+        QCOMPARE(state({}, {}), u"waiting"_s);
+        QCOMPARE(state(at, {}), u"on screen since Mon 7 Dec 2026 10:42"_s);
+        QCOMPARE(state(at, u"2026-12-07T23:59:59Z"_s), u"deleted Mon 7 Dec 2026 23:59"_s);
+        // A time that cannot be read still counts.
+        QCOMPARE(state(u"soon"_s, {}), u"on screen"_s);
+    }
+
+    // Written in the recipient's zone, read in the sender's.
+    void receiptTimesAreStoredInUtc()
+    {
+        const QDateTime berlin(QDate(2026, 12, 7), QTime(11, 42, 5), QTimeZone("Europe/Berlin"));
+        QCOMPARE(ReceiptTime(berlin), u"2026-12-07T10:42:05Z"_s);
+    }
+};
+
+VIMO_TEST_MAIN(TestNoteTexts, QCoreApplication)
+#include "TestNoteTexts.moc"

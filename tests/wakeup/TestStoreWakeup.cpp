@@ -1,0 +1,197 @@
+#include "TestEnvironment.h"
+
+#include "wakeup/DataSourceKeys.h"
+#include "wakeup/PgListener.h"
+#include "wakeup/StoreWakeup.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace vimo;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int Patience = 20000;
+
+void PostTo(const QString& recipient, int key)
+{
+    QVERIFY(test::TestStore()
+                .Post(u"note %1"_s.arg(key), recipient, u"ANN"_s, u"1"_s, key, u'1')
+                .Succeeded());
+}
+
+QStringList Payloads(const QSignalSpy& spy)
+{
+    QStringList payloads;
+    for (const QList<QVariant>& signal : spy)
+        payloads.append(QString::fromUtf8(signal.at(0).toByteArray()));
+    return payloads;
+}
+
+} // namespace
+
+// A copy learns at once of a note for its user where the store can tell: a PostgreSQL store
+// with the wake-up trigger, a SQLite file on a local disk. Elsewhere it is left to the poll.
+class TestStoreWakeup : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void aSqliteFileWatchWakesAlsoAfterTheFileWasReplaced()
+    {
+        const QString path = test::UseFreshSqliteStore();
+        StoreWakeup wakeup(u"ANN"_s);
+        QSignalSpy woken(&wakeup, &StoreWakeup::NoteMayHaveArrived);
+        wakeup.Start(test::TestStore());
+        QCOMPARE(wakeup.Active(), StoreWakeup::Means::FileWatch);
+
+        PostTo(u"ANN"_s, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(woken.count(), 1, Patience);
+
+        // Restored from a copy: another file under the same name. The open link keeps the old
+        // one alive, so the watch sees it merely lose its name.
+        const QString copy = test::NewPath(u"restored.vmo"_s);
+        QVERIFY(QFile::copy(path, copy));
+        QVERIFY(::rename(QFile::encodeName(copy).constData(), QFile::encodeName(path).constData())
+            == 0);
+        QTRY_COMPARE_WITH_TIMEOUT(woken.count(), 2, Patience);
+        QVERIFY(test::TestStore().Connect() >= 0);
+        PostTo(u"ANN"_s, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(woken.count(), 3, Patience);
+        QCOMPARE(wakeup.Active(), StoreWakeup::Means::FileWatch);
+
+        // Turned off in the data source: the copy only polls.
+        test::WriteOdbcIni(u"[VIMO]\nDriver=%1\nDatabase=%2\nListen=no\n"_s.arg(
+            QString::fromLatin1(VIMO_DRIVER_NAME), path));
+        StoreWakeup off(u"ANN"_s);
+        off.Start(test::TestStore());
+        QCOMPARE(off.Active(), StoreWakeup::Means::None);
+    }
+
+    void aNoteWakesTheListenerOfItsRecipientOnly()
+    {
+        QVERIFY(test::UseFreshPostgresStore());
+        test::MustExec(test::PostgresSchema());
+        // The data source names a port where nothing listens, as when it names a pooler; the
+        // listening link goes where ListenServername and ListenPort say, by name.
+        const QString port = qEnvironmentVariable("VIMO_TEST_PG_PORT");
+        const QString database = QString::fromUtf8(DataSourceKey("Database"));
+        test::WriteOdbcIni(
+            u"[VIMO]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=1\n"
+            "Database=%1\nUsername=postgres\nListenServername=localhost\nListenPort=%2\n"_s.arg(
+                database, port));
+
+        // Names that are no SQL identifiers, and not ASCII.
+        PgListener darcy(ReadListenParameters(), WakeupChannel(u"D'ARCY"_s));
+        PgListener zoe(ReadListenParameters(), WakeupChannel(u"ZOË"_s));
+        QSignalSpy darcyHeard(&darcy, &PgListener::Notified);
+        QSignalSpy zoeHeard(&zoe, &PgListener::Notified);
+        darcy.Start();
+        zoe.Start();
+        QTRY_COMPARE_WITH_TIMEOUT(darcy.CurrentState(), PgListener::State::Listening, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(zoe.CurrentState(), PgListener::State::Listening, Patience);
+
+        // Each listener hears its notes in the order they were stored; the other's note, stored
+        // before its own, would come first.
+        PostTo(u"D'ARCY"_s, 1);
+        PostTo(u"ZOË"_s, 2);
+        PostTo(u"D'ARCY"_s, 3);
+        QTRY_COMPARE_WITH_TIMEOUT(zoeHeard.count(), 1, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(darcyHeard.count(), 2, Patience);
+        QCOMPARE(Payloads(zoeHeard), QStringList { u"2"_s });
+        QCOMPARE(Payloads(darcyHeard), (QStringList { u"1"_s, u"3"_s }));
+    }
+
+    void aBurstOfNotesWakesTheCopyOnce()
+    {
+        QVERIFY(test::UseFreshPostgresStore());
+        test::MustExec(test::PostgresSchema());
+        StoreWakeup wakeup(u"BOB"_s);
+        QSignalSpy woken(&wakeup, &StoreWakeup::NoteMayHaveArrived);
+        wakeup.Start(test::TestStore());
+        QTRY_COMPARE_WITH_TIMEOUT(wakeup.Active(), StoreWakeup::Means::Listening, Patience);
+
+        QString burst = u"INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,URGENCY,TKEY) VALUES "_s;
+        for (int key = 1; key <= 20; ++key)
+            burst += u"%1('burst','BOB','ANN',1,1,%2)"_s.arg(key > 1 ? u","_s : QString()).arg(key);
+        test::MustExec(burst);
+        QTRY_COMPARE_WITH_TIMEOUT(woken.count(), 1, Patience);
+        PostTo(u"BOB"_s, 21);
+        QTRY_VERIFY_WITH_TIMEOUT(woken.count() >= 2, Patience);
+        QCOMPARE(woken.count(), 2);
+    }
+
+    void aStoreWithoutTheTriggerIsLeftToThePoll()
+    {
+        QVERIFY(test::UseFreshPostgresStore());
+        PgListener listener(ReadListenParameters(), WakeupChannel(u"BOB"_s));
+        listener.Start();
+        QTRY_COMPARE_WITH_TIMEOUT(listener.CurrentState(), PgListener::State::NoTrigger, Patience);
+        // It holds no connection for nothing.
+        QTRY_COMPARE_WITH_TIMEOUT(
+            test::FirstValue(
+                u"SELECT count(*) FROM pg_stat_activity "
+                "WHERE application_name = 'vimo wakeup' AND datname = current_database()"_s),
+            u"0"_s, Patience);
+    }
+
+    void throughAPoolerInTransactionModeTheCopyPolls()
+    {
+        QVERIFY(test::UseFreshPostgresStore());
+        test::MustExec(test::PostgresSchema());
+        // PgBouncer on a socket of its own, in front of the suite's server.
+        const QString dir = u"/tmp/vimo-bouncer-%1"_s.arg(QCoreApplication::applicationPid());
+        QVERIFY(QDir().mkpath(dir));
+        const auto cleanup = qScopeGuard([&] { QDir(dir).removeRecursively(); });
+        QFile users(dir + u"/users.txt"_s);
+        QFile config(dir + u"/pgbouncer.ini"_s);
+        QVERIFY(users.open(QIODevice::WriteOnly) && config.open(QIODevice::WriteOnly));
+        users.write(R"("postgres" "")"
+                    "\n");
+        config.write(
+            u"[databases]\n* = host=127.0.0.1 port=%1\n[pgbouncer]\nlisten_addr =\n"
+            "listen_port = 6432\nunix_socket_dir = %2\nauth_type = trust\n"
+            "auth_file = %2/users.txt\npool_mode = transaction\n"
+            "logfile = %2/pgbouncer.log\n"_s.arg(qEnvironmentVariable("VIMO_TEST_PG_PORT"), dir)
+                .toUtf8());
+        users.close();
+        config.close();
+        QStringList arguments { config.fileName() };
+        if (::getuid() == 0) {
+            // It will not run as root; as the server's user it needs the folder.
+            QVERIFY(QProcess::execute(u"chown"_s, { u"-R"_s, u"postgres"_s, dir }) == 0);
+            arguments.prepend(u"postgres"_s);
+            arguments.prepend(u"-u"_s);
+        }
+        // Debian puts it in /usr/sbin, which an ordinary user's PATH leaves out.
+        QString program = QStandardPaths::findExecutable(u"pgbouncer"_s);
+        if (program.isEmpty())
+            program = QStandardPaths::findExecutable(u"pgbouncer"_s, { u"/usr/sbin"_s });
+        QProcess bouncer;
+        bouncer.start(program.isEmpty() ? u"pgbouncer"_s : program, arguments);
+        QVERIFY2(bouncer.waitForStarted(), "pgbouncer is not installed");
+        const auto stop = qScopeGuard([&] {
+            bouncer.terminate();
+            bouncer.waitForFinished();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir + u"/.s.PGSQL.6432"_s), Patience);
+
+        const QByteArray database = DataSourceKey("Database");
+        PgParameters parameters { { "host", dir.toUtf8() }, { "port", "6432" },
+            { "dbname", database }, { "user", "postgres" } };
+        PgListener listener(parameters, WakeupChannel(u"BOB"_s));
+        listener.Start();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            listener.CurrentState(), PgListener::State::NotDelivered, Patience);
+    }
+};
+
+VIMO_TEST_MAIN(TestStoreWakeup, QCoreApplication)
+#include "TestStoreWakeup.moc"
