@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "store/Statements.h"
+#include "store/StoreSql.h"
 #include "store/StoreUpgrade.h"
 
 #include <QTest>
@@ -76,8 +77,8 @@ private Q_SLOTS:
         QCOMPARE(Notes(), notes);
         QCOMPARE(Logged.size(), 2);
         // The unique index at work: a second note under a taken key is refused.
-        QVERIFY(test::TestStore()
-                    .ExecSql(u"INSERT INTO MSGS VALUES('twin','ANN','BOB',20261206,2,7)"_s)
+        QVERIFY(StoreSql(test::TestStore())
+                    .Exec(u"INSERT INTO MSGS VALUES('twin','ANN','BOB',20261206,2,7)"_s)
                     .Failure);
 
         // The next start finds nothing to do and says nothing.

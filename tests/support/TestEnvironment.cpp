@@ -2,6 +2,7 @@
 
 #include "setup/OpenStore.h"
 #include "setup/Prompts.h"
+#include "store/StoreSql.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -166,7 +167,7 @@ QString UseFreshSqliteStore()
                      .arg(QString::fromLatin1(VIMO_DRIVER_NAME), path));
     AlertRecorder alerts;
     OnTestStore([&path](Store& store) {
-        if (store.Connect() < 0)
+        if (store.Connect().Failure)
             qFatal("cannot connect to the SQLite store %s", qPrintable(path));
         CreateStoreTables(store);
     });
@@ -189,13 +190,14 @@ bool UseFreshPostgresStore()
     WriteOdbcIni(PostgresDataSource(QStringLiteral("postgres")));
     AlertRecorder alerts;
     const bool connected = OnTestStore([&database](Store& store) {
-        if (store.Connect() < 0)
+        if (store.Connect().Failure)
             return false;
-        SucceededOrAlert(store.ExecSql(QStringLiteral("DROP DATABASE IF EXISTS ") + database
+        StoreSql sql(store);
+        SucceededOrAlert(sql.Exec(QStringLiteral("DROP DATABASE IF EXISTS ") + database
             + QStringLiteral(" WITH (FORCE)")));
-        SucceededOrAlert(store.ExecSql(QStringLiteral("CREATE DATABASE ") + database));
+        SucceededOrAlert(sql.Exec(QStringLiteral("CREATE DATABASE ") + database));
         WriteOdbcIni(PostgresDataSource(database));
-        if (store.Connect() < 0)
+        if (store.Connect().Failure)
             return false;
         CreateStoreTables(store);
         return true;
@@ -253,23 +255,24 @@ bool Settled()
     return QTest::qWaitFor([] { return !Worker()->IsBusy(); }, 60000);
 }
 
-void MustExec(const QString& statement)
+void MustExec(const SqlStatement& statement)
 {
     const StoreResult<> result
-        = OnTestStore([&statement](Store& store) { return store.ExecSql(statement); });
+        = OnTestStore([&statement](Store& store) { return StoreSql(store).Exec(statement); });
     if (result.Failure)
         QFAIL(qPrintable(
             result.Failure->Statement + QLatin1Char(' ') + result.Failure->Error.Message));
 }
 
-QString FirstValue(const QString& query)
+QString FirstValue(const SqlStatement& query)
 {
-    return OnTestStore([&query](Store& store) { return store.QueryFirstValue(query).Value; });
+    return OnTestStore([&query](Store& store) { return StoreSql(store).FirstValue(query).Value; });
 }
 
-QStringList ColumnValues(const QString& query)
+QStringList ColumnValues(const SqlStatement& query)
 {
-    return OnTestStore([&query](Store& store) { return store.QueryColumnValues(query).Value; });
+    return OnTestStore(
+        [&query](Store& store) { return StoreSql(store).ColumnValues(query).Value; });
 }
 
 AlertRecorder::AlertRecorder()
