@@ -313,6 +313,8 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, recipient);
         QFETCH(QString, sender);
+        if (qEnvironmentVariable("VIMO_TEST_PG_SETTINGS").contains(u"strings=off"_s))
+            QCOMPARE(test::FirstValue(u"SHOW standard_conforming_strings"_s), u"off"_s);
         test::MustExec(AddUserStatement(u"ANN"_s));
         test::MustExec(PostStatement(u"bystander"_s, u"ANN"_s, u"BOB"_s, u"0"_s, 999, u'1'));
         const StoreResult<qint64> key = notes.Insert({ text, recipient, sender, u"0"_s, u'1' });

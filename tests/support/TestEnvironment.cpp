@@ -51,11 +51,13 @@ QString ProcessName()
 QString PostgresDataSource(const QString& database)
 {
     // The ANSI driver otherwise takes the client encoding from the process locale, and our
-    // text is UTF-8 whatever the locale says.
+    // text is UTF-8 whatever the locale says. A run may add settings of its own.
+    QString settings = QStringLiteral("SET client_encoding TO 'UTF8'");
+    if (const QString more = qEnvironmentVariable("VIMO_TEST_PG_SETTINGS"); !more.isEmpty())
+        settings += QLatin1Char(';') + more;
     return QStringLiteral("[VIMO]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=%1\n"
-                          "Database=%2\nUsername=postgres\nPassword=\n"
-                          "ConnSettings=SET client_encoding TO 'UTF8'\n")
-        .arg(qEnvironmentVariable("VIMO_TEST_PG_PORT"), database);
+                          "Database=%2\nUsername=postgres\nPassword=\nConnSettings=%3\n")
+        .arg(qEnvironmentVariable("VIMO_TEST_PG_PORT"), database, settings);
 }
 
 } // namespace
