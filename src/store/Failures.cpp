@@ -44,7 +44,8 @@ Remedy RemedyOf(const Diagnostic& diagnostic)
     const QString& state = diagnostic.State;
     // No diagnostic at all: there was no link to run the statement on.
     if (state.isEmpty() || state.startsWith(QLatin1String("08")) || state == QLatin1String("57P01")
-        || state == QLatin1String("57P02") || state == QLatin1String("57P03"))
+        || state == QLatin1String("57P02") || state == QLatin1String("57P03")
+        || state == QLatin1String("25006"))
         return Remedy::NewLink;
 
     switch (SqliteCodeOf(diagnostic)) {
@@ -67,12 +68,11 @@ Remedy RemedyOf(const Diagnostic& diagnostic)
     }
 
     // Insufficient resources (53: disk full, too many connections), a lock not granted,
-    // a statement cancelled or timed out, a transaction that lost a race, a server that
-    // only reads.
+    // a statement cancelled or timed out, a transaction that lost a race.
     if (state.startsWith(QLatin1String("53")) || state == QLatin1String("55P03")
         || state == QLatin1String("57014") || state == QLatin1String("40001")
-        || state == QLatin1String("25006") || state == QLatin1String("40P01")
-        || state == QLatin1String("HYT00") || state == QLatin1String("HYT01"))
+        || state == QLatin1String("40P01") || state == QLatin1String("HYT00")
+        || state == QLatin1String("HYT01"))
         return Remedy::Later;
     return Remedy::None;
 }

@@ -8,7 +8,8 @@
 namespace vimo {
 
 // True when a new link may cure the failure: class 08 (connection exceptions), 57P01 to
-// 57P03 (the server shut down or restarted), and the SQLite driver's general
+// 57P03 (the server shut down or restarted), 25006 (the server takes no writes: a primary
+// that became a standby, whose successor a new link reaches), and the SQLite driver's general
 // errors whose native code says the file could not be read, opened or written as the one it
 // opened (I/O error, can't open, not a database, malformed, read-only after the file was
 // replaced).

@@ -25,10 +25,11 @@ inline constexpr char DriverName[] = VIMO_DRIVER_NAME;
 // It never talks to the user: a refusal comes back in the result, for the caller to show.
 //
 // Every statement runs on a handle of its own, its values bound. When it fails because the
-// link is gone, the store connects again the way it last did and runs it once more, so a
-// restarted server or a remounted share does not leave a running copy deaf. On a file store the
-// link also follows its file: when the path names another file than the one the link opened
-// (restored from a copy, or gone), the link is made anew before the statement runs.
+// link is gone (or its server takes no writes any more), the store connects again the way it
+// last did and runs it once more, so a restarted server, a primary that has become a standby
+// while its address moved on, or a remounted share does not leave a running copy deaf. On a file
+// store the link also follows its file: when the path names another file than the one the link
+// opened (restored from a copy, or gone), the link is made anew before the statement runs.
 class Store {
 public:
     Store();

@@ -206,6 +206,29 @@ private Q_SLOTS:
         QVERIFY(notes.Insert({ u"back"_s, u"ANN"_s, u"BOB"_s, u"1"_s, u'1' }).Succeeded());
     }
 
+    void aServerThatTakesNoWritesIsLeftForANewLinkThenSaidToBeReadOnly()
+    {
+        if (test::StoreKind() != u"postgres"_s)
+            QSKIP("a PostgreSQL server's fault");
+        // The session reads only, as one to a primary that has become a standby since: the
+        // write goes again on a new link, which reaches the server that takes it.
+        test::MustExec(u"SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"_s);
+        QVERIFY(users.Add(u"ANN"_s).Succeeded());
+
+        // Every session reads only: the failure says so, and reading goes on.
+        const QString database = test::FirstValue(u"SELECT current_database()"_s);
+        test::MustExec(
+            u"ALTER DATABASE "_s + database + u" SET default_transaction_read_only=on"_s);
+        test::MustExec(u"SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"_s);
+        const StoreResult<> refused = users.Add(u"BOB"_s);
+        QVERIFY(refused.Failure && refused.Failure->OutOfReach());
+        QCOMPARE(refused.Failure->Kind, FailureKind::ReadOnly);
+        const StoreResult<qint64> posted
+            = notes.Insert({ u"x"_s, u"ANN"_s, u"BOB"_s, u"0"_s, u'1' });
+        QVERIFY(posted.Failure && posted.Failure->Kind == FailureKind::ReadOnly);
+        QCOMPARE(users.Names().Value, QStringList { u"ANN"_s });
+    }
+
     void aRefusedStatementAlertsOnceStartingWithIt()
     {
         test::AlertRecorder alerts;

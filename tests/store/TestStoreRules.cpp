@@ -36,7 +36,7 @@ private Q_SLOTS:
         row("sqlite: the unique key index", "S1000", 19, false, DuplicateKey);
         row("postgres: server down at connect", "08001", 101, true, Unreachable);
         row("postgres: first statement after a restart", "57P01", 7, true, Unreachable);
-        row("postgres: a standby where the primary was", "25006", 7, false, ReadOnly);
+        row("postgres: a standby where the primary was", "25006", 7, true, ReadOnly);
         row("postgres: a statement that timed out", "57014", 7, false, Unreachable);
         row("postgres: the unique key index", "23505", 7, false, DuplicateKey);
         row("postgres: no such table", "42P01", 7, false, Other);
