@@ -63,8 +63,10 @@ void CNoteDlg::OnInitDialog()
 {
     Dragging = false;
     Label->setText(Text);
-    // Task switchers and screen readers name the note by what it says.
-    setWindowTitle(Text);
+    // Task switchers, screen-share pickers and screen readers name the note by what it says,
+    // on one line; Qt would take a "[*]" in it for the modified mark, and "[*][*]" shows one.
+    setWindowTitle(
+        ShownLine(Text, ShownNoteLength).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
     // To the front, but without the keyboard: a note that arrives must not take the keys
     // from whatever the user is typing.
     raise();
@@ -73,7 +75,8 @@ void CNoteDlg::OnInitDialog()
 void CNoteDlg::SetSender(const QString& sender, int dateStamp)
 {
     ReplyTo = sender;
-    setToolTip(NoteTipText(sender, dateStamp));
+    setToolTip(
+        PlainTip(NoteTipText(ShownLine(sender, ShownNameLength), dateStamp), ShownNoteLength));
 }
 
 void CNoteDlg::resizeEvent(QResizeEvent* event)
