@@ -186,14 +186,16 @@ void CComposeDlg::SendDone(const SendAnswer& answer)
     // A lookup that failed says nothing about the name: the user hears why, and the note stays
     // in the dialog to be sent when the store answers again.
     if (!answer.AllKnown) {
+        // Only a list of names needs to be told which one is unknown; one name typed gets
+        // the alert users know.
+        const bool namesOne = !SeveralRecipients || Recipients.size() == 1;
         Recipients.clear();
         if (answer.Lookup.Failure) {
             ShowStoreFailure(
                 *answer.Lookup.Failure, QStringLiteral("the addressee cannot be looked up now."));
         } else {
-            ShowAlert(SeveralRecipients
-                    ? UnknownUserAlert(answer.Name)
-                    : QStringLiteral("User name must be Valid\n[Press ? for List]"));
+            ShowAlert(!namesOne ? UnknownUserAlert(answer.Name)
+                                : QStringLiteral("User name must be Valid\n[Press ? for List]"));
         }
         FocusRecipient(SeveralRecipients ? answer.Name : QString());
         return;

@@ -171,6 +171,10 @@ private Q_SLOTS:
             << QStringLiteral("ann, nobody, zed") << QStringList()
             << QStringLiteral("User name must be Valid: NOBODY\n[Press ? for List]")
             << QStringLiteral("NOBODY");
+        QTest::addRow("one unknown name alone: the alert users know")
+            << QStringLiteral(" nobody ") << QStringList()
+            << QStringLiteral("User name must be Valid\n[Press ? for List]")
+            << QStringLiteral("NOBODY");
         QTest::addRow("a name longer than any user's")
             << QStringLiteral("ann, abcdefghijklmnop") << QStringList()
             << QStringLiteral("User name must be Valid: ABCDEFGHIJKLMNOP\n[Press ? for List]")
