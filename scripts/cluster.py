@@ -5,6 +5,7 @@ optionally a HAProxy in front that asks Patroni which node is the primary. For t
 data source "VIMO" against a failover by hand, and for the runs that measure and test one.
 
   scripts/cluster.py start [--nodes 3] [--port-base 25460] [--haproxy] [--asynchronous]
+                           [--database vimo --users ANN,BOB]
   scripts/cluster.py status|switchover|stop --folder FOLDER
 
 Ports from the base: etcd +0 and +1, HAProxy +2, PostgreSQL +10 on, Patroni's REST API +20
@@ -39,6 +40,8 @@ DCS_SETTINGS = {
         "parameters": {"wal_log_hints": "on", "max_connections": 100},
     },
 }
+SCHEMA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources",
+                      "postgresql-schema.sql")
 HBA = ["local all all trust", "host all all 127.0.0.1/32 trust",
        "host replication all 127.0.0.1/32 trust"]
 
@@ -328,13 +331,22 @@ listen primary
             raise RuntimeError(f"patronictl switchover: {result.stdout}{result.stderr}")
         return leader, candidate
 
+    def create_database(self, database, users=()):
+        """A database with Vimo's tables and wake-up trigger, and the users named."""
+        self.psql("postgres", f"CREATE DATABASE {database} ENCODING 'UTF8'")
+        with open(SCHEMA) as schema:
+            self.psql(database, schema.read())
+        for user in users:
+            self.psql(database, f"INSERT INTO USRS VALUES('{user}')")
+
     def psql(self, database, sql):
+        """The rows of a statement run on the primary, each a list of column texts."""
         result = subprocess.run(
             ["psql", "-X", "-q", "-A", "-t", "-F", "\x1f", "-v", "ON_ERROR_STOP=1",
              "-d", self.conninfo(database), "-c", sql], capture_output=True, text=True)
         if result.returncode != 0:
             raise RuntimeError(f"psql: {result.stderr.strip()}")
-        return result.stdout
+        return [line.split("\x1f") for line in result.stdout.splitlines() if line]
 
 
 def _alive(pid, process=None):
@@ -365,18 +377,20 @@ def main():
     parser.add_argument("--haproxy", action="store_true", help="a HAProxy in front")
     parser.add_argument("--asynchronous", action="store_true",
                         help="without Patroni's synchronous mode")
+    parser.add_argument("--database", default="vimo", help="made with Vimo's tables")
+    parser.add_argument("--users", default="", help="user names to add, comma-separated")
     args = parser.parse_args()
     if args.action == "start":
         cluster = Cluster(args.folder, args.port_base, args.nodes, args.haproxy,
                           not args.asynchronous)
         try:
             cluster.start()
+            cluster.create_database(args.database, [u for u in args.users.split(",") if u])
         except Exception:
             cluster.stop()
             raise
-        print(f"cluster in {cluster.folder}; primary {cluster.primary()}; for ~/.odbc.ini "
-              "(make the database and tables first):\n")
-        print(cluster.data_source("vimo", "haproxy" if args.haproxy else "hosts"))
+        print(f"cluster in {cluster.folder}; primary {cluster.primary()}; for ~/.odbc.ini:\n")
+        print(cluster.data_source(args.database, "haproxy" if args.haproxy else "hosts"))
         return 0
     if not args.folder:
         parser.error("--folder is needed")

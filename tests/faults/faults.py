@@ -108,7 +108,6 @@ class Outcome:
     stall: dict = field(default_factory=dict)     # copy -> ms
     confirmed: int = 0  # notes whose sender was told they were stored
     figures: dict = field(default_factory=dict)   # column -> what it measured
-    watch: dict = None  # copy -> [first, last] moment its tray showed an outage
 
     def check(self, condition, message):
         if not condition:
@@ -205,8 +204,7 @@ class Run(ClusterFaults):
                 for alert in copy.dismiss_alerts():
                     kind = "answer" if alert.answer else "alert"
                     print(f"faults:   {copy.name} was told ({kind}): {alert.text!r}", flush=True)
-        if self.current is not None and self.current.watch is not None:
-            self.watch_outage()
+        self.watch_outage()
 
     def wait(self, condition, timeout, interval=0.3):
         """Waits for condition while closing alerts; True when it came in time."""
@@ -416,8 +414,7 @@ class Run(ClusterFaults):
         except Exception as failure:  # noqa: BLE001
             outcome.harness.append(f"closing alerts: {failure}")
         outcome.ended = time.monotonic()
-        if getattr(self, "poster", None):
-            self.absorb_posts(outcome)
+        self.absorb_posts(outcome)
         lost, unasked, doubled, undeleted = self.ledger.audit()
         outcome.lost, outcome.unasked, outcome.doubled = len(lost), len(unasked), len(doubled)
         outcome.check(not lost, f"lost: {lost}")
@@ -841,9 +838,7 @@ def main():
         for copy in run.copies:
             print(f"faults:   {copy.name}'s program said:\n{copy.log_tail()}")
         return 1
-    table = run.table()
-    if args.store == "cluster":
-        table = f"{run.cluster_table()}\n\n{table}"
+    table = run.table() if args.store != "cluster" else f"{run.cluster_table()}\n\n{run.table()}"
     print(f"faults: {args.store}: {len(run.outcomes)} faults in "
           f"{time.monotonic() - started:.0f} s\n\n{table}\n", flush=True)
     with open(args.table, "w") as out:
