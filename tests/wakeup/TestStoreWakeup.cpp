@@ -117,11 +117,11 @@ private Q_SLOTS:
         // A cluster's old primary whose machine stalled: it takes the connection, says nothing.
         QTcpServer stalled;
         QVERIFY(stalled.listen(QHostAddress::LocalHost));
-        const PgParameters parameters { { "host", "127.0.0.1,127.0.0.1" },
-            { "port",
-                QByteArray::number(stalled.serverPort()) + ',' + qgetenv("VIMO_TEST_PG_PORT") },
-            { "dbname", DataSourceKey("Database") }, { "user", "postgres" } };
-        PgListener listener(parameters, WakeupChannel(u"BOB"_s));
+        const QByteArray ports
+            = QByteArray::number(stalled.serverPort()) + ',' + qgetenv("VIMO_TEST_PG_PORT");
+        PgListener listener({ { "host", "127.0.0.1,127.0.0.1" }, { "port", ports },
+                                { "dbname", DataSourceKey("Database") }, { "user", "postgres" } },
+            WakeupChannel(u"BOB"_s));
         listener.Start();
         QTRY_COMPARE_WITH_TIMEOUT(listener.CurrentState(), PgListener::State::Listening,
             PgListener::StepTimeoutMs + Patience);
