@@ -72,7 +72,7 @@ int Loop(const QString& sender, const QString& recipient, const QString& stopFil
         alerts.clear();
         const double start = NowMs();
         const PostResult result = PostNote(sender, recipient, text);
-        std::printf("%s\t%s\t%.0f\t%.0f\t%s\n", result.Stored ? "stored" : "refused",
+        std::printf("%s\t%s\t%.2f\t%.2f\t%s\n", result.Stored ? "stored" : "refused",
             Utf8(text).c_str(), start, NowMs(),
             Utf8(alerts.join(QLatin1Char(' ')).simplified()).c_str());
         std::fflush(stdout);

@@ -43,11 +43,12 @@ class Poster:
         environment.update(ODBCSYSINI=self.folder, HOME=self.folder, XDG_CONFIG_HOME=self.folder,
                            ODBCINI=os.path.join(self.folder, "odbc.ini"),
                            QT_QPA_PLATFORM="offscreen", TZ="UTC")
+        self.name, self.given = name.upper(), 0
         self.stop_file = os.path.join(self.folder, "stop")
         self.output = os.path.join(self.folder, "posts.tsv")
         with open(self.output, "w") as out:
             self.process = subprocess.Popen(
-                [program, "loop", name.upper(), "DAN",
+                [program, "loop", self.name, "DAN",
                  self.stop_file, str(pause_ms)], env=environment, stdout=out,
                 stderr=subprocess.DEVNULL)
 
@@ -56,6 +57,12 @@ class Poster:
             lines = [line.rstrip("\n").split("\t") for line in posts if line.endswith("\n")]
         return [(kind == "stored", text, float(start) / 1000, float(end) / 1000)
                 for kind, text, start, end, *_ in lines]
+
+    def new_rows(self):
+        """The rows not given before, and then the texts of the next two posts, under way."""
+        rows = self.rows()
+        fresh, self.given = rows[self.given:], len(rows)
+        return fresh, [f"{self.name} loop {len(rows) + n}" for n in (0, 1)]
 
     def back_after(self, fault_at):
         """Seconds from the fault to the end of the first post stored after one refused; 0
@@ -110,7 +117,7 @@ def post_times(cluster, program, work, psqlodbc, synchronous, seconds):
                     "edit-config", "-q", "--force", "-s",
                     f"synchronous_mode={'true' if synchronous else 'false'}"],
                    check=True, capture_output=True)
-    wait_until(lambda: bool(cluster.psql(DATABASE, "SHOW synchronous_standby_names").strip())
+    wait_until(lambda: bool(cluster.psql(DATABASE, "SHOW synchronous_standby_names"))
                == synchronous, 60, "synchronous_standby_names to follow")
     poster = Poster(program, work, f"sync{int(synchronous)}_{int(time.monotonic())}",
                     cluster.data_source(DATABASE), psqlodbc, 0)
@@ -129,46 +136,43 @@ def main():
     parser.add_argument("--nodes", type=int, default=3, choices=(2, 3))
     parser.add_argument("--rounds", type=int, default=2)
     parser.add_argument("--post-seconds", type=int, default=20)
+    parser.add_argument("--only", choices=("failover", "synchronous"),
+                        help="one of the two measurements")
     args = parser.parse_args()
     work = os.path.join(os.path.abspath(args.build), "failover-bench")
     subprocess.run(["rm", "-rf", work])
     os.makedirs(work)
-    schema = os.path.join(HERE, "..", "resources", "postgresql-schema.sql")
     program = os.path.join(args.build, "bench", "vimo_bench_stress")
 
     cluster = Cluster(port_base=args.port_base, nodes=args.nodes, haproxy=True)
     posters = {}
     try:
         cluster.start()
-        cluster.psql("postgres", f"CREATE DATABASE {DATABASE} ENCODING 'UTF8'")
-        subprocess.run(["psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-d",
-                        cluster.conninfo(DATABASE), "-f", schema], check=True,
-                       capture_output=True)
-        cluster.psql(DATABASE, "INSERT INTO USRS VALUES('DAN')")
-        posters = {route: Poster(program, work, route, cluster.data_source(DATABASE, route),
-                                 args.psqlodbc, 100) for route in ROUTES}
-        print("| fault | round | from | to | new primary after (s) | "
-              + " | ".join(f"first post stored, {r} (s)" for r in ROUTES)
-              + " | old primary streaming again after (s) |\n|---|---:|---|---|---:|"
-              + "---:|" * len(ROUTES) + "---:|", flush=True)
-        for round_number in range(1, args.rounds + 1):
-            for fault in FAULTS:
-                old, new, promoted, figures, back = failover_round(cluster, posters, fault)
-                print(f"| {fault} | {round_number} | {old} | {new} | {promoted:.1f} | "
-                      + " | ".join(f"{figures[r]:.1f}" for r in ROUTES)
-                      + f" | {back:.0f} |", flush=True)
-        for poster in posters.values():
-            poster.stop()
-        posters = {}
-
-        print("\n| synchronous mode | posts | median (ms) | p90 (ms) |\n|---|---:|---:|---:|")
-        for synchronous in (True, False, True, False):
-            times = post_times(cluster, program, work, args.psqlodbc, synchronous,
-                               args.post_seconds)
-            times.sort()
-            print(f"| {'on' if synchronous else 'off'} | {len(times)} | "
-                  f"{statistics.median(times):.2f} | {times[int(len(times) * 0.9)]:.2f} |",
-                  flush=True)
+        cluster.create_database(DATABASE, ["DAN"])
+        if args.only != "synchronous":
+            posters = {route: Poster(program, work, route, cluster.data_source(DATABASE, route),
+                                     args.psqlodbc, 100) for route in ROUTES}
+            print("| fault | round | from | to | new primary after (s) | "
+                  + " | ".join(f"first post stored, {r} (s)" for r in ROUTES)
+                  + " | old primary streaming again after (s) |\n|---|---:|---|---|---:|"
+                  + "---:|" * len(ROUTES) + "---:|", flush=True)
+            for round_number in range(1, args.rounds + 1):
+                for fault in FAULTS:
+                    old, new, promoted, figures, back = failover_round(cluster, posters, fault)
+                    print(f"| {fault} | {round_number} | {old} | {new} | {promoted:.1f} | "
+                          + " | ".join(f"{figures[r]:.1f}" for r in ROUTES)
+                          + f" | {back:.0f} |", flush=True)
+            for poster in posters.values():
+                poster.stop()
+            posters = {}
+        if args.only != "failover":
+            print("\n| synchronous mode | posts | median (ms) | p90 (ms) |\n|---|---:|---:|---:|")
+            for synchronous in (True, False, True, False):
+                times = sorted(post_times(cluster, program, work, args.psqlodbc, synchronous,
+                                          args.post_seconds))
+                print(f"| {'on' if synchronous else 'off'} | {len(times)} | "
+                      f"{statistics.median(times):.2f} | {times[int(len(times) * 0.9)]:.2f} |",
+                      flush=True)
     finally:
         for poster in posters.values():
             poster.process.kill()
