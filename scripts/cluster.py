@@ -165,6 +165,15 @@ class Cluster:
         return cluster
 
     def start(self):
+        # A cluster left running on these ports by a run that was killed goes first.
+        marker = os.path.join(tempfile.gettempdir(), f"vimo-cluster-{self.port_base}")
+        try:
+            Cluster.load(os.readlink(marker)).stop()
+        except (OSError, ValueError, KeyError):
+            pass
+        if os.path.lexists(marker):
+            os.remove(marker)
+        os.symlink(self.folder, marker)
         if as_owner():
             shutil.chown(self.folder, as_owner(), as_owner())
         os.chmod(self.folder, 0o700)
@@ -284,6 +293,9 @@ listen primary
                 _signal(postmaster, signal.SIGKILL)
         if self.owned_folder:
             shutil.rmtree(self.folder, ignore_errors=True)
+        marker = os.path.join(tempfile.gettempdir(), f"vimo-cluster-{self.port_base}")
+        if os.path.islink(marker) and os.readlink(marker) == self.folder:
+            os.remove(marker)
 
     # What Patroni says
 
