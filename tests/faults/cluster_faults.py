@@ -74,7 +74,7 @@ class ClusterFaults:
             result = self.post(ann, "BOB", text, dialog=dialog)
             outcome.confirmed += self.post_until_stored(ann, "BOB", text, result, 30) == "stored"
             new = self.wait(lambda: (p := cluster.primary()) != old and p, 120)
-            outcome.figures["new primary after"] = f"{since()} ({new})"
+            outcome.figures["new primary"] = new
             self.delivered(bob, text, timeout=BACK_WITHIN)
             outcome.figures["first note delivered after"] = since()
             if case.startswith("primary and"):
