@@ -15,6 +15,7 @@ import argparse
 import glob
 import json
 import os
+import pwd
 import shutil
 import signal
 import subprocess
@@ -167,11 +168,13 @@ class Cluster:
     def start(self):
         # A cluster left running on these ports by a run that was killed goes first.
         marker = os.path.join(tempfile.gettempdir(), f"vimo-cluster-{self.port_base}")
-        try:
-            Cluster.load(os.readlink(marker)).stop()
-        except (OSError, ValueError, KeyError):
-            pass
-        if os.path.lexists(marker):
+        left = _made_here(marker)
+        if left:
+            try:
+                Cluster.load(left).stop()
+            except (OSError, ValueError, KeyError):
+                pass
+        if os.path.lexists(marker) and os.lstat(marker).st_uid == os.geteuid():
             os.remove(marker)
         os.symlink(self.folder, marker)
         if as_owner():
@@ -277,9 +280,11 @@ listen primary
             self.processes[name].wait()
 
     def stop(self):
-        # Every node at once: one by one, each leader's stop would start a failover.
+        # Every node at once: one by one, each leader's stop would start a failover. A pid
+        # read back from a folder is signalled only while its command names the folder.
         for keys in ([n for n in self.names if n in self.pids], ["haproxy", "etcd"]):
             ending = [(key, self.pids.pop(key)) for key in keys if key in self.pids]
+            ending = [(key, pid) for key, pid in ending if self._runs_here(pid)]
             for _, pid in ending:
                 _signal(pid, signal.SIGTERM)
             for key, pid in ending:
@@ -289,13 +294,20 @@ listen primary
                     _signal(pid, signal.SIGKILL)
         for name in self.names:
             postmaster = self.postmaster(name)
-            if postmaster:
+            if postmaster and self._runs_here(postmaster):
                 _signal(postmaster, signal.SIGKILL)
         if self.owned_folder:
             shutil.rmtree(self.folder, ignore_errors=True)
         marker = os.path.join(tempfile.gettempdir(), f"vimo-cluster-{self.port_base}")
         if os.path.islink(marker) and os.readlink(marker) == self.folder:
             os.remove(marker)
+
+    def _runs_here(self, pid):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as command:
+                return self.folder.encode() in command.read()
+        except OSError:
+            return False
 
     # What Patroni says
 
@@ -359,6 +371,20 @@ listen primary
         if result.returncode != 0:
             raise RuntimeError(f"psql: {result.stderr.strip()}")
         return [line.split("\x1f") for line in result.stdout.splitlines() if line]
+
+
+def _made_here(marker):
+    """The folder a marker names when this script made it, by its owner and its place; None
+    for anything else in the shared temporary folder."""
+    try:
+        folder = os.readlink(marker)
+        made = os.lstat(marker).st_uid == os.geteuid() and os.stat(folder).st_uid in (
+            os.geteuid(), pwd.getpwnam(as_owner()).pw_uid if as_owner() else -1)
+    except (OSError, KeyError):
+        return None
+    inside = os.path.dirname(folder) == tempfile.gettempdir()
+    return folder if made and inside and os.path.basename(folder).startswith("vimo-cluster-") \
+        else None
 
 
 def _alive(pid, process=None):
