@@ -82,11 +82,12 @@ class ClusterFaults:
             outcome.check(self.wait(lambda: cluster.streaming(old), 240),
                           f"{old} did not come back as a standby")
             back = self.poster.back_after(at)
-            outcome.figures["loop posts stored again after"] = f"{back:.0f} s" if back else "-"
+            outcome.figures["loop posts stored again after"] = f"{back:.0f} s" if back is not None \
+                else "no"
             for copy in self.copies:
                 shown = self.watch.get(copy.name, [at, at])
                 outcome.figures[f"{copy.name} showed the outage"] = f"{shown[1] - shown[0]:.0f} s"
-                outcome.check(shown[1] - at < BACK_WITHIN and ACTIVE_TIP.match(copy.tooltip()),
+                outcome.check(shown[1] - at < BACK_WITHIN and ACTIVE_TIP.match(copy.tooltip() or ""),
                               f"{copy.name} was not back within {BACK_WITHIN} s")
                 # The wake-up link follows within its longest pause between tries.
                 listening = self.wait(lambda: copy.read_log() or next(
