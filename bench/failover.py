@@ -59,10 +59,11 @@ class Poster:
                 for kind, text, start, end, *_ in lines]
 
     def new_rows(self):
-        """The rows not given before, and then the texts of the next two posts, under way."""
+        """The rows not given before, and the texts of the posts that may be stored before
+        whoever asks has looked at the store: the next ones, for some seconds."""
         rows = self.rows()
         fresh, self.given = rows[self.given:], len(rows)
-        return fresh, [f"{self.name} loop {len(rows) + n}" for n in (0, 1)]
+        return fresh, [f"{self.name} loop {len(rows) + n}" for n in range(20)]
 
     def back_after(self, fault_at):
         """Seconds from the fault to the end of the first post stored after one refused; 0
