@@ -68,6 +68,15 @@ stop)
     if [ -f "$real/data/postmaster.pid" ]; then
         as_owner "$bin/pg_ctl" -D "$real/data" -m fast -w stop >/dev/null
     fi
+    # The folder under /tmp goes; its logs stay where the link was.
+    if [[ "$real" == /tmp/vimo-pg.* ]]; then
+        if [ -L "$dir" ]; then
+            rm "$dir"
+            mkdir -p "$dir"
+            cp "$real"/*.log "$dir"/ 2>/dev/null || true
+        fi
+        rm -rf "$real"
+    fi
     echo "PostgreSQL test server stopped"
     ;;
 restart)
