@@ -19,10 +19,15 @@ namespace vimo::bench {
 namespace {
 
 // The benchmark process's one store, as start-up makes one for the program.
+const std::shared_ptr<Store>& SharedStore()
+{
+    static const auto store = std::make_shared<Store>();
+    return store;
+}
+
 Store& ProcessStore()
 {
-    static Store store;
-    return store;
+    return *SharedStore();
 }
 
 // Made with the first exchange, as the program makes one after sign-in; it then holds the
@@ -147,7 +152,7 @@ namespace {
 StoreWorker& Worker()
 {
     if (!ProcessWorker())
-        ProcessWorker() = std::make_unique<StoreWorker>(ProcessStore());
+        ProcessWorker() = std::make_unique<StoreWorker>(SharedStore());
     return *ProcessWorker();
 }
 
