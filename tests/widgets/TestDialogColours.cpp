@@ -53,7 +53,7 @@ private Q_SLOTS:
     {
         QWidget owner;
         CLoginDlg login(test::TestWorker());
-        CComposeDlg compose(test::TestWorker());
+        CComposeDlg compose(test::TestWorker(), {});
         CYesNoDlg question;
         CNoteDlg note(&owner);
         CSentDlg sent;
