@@ -55,7 +55,7 @@ private Q_SLOTS:
         CLoginDlg login(test::TestWorker());
         CComposeDlg compose(test::TestWorker(), {});
         CYesNoDlg question;
-        CNoteDlg note(&owner);
+        CNoteDlg note({}, 0, 0, &owner);
         CSentDlg sent;
         for (QDialog* dialog :
             std::initializer_list<QDialog*> { &login, &compose, &question, &note, &sent }) {
