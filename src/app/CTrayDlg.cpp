@@ -269,20 +269,13 @@ void CTrayDlg::PostNote(const QString& replyTo)
         Composing->activateWindow();
         return;
     }
-    CComposeDlg dialog(Worker);
-    dialog.SeveralRecipients = true;
+    CComposeDlg dialog(Worker, [sender = User](Store& store, const NoteDraft& draft) {
+        return SendNote(store, sender, draft);
+    });
     if (!replyTo.isEmpty())
         dialog.ReplyTo(replyTo);
     // Modal to nothing: it has no parent, so the notes stay usable while the user writes.
     dialog.setWindowModality(Qt::WindowModal);
-    dialog.Sending = [this, &dialog]() -> CComposeDlg::Writer {
-        const QChar urgency = UrgencyCharacter(dialog.UrgencyYellow, dialog.UrgencyGreen);
-        return [sender = User, recipients = dialog.Recipients, text = dialog.NoteText, urgency](
-                   Store& store) {
-            PostToEachOutcome posted = WriteNoteToEach(store, sender, recipients, text, urgency);
-            return CComposeDlg::Written { std::move(posted.Failure), posted.Reached };
-        };
-    };
     Composing = &dialog;
     // The timers keep running inside the dialog's run: polls and deletions go on meanwhile.
     dialog.exec();

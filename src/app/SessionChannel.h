@@ -44,8 +44,6 @@ public:
     // cannot be made.
     bool Listen();
 
-    QString SocketPath() const { return Path; }
-
 Q_SIGNALS:
     // Another start asked for this; emitted after that start has had its answer.
     void CommandReceived(vimo::DesktopCommand command);

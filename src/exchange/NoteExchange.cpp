@@ -109,7 +109,7 @@ void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
         polled.Value,
         [this](qint64 key) -> const NoteRow* {
             const ShownNote* shown = Notes.At(Notes.FindKey(key));
-            return shown ? &shown->Row : nullptr;
+            return shown ? &shown->Window->Row() : nullptr;
         },
         Pending.DeferredRows() + Deleting);
     for (const qint64 key : plan.StaleKeys) {
@@ -145,12 +145,7 @@ bool NoteExchange::ShowNote(const NoteRow& row)
     if (slot < 0)
         return false;
 
-    auto window = std::make_unique<CNoteDlg>(Owner);
-    window->Label->SetColors(UrgencyColor(AtoI(row.Urgency)), 0);
-    window->Slot = slot;
-    window->Key = row.Key;
-    window->Text = row.Text;
-    window->SetSender(row.Sender, AtoI(row.Stamp));
+    auto window = std::make_unique<CNoteDlg>(row, slot, UrgencyColor(AtoI(row.Urgency)), Owner);
     connect(window.get(), &CNoteDlg::DeleteRequested, this, &NoteExchange::OnDeleteNote);
     connect(window.get(), &CNoteDlg::ReplyRequested, this, &NoteExchange::ReplyRequested);
     Urgent.Watch(window.get(), AtoI(row.Urgency));
@@ -158,7 +153,6 @@ bool NoteExchange::ShowNote(const NoteRow& row)
     CNoteDlg* shown = window.get();
     auto note = std::make_unique<ShownNote>();
     note->Key = row.Key;
-    note->Row = row;
     note->Window = std::move(window);
     Notes.Store(slot, std::move(note));
     shown->showNormal();
@@ -233,7 +227,7 @@ void NoteExchange::OnDeleteNote(qint64 key, int slot)
     if (note == nullptr || note->Key != key)
         return;
     Urgent.Touched(note->Window.get());
-    Pending.Add(slot, note->Row);
+    Pending.Add(slot, note->Window->Row());
     Q_EMIT DeletionRequested();
 }
 
@@ -243,7 +237,7 @@ void NoteExchange::CarryOutDeletions()
         // The window and the slot go first, whatever the store then says. A window that shows
         // another row by now (a poll replaced it meanwhile) is not the one the user deleted.
         const ShownNote* note = Notes.At(request.Slot);
-        if (note == nullptr || note->Row != request.Row)
+        if (note == nullptr || note->Window->Row() != request.Row)
             continue;
         Notes.Take(request.Slot).reset();
         DeleteRow(request.Row);

@@ -74,10 +74,9 @@ Q_SIGNALS:
     void ReplyRequested(const QString& sender);
 
 private:
-    // One open note: its window and the row it shows.
+    // One open note: its window, which holds the row it shows.
     struct ShownNote {
         qint64 Key = 0;
-        NoteRow Row;
         std::unique_ptr<CNoteDlg> Window;
     };
 

@@ -1,6 +1,7 @@
 #include "notes/CNoteDlg.h"
 
 #include "model/NoteTexts.h"
+#include "model/TextRules.h"
 #include "notes/BackingStoreRelease.h"
 #include "notes/NoteGeometry.h"
 #include "notes/NoteWindowFlags.h"
@@ -32,10 +33,12 @@ constexpr MenuItem NoteMenu[] = {
 
 } // namespace
 
-CNoteDlg::CNoteDlg(QWidget* owner)
+CNoteDlg::CNoteDlg(const NoteRow& row, int slot, ColorRef background, QWidget* owner)
     // A tool window: owned by the main window, kept off the taskbar, and not held back by the
     // main window's modal run.
     : QDialog(owner, NoteWindowFlags(RunsThroughXWayland()))
+    , Shown(row)
+    , Slot(slot)
     , Label(new CColorLabel(this))
 {
     // A note that arrives while the user types, in the compose dialog or anywhere else, must
@@ -55,6 +58,9 @@ CNoteDlg::CNoteDlg(QWidget* owner)
     Label->setAttribute(Qt::WA_TransparentForMouseEvents);
     // A note never changes once painted; it keeps no image of itself between paints.
     ReleaseBackingStoreAfterPaint(this);
+    Label->SetColors(background, 0);
+    setToolTip(PlainTip(
+        NoteTipText(ShownLine(Shown.Sender, ShownNameLength), AtoI(Shown.Stamp)), ShownNoteLength));
 }
 
 CNoteDlg::~CNoteDlg() = default;
@@ -62,21 +68,14 @@ CNoteDlg::~CNoteDlg() = default;
 void CNoteDlg::OnInitDialog()
 {
     Dragging = false;
-    Label->setText(Text);
+    Label->setText(Shown.Text);
     // Task switchers, screen-share pickers and screen readers name the note by what it says,
     // on one line; Qt would take a "[*]" in it for the modified mark, and "[*][*]" shows one.
-    setWindowTitle(
-        ShownLine(Text, ShownNoteLength).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
+    setWindowTitle(ShownLine(Shown.Text, ShownNoteLength)
+                       .replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
     // To the front, but without the keyboard: a note that arrives must not take the keys
     // from whatever the user is typing.
     raise();
-}
-
-void CNoteDlg::SetSender(const QString& sender, int dateStamp)
-{
-    ReplyTo = sender;
-    setToolTip(
-        PlainTip(NoteTipText(ShownLine(sender, ShownNameLength), dateStamp), ShownNoteLength));
 }
 
 void CNoteDlg::resizeEvent(QResizeEvent* event)
@@ -92,7 +91,7 @@ void CNoteDlg::HideNote()
 
 void CNoteDlg::RequestDelete()
 {
-    Q_EMIT DeleteRequested(Key, Slot);
+    Q_EMIT DeleteRequested(Shown.Key, Slot);
 }
 
 void CNoteDlg::ResizeNote(bool grow)
@@ -102,7 +101,7 @@ void CNoteDlg::ResizeNote(bool grow)
     Height = newSize.height();
     // A frameless window keeps its top-left corner when resized; the label follows.
     resize(newSize);
-    Label->setText(Text);
+    Label->setText(Shown.Text);
     showNormal();
 }
 
@@ -122,8 +121,8 @@ void CNoteDlg::OnMenuCommand(int id)
         ResizeNote(false);
         break;
     case ReplyCommand:
-        if (!ReplyTo.isEmpty())
-            Q_EMIT ReplyRequested(ReplyTo);
+        if (!Shown.Sender.isEmpty())
+            Q_EMIT ReplyRequested(Shown.Sender);
         break;
     default:
         break;
@@ -143,7 +142,7 @@ void CNoteDlg::OpenMenu(QPoint screenPoint)
         }
         QAction* action = menu->addAction(item.Text.toString());
         action->setData(item.Id);
-        action->setEnabled(item.Id != ReplyCommand || !ReplyTo.isEmpty());
+        action->setEnabled(item.Id != ReplyCommand || !Shown.Sender.isEmpty());
     }
     connect(menu, &QMenu::triggered, this,
         [this](QAction* action) { OnMenuCommand(action->data().toInt()); });

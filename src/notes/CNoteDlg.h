@@ -1,5 +1,8 @@
 #pragma once
 
+#include "model/NoteRow.h"
+#include "widgets/ColorRef.h"
+
 #include <QDialog>
 #include <QPoint>
 #include <QString>
@@ -14,12 +17,7 @@ class CColorLabel;
 //
 // The owner is the main window, which opens a note like this:
 //
-//     auto* note = new CNoteDlg(mainWindow);
-//     note->Key = key;
-//     note->Slot = slot;
-//     note->Text = text;
-//     note->Label->SetColors(urgencyColour, 0);
-//     note->SetSender(sender, dateStamp);
+//     auto* note = new CNoteDlg(row, slot, urgencyColour, mainWindow);
 //     connect(note, &CNoteDlg::DeleteRequested, mainWindow, ...);
 //     note->setGeometry(10 * slot + 50, 10 * slot + 50, 100, 100);
 //     note->show();
@@ -44,19 +42,14 @@ public:
         ReplyCommand = 205,
     };
 
-    explicit CNoteDlg(QWidget* owner);
+    // The note of the row, in the owner's slot, on the background colour. It shows the text
+    // exactly as stored; hovering it shows the sender and the day it was posted, and Reply
+    // writes back to the sender (off without one).
+    CNoteDlg(const NoteRow& row, int slot, ColorRef background, QWidget* owner);
     ~CNoteDlg() override;
 
-    // Set by the owner before the note is shown: the note's key in the store, the owner's
-    // slot that holds it, and the text exactly as stored.
-    qint64 Key = 0;
-    int Slot = 0;
-    QString Text;
-    CColorLabel* const Label;
-
-    // Who sent the note and the day it was posted (the row's SENDER and DT): hovering the
-    // note shows them, and Reply writes back to the sender. Without a sender Reply is off.
-    void SetSender(const QString& sender, int dateStamp);
+    // The row the note shows.
+    const NoteRow& Row() const { return Shown; }
 
 Q_SIGNALS:
     // The user chose Delete. The note stays as it is until the owner removes it.
@@ -82,13 +75,15 @@ private:
     void RequestDelete();
     void ResizeNote(bool grow);
 
+    const NoteRow Shown;
+    const int Slot;
+    CColorLabel* const Label;
     bool Dragging = false;
     // The size when a drag began or a resize ended.
     int Width = 0;
     int Height = 0;
     // Where in the note the drag took hold.
     QPoint GrabPoint;
-    QString ReplyTo;
 };
 
 } // namespace vimo

@@ -37,7 +37,7 @@ class TestNoteExchange : public QObject {
     CNoteDlg* NoteWithKey(int key) const
     {
         for (CNoteDlg* note : Owner->findChildren<CNoteDlg*>()) {
-            if (note->Key == key)
+            if (note->Row().Key == key)
                 return note;
         }
         return nullptr;
@@ -111,12 +111,12 @@ private Q_SLOTS:
         for (int key = 1; key <= 4; ++key) {
             CNoteDlg* note = NoteWithKey(key);
             QVERIFY(note && note->isVisible());
-            QCOMPARE(note->Slot, key - 1);
-            QCOMPARE(note->geometry(), QRect(10 * note->Slot + 50, 10 * note->Slot + 50, 100, 100));
+            QCOMPARE(note->geometry(), QRect(10 * key + 40, 10 * key + 40, 100, 100));
             QCOMPARE(Background(note), expected[key - 1]);
-            QCOMPARE(note->Label->palette().color(QPalette::WindowText), QColor(Qt::black));
+            const QWidget* label = note->findChild<QWidget*>(QStringLiteral("Label"));
+            QCOMPARE(label->palette().color(QPalette::WindowText), QColor(Qt::black));
         }
-        QCOMPARE(NoteWithKey(3)->Text, QStringLiteral("red"));
+        QCOMPARE(NoteWithKey(3)->Row().Text, QStringLiteral("red"));
     }
 
     void anOpenNoteIsNotOpenedAgain()
@@ -151,7 +151,7 @@ private Q_SLOTS:
         QVERIFY(!stale);
         CNoteDlg* fresh = NoteWithKey(5);
         QVERIFY(fresh && fresh->isVisible());
-        QCOMPARE(fresh->Text, QStringLiteral("new note"));
+        QCOMPARE(fresh->Row().Text, QStringLiteral("new note"));
         QCOMPARE(Background(fresh), QColor(255, 0, 0));
         test::AlertRecorder alerts;
         CarryOut();
@@ -176,14 +176,14 @@ private Q_SLOTS:
         Poll();
         QCOMPARE(Exchange->OpenNotes(), 1);
         Poll(); // the window stays: it shows one of the key's rows
-        QCOMPARE(NoteWithKey(9)->Text, QStringLiteral("one"));
+        QCOMPARE(NoteWithKey(9)->Row().Text, QStringLiteral("one"));
 
         Choose(NoteWithKey(9), Qt::Key_D);
         CarryOut();
         QCOMPARE(test::ColumnValues(QStringLiteral("SELECT MSG FROM MSGS")),
             QStringList { QStringLiteral("two") });
         Poll();
-        QCOMPARE(NoteWithKey(9)->Text, QStringLiteral("two"));
+        QCOMPARE(NoteWithKey(9)->Row().Text, QStringLiteral("two"));
     }
 
     void aDeletedSlotIsTakenByTheNextNote()
@@ -195,9 +195,8 @@ private Q_SLOTS:
         CarryOut();
         Post(3, 1, QStringLiteral("c"));
         Poll();
-        QCOMPARE(NoteWithKey(3)->Slot, 0);
         QCOMPARE(NoteWithKey(3)->pos(), QPoint(50, 50));
-        QCOMPARE(NoteWithKey(2)->Slot, 1);
+        QCOMPARE(NoteWithKey(2)->pos(), QPoint(60, 60));
     }
 
     void deletionWaitsForTheTimerThenTakesWindowSlotAndRow()
