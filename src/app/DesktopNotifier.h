@@ -39,6 +39,7 @@ private:
     const Fallback ShowInstead;
     QDBusConnection Bus;
     NotificationHandler Previous;
+    bool MarkupInBody = true;
 };
 
 } // namespace vimo

@@ -1,6 +1,7 @@
 #include "dialogs/CSentDlg.h"
 
 #include "model/DateStamp.h"
+#include "model/NoteTexts.h"
 #include "widgets/CColorLabel.h"
 #include "widgets/DialogColours.h"
 #include "widgets/DialogSetup.h"
@@ -11,20 +12,6 @@
 #include <QVBoxLayout>
 
 namespace vimo {
-namespace {
-
-// A note on one line: its line breaks as blanks.
-QString OneLine(const QString& text)
-{
-    QString line = text;
-    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    line.replace(u'\n', u' ');
-    line.replace(u'\r', u' ');
-    return line;
-}
-
-} // namespace
-
 CSentDlg::CSentDlg(QWidget* parent)
     : QDialog(parent, CaptionedDialogFlags)
     , Caption(new CColorLabel(this))
@@ -74,9 +61,9 @@ void CSentDlg::SetRows(const QList<SentNote>& rows)
     for (const SentNote& row : rows) {
         const QDate day = StampDate(row.DateStamp);
         auto* item = new QTreeWidgetItem(List,
-            { row.Recipient, day.isValid() ? DayText(day) : QString(), OneLine(row.Text),
-                ReceiptStateText(row) });
-        item->setToolTip(TextColumn, row.Text);
+            { ShownLine(row.Recipient, ShownNameLength), day.isValid() ? DayText(day) : QString(),
+                ShownLine(row.Text, ShownNoteLength), ReceiptStateText(row) });
+        item->setToolTip(TextColumn, PlainTip(row.Text, ShownNoteLength));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "exchange/Notifications.h"
 
+#include "model/NoteTexts.h"
 #include "setup/Profile.h"
 
 #include <QStringList>
@@ -38,8 +39,9 @@ NoteNotification NewNotesNotification(const QList<ArrivedNote>& notes)
     QStringList senders;
     bool critical = false;
     for (const ArrivedNote& note : notes) {
-        if (!note.Sender.isEmpty() && !senders.contains(note.Sender))
-            senders.append(note.Sender);
+        const QString sender = ShownLine(note.Sender, ShownNameLength);
+        if (!sender.isEmpty() && !senders.contains(sender))
+            senders.append(sender);
         critical = critical || note.Urgency == 3;
     }
     const auto count = notes.size();

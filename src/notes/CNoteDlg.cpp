@@ -59,7 +59,8 @@ CNoteDlg::CNoteDlg(const NoteRow& row, int slot, ColorRef background, QWidget* o
     // A note never changes once painted; it keeps no image of itself between paints.
     ReleaseBackingStoreAfterPaint(this);
     Label->SetColors(background, 0);
-    setToolTip(NoteTipText(Shown.Sender, AtoI(Shown.Stamp)));
+    setToolTip(PlainTip(
+        NoteTipText(ShownLine(Shown.Sender, ShownNameLength), AtoI(Shown.Stamp)), ShownNoteLength));
 }
 
 CNoteDlg::~CNoteDlg() = default;
@@ -68,8 +69,10 @@ void CNoteDlg::OnInitDialog()
 {
     Dragging = false;
     Label->setText(Shown.Text);
-    // Task switchers and screen readers name the note by what it says.
-    setWindowTitle(Shown.Text);
+    // Task switchers, screen-share pickers and screen readers name the note by what it says,
+    // on one line; Qt would take a "[*]" in it for the modified mark, and "[*][*]" shows one.
+    setWindowTitle(ShownLine(Shown.Text, ShownNoteLength)
+                       .replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
     // To the front, but without the keyboard: a note that arrives must not take the keys
     // from whatever the user is typing.
     raise();

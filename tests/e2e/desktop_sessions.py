@@ -11,10 +11,12 @@ import configparser
 import os
 import pwd
 import shlex
+import shutil
 import signal
 import sqlite3
 import subprocess
 import sys
+import tempfile
 import time
 
 # The helpers sit next to this script; no compiled copies of them in the source tree.
@@ -221,7 +223,12 @@ def no_tray_scenario(run, args, work):
     bob = Workstation("bob", desktop, os.path.join(work, "bob"), args.program,
                       args.odbcinst_entry, args.psqlodbc)
     run.stations = [bob]
-    make_store(bob, os.path.join(work, "shared"))
+    # The colleague of the other-user step may not reach this clone (inside a folder of mode
+    # 0700, such as /root): the shared store, her files and her program live in a private
+    # temporary folder made for her.
+    other = tempfile.mkdtemp(prefix="vimo-e2e-", dir="/tmp")
+    shared = os.path.join(other, "shared")
+    make_store(bob, shared)
     actions, plain = desktop_actions(args.desktop_entry)
     desktop.start()
     try:
@@ -259,16 +266,18 @@ def no_tray_scenario(run, args, work):
         if os.geteuid() == 0:
             with run.step("ANN, another user on the same display, gets a copy of her own",
                           bob) as label:
-                ann = Workstation("ann", desktop, os.path.join(work, "ann"), args.program,
+                program = shutil.copy2(args.program, os.path.join(other, "vimo"))
+                ann = Workstation("ann", desktop, os.path.join(other, "ann"), program,
                                   args.odbcinst_entry, args.psqlodbc)
-                make_store(ann, os.path.join(work, "shared"))
+                make_store(ann, shared)
                 nobody = pwd.getpwnam("nobody")
+                os.chown(other, nobody.pw_uid, nobody.pw_gid)
                 for folder, _, files in os.walk(ann.root):
                     for name in [folder] + [os.path.join(folder, f) for f in files]:
                         os.chown(name, nobody.pw_uid, nobody.pw_gid)
                 with open(ann.log_path, "a") as log:
                     ann.process = subprocess.Popen(
-                        [args.program], env=ann.environment, cwd=ann.environment["HOME"],
+                        [program], env=ann.environment, cwd=ann.environment["HOME"],
                         stdout=log, stderr=subprocess.STDOUT, user=nobody.pw_uid,
                         group=nobody.pw_gid, extra_groups=[])
                 try:
@@ -281,6 +290,7 @@ def no_tray_scenario(run, args, work):
                           "ANN's start reached BOB's copy")
                 finally:
                     ann.kill()
+                    shutil.copy(ann.log_path, os.path.join(work, "ann-program.log"))
         else:
             print("e2e: not root: the step with a second user is left out", flush=True)
 
@@ -308,6 +318,7 @@ def no_tray_scenario(run, args, work):
     finally:
         bob.kill()
         desktop.stop()
+        shutil.rmtree(other, ignore_errors=True)
 
 
 def wayland_scenario(run, args, work):

@@ -373,7 +373,8 @@ private Q_SLOTS:
         QCOMPARE(notified.size(), 1);
         QCOMPARE(notified[0].Text, QStringLiteral("2 new Vimos from BOB, CAROL"));
         QVERIFY(notified[0].Critical);
-        QCOMPARE(NoteWithKey(1)->toolTip(), QStringLiteral("From BOB, Mon 7 Dec 2026"));
+        QCOMPARE(
+            test::TipText(NoteWithKey(1)->toolTip()), QStringLiteral("From BOB, Mon 7 Dec 2026"));
         QVERIFY(Exchange->UrgentNoteWaits());
 
         // Covered by whatever the user did since, the red note comes back by itself; the

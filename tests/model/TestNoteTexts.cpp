@@ -27,6 +27,14 @@ private Q_SLOTS:
         QCOMPARE(NoteTipText(QString(), 20261207), u"Mon 7 Dec 2026"_s);
     }
 
+    // Whoever can write the store writes these texts: shown on one line, cut, never halved.
+    void storedTextOnOneLine()
+    {
+        QCOMPARE(ShownLine(u"a\r\nb\nc\0d\x1b[2J\u202ee"_s, 15), u"a b c d [2J e"_s);
+        const QString smiles = QString(20, u'.').replace(u'.', u"\U0001F600"_s);
+        QCOMPARE(ShownLine(smiles, 15), smiles.left(30) + u"\u2026"_s);
+    }
+
     void recipientListsSplitIntoNames()
     {
         QCOMPARE(SplitRecipientNames(u"ANN, BOB"_s), QStringList({ u"ANN"_s, u"BOB"_s }));

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 #include <memory>
 
@@ -47,7 +48,7 @@ private Q_SLOTS:
         QCOMPARE(Note->findChild<CColorLabel*>()->text(), QStringLiteral("Tom & Jerry"));
         QCOMPARE(Note->windowTitle(), QStringLiteral("Tom & Jerry"));
         QCOMPARE(Note->findChild<CColorLabel*>()->geometry(), QRect(1, 1, 98, 98));
-        QCOMPARE(Note->toolTip(), QStringLiteral("From ANN, Mon 7 Dec 2026"));
+        QCOMPARE(test::TipText(Note->toolTip()), QStringLiteral("From ANN, Mon 7 Dec 2026"));
         // Qt shows tips only in the active window unless asked, and a note rarely is one.
         QVERIFY(Note->testAttribute(Qt::WA_AlwaysShowToolTips));
 
@@ -56,6 +57,20 @@ private Q_SLOTS:
             QCOMPARE(shot.pixelColor(edge), QColor(Qt::black));
         for (const QPoint inside : { QPoint(1, 1), QPoint(98, 98) })
             QCOMPARE(shot.pixelColor(inside), QColor(Qt::yellow));
+    }
+
+    // Anyone who can write the store writes these: an <img> in a tip would read the file.
+    void storedTextIsShownLiterally()
+    {
+        const NoteRow row { 42, QStringLiteral("BOB"), QStringLiteral("<img src=\"/dev/zero\">"),
+            QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("a[*]b\nc") };
+        Note = std::make_unique<CNoteDlg>(row, 7, MakeColorRef(255, 255, 0), &Owner);
+        Note->show();
+        QVERIFY(QTest::qWaitForWindowExposed(Note.get()));
+        // Shown as written, and cut as no name is that long.
+        QCOMPARE(test::TipText(Note->toolTip()), QStringLiteral("From <img src=\"/dev/\u2026"));
+        // Window lists show one line.
+        QCOMPARE(Note->windowHandle()->title(), QStringLiteral("a[*]b c"));
     }
 
     // Resizing also puts the note's text back, even when the size stays.
