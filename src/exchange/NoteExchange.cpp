@@ -28,6 +28,14 @@ NoteIdentity IdentityOf(const NoteRow& row)
     return { row.Key, row.Sender, row.Recipient, AtoI(row.Stamp) };
 }
 
+// WORKAROUND: on X, Qt's GLib event loop sends its requests to the X server only when it is
+// woken, by an X event or a posted one. A note raised from a timer, with nobody at the
+// desktop, would wait in the buffer for the next poll or mouse move; this sends it now.
+void ReachScreenNow()
+{
+    QGuiApplication::sync();
+}
+
 QRect AvailableArea(const QWidget* owner)
 {
     const QScreen* screen = owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
@@ -174,6 +182,7 @@ void NoteExchange::RaiseAgain(QObject* window)
             note.Window->raise();
         }
     });
+    ReachScreenNow();
 }
 
 void NoteExchange::RecordShown(const QList<NoteIdentity>& notes)
