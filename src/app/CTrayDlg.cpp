@@ -8,6 +8,7 @@
 #include "setup/Prompts.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"
+#include "widgets/AppIcon.h"
 
 #include <QCursor>
 #include <QEventLoop>
@@ -53,7 +54,7 @@ CTrayDlg::CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent)
     , Exchange(this, worker, user)
     , Worker(worker)
     , User(user)
-    , AppIcon(QStringLiteral(":/icons/vimo.png"))
+    , AppIcon(vimo::AppIcon())
     , OutageIcon(Greyed(AppIcon))
     , UrgentIcon(WithUrgentMark(AppIcon))
     , Tray(new QSystemTrayIcon(AppIcon, this))
