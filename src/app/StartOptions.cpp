@@ -2,6 +2,8 @@
 
 #include "app/CommandLine.h"
 
+#include <QCoreApplication>
+
 #include <array>
 #include <cstdio>
 
@@ -43,7 +45,8 @@ StartOptions Refuse(const QString& why)
 {
     StartOptions options;
     options.Result = StartOptions::Outcome::Error;
-    options.Error = why + QStringLiteral("\nTry 'vimo --help' for more information.");
+    options.Error = why
+        + QCoreApplication::translate("StartOptions", "\nTry 'vimo --help' for more information.");
     return options;
 }
 
@@ -81,12 +84,15 @@ StartOptions ParseStartOptions(const QStringList& arguments)
         const qsizetype equals = name.indexOf(u'=');
         if (Contains(QtOptionsWithValue, name.left(equals))) {
             if (equals < 0 && ++i >= arguments.size())
-                return Refuse(QStringLiteral("vimo: option '%1' needs a value").arg(argument));
+                return Refuse(
+                    QCoreApplication::translate("StartOptions", "vimo: option '%1' needs a value")
+                        .arg(argument));
             continue;
         }
         if (Contains(QtFlags, name))
             continue;
-        return Refuse(QStringLiteral("vimo: unknown option '%1'").arg(argument));
+        return Refuse(
+            QCoreApplication::translate("StartOptions", "vimo: unknown option '%1'").arg(argument));
     }
     return options;
 }
@@ -112,7 +118,7 @@ int AnswerBeforeStart(const QStringList& arguments)
 
 QString HelpText()
 {
-    return QStringLiteral(
+    return QCoreApplication::translate("StartOptions",
         "Usage: vimo [OPTION] [DATA-FILE]\n"
         "Post short notes to colleagues on the office network, and receive theirs as small\n"
         "coloured windows on the desktop.\n"

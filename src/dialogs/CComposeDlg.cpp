@@ -151,7 +151,7 @@ void CComposeDlg::OnOK()
         return;
     const QStringList names = NamesToCheck();
     if (names.isEmpty()) {
-        ShowAlert(QStringLiteral("User name cannot be Empty"));
+        ShowAlert(tr("User name cannot be Empty"));
         FocusRecipient();
         return;
     }
@@ -188,12 +188,10 @@ void CComposeDlg::SendDone(const SendAnswer& answer)
     if (!answer.AllKnown) {
         Recipients.clear();
         if (answer.Lookup.Failure) {
-            ShowStoreFailure(
-                *answer.Lookup.Failure, QStringLiteral("the addressee cannot be looked up now."));
+            ShowStoreFailure(*answer.Lookup.Failure, tr("the addressee cannot be looked up now."));
         } else {
-            ShowAlert(SeveralRecipients
-                    ? UnknownUserAlert(answer.Name)
-                    : QStringLiteral("User name must be Valid\n[Press ? for List]"));
+            ShowAlert(SeveralRecipients ? UnknownUserAlert(answer.Name)
+                                        : tr("User name must be Valid\n[Press ? for List]"));
         }
         FocusRecipient(SeveralRecipients ? answer.Name : QString());
         return;
@@ -211,8 +209,8 @@ void CComposeDlg::SendDone(const SendAnswer& answer)
         }
         ShowStoreFailure(*answer.Write.Refusal,
             reached.isEmpty()
-                ? QStringLiteral("the note was not sent.")
-                : QStringLiteral("the note was sent to %1 but not to %2.")
+                ? tr("the note was not sent.")
+                : tr("the note was sent to %1 but not to %2.")
                       .arg(reached.join(QStringLiteral(", ")), left.join(QStringLiteral(", "))));
         return;
     }
@@ -225,7 +223,7 @@ void CComposeDlg::ShowSending(bool sending)
     QPushButton* send = Form->SendButton;
     if (sending)
         SendText = send->text();
-    send->setText(sending ? QStringLiteral("Sending\u2026") : SendText);
+    send->setText(sending ? tr("Sending\u2026") : SendText);
     send->setEnabled(!sending);
 }
 

@@ -142,8 +142,8 @@ void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
     // After the poll, not inside it: the first poll answers before the tray icon exists, and
     // a box held open there would keep the user from the program.
     if (Waiting.ShouldTell(waiting)) {
-        QTimer::singleShot(0, this,
-            [] { ShowAlert(QStringLiteral("Couldn't get all the vimo's - Please delete some")); });
+        QTimer::singleShot(
+            0, this, [] { ShowAlert(tr("Couldn't get all the vimo's - Please delete some")); });
     }
 }
 
@@ -281,7 +281,7 @@ void NoteExchange::DeletionDone(const NoteRow& row, const StoreResult<Store::Del
     }
     // Gone already: the copy that deleted it stamped the receipt.
     if (deleted.Value == Store::Deletion::AlreadyGone)
-        ShowAlert(QStringLiteral("This note had already been deleted from the store."));
+        ShowAlert(tr("This note had already been deleted from the store."));
     else
         RecordDeleted(row);
 }
@@ -292,8 +292,7 @@ void NoteExchange::DeferDeletion(const NoteRow& row, const StoreFailure& failure
     if (DeferralTold)
         return;
     DeferralTold = true;
-    ShowAlert(UnreachableText(
-        QStringLiteral("the note will be deleted from it when it is back."), failure));
+    ShowAlert(UnreachableText(tr("the note will be deleted from it when it is back."), failure));
 }
 
 void NoteExchange::DeferredDeletionsRetried(const QList<RetriedDeletion>& retried)

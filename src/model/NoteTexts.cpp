@@ -2,6 +2,8 @@
 
 #include "model/DateStamp.h"
 
+#include <QCoreApplication>
+
 namespace vimo {
 
 QString NoteTipText(const QString& sender, qint64 dateStamp)
@@ -9,7 +11,7 @@ QString NoteTipText(const QString& sender, qint64 dateStamp)
     const QDate day = StampDate(dateStamp);
     QStringList parts;
     if (!sender.isEmpty())
-        parts << QStringLiteral("From ") + sender;
+        parts << QCoreApplication::translate("NoteTexts", "From %1").arg(sender);
     if (day.isValid())
         parts << DayText(day);
     return parts.join(QStringLiteral(", "));
@@ -28,7 +30,9 @@ QStringList SplitRecipientNames(QStringView list)
 
 QString UnknownUserAlert(const QString& name)
 {
-    return QStringLiteral("User name must be Valid: %1\n[Press ? for List]").arg(name);
+    return QCoreApplication::translate(
+        "NoteTexts", "User name must be Valid: %1\n[Press ? for List]")
+        .arg(name);
 }
 
 } // namespace vimo

@@ -10,7 +10,6 @@
 
 #include <QMenu>
 #include <QMouseEvent>
-#include <QStringView>
 
 namespace vimo {
 
@@ -18,16 +17,16 @@ namespace {
 
 struct MenuItem {
     int Id; // 0: a separator
-    QStringView Text;
+    const char* Text;
 };
 
 constexpr MenuItem NoteMenu[] = {
-    { CNoteDlg::HideCommand, u"&Hide" },
-    { CNoteDlg::DeleteCommand, u"&Delete" },
-    { CNoteDlg::EnlargeCommand, u"&Enlarge" },
-    { CNoteDlg::ShrinkCommand, u"&Shrink" },
-    { 0, {} },
-    { CNoteDlg::ReplyCommand, u"&Reply" },
+    { CNoteDlg::HideCommand, QT_TRANSLATE_NOOP("vimo::CNoteDlg", "&Hide") },
+    { CNoteDlg::DeleteCommand, QT_TRANSLATE_NOOP("vimo::CNoteDlg", "&Delete") },
+    { CNoteDlg::EnlargeCommand, QT_TRANSLATE_NOOP("vimo::CNoteDlg", "&Enlarge") },
+    { CNoteDlg::ShrinkCommand, QT_TRANSLATE_NOOP("vimo::CNoteDlg", "&Shrink") },
+    { 0, nullptr },
+    { CNoteDlg::ReplyCommand, QT_TRANSLATE_NOOP("vimo::CNoteDlg", "&Reply") },
 };
 
 } // namespace
@@ -138,7 +137,7 @@ void CNoteDlg::OpenMenu(QPoint screenPoint)
             menu->addSeparator();
             continue;
         }
-        QAction* action = menu->addAction(item.Text.toString());
+        QAction* action = menu->addAction(tr(item.Text));
         action->setData(item.Id);
         action->setEnabled(item.Id != ReplyCommand || !ReplyTo.isEmpty());
     }
