@@ -2,6 +2,7 @@
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 #include <QPointer>
 #include <QSystemTrayIcon>
 
@@ -14,6 +15,8 @@ namespace {
 constexpr uchar NormalUrgency = 1;
 constexpr uchar CriticalUrgency = 2;
 
+const QString ServiceName = QStringLiteral("org.freedesktop.Notifications");
+
 } // namespace
 
 DesktopNotifier::DesktopNotifier(Fallback fallback, const QDBusConnection& bus, QObject* parent)
@@ -22,11 +25,44 @@ DesktopNotifier::DesktopNotifier(Fallback fallback, const QDBusConnection& bus, 
     , Bus(bus)
     , Previous(SetNotificationHandler([this](const NoteNotification& n) { Show(n); }))
 {
+    auto* watcher = new QDBusServiceWatcher(ServiceName, Bus,
+        QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration,
+        this);
+    connect(watcher, &QDBusServiceWatcher::serviceRegistered, this,
+        [] { SetNotificationServiceRuns(true); });
+    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this,
+        [this] { AskWhetherServiceRuns(); });
+    AskWhetherServiceRuns();
 }
 
 DesktopNotifier::~DesktopNotifier()
 {
     SetNotificationHandler(std::move(Previous));
+    SetNotificationServiceRuns(false);
+}
+
+void DesktopNotifier::AskWhetherServiceRuns()
+{
+    SetNotificationServiceRuns(false);
+    if (!Bus.isConnected())
+        return;
+    // Asked without waiting, as every call to the bus here.
+    for (const QString& method :
+        { QStringLiteral("NameHasOwner"), QStringLiteral("ListActivatableNames") }) {
+        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+            QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
+            method);
+        if (method == u"NameHasOwner")
+            call << ServiceName;
+        auto* watcher = new QDBusPendingCallWatcher(Bus.asyncCall(call), this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [](QDBusPendingCallWatcher* answered) {
+                answered->deleteLater();
+                const QVariant answer = answered->reply().arguments().value(0);
+                if (answer.toBool() || answer.toStringList().contains(ServiceName))
+                    SetNotificationServiceRuns(true);
+            });
+    }
 }
 
 void DesktopNotifier::Show(const NoteNotification& notification)
@@ -35,10 +71,9 @@ void DesktopNotifier::Show(const NoteNotification& notification)
         ShowInstead(notification);
         return;
     }
-    QDBusMessage call
-        = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
-            QStringLiteral("/org/freedesktop/Notifications"),
-            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    QDBusMessage call = QDBusMessage::createMethodCall(ServiceName,
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     const QVariantMap hints {
         { QStringLiteral("urgency"),
             QVariant::fromValue(notification.Critical ? CriticalUrgency : NormalUrgency) },

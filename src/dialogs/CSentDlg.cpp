@@ -37,6 +37,7 @@ CSentDlg::CSentDlg(QWidget* parent)
     Caption->SetColors(MakeColorRef(216, 208, 200), 0);
     Caption->setMargin(4);
     List->setObjectName(QStringLiteral("SentList"));
+    List->setAccessibleName(windowTitle());
     List->setHeaderLabels({ tr("To"), tr("Date"), tr("Text"), tr("Status") });
     List->setRootIsDecorated(false);
     List->setUniformRowHeights(true);

@@ -2,6 +2,7 @@
 
 #include "exchange/Notifications.h"
 #include "exchange/TrayLogic.h"
+#include "model/NoteTexts.h"
 #include "model/TextRules.h"
 #include "notes/CNoteDlg.h"
 #include "setup/Prompts.h"
@@ -129,8 +130,9 @@ void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
     int waiting = 0;
     QList<ArrivedNote> arrived;
     QList<NoteIdentity> shown;
+    const bool announce = !plan.ToOpen.isEmpty() && !NotificationsAnnounceNotes();
     for (const NoteRow& row : plan.ToOpen) {
-        if (ShowNote(row)) {
+        if (ShowNote(row, announce)) {
             arrived.append({ row.Sender, AtoI(row.Urgency) });
             shown.append(IdentityOf(row));
         } else {
@@ -147,7 +149,7 @@ void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
     }
 }
 
-bool NoteExchange::ShowNote(const NoteRow& row)
+bool NoteExchange::ShowNote(const NoteRow& row, bool announce)
 {
     const int slot = Notes.FirstEmptySlot();
     if (slot < 0)
@@ -159,6 +161,9 @@ bool NoteExchange::ShowNote(const NoteRow& row)
     window->Key = row.Key;
     window->Text = row.Text;
     window->SetSender(row.Sender, AtoI(row.Stamp));
+    window->setAccessibleDescription(
+        NoteDescription(AtoI(row.Urgency), row.Sender, AtoI(row.Stamp)));
+    window->Announce = announce;
     connect(window.get(), &CNoteDlg::DeleteRequested, this, &NoteExchange::OnDeleteNote);
     connect(window.get(), &CNoteDlg::ReplyRequested, this, &NoteExchange::ReplyRequested);
     Urgent.Watch(window.get(), AtoI(row.Urgency));

@@ -82,8 +82,8 @@ private:
     };
 
     // Opens the row in the lowest free slot, coloured by its urgency; false when every slot
-    // is taken.
-    bool ShowNote(const NoteRow& row);
+    // is taken. An announced note tells screen readers that it came.
+    bool ShowNote(const NoteRow& row, bool announce);
     void RaiseAgain(QObject* window);
     // The receipts of the notes a poll opened, and of a deletion the store took.
     void RecordShown(const QList<NoteIdentity>& notes);

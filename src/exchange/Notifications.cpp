@@ -20,6 +20,8 @@ NotificationHandler& CurrentNotificationHandler()
     return handler;
 }
 
+bool ServiceRuns = false;
+
 } // namespace
 
 NotificationHandler SetNotificationHandler(NotificationHandler handler)
@@ -74,6 +76,16 @@ void NotifyNewNotes(const QList<ArrivedNote>& notes)
 {
     if (!notes.isEmpty() && NotificationsEnabled())
         ShowNotification(NewNotesNotification(notes));
+}
+
+void SetNotificationServiceRuns(bool runs)
+{
+    ServiceRuns = runs;
+}
+
+bool NotificationsAnnounceNotes()
+{
+    return ServiceRuns && NotificationsEnabled();
 }
 
 } // namespace vimo

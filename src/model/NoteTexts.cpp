@@ -17,6 +17,15 @@ QString NoteTipText(const QString& sender, qint64 dateStamp)
     return parts.join(QStringLiteral(", "));
 }
 
+QString NoteDescription(int urgency, const QString& sender, qint64 dateStamp)
+{
+    const QString urgent = urgency == 3 ? QCoreApplication::translate("NoteTexts", "Urgent")
+        : urgency == 2                  ? QCoreApplication::translate("NoteTexts", "Important")
+                                        : QCoreApplication::translate("NoteTexts", "Normal");
+    const QString tip = NoteTipText(sender, dateStamp);
+    return tip.isEmpty() ? urgent : urgent + QStringLiteral(". ") + tip;
+}
+
 QStringList SplitRecipientNames(QStringView list)
 {
     QStringList names;

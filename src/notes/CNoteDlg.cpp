@@ -8,6 +8,7 @@
 #include "widgets/DialogColours.h"
 #include "widgets/DialogSetup.h"
 
+#include <QAccessibleWidget>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -28,6 +29,30 @@ constexpr MenuItem NoteMenu[] = {
     { 0, nullptr },
     { CNoteDlg::ReplyCommand, QT_TRANSLATE_NOOP("vimo::CNoteDlg", "&Reply") },
 };
+
+// A note that announces itself is an alert to screen readers, which read one out as it shows.
+// Asked each time: Qt makes the interface with the note, before its owner has set it up.
+class NoteAccessible final : public QAccessibleWidget {
+public:
+    explicit NoteAccessible(CNoteDlg* note)
+        : QAccessibleWidget(note, QAccessible::Dialog)
+    {
+    }
+
+    QAccessible::Role role() const override
+    {
+        return static_cast<const CNoteDlg*>(widget())->Announce ? QAccessible::AlertMessage
+                                                                : QAccessible::Dialog;
+    }
+};
+
+QAccessibleInterface* MakeNoteAccessible(const QString& className, QObject* object)
+{
+    auto* note = qobject_cast<CNoteDlg*>(object);
+    if (note == nullptr || className != QLatin1String(CNoteDlg::staticMetaObject.className()))
+        return nullptr;
+    return new NoteAccessible(note);
+}
 
 } // namespace
 
@@ -54,6 +79,8 @@ CNoteDlg::CNoteDlg(QWidget* owner)
     Label->setAttribute(Qt::WA_TransparentForMouseEvents);
     // A note never changes once painted; it keeps no image of itself between paints.
     ReleaseBackingStoreAfterPaint(this);
+    static const bool accessible = (QAccessible::installFactory(MakeNoteAccessible), true);
+    Q_UNUSED(accessible);
 }
 
 CNoteDlg::~CNoteDlg() = default;

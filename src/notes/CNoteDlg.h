@@ -53,6 +53,9 @@ public:
     int Slot = 0;
     QString Text;
     CColorLabel* const Label;
+    // Set before the note is first shown when nothing else told the user of it: screen
+    // readers then announce it as an alert.
+    bool Announce = false;
 
     // Who sent the note and the day it was posted (the row's SENDER and DT): hovering the
     // note shows them, and Reply writes back to the sender. Without a sender Reply is off.
