@@ -239,6 +239,21 @@ void NoteExchange::SetAllNotesVisible(bool show)
             note.Window->hide();
         }
     });
+    if (show)
+        FocusNewestNote();
+}
+
+void NoteExchange::FocusNewestNote()
+{
+    // The latest key is the newest note.
+    CNoteDlg* newest = nullptr;
+    Notes.ForEach([&newest](int, ShownNote& note) {
+        if (note.Window->isVisible() && (newest == nullptr || note.Key > newest->Key))
+            newest = note.Window.get();
+    });
+    if (newest != nullptr)
+        newest->TakeFocus();
+    ReachScreenNow();
 }
 
 void NoteExchange::OnDeleteNote(qint64 key, int slot)
@@ -259,9 +274,13 @@ void NoteExchange::CarryOutDeletions()
         const ShownNote* note = Notes.At(request.Slot);
         if (note == nullptr || note->Row != request.Row)
             continue;
+        // The keyboard goes on to another note, not nowhere.
+        const bool hadFocus = note->Window->isActiveWindow();
         Notes.Take(request.Slot).reset();
         DeleteRow(request.Row);
         Q_EMIT NotesChanged();
+        if (hadFocus)
+            FocusNewestNote();
     }
 }
 

@@ -12,6 +12,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 
+#include <algorithm>
+
 namespace vimo {
 
 namespace {
@@ -79,6 +81,9 @@ CNoteDlg::CNoteDlg(QWidget* owner)
     Label->setAttribute(Qt::WA_TransparentForMouseEvents);
     // A note never changes once painted; it keeps no image of itself between paints.
     ReleaseBackingStoreAfterPaint(this);
+    // The note itself takes the keys: it has nothing else that could.
+    setFocusPolicy(Qt::TabFocus);
+    Label->ShowFocusOf(this);
     static const bool accessible = (QAccessible::installFactory(MakeNoteAccessible), true);
     Q_UNUSED(accessible);
 }
@@ -100,6 +105,28 @@ void CNoteDlg::SetSender(const QString& sender, int dateStamp)
 {
     ReplyTo = sender;
     setToolTip(NoteTipText(sender, dateStamp));
+}
+
+void CNoteDlg::TakeFocus()
+{
+    raise();
+    activateWindow();
+    setFocus(Qt::OtherFocusReason);
+}
+
+void CNoteDlg::FocusNeighbour(bool next)
+{
+    QList<CNoteDlg*> notes;
+    for (CNoteDlg* note : parentWidget()->findChildren<CNoteDlg*>(Qt::FindDirectChildrenOnly)) {
+        if (note->isVisible())
+            notes.append(note);
+    }
+    std::sort(notes.begin(), notes.end(),
+        [](const CNoteDlg* a, const CNoteDlg* b) { return a->Slot < b->Slot; });
+    const auto count = notes.size();
+    const auto at = notes.indexOf(this);
+    if (count > 1 && at >= 0)
+        notes[(at + (next ? 1 : count - 1)) % count]->TakeFocus();
 }
 
 void CNoteDlg::resizeEvent(QResizeEvent* event)
@@ -205,6 +232,39 @@ void CNoteDlg::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton)
         Dragging = false;
     QDialog::mouseReleaseEvent(event);
+}
+
+void CNoteDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Menu
+        || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        Q_EMIT Touched();
+        OpenMenu(mapToGlobal(rect().center()));
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Delete:
+        RequestDelete();
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        FocusNeighbour(true);
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        FocusNeighbour(false);
+        break;
+    default:
+        // Not the dialog's keys: Escape would hide the note unseen.
+        QWidget::keyPressEvent(event);
+        break;
+    }
+}
+
+bool CNoteDlg::focusNextPrevChild(bool next)
+{
+    FocusNeighbour(next);
+    return true;
 }
 
 } // namespace vimo

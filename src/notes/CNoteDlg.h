@@ -28,9 +28,12 @@ class CColorLabel;
 // shown, and the note comes to the front then. Hide All and Show All are hide() and
 // showNormal().
 //
+// From the keyboard: Tab or the arrow keys go to the next or previous note, the menu key or
+// Shift+F10 opens the menu, Delete deletes.
+//
 // A note never destroys itself. Delete only emits DeleteRequested, from inside the note's
-// menu, so the owner must not delete the note in that handler: it records the request and
-// deletes the note later, from its own timer (or with deleteLater()).
+// menu or key handler, so the owner must not delete the note in that handler: it records the
+// request and deletes the note later, from its own timer (or with deleteLater()).
 class CNoteDlg : public QDialog {
     Q_OBJECT
 
@@ -61,6 +64,9 @@ public:
     // note shows them, and Reply writes back to the sender. Without a sender Reply is off.
     void SetSender(const QString& sender, int dateStamp);
 
+    // To the front, with the keyboard.
+    void TakeFocus();
+
 Q_SIGNALS:
     // The user chose Delete. The note stays as it is until the owner removes it.
     void DeleteRequested(qint64 key, int slot);
@@ -75,6 +81,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void OnInitDialog();
@@ -84,6 +92,8 @@ private:
     void HideNote();
     void RequestDelete();
     void ResizeNote(bool grow);
+    // The owner's next shown note by slot, or the previous one, round the end.
+    void FocusNeighbour(bool next);
 
     bool Dragging = false;
     // The size when a drag began or a resize ended.
