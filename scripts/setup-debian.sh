@@ -20,6 +20,8 @@ packages=(
     # the notification test runs a session bus of its own
     dbus-daemon
     weston xwayland desktop-file-utils lintian man-db dpkg-dev
+    # translations: Qt Linguist's tools to build them, Qt's own German for its buttons
+    qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     # bench/: the engines' C APIs, the X watcher, and a pooler of its own to measure through
     libpq-dev libxcb1-dev pkg-config pgbouncer
 )

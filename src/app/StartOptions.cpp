@@ -1,6 +1,7 @@
 #include "app/StartOptions.h"
 
 #include "app/CommandLine.h"
+#include "app/Translations.h"
 
 #include <QCoreApplication>
 
@@ -99,6 +100,15 @@ StartOptions ParseStartOptions(const QStringList& arguments)
 
 int AnswerBeforeStart(const QStringList& arguments)
 {
+    if (ParseStartOptions(arguments).Result == StartOptions::Outcome::Run)
+        return -1;
+    // The answer in the user's language, which needs an application object: one without any
+    // display, for the moment it takes.
+    int argc = 1;
+    char name[] = "vimo";
+    char* argv[] = { name, nullptr };
+    const QCoreApplication application(argc, argv);
+    InstallTranslations();
     const StartOptions options = ParseStartOptions(arguments);
     switch (options.Result) {
     case StartOptions::Outcome::Run:

@@ -1,6 +1,7 @@
 #include "app/CNoteApp.h"
 #include "app/DesktopPlatform.h"
 #include "app/StartOptions.h"
+#include "app/Translations.h"
 #include "widgets/AppIcon.h"
 
 #include <QApplication>
@@ -23,6 +24,7 @@ int main(int argc, char* argv[])
     // No display name: Qt would append it to every window title, notes and dialogs included.
     QApplication::setDesktopFileName(QStringLiteral("vimo"));
     QApplication::setWindowIcon(vimo::AppIcon());
+    vimo::InstallTranslations();
 
     vimo::CNoteApp app(QApplication::arguments());
     app.InitInstance();
