@@ -415,11 +415,12 @@ private Q_SLOTS:
             Owner.get(), test::TestWorker(), QStringLiteral("ANN"), 1s);
         Post(1, 3, QStringLiteral("fire drill"));
         Poll();
-        Owner->show(); // over the note
-        QVERIFY(QTest::qWaitForWindowExposed(Owner.get()));
+        QWidget cover; // over the note; no event runs that could let the note's timer in
+        cover.show();
+        QGuiApplication::sync();
         // What the X server stacks, bottom to top, asked on a connection of its own.
         xcb_connection_t* x = xcb_connect(nullptr, nullptr);
-        const auto noteOnTop = [x, note = NoteWithKey(1)->winId(), over = Owner->winId()] {
+        const auto noteOnTop = [x, note = NoteWithKey(1)->winId(), over = cover.winId()] {
             const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
             const std::unique_ptr<xcb_query_tree_reply_t, decltype(&free)> tree(
                 xcb_query_tree_reply(x, xcb_query_tree(x, root), nullptr), &free);
