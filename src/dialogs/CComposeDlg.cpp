@@ -170,7 +170,7 @@ void CComposeDlg::ShowSending(bool sending)
     QPushButton* send = Form->SendButton;
     if (sending)
         SendText = send->text();
-    send->setText(sending ? QStringLiteral("Sending\u2026") : SendText);
+    send->setText(sending ? tr("Sending\u2026") : SendText);
     send->setEnabled(!sending);
 }
 

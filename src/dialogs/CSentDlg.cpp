@@ -16,16 +16,16 @@ CSentDlg::CSentDlg(QWidget* parent)
     : QDialog(parent, CaptionedDialogFlags)
     , Caption(new CColorLabel(this))
     , List(new QTreeWidget(this))
-    , CloseButton(new QPushButton(QStringLiteral("Close"), this))
+    , CloseButton(new QPushButton(tr("Close"), this))
 {
-    setWindowTitle(QStringLiteral("Sent Vimos"));
+    setWindowTitle(tr("Sent Vimos"));
     UseDialogColours(this);
     Caption->setObjectName(QStringLiteral("Caption"));
     Caption->SetColors(MakeColorRef(216, 208, 200), 0);
     Caption->setMargin(4);
     List->setObjectName(QStringLiteral("SentList"));
-    List->setHeaderLabels({ QStringLiteral("To"), QStringLiteral("Date"), QStringLiteral("Text"),
-        QStringLiteral("Status") });
+    List->setAccessibleName(windowTitle());
+    List->setHeaderLabels({ tr("To"), tr("Date"), tr("Text"), tr("Status") });
     List->setRootIsDecorated(false);
     List->setUniformRowHeights(true);
     List->setSelectionMode(QAbstractItemView::NoSelection);
@@ -52,11 +52,11 @@ CSentDlg::~CSentDlg() = default;
 void CSentDlg::SetRows(const QList<SentNote>& rows)
 {
     if (rows.isEmpty())
-        Caption->setText(QStringLiteral("You have sent no Vimos yet."));
+        Caption->setText(tr("You have sent no Vimos yet."));
     else if (rows.size() == 1)
-        Caption->setText(QStringLiteral("Your last Vimo."));
+        Caption->setText(tr("Your last Vimo."));
     else
-        Caption->setText(QStringLiteral("Your last %1 Vimos, newest first.").arg(rows.size()));
+        Caption->setText(tr("Your last %1 Vimos, newest first.").arg(rows.size()));
     List->clear();
     for (const SentNote& row : rows) {
         const QDate day = StampDate(row.DateStamp);

@@ -5,6 +5,7 @@
 #include "setup/Prompts.h"
 #include "store/Store.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QThread>
@@ -95,7 +96,7 @@ std::optional<SendVerdict> RefusedBeforeStore(const NoteDraft& draft)
 {
     if (!draft.Recipients.isEmpty())
         return std::nullopt;
-    return NamesRefused(QString(), QStringLiteral("User name cannot be Empty"));
+    return NamesRefused(QString(), QCoreApplication::translate("NotePosting", "User name cannot be Empty"));
 }
 
 SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft)
@@ -110,12 +111,12 @@ SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft
             : store.IsKnownUser(name);
         if (known.Failure) {
             return NamesRefused(
-                name, QStringLiteral("the addressee cannot be looked up now."), known.Failure);
+                name, QCoreApplication::translate("NotePosting", "the addressee cannot be looked up now."), known.Failure);
         }
         if (!known.Value) {
             return NamesRefused(name,
                 draft.Recipients.size() == 1
-                    ? QStringLiteral("User name must be Valid\n[Press ? for List]")
+                    ? QCoreApplication::translate("NotePosting", "User name must be Valid\n[Press ? for List]")
                     : UnknownUserAlert(name));
         }
     }
@@ -128,9 +129,9 @@ SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft
         return verdict;
     const QString comma = QStringLiteral(", ");
     if (posted.Reached.isEmpty()) {
-        verdict.Alert = QStringLiteral("the note was not sent.");
+        verdict.Alert = QCoreApplication::translate("NotePosting", "the note was not sent.");
     } else {
-        verdict.Alert = QStringLiteral("the note was sent to %1 but not to %2.")
+        verdict.Alert = QCoreApplication::translate("NotePosting", "the note was sent to %1 but not to %2.")
                             .arg(posted.Reached.join(comma), posted.Left.join(comma));
         verdict.Left = posted.Left;
     }

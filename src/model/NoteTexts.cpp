@@ -2,6 +2,8 @@
 
 #include "model/DateStamp.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace vimo {
@@ -64,10 +66,19 @@ QString NoteTipText(const QString& sender, qint64 dateStamp)
     const QDate day = StampDate(dateStamp);
     QStringList parts;
     if (!sender.isEmpty())
-        parts << QStringLiteral("From ") + sender;
+        parts << QCoreApplication::translate("NoteTexts", "From %1").arg(sender);
     if (day.isValid())
         parts << DayText(day);
     return parts.join(QStringLiteral(", "));
+}
+
+QString NoteDescription(int urgency, const QString& sender, qint64 dateStamp)
+{
+    const QString urgent = urgency == 3 ? QCoreApplication::translate("NoteTexts", "Urgent")
+        : urgency == 2                  ? QCoreApplication::translate("NoteTexts", "Important")
+                                        : QCoreApplication::translate("NoteTexts", "Normal");
+    const QString tip = NoteTipText(sender, dateStamp);
+    return tip.isEmpty() ? urgent : urgent + QStringLiteral(". ") + tip;
 }
 
 QStringList SplitRecipientNames(QStringView list)
@@ -83,7 +94,9 @@ QStringList SplitRecipientNames(QStringView list)
 
 QString UnknownUserAlert(const QString& name)
 {
-    return QStringLiteral("User name must be Valid: %1\n[Press ? for List]").arg(name);
+    return QCoreApplication::translate(
+        "NoteTexts", "User name must be Valid: %1\n[Press ? for List]")
+        .arg(name);
 }
 
 } // namespace vimo

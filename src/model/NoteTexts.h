@@ -12,6 +12,11 @@ namespace vimo {
 // neither the tip is empty.
 QString NoteTipText(const QString& sender, qint64 dateStamp);
 
+// What a screen reader says of a note besides its text: its urgency in words, then the tip,
+// "Urgent. From ANN, Mon 7 Dec 2026". Red is urgent, green important, yellow (and any other
+// urgency) normal.
+QString NoteDescription(int urgency, const QString& sender, qint64 dateStamp);
+
 // The names of a "Send To" list such as "ANN, BOB": split at the commas, each trimmed, empty
 // entries and repeats left out, in the order typed. Case is kept: the box capitalises what
 // is typed, and a name picked from the store must stay as the store has it.

@@ -9,9 +9,11 @@
 #include "widgets/DialogColours.h"
 #include "widgets/DialogSetup.h"
 
+#include <QAccessibleWidget>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QStringView>
+
+#include <algorithm>
 
 namespace vimo {
 
@@ -19,26 +21,52 @@ namespace {
 
 struct MenuItem {
     int Id; // 0: a separator
-    QStringView Text;
+    const char* Text;
 };
 
 constexpr MenuItem NoteMenu[] = {
-    { CNoteDlg::HideCommand, u"&Hide" },
-    { CNoteDlg::DeleteCommand, u"&Delete" },
-    { CNoteDlg::EnlargeCommand, u"&Enlarge" },
-    { CNoteDlg::ShrinkCommand, u"&Shrink" },
-    { 0, {} },
-    { CNoteDlg::ReplyCommand, u"&Reply" },
+    { CNoteDlg::HideCommand, QT_TRANSLATE_NOOP("vimo::CNoteDlg", "&Hide") },
+    { CNoteDlg::DeleteCommand, QT_TRANSLATE_NOOP("vimo::CNoteDlg", "&Delete") },
+    { CNoteDlg::EnlargeCommand, QT_TRANSLATE_NOOP("vimo::CNoteDlg", "&Enlarge") },
+    { CNoteDlg::ShrinkCommand, QT_TRANSLATE_NOOP("vimo::CNoteDlg", "&Shrink") },
+    { 0, nullptr },
+    { CNoteDlg::ReplyCommand, QT_TRANSLATE_NOOP("vimo::CNoteDlg", "&Reply") },
 };
+
+// A note that announces itself is an alert to screen readers, which read one out as it shows.
+// Asked each time: Qt makes the interface with the note, before its owner has set it up.
+class NoteAccessible final : public QAccessibleWidget {
+public:
+    explicit NoteAccessible(CNoteDlg* note)
+        : QAccessibleWidget(note, QAccessible::Dialog)
+    {
+    }
+
+    QAccessible::Role role() const override
+    {
+        return static_cast<const CNoteDlg*>(widget())->Announces() ? QAccessible::AlertMessage
+                                                                : QAccessible::Dialog;
+    }
+};
+
+QAccessibleInterface* MakeNoteAccessible(const QString& className, QObject* object)
+{
+    auto* note = qobject_cast<CNoteDlg*>(object);
+    if (note == nullptr || className != QLatin1String(CNoteDlg::staticMetaObject.className()))
+        return nullptr;
+    return new NoteAccessible(note);
+}
 
 } // namespace
 
-CNoteDlg::CNoteDlg(const NoteRow& row, int slot, ColorRef background, QWidget* owner)
+CNoteDlg::CNoteDlg(
+    const NoteRow& row, int slot, ColorRef background, QWidget* owner, bool announce)
     // A tool window: owned by the main window, kept off the taskbar, and not held back by the
     // main window's modal run.
     : QDialog(owner, NoteWindowFlags(RunsThroughXWayland()))
     , Shown(row)
     , Slot(slot)
+    , Announce(announce)
     , Label(new CColorLabel(this))
 {
     // A note that arrives while the user types, in the compose dialog or anywhere else, must
@@ -59,8 +87,14 @@ CNoteDlg::CNoteDlg(const NoteRow& row, int slot, ColorRef background, QWidget* o
     // A note never changes once painted; it keeps no image of itself between paints.
     ReleaseBackingStoreAfterPaint(this);
     Label->SetColors(background, 0);
-    setToolTip(PlainTip(
-        NoteTipText(ShownLine(Shown.Sender, ShownNameLength), AtoI(Shown.Stamp)), ShownNoteLength));
+    const QString sender = ShownLine(Shown.Sender, ShownNameLength);
+    setToolTip(PlainTip(NoteTipText(sender, AtoI(Shown.Stamp)), ShownNoteLength));
+    setAccessibleDescription(NoteDescription(AtoI(Shown.Urgency), sender, AtoI(Shown.Stamp)));
+    // The note itself takes the keys: it has nothing else that could.
+    setFocusPolicy(Qt::TabFocus);
+    Label->ShowFocusOf(this);
+    static const bool accessible = (QAccessible::installFactory(MakeNoteAccessible), true);
+    Q_UNUSED(accessible);
 }
 
 CNoteDlg::~CNoteDlg() = default;
@@ -76,6 +110,28 @@ void CNoteDlg::OnInitDialog()
     // To the front, but without the keyboard: a note that arrives must not take the keys
     // from whatever the user is typing.
     raise();
+}
+
+void CNoteDlg::TakeFocus()
+{
+    raise();
+    activateWindow();
+    setFocus(Qt::OtherFocusReason);
+}
+
+void CNoteDlg::FocusNeighbour(bool next)
+{
+    QList<CNoteDlg*> notes;
+    for (CNoteDlg* note : parentWidget()->findChildren<CNoteDlg*>(Qt::FindDirectChildrenOnly)) {
+        if (note->isVisible())
+            notes.append(note);
+    }
+    std::sort(notes.begin(), notes.end(),
+        [](const CNoteDlg* a, const CNoteDlg* b) { return a->Slot < b->Slot; });
+    const auto count = notes.size();
+    const auto at = notes.indexOf(this);
+    if (count > 1 && at >= 0)
+        notes[(at + (next ? 1 : count - 1)) % count]->TakeFocus();
 }
 
 void CNoteDlg::resizeEvent(QResizeEvent* event)
@@ -140,7 +196,7 @@ void CNoteDlg::OpenMenu(QPoint screenPoint)
             menu->addSeparator();
             continue;
         }
-        QAction* action = menu->addAction(item.Text.toString());
+        QAction* action = menu->addAction(tr(item.Text));
         action->setData(item.Id);
         action->setEnabled(item.Id != ReplyCommand || !Shown.Sender.isEmpty());
     }
@@ -181,6 +237,39 @@ void CNoteDlg::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton)
         Dragging = false;
     QDialog::mouseReleaseEvent(event);
+}
+
+void CNoteDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Menu
+        || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        Q_EMIT Touched();
+        OpenMenu(mapToGlobal(rect().center()));
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Delete:
+        RequestDelete();
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        FocusNeighbour(true);
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        FocusNeighbour(false);
+        break;
+    default:
+        // Not the dialog's keys: Escape would hide the note unseen.
+        QWidget::keyPressEvent(event);
+        break;
+    }
+}
+
+bool CNoteDlg::focusNextPrevChild(bool next)
+{
+    FocusNeighbour(next);
+    return true;
 }
 
 } // namespace vimo

@@ -26,9 +26,12 @@ class CColorLabel;
 // shown, and the note comes to the front then. Hide All and Show All are hide() and
 // showNormal().
 //
+// From the keyboard: Tab or the arrow keys go to the next or previous note, the menu key or
+// Shift+F10 opens the menu, Delete deletes.
+//
 // A note never destroys itself. Delete only emits DeleteRequested, from inside the note's
-// menu, so the owner must not delete the note in that handler: it records the request and
-// deletes the note later, from its own timer (or with deleteLater()).
+// menu or key handler, so the owner must not delete the note in that handler: it records the
+// request and deletes the note later, from its own timer (or with deleteLater()).
 class CNoteDlg : public QDialog {
     Q_OBJECT
 
@@ -44,12 +47,19 @@ public:
 
     // The note of the row, in the owner's slot, on the background colour. It shows the text
     // exactly as stored; hovering it shows the sender and the day it was posted, and Reply
-    // writes back to the sender (off without one).
-    CNoteDlg(const NoteRow& row, int slot, ColorRef background, QWidget* owner);
+    // writes back to the sender (off without one). A note that announces itself is one that
+    // nothing else told the user of.
+    CNoteDlg(const NoteRow& row, int slot, ColorRef background, QWidget* owner,
+        bool announce = false);
     ~CNoteDlg() override;
 
     // The row the note shows.
     const NoteRow& Row() const { return Shown; }
+    // Nothing else told the user of the note: screen readers announce it as an alert.
+    bool Announces() const { return Announce; }
+
+    // To the front, with the keyboard.
+    void TakeFocus();
 
 Q_SIGNALS:
     // The user chose Delete. The note stays as it is until the owner removes it.
@@ -65,6 +75,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void OnInitDialog();
@@ -74,9 +86,12 @@ private:
     void HideNote();
     void RequestDelete();
     void ResizeNote(bool grow);
+    // The owner's next shown note by slot, or the previous one, round the end.
+    void FocusNeighbour(bool next);
 
     const NoteRow Shown;
     const int Slot;
+    const bool Announce;
     CColorLabel* const Label;
     bool Dragging = false;
     // The size when a drag began or a resize ended.

@@ -86,7 +86,9 @@ private Q_SLOTS:
             ShowNotification({ u"Vimo"_s, u"2 new Vimos from ANN, BOB"_s, true });
             ShowNotification({ u"Vimo"_s, u"1 new Vimo from <img src=\"/dev/zero\">"_s, false });
             QTRY_COMPARE(service.Calls.size(), 2);
+            QTRY_VERIFY(NotificationsAnnounceNotes()); // new notes need not announce themselves
         }
+        QVERIFY(!NotificationsAnnounceNotes());
         ShowNotification({ u"Vimo"_s, u"nobody shows this"_s, true });
         QTest::qWait(100);
         QCOMPARE(service.Calls.size(), 2);

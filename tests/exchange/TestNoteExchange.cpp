@@ -8,12 +8,16 @@
 #include "widgets/CColorLabel.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
+#include <span>
+
+#include <xcb/xcb.h>
 
 using namespace vimo;
 using namespace std::chrono_literals;
@@ -400,6 +404,33 @@ private Q_SLOTS:
         QVERIFY(Exchange->UrgentNoteWaits());
         Exchange->SetAllNotesVisible(false);
         QVERIFY(!Exchange->UrgentNoteWaits());
+    }
+
+    // On a real X server, with nobody touching anything: the watch's timer is all that runs.
+    void anUntouchedRedNoteComesToTheFrontOnTime()
+    {
+        if (QGuiApplication::platformName() != u"xcb")
+            QSKIP("needs an X server");
+        Exchange = std::make_unique<NoteExchange>(
+            Owner.get(), test::TestWorker(), QStringLiteral("ANN"), 1s);
+        Post(1, 3, QStringLiteral("fire drill"));
+        Poll();
+        QWidget cover; // over the note; no event runs that could let the note's timer in
+        cover.show();
+        QGuiApplication::sync();
+        // What the X server stacks, bottom to top, asked on a connection of its own.
+        xcb_connection_t* x = xcb_connect(nullptr, nullptr);
+        const auto noteOnTop = [x, note = NoteWithKey(1)->winId(), over = cover.winId()] {
+            const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
+            const std::unique_ptr<xcb_query_tree_reply_t, decltype(&free)> tree(
+                xcb_query_tree_reply(x, xcb_query_tree(x, root), nullptr), &free);
+            const std::span windows(
+                xcb_query_tree_children(tree.get()), xcb_query_tree_children_length(tree.get()));
+            return std::ranges::find(windows, note) > std::ranges::find(windows, over);
+        };
+        QVERIFY(!noteOnTop());
+        QTRY_VERIFY_WITH_TIMEOUT(noteOnTop(), 2500);
+        xcb_disconnect(x);
     }
 };
 

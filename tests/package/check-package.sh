@@ -25,7 +25,7 @@ for path in /usr/bin/vimo /usr/lib/vimo/libvimoodbcsetup.so /usr/share/vimo/odbc
     /usr/share/applications/vimo.desktop /etc/xdg/autostart/vimo.desktop \
     /usr/share/mime/packages/vimo.xml /usr/share/icons/hicolor/48x48/apps/vimo.png \
     /usr/share/icons/hicolor/256x256/mimetypes/application-x-vimo.png \
-    /usr/share/man/man1/vimo.1.gz /usr/share/doc/vimo/copyright /usr/share/vimo/postgresql-schema.sql; do
+    /usr/share/man/man1/vimo.1.gz /usr/share/man/de/man1/vimo.1.gz /usr/share/doc/vimo/copyright /usr/share/vimo/postgresql-schema.sql; do
     grep -qxF "$path" <<<"$listing" || fail "the package lacks $path"
 done
 
@@ -75,7 +75,8 @@ count=$(entry UsageCount)
 "$root/usr/bin/vimo" --version | grep -q '^vimo ' || fail "the installed vimo does not answer --version"
 desktop-file-validate "$root/usr/share/applications/vimo.desktop" "$root/etc/xdg/autostart/vimo.desktop" \
     || fail "desktop-file-validate"
-warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/vimo.1.gz" 2>&1 >/dev/null)
+warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/vimo.1.gz" \
+    "$root/usr/share/man/de/man1/vimo.1.gz" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "the manual page: $warnings"
 
 # Debian's hardening flags reach the binaries; fortify needs an optimised build.
