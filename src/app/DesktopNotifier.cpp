@@ -37,10 +37,9 @@ DesktopNotifier::DesktopNotifier(Fallback fallback, const QDBusConnection& bus, 
     if (!Bus.isConnected())
         return;
     // Whether the service reads markup in a body: asked once, without waiting.
-    const QDBusMessage ask
-        = QDBusMessage::createMethodCall(ServiceName,
-            QStringLiteral("/org/freedesktop/Notifications"),
-            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("GetCapabilities"));
+    const QDBusMessage ask = QDBusMessage::createMethodCall(ServiceName,
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("GetCapabilities"));
     auto* capabilities = new QDBusPendingCallWatcher(Bus.asyncCall(ask, ReplyTimeoutMs), this);
     connect(capabilities, &QDBusPendingCallWatcher::finished, this,
         [this](QDBusPendingCallWatcher* finished) {

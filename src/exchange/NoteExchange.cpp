@@ -155,8 +155,8 @@ bool NoteExchange::ShowNote(const NoteRow& row, bool announce)
     if (slot < 0)
         return false;
 
-    auto window = std::make_unique<CNoteDlg>(
-        row, slot, UrgencyColor(AtoI(row.Urgency)), Owner, announce);
+    auto window
+        = std::make_unique<CNoteDlg>(row, slot, UrgencyColor(AtoI(row.Urgency)), Owner, announce);
     connect(window.get(), &CNoteDlg::DeleteRequested, this, &NoteExchange::OnDeleteNote);
     connect(window.get(), &CNoteDlg::ReplyRequested, this, &NoteExchange::ReplyRequested);
     Urgent.Watch(window.get(), AtoI(row.Urgency));

@@ -96,7 +96,8 @@ std::optional<SendVerdict> RefusedBeforeStore(const NoteDraft& draft)
 {
     if (!draft.Recipients.isEmpty())
         return std::nullopt;
-    return NamesRefused(QString(), QCoreApplication::translate("NotePosting", "User name cannot be Empty"));
+    return NamesRefused(
+        QString(), QCoreApplication::translate("NotePosting", "User name cannot be Empty"));
 }
 
 SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft)
@@ -110,14 +111,16 @@ SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft
             ? StoreResult<bool> { false, {} }
             : store.IsKnownUser(name);
         if (known.Failure) {
-            return NamesRefused(
-                name, QCoreApplication::translate("NotePosting", "the addressee cannot be looked up now."), known.Failure);
+            return NamesRefused(name,
+                QCoreApplication::translate(
+                    "NotePosting", "the addressee cannot be looked up now."),
+                known.Failure);
         }
         if (!known.Value) {
             return NamesRefused(name,
-                draft.Recipients.size() == 1
-                    ? QCoreApplication::translate("NotePosting", "User name must be Valid\n[Press ? for List]")
-                    : UnknownUserAlert(name));
+                draft.Recipients.size() == 1 ? QCoreApplication::translate(
+                    "NotePosting", "User name must be Valid\n[Press ? for List]")
+                                             : UnknownUserAlert(name));
         }
     }
     PostToEachOutcome posted
@@ -131,8 +134,9 @@ SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft
     if (posted.Reached.isEmpty()) {
         verdict.Alert = QCoreApplication::translate("NotePosting", "the note was not sent.");
     } else {
-        verdict.Alert = QCoreApplication::translate("NotePosting", "the note was sent to %1 but not to %2.")
-                            .arg(posted.Reached.join(comma), posted.Left.join(comma));
+        verdict.Alert
+            = QCoreApplication::translate("NotePosting", "the note was sent to %1 but not to %2.")
+                  .arg(posted.Reached.join(comma), posted.Left.join(comma));
         verdict.Left = posted.Left;
     }
     return verdict;

@@ -45,7 +45,7 @@ public:
     QAccessible::Role role() const override
     {
         return static_cast<const CNoteDlg*>(widget())->Announces() ? QAccessible::AlertMessage
-                                                                : QAccessible::Dialog;
+                                                                   : QAccessible::Dialog;
     }
 };
 
@@ -59,8 +59,7 @@ QAccessibleInterface* MakeNoteAccessible(const QString& className, QObject* obje
 
 } // namespace
 
-CNoteDlg::CNoteDlg(
-    const NoteRow& row, int slot, ColorRef background, QWidget* owner, bool announce)
+CNoteDlg::CNoteDlg(const NoteRow& row, int slot, ColorRef background, QWidget* owner, bool announce)
     // A tool window: owned by the main window, kept off the taskbar, and not held back by the
     // main window's modal run.
     : QDialog(owner, NoteWindowFlags(RunsThroughXWayland()))

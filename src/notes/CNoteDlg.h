@@ -49,8 +49,8 @@ public:
     // exactly as stored; hovering it shows the sender and the day it was posted, and Reply
     // writes back to the sender (off without one). A note that announces itself is one that
     // nothing else told the user of.
-    CNoteDlg(const NoteRow& row, int slot, ColorRef background, QWidget* owner,
-        bool announce = false);
+    CNoteDlg(
+        const NoteRow& row, int slot, ColorRef background, QWidget* owner, bool announce = false);
     ~CNoteDlg() override;
 
     // The row the note shows.
