@@ -5,6 +5,8 @@
 #include "store/OdbcHandles.h"
 #include "store/Statements.h"
 
+#include <QCoreApplication>
+
 #include <optional>
 #include <tuple>
 #include <vector>
@@ -124,7 +126,8 @@ StoreSql::Run StoreSql::RunOnce(const QString& text, const QList<SqlValue>& valu
         if (Link.Link && Link.Link->Connection != SQL_NULL_HDBC)
             run.Error = ReadDiagnostic(SQL_HANDLE_DBC, Link.Link->Connection);
         if (run.Error.State.isEmpty())
-            run.Error = { QStringLiteral("08003"), 0, QStringLiteral("No link to the store") };
+            run.Error = { QStringLiteral("08003"), 0,
+                QCoreApplication::translate("Store", "No link to the store") };
         return run;
     }
     if (!run.Values.Bind(run.Statement.get(), values, Link.WideText)) {

@@ -58,6 +58,16 @@ void AddIndex(Store& store, const QString& name, const QString& creation)
         qUtf8Printable(made.Failure->Error.Message));
 }
 
+// A file picked by mistake (another program's SQLite file) is no store: nothing is added to
+// it, so that it stays byte for byte as it was.
+bool IsStore(Store& store)
+{
+    if (HasTables(store))
+        return true;
+    qCInfo(StoreLog, "this is no store of notes and users; nothing is added to it");
+    return false;
+}
+
 } // namespace
 
 bool HasTables(Store& store)
@@ -87,6 +97,8 @@ QList<StoreFailure> CreateTables(Store& store)
 
 void UpgradeOldStore(Store& store)
 {
+    if (!IsStore(store))
+        return;
     const std::optional<QStringList> names = NotesIndexNames(store);
     if (!names) {
         qCInfo(StoreLog, "cannot list the indexes of this store; it is used as it is");
@@ -117,6 +129,8 @@ void UpgradeOldStore(Store& store)
 
 void AddReceiptsTable(Store& store)
 {
+    if (!HasTables(store))
+        return;
     for (const StoreFailure& refused : ReceiptTable(store).Create())
         qCWarning(StoreLog, "could not make the receipts table: %s",
             qUtf8Printable(refused.Error.Message));

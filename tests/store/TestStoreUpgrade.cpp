@@ -4,6 +4,7 @@
 #include "store/StoreSql.h"
 #include "store/StoreUpgrade.h"
 
+#include <QFile>
 #include <QTest>
 
 using namespace vimo;
@@ -85,6 +86,20 @@ private Q_SLOTS:
         Upgrade();
         QCOMPARE(NotesIndexes(), fresh);
         QCOMPARE(Logged, QStringList());
+    }
+
+    // A file picked by mistake: another program's SQLite file, without the notes and users.
+    void whatHoldsNotBothTablesIsLeftAsItWas()
+    {
+        for (const QString& table : { u"RCPTS"_s, u"MSGS"_s })
+            test::MustExec(u"DROP TABLE IF EXISTS "_s + table);
+        QFile file(test::DataSourceValue("Database")); // none on PostgreSQL: reads as empty
+        const QByteArray before = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        Upgrade();
+        AddReceiptsTable(test::TestStore());
+        QVERIFY(StoreSql(test::TestStore()).FirstValue(TableCheckQuery(u"RCPTS"_s)).Failure);
+        QCOMPARE(NotesIndexes(), QStringList());
+        QCOMPARE(file.seek(0) ? file.readAll() : QByteArray(), before);
     }
 
     void sharedKeysKeepOnlyTheUniqueIndexAwayAndTheLogSaysWhy()

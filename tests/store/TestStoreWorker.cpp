@@ -6,6 +6,8 @@
 #include "store/StoreWorker.h"
 
 #include <QCoreApplication>
+#include <QPointer>
+#include <QSemaphore>
 #include <QTest>
 #include <QThread>
 
@@ -34,7 +36,7 @@ private Q_SLOTS:
 
     void jobsRunInTheOrderAskedOnOneOtherThreadAndAnswerInThatOrder()
     {
-        StoreWorker worker(test::TestStore());
+        StoreWorker& worker = test::TestWorker();
         QObject context;
         QList<int> answered;
         QList<QThread*> ranOn;
@@ -69,7 +71,9 @@ private Q_SLOTS:
 
     void anAnswerWhoseReceiverWentIsDroppedAndTheLinkComesBackAtTheEnd()
     {
-        auto worker = std::make_unique<StoreWorker>(test::TestStore());
+        const auto store = std::make_shared<Store>();
+        QVERIFY(store->Connect().Succeeded());
+        auto worker = std::make_unique<StoreWorker>(store);
         auto receiver = std::make_unique<QObject>();
         bool answered = false;
         for (int key = 1; key <= 5; ++key)
@@ -81,9 +85,38 @@ private Q_SLOTS:
         QVERIFY(worker->Finish());
         QCoreApplication::processEvents();
         QVERIFY(!answered);
-        QCOMPARE(
-            test::FirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")), QStringLiteral("6"));
+        QCOMPARE(StoreSql(*store).FirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")).Value,
+            QStringLiteral("6"));
         worker.reset();
+    }
+
+    // Quit while the store hangs: the job ends later, on a store that nobody else holds.
+    void aJobLeftRunningAtTheEndKeepsWhatItUses()
+    {
+        auto store = std::make_shared<Store>();
+        QVERIFY(store->Connect().Succeeded());
+        auto worker = std::make_unique<StoreWorker>(store);
+        auto started = std::make_shared<QSemaphore>();
+        auto gate = std::make_shared<QSemaphore>();
+        QPointer<QThread> thread;
+        bool answered = false;
+        worker->Run(
+            [started, gate, &thread](Store& store) {
+                thread = QThread::currentThread();
+                started->release();
+                gate->acquire();
+                return StoreSql(store).Exec(Insert(1)).Succeeded();
+            },
+            this, [&answered](bool) { answered = true; });
+        started->acquire();
+        QVERIFY(!worker->Finish(50));
+        worker.reset();
+        store.reset();
+        gate->release();
+        QTRY_VERIFY(!thread); // gone by itself once its jobs were done
+        QVERIFY(!answered);
+        QCOMPARE(
+            test::FirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")), QStringLiteral("1"));
     }
 };
 
