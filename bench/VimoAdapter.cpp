@@ -5,8 +5,10 @@
 #include "model/DateStamp.h"
 #include "notes/CNoteDlg.h"
 #include "setup/Prompts.h"
+#include "store/NoteTable.h"
 #include "store/Statements.h"
 #include "store/Store.h"
+#include "store/StoreSql.h"
 #include "store/StoreUpgrade.h"
 #include "store/StoreWorker.h"
 #include "wakeup/StoreWakeup.h"
@@ -56,9 +58,43 @@ void Settle()
 
 } // namespace
 
+namespace {
+
+// The benchmark's values into the markers; doubled quotes do for its plain words.
+QString Inline(const SqlStatement& statement)
+{
+    QString text;
+    qsizetype next = 0;
+    for (const QChar c : statement.Text) {
+        if (c != u'?') {
+            text += c;
+            continue;
+        }
+        const SqlValue& value = statement.Values.at(next++);
+        if (const QString* word = std::get_if<QString>(&value))
+            text += u'\'' + QString(*word).replace(u'\'', QStringLiteral("''")) + u'\'';
+        else
+            text += QString::number(std::get<qint64>(value));
+    }
+    return text;
+}
+
+QString StampOf(const NoteValues& note)
+{
+    return note.Stamp == 0 ? MakeDateStamp() : QString::number(note.Stamp);
+}
+
+NoteRow RowOf(const NoteValues& note)
+{
+    return { note.Key, note.Recipient, note.Sender, StampOf(note), QString::number(note.Urgency),
+        note.Text };
+}
+
+} // namespace
+
 QString PollStatement(const QString& recipient)
 {
-    return PollQuery(recipient);
+    return Inline(NotesQuery(recipient));
 }
 
 QString NextKeyStatement()
@@ -66,30 +102,25 @@ QString NextKeyStatement()
     return NextKeyQuery();
 }
 
-QString UrgencyStatement(int key)
+QString PostNoteStatement(const NoteValues& note)
 {
-    return UrgencyQuery(key);
+    return Inline(PostStatement(note.Text, note.Recipient, note.Sender, StampOf(note), note.Key,
+        QChar(u'0' + note.Urgency)));
 }
 
-QString NoteTextStatement(int key)
+QString NoteCheckStatement(const NoteValues& note)
 {
-    return NoteTextQuery(key);
+    return Inline(NoteCountQuery(RowOf(note)));
 }
 
-QString PostNoteStatement(
-    const QString& text, const QString& recipient, const QString& sender, int key, int urgency)
+QString DeleteNoteStatement(const NoteValues& note)
 {
-    return PostStatement(text, recipient, sender, MakeDateStamp(), key, QChar(u'0' + urgency));
-}
-
-QString DeleteNoteStatement(int key)
-{
-    return DeleteStatement(key);
+    return Inline(vimo::DeleteNoteStatement(RowOf(note)));
 }
 
 QString AddUserSqlStatement(const QString& name)
 {
-    return AddUserStatement(name);
+    return Inline(AddUserStatement(name));
 }
 
 QString WakeupChannelName(const QString& user)
@@ -112,7 +143,7 @@ void OnAlert(std::function<void(const QString&)> handler)
 
 bool ConnectStore()
 {
-    return OnStore([](Store& store) { return store.Connect() >= 0; });
+    return OnStore([](Store& store) { return store.Connect().Succeeded(); });
 }
 
 void CloseStore()
@@ -125,19 +156,24 @@ void UpgradeStore()
     OnStore([](Store& store) { UpgradeOldStore(store); });
 }
 
-QStringList QueryKeys(const QString& statement)
+int PollNotes(const QString& recipient)
 {
-    return OnStore([&](Store& store) { return store.QueryColumnValues(statement).Value; });
+    return OnStore([&](Store& store) {
+        const StoreResult<QList<NoteRow>> notes = NoteTable(store).Addressed(recipient);
+        return notes.Failure ? -1 : int(notes.Value.size());
+    });
+}
+
+int CountNote(const NoteValues& note)
+{
+    return OnStore([&](Store& store) {
+        return StoreSql(store).FirstValue(NoteCountQuery(RowOf(note))).Value.toInt();
+    });
 }
 
 QString QueryValue(const QString& statement)
 {
-    return OnStore([&](Store& store) { return store.QueryFirstValue(statement).Value; });
-}
-
-bool Execute(const QString& statement)
-{
-    return SucceededOrAlert(OnStore([&](Store& store) { return store.ExecSql(statement); }));
+    return OnStore([&](Store& store) { return StoreSql(store).FirstValue(statement).Value; });
 }
 
 PostResult PostNote(const QString& sender, const QString& recipient, const QString& text)
@@ -147,6 +183,64 @@ PostResult PostNote(const QString& sender, const QString& recipient, const QStri
     if (outcome.Failure)
         ShowFailureAlert(*outcome.Failure);
     return { outcome.Stored, outcome.Attempts };
+}
+
+struct StoreCopy::Parts {
+    Store Link;
+    bool Connected = false;
+    QList<NoteRow> LastPoll;
+};
+
+StoreCopy::StoreCopy()
+    : Inner(std::make_unique<Parts>())
+{
+    Inner->Connected = Inner->Link.Connect().Succeeded();
+}
+
+StoreCopy::~StoreCopy() = default;
+
+bool StoreCopy::Connected() const
+{
+    return Inner->Connected;
+}
+
+namespace {
+
+StoreCopy::Outcome OutcomeOf(const std::optional<StoreFailure>& failure)
+{
+    if (!failure)
+        return StoreCopy::Outcome::Done;
+    return failure->OutOfReach() ? StoreCopy::Outcome::Busy : StoreCopy::Outcome::Failed;
+}
+
+} // namespace
+
+StoreCopy::Outcome StoreCopy::Poll(const QString& user, QList<qint64>& keys)
+{
+    StoreResult<QList<NoteRow>> notes = NoteTable(Inner->Link).Addressed(user);
+    keys.clear();
+    for (const NoteRow& row : std::as_const(notes.Value))
+        keys.append(row.Key);
+    if (notes.Succeeded())
+        Inner->LastPoll = std::move(notes.Value);
+    return OutcomeOf(notes.Failure);
+}
+
+StoreCopy::Outcome StoreCopy::Delete(qint64 key)
+{
+    for (const NoteRow& row : std::as_const(Inner->LastPoll)) {
+        if (row.Key == key)
+            return OutcomeOf(NoteTable(Inner->Link).Delete(row).Failure);
+    }
+    return Outcome::Failed;
+}
+
+StoreCopy::Posted StoreCopy::Post(
+    const QString& sender, const QString& recipient, const QString& text)
+{
+    const PostOutcome outcome = WriteNote(Inner->Link, sender, recipient, text, u'1');
+    return { OutcomeOf(outcome.Failure), outcome.Attempts,
+        outcome.Failure && outcome.Failure->Kind == FailureKind::DuplicateKey };
 }
 
 namespace {
