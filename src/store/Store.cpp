@@ -136,12 +136,20 @@ SQLRETURN Store::Open(bool registered)
 
 void Store::LearnEngine()
 {
-    if (InfoText(Link->Connection, SQL_DBMS_NAME) != QLatin1String("SQLite")) {
+    const QString engine = InfoText(Link->Connection, SQL_DBMS_NAME);
+    if (engine != QLatin1String("SQLite")) {
         Kind = Engine::Other;
         FilePath.clear();
+        // A question that fails keeps what the last link said: it was the same data source.
+        if (engine == QLatin1String("PostgreSQL")) {
+            const StoreResult<QString> bound = FirstValue(BoundRoleQuery(), Retry::Never);
+            if (bound.Succeeded())
+                Role = bound.Value;
+        }
         return;
     }
     Kind = Engine::Sqlite;
+    Role.clear();
     // The SQLite driver names the file it opened.
     FilePath = InfoText(Link->Connection, SQL_DATABASE_NAME);
     OpenedFile = IdentityOf(FilePath);
@@ -296,6 +304,11 @@ StoreResult<QStringList> Store::QueryColumnValues(const QString& statement)
     return result;
 }
 
+StoreResult<QStringList> Store::MissingGrants()
+{
+    return QueryColumnValues(MissingGrantsQuery());
+}
+
 StoreResult<QStringList> Store::UserNames()
 {
     return QueryColumnValues(UserListQuery());
@@ -386,7 +399,8 @@ Store::InsertTry Store::TryInsert(const NewNote& note, int step, NoteRow& row)
             return fail(BeginWriteStatement(), begin.Error);
         InTransaction = true;
     }
-    const StoreResult<QString> largest = FirstValue(NextKeyQuery(), Retry::Never);
+    const StoreResult<QString> largest
+        = FirstValue(Role.isEmpty() ? NextKeyQuery() : SharedNextKeyQuery(), Retry::Never);
     if (largest.Failure)
         return fail(largest.Failure->Statement, largest.Failure->Error);
 
@@ -429,7 +443,8 @@ Store::InsertTry Store::TryInsert(const NewNote& note, int step, NoteRow& row)
 
 StoreResult<qint64> Store::FreeKey()
 {
-    const StoreResult<QString> found = FirstValue(FreeKeyQuery(), Retry::Never);
+    const StoreResult<QString> found
+        = FirstValue(Role.isEmpty() ? FreeKeyQuery() : SharedFreeKeyQuery(), Retry::Never);
     if (found.Failure)
         return { 0, found.Failure };
     return { ParseKey(found.Value).value_or(1), {} };
