@@ -57,6 +57,10 @@ void CLoginDlg::OnInitDialog()
         UserName = BoundName;
         Form->UserNameEdit->setReadOnly(true);
         Form->ShowListButton->hide();
+        // The usual help speaks of typing a name and of the "?" button: neither is there.
+        Form->HelpText->setText(QStringLiteral(
+            "The office's server knows you by your database login: you receive and send your "
+            "vimo's under the name below. Press Login."));
     }
     UpdateData(false);
     // A failed read leaves the picker empty; names can still be typed, also while it fills.
