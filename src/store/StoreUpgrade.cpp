@@ -91,6 +91,9 @@ void UpgradeOldStore(Store& store)
 
 void AddReceiptsTable(Store& store)
 {
+    // A role the policies bind owns nothing and may make nothing; their file needs the table.
+    if (!store.BoundRole().isEmpty())
+        return;
     for (const StoreFailure& refused : store.CreateReceiptsTable())
         qCWarning(StoreLog, "could not make the receipts table: %s",
             qUtf8Printable(refused.Error.Message));
