@@ -105,12 +105,11 @@ def answer_question(station, before, what, shot=None):
 
 
 def sign_in(station, name, new_user, shot=None, bound=False):
-    """Signs in as name; where the store binds the copy to its role, tries the name and gets
-    the role's: the box takes no typing, and "?" is gone from between it and "Login"."""
     login = station.new_window(set(), "the sign-in dialog", UI_TIMEOUT,
                                where=lambda w: w.title == "Login & Identification")
     station.wait_focused(login)
-    # In small letters: the name box writes capitals. Then Tab to "Login" and press it.
+    # In small letters: the name box writes capitals. Then Tab to "Login" and press it; a
+    # bound role's box takes no typing, and "?" is gone.
     station.desktop.type(name.lower())
     station.desktop.key(*(["Tab"] if bound else ["Tab", "Tab"]), "space")
     if new_user and not bound:
@@ -265,9 +264,8 @@ def scenario(run, store, ann, bob, data_file):
             bob.start()
 
     with run.step("BOB signs up", bob) as label:
-        # In the identity mode BOB tries ANN's name in vain.
-        sign_in(bob, "ANN" if identity else "BOB", new_user=True,
-                shot=lambda: run.shot(f"{label}-add-user", bob), bound=identity)
+        sign_in(bob, "BOB", new_user=True, shot=lambda: run.shot(f"{label}-add-user", bob),
+                bound=identity)
         tooltip_reads(bob, "0 Vimos Active")
         check(store.users() == ["BOB"], f"the users should be BOB alone: {store.users()}")
 
