@@ -22,6 +22,9 @@ packages=(
     weston xwayland desktop-file-utils lintian man-db dpkg-dev
     # bench/: the engines' C APIs, the X watcher, and a pooler of its own to measure through
     libpq-dev libxcb1-dev pkg-config pgbouncer
+    # the failover runs' replicated cluster (scripts/cluster.py), and the proxy that
+    # bench/failover.py measures beside it
+    patroni python3-etcd etcd-server haproxy
 )
 
 missing=()
