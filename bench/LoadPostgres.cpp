@@ -1,13 +1,14 @@
 // Many copies of Vimo on one PostgreSQL server, directly or through a pooler, in one process.
 //   vimo_bench_clients CONNINFO LEVELS WINDOW_S POSTS_PER_HOUR SERVER_PID [POOLER_PID [LISTEN]]
 // Each simulated copy holds one connection and sends, on the wire, what the program sends
-// through psqlODBC (simple query protocol, the driver's statements at connect, then the
-// program's own): every 20 s the poll; for each new note the urgency and text queries; the
-// user deletes a note at the poll after it showed; now and then it posts (next key, insert,
-// the program's retry on a taken key). LEVELS are client counts, reached in turn; at each
-// the load runs WINDOW_S seconds and one "clients" row is printed. With LISTEN (a conninfo)
-// each copy also holds the link that waits for the wake-up trigger's announcements, there,
-// and polls at once when one comes; the row then says how soon after the post it came.
+// through psqlODBC (the driver's statements at connect, then the program's own, here with
+// their values written in and sent as simple queries, where the program binds them): every
+// 20 s the poll, which reads each note whole; the user deletes a note at the poll after it
+// showed; now and then it posts (next key, insert, the program's retry on a taken key). LEVELS are
+// client counts, reached in turn; at each the load runs WINDOW_S seconds and one "clients" row is
+// printed. With LISTEN (a conninfo) each copy also holds the link that waits for the wake-up
+// trigger's announcements, there, and polls at once when one comes; the row then says how soon
+// after the post it came.
 
 #include "Figures.h"
 #include "VimoAdapter.h"
@@ -63,7 +64,7 @@ struct Client {
     double ConnectStart = 0;
     std::deque<Step> Steps;
     std::set<int> Shown; // keys whose note this copy shows
-    std::set<int> Pending; // shown at the last poll: deleted at the next
+    std::map<int, std::string> Pending; // shown at the last poll: deleted at the next
 };
 
 std::string User(int index)
@@ -347,31 +348,35 @@ private:
             return;
         }
         if (step.What == Kind::Poll) {
-            std::set<int> keys;
-            for (int row = 0; row < PQntuples(result); ++row)
-                keys.insert(std::atoi(PQgetvalue(result, row, 0)));
-            // The user deletes what showed at the last poll; new keys open a note each.
-            for (int key : client.Pending) {
-                if (keys.count(key))
-                    client.Steps.push_back({ Kind::Delete, Text(DeleteNoteStatement(key)) });
+            // TKEY,SENDER,DT,URGENCY,MSG, as the program's poll reads them.
+            std::map<int, NoteValues> rows;
+            for (int row = 0; row < PQntuples(result); ++row) {
+                const int key = std::atoi(PQgetvalue(result, row, 0));
+                rows[key] = { key, QString::fromUtf8(PQgetvalue(result, row, 4)).trimmed(),
+                    QString::fromStdString(User(client.Index)),
+                    QString::fromUtf8(PQgetvalue(result, row, 1)).trimmed(),
+                    std::atoi(PQgetvalue(result, row, 2)), std::atoi(PQgetvalue(result, row, 3)) };
+            }
+            // The user deletes what showed at the last poll, by its row; new keys open a note
+            // each.
+            for (const auto& [key, deletion] : client.Pending) {
+                if (rows.count(key))
+                    client.Steps.push_back({ Kind::Delete, deletion });
                 client.Shown.erase(key);
             }
             client.Pending.clear();
-            for (int key : keys) {
-                if (client.Shown.insert(key).second) {
-                    client.Pending.insert(key);
-                    client.Steps.push_back({ Kind::ByKey, Text(UrgencyStatement(key)) });
-                    client.Steps.push_back({ Kind::ByKey, Text(NoteTextStatement(key)) });
-                }
+            for (const auto& [key, note] : rows) {
+                if (client.Shown.insert(key).second)
+                    client.Pending[key] = Text(DeleteNoteStatement(note));
             }
         } else if (step.What == Kind::NextKey) {
             const int largest = PQntuples(result) ? std::atoi(PQgetvalue(result, 0, 0)) : 0;
             const int key = largest + (1 << (step.Attempt - 1));
             std::uniform_int_distribution<int> anyone(0, int(Clients.size()) - 1);
             client.Steps.push_back({ Kind::Insert,
-                Text(PostNoteStatement(QStringLiteral("Lunch at one?"),
+                Text(PostNoteStatement({ key, QStringLiteral("Lunch at one?"),
                     QString::fromStdString(User(anyone(Random))),
-                    QString::fromStdString(User(client.Index)), key, 1)),
+                    QString::fromStdString(User(client.Index)) })),
                 step.Attempt, key });
         } else if (step.What == Kind::Insert) {
             ++Posts;

@@ -1,16 +1,13 @@
 // Many copies of Vimo on one shared SQLite file, each a thread with its own connection
 // through the data source "VIMO" (the SQLite ODBC driver with the data source's busy wait),
-// in the pattern LoadPostgres.cpp describes: a poll every 20 s, the two queries for each new
-// note, a deletion at the poll after, and now and then a post with the program's retry.
+// in the pattern LoadPostgres.cpp describes: a poll every 20 s, a deletion at the poll after,
+// and now and then a post with the program's retry, each through the program's own operations.
 //   vimo_bench_copies LEVELS WINDOW_S POSTS_PER_HOUR
 // At each level the load runs WINDOW_S seconds; then every copy posts at the same moment,
 // as after a meeting, the worst case for the file's single writer. One "copies" row a level.
 
 #include "Figures.h"
 #include "VimoAdapter.h"
-
-#include <sql.h>
-#include <sqlext.h>
 
 #include <atomic>
 #include <barrier>
@@ -27,8 +24,6 @@ using namespace vimo::bench;
 namespace {
 
 constexpr int PollPeriodMs = 20000;
-constexpr SQLINTEGER SqliteBusy = 5;
-constexpr SQLINTEGER SqliteConstraint = 19;
 
 struct Figures {
     std::mutex Lock;
@@ -49,6 +44,7 @@ struct Figures {
     }
 };
 
+// One copy: a thread with its own link, running the program's own operations on it.
 class Copy {
 public:
     Copy(int index, Figures& figures)
@@ -56,79 +52,40 @@ public:
         , Index(index)
         , Out(figures)
     {
-        SQLAllocEnv(&Env);
-        SQLAllocConnect(Env, &Dbc);
-        char dsn[] = "VIMO";
-        Connected = SQL_SUCCEEDED(
-            SQLConnect(Dbc, reinterpret_cast<SQLCHAR*>(dsn), SQL_NTS, nullptr, 0, nullptr, 0));
+        Connected = Link.Connected();
         if (!Connected)
             Out.Count(Out.Refused);
     }
-    ~Copy()
-    {
-        if (Connected)
-            SQLDisconnect(Dbc);
-        SQLFreeConnect(Dbc);
-        SQLFreeEnv(Env);
-    }
 
-    // Runs a statement; rows get the first column of each row. Native code of the failure,
-    // 0 on success.
-    SQLINTEGER Run(const QString& statement, std::vector<std::string>* rows = nullptr)
+    // Counts an operation's time and outcome, as the copy's statements.
+    StoreCopy::Outcome Count(StoreCopy::Outcome outcome, double start)
     {
-        SQLHSTMT handle = SQL_NULL_HSTMT;
-        SQLAllocStmt(Dbc, &handle);
-        QByteArray text = statement.toUtf8();
-        const double start = NowMs();
-        SQLRETURN rc = SQLExecDirect(handle, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
-        SQLINTEGER native = 0;
-        if (SQL_SUCCEEDED(rc)) {
-            char value[300];
-            SQLLEN length = 0;
-            while (rows && SQL_SUCCEEDED(SQLFetch(handle))) {
-                if (SQL_SUCCEEDED(SQLGetData(handle, 1, SQL_C_CHAR, value, sizeof value, &length)))
-                    rows->emplace_back(length == SQL_NULL_DATA ? "" : value);
-            }
-        } else {
-            SQLCHAR state[6] = {};
-            SQLSMALLINT length = 0;
-            SQLCHAR message[256];
-            SQLGetDiagRec(
-                SQL_HANDLE_STMT, handle, 1, state, &native, message, sizeof message, &length);
-            if (native == 0)
-                native = -1;
-        }
-        SQLFreeStmt(handle, SQL_DROP);
         Out.Add(Out.Statements, NowMs() - start);
-        if (native == SqliteBusy)
+        if (outcome == StoreCopy::Outcome::Busy)
             Out.Count(Out.Busy);
-        else if (native != 0 && native != SqliteConstraint)
+        else if (outcome == StoreCopy::Outcome::Failed)
             Out.Count(Out.Errors);
-        return native;
+        return outcome;
     }
 
     void Tick()
     {
-        std::vector<std::string> rows;
+        QList<qint64> keys;
         const double start = NowMs();
-        if (Run(PollStatement(User()), &rows) != 0)
+        if (Count(Link.Poll(User(), keys), start) != StoreCopy::Outcome::Done)
             return;
         Out.Add(Out.Polls, NowMs() - start);
-        std::set<int> keys;
-        for (const std::string& row : rows)
-            keys.insert(std::atoi(row.c_str()));
-        for (int key : Pending) {
-            if (keys.count(key))
-                Run(DeleteNoteStatement(key));
+        for (qint64 key : Pending) {
+            if (keys.contains(key)) {
+                const double deleteStart = NowMs();
+                Count(Link.Delete(key), deleteStart);
+            }
             Shown.erase(key);
         }
         Pending.clear();
-        for (int key : keys) {
-            if (Shown.insert(key).second) {
+        for (qint64 key : keys) {
+            if (Shown.insert(key).second)
                 Pending.insert(key);
-                Run(UrgencyStatement(key), &rows);
-                Run(NoteTextStatement(key), &rows);
-            }
         }
     }
 
@@ -138,26 +95,22 @@ public:
         std::uniform_int_distribution<int> anyone(0, copies - 1);
         const QString recipient
             = QStringLiteral("C%1").arg(anyone(Random), 5, 10, QLatin1Char('0'));
-        for (int attempt = 1; attempt <= 8; ++attempt) {
-            if (attempt > 1) {
-                std::uniform_int_distribution<int> wait(0, (4 << std::min(attempt - 1, 4)) - 1);
-                std::this_thread::sleep_for(std::chrono::milliseconds(wait(Random)));
-            }
-            std::vector<std::string> rows;
-            if (Run(NextKeyStatement(), &rows) != 0)
-                return false;
-            const int largest = rows.empty() ? 0 : std::atoi(rows[0].c_str());
-            const SQLINTEGER native = Run(PostNoteStatement(QStringLiteral("Lunch at one?"),
-                recipient, User(), largest + (1 << (attempt - 1)), 1));
-            if (native == 0) {
-                Out.Count(Out.Posts);
-                return true;
-            }
-            if (native != SqliteConstraint)
-                return false;
+        const double start = NowMs();
+        const StoreCopy::Posted posted
+            = Link.Post(User(), recipient, QStringLiteral("Lunch at one?"));
+        Out.Add(Out.Statements, NowMs() - start);
+        for (int retry = 1; retry < posted.Attempts; ++retry)
             Out.Count(Out.Retries);
+        if (posted.Result == StoreCopy::Outcome::Done) {
+            Out.Count(Out.Posts);
+            return true;
         }
-        Out.Count(Out.GaveUp); // every key it tried was taken
+        if (posted.GaveUp)
+            Out.Count(Out.GaveUp);
+        else if (posted.Result == StoreCopy::Outcome::Busy)
+            Out.Count(Out.Busy);
+        else
+            Out.Count(Out.Errors);
         return false;
     }
 
@@ -167,11 +120,10 @@ public:
     std::mt19937 Random;
 
 private:
+    StoreCopy Link;
     int Index;
     Figures& Out;
-    SQLHENV Env = SQL_NULL_HENV;
-    SQLHDBC Dbc = SQL_NULL_HDBC;
-    std::set<int> Shown, Pending;
+    std::set<qint64> Shown, Pending;
 };
 
 } // namespace

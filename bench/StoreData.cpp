@@ -33,6 +33,12 @@ QString UserName(int index)
     return QStringLiteral("USER%1").arg(index, 3, 10, QLatin1Char('0'));
 }
 
+NoteValues StoredNote(int key)
+{
+    return { key, QStringLiteral("Note number %1 about lunch").arg(key), UserName(Recipient(key)),
+        UserName(key * 7 % StoreUsers), 20261207, 1 + key % 3 };
+}
+
 bool FillStore(Engine& engine, bool postgres, int notes, bool withIndexes)
 {
     const QStringList schema = SchemaStatements(withIndexes);
@@ -79,10 +85,7 @@ bool FillStore(Engine& engine, bool postgres, int notes, bool withIndexes)
                 return false;
         }
         for (int key = 1; key <= notes; ++key) {
-            const QString post
-                = PostNoteStatement(QStringLiteral("Note number %1 about lunch").arg(key),
-                    UserName(Recipient(key)), UserName(key * 7 % StoreUsers), key, 1 + key % 3);
-            if (!Must(engine, Utf8(post)))
+            if (!Must(engine, Utf8(PostNoteStatement(StoredNote(key)))))
                 return false;
         }
         if (!Must(engine, "COMMIT"))

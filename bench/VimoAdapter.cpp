@@ -5,13 +5,17 @@
 #include "model/DateStamp.h"
 #include "notes/CNoteDlg.h"
 #include "setup/Prompts.h"
+#include "store/NoteTable.h"
 #include "store/Statements.h"
 #include "store/Store.h"
+#include "store/StoreSql.h"
 #include "store/StoreUpgrade.h"
 #include "store/StoreWorker.h"
 #include "wakeup/StoreWakeup.h"
 
 #include <QCoreApplication>
+#include <QMenu>
+#include <QMouseEvent>
 
 #include <QWidget>
 
@@ -19,10 +23,15 @@ namespace vimo::bench {
 namespace {
 
 // The benchmark process's one store, as start-up makes one for the program.
+const std::shared_ptr<Store>& SharedStore()
+{
+    static const auto store = std::make_shared<Store>();
+    return store;
+}
+
 Store& ProcessStore()
 {
-    static Store store;
-    return store;
+    return *SharedStore();
 }
 
 // Made with the first exchange, as the program makes one after sign-in; it then holds the
@@ -49,9 +58,43 @@ void Settle()
 
 } // namespace
 
+namespace {
+
+// The benchmark's values into the markers; doubled quotes do for its plain words.
+QString Inline(const SqlStatement& statement)
+{
+    QString text;
+    qsizetype next = 0;
+    for (const QChar c : statement.Text) {
+        if (c != u'?') {
+            text += c;
+            continue;
+        }
+        const SqlValue& value = statement.Values.at(next++);
+        if (const QString* word = std::get_if<QString>(&value))
+            text += u'\'' + QString(*word).replace(u'\'', QStringLiteral("''")) + u'\'';
+        else
+            text += QString::number(std::get<qint64>(value));
+    }
+    return text;
+}
+
+QString StampOf(const NoteValues& note)
+{
+    return note.Stamp == 0 ? MakeDateStamp() : QString::number(note.Stamp);
+}
+
+NoteRow RowOf(const NoteValues& note)
+{
+    return { note.Key, note.Recipient, note.Sender, StampOf(note), QString::number(note.Urgency),
+        note.Text };
+}
+
+} // namespace
+
 QString PollStatement(const QString& recipient)
 {
-    return PollQuery(recipient);
+    return Inline(NotesQuery(recipient));
 }
 
 QString NextKeyStatement()
@@ -59,30 +102,25 @@ QString NextKeyStatement()
     return NextKeyQuery();
 }
 
-QString UrgencyStatement(int key)
+QString PostNoteStatement(const NoteValues& note)
 {
-    return UrgencyQuery(key);
+    return Inline(PostStatement(note.Text, note.Recipient, note.Sender, StampOf(note), note.Key,
+        QChar(u'0' + note.Urgency)));
 }
 
-QString NoteTextStatement(int key)
+QString NoteCheckStatement(const NoteValues& note)
 {
-    return NoteTextQuery(key);
+    return Inline(NoteCountQuery(RowOf(note)));
 }
 
-QString PostNoteStatement(
-    const QString& text, const QString& recipient, const QString& sender, int key, int urgency)
+QString DeleteNoteStatement(const NoteValues& note)
 {
-    return PostStatement(text, recipient, sender, MakeDateStamp(), key, QChar(u'0' + urgency));
-}
-
-QString DeleteNoteStatement(int key)
-{
-    return DeleteStatement(key);
+    return Inline(vimo::DeleteNoteStatement(RowOf(note)));
 }
 
 QString AddUserSqlStatement(const QString& name)
 {
-    return AddUserStatement(name);
+    return Inline(AddUserStatement(name));
 }
 
 QString WakeupChannelName(const QString& user)
@@ -105,7 +143,7 @@ void OnAlert(std::function<void(const QString&)> handler)
 
 bool ConnectStore()
 {
-    return OnStore([](Store& store) { return store.Connect() >= 0; });
+    return OnStore([](Store& store) { return store.Connect().Succeeded(); });
 }
 
 void CloseStore()
@@ -118,19 +156,24 @@ void UpgradeStore()
     OnStore([](Store& store) { UpgradeOldStore(store); });
 }
 
-QStringList QueryKeys(const QString& statement)
+int PollNotes(const QString& recipient)
 {
-    return OnStore([&](Store& store) { return store.QueryColumnValues(statement).Value; });
+    return OnStore([&](Store& store) {
+        const StoreResult<QList<NoteRow>> notes = NoteTable(store).Addressed(recipient);
+        return notes.Failure ? -1 : int(notes.Value.size());
+    });
+}
+
+int CountNote(const NoteValues& note)
+{
+    return OnStore([&](Store& store) {
+        return StoreSql(store).FirstValue(NoteCountQuery(RowOf(note))).Value.toInt();
+    });
 }
 
 QString QueryValue(const QString& statement)
 {
-    return OnStore([&](Store& store) { return store.QueryFirstValue(statement).Value; });
-}
-
-bool Execute(const QString& statement)
-{
-    return SucceededOrAlert(OnStore([&](Store& store) { return store.ExecSql(statement); }));
+    return OnStore([&](Store& store) { return StoreSql(store).FirstValue(statement).Value; });
 }
 
 PostResult PostNote(const QString& sender, const QString& recipient, const QString& text)
@@ -142,12 +185,70 @@ PostResult PostNote(const QString& sender, const QString& recipient, const QStri
     return { outcome.Stored, outcome.Attempts };
 }
 
+struct StoreCopy::Parts {
+    Store Link;
+    bool Connected = false;
+    QList<NoteRow> LastPoll;
+};
+
+StoreCopy::StoreCopy()
+    : Inner(std::make_unique<Parts>())
+{
+    Inner->Connected = Inner->Link.Connect().Succeeded();
+}
+
+StoreCopy::~StoreCopy() = default;
+
+bool StoreCopy::Connected() const
+{
+    return Inner->Connected;
+}
+
+namespace {
+
+StoreCopy::Outcome OutcomeOf(const std::optional<StoreFailure>& failure)
+{
+    if (!failure)
+        return StoreCopy::Outcome::Done;
+    return failure->OutOfReach() ? StoreCopy::Outcome::Busy : StoreCopy::Outcome::Failed;
+}
+
+} // namespace
+
+StoreCopy::Outcome StoreCopy::Poll(const QString& user, QList<qint64>& keys)
+{
+    StoreResult<QList<NoteRow>> notes = NoteTable(Inner->Link).Addressed(user);
+    keys.clear();
+    for (const NoteRow& row : std::as_const(notes.Value))
+        keys.append(row.Key);
+    if (notes.Succeeded())
+        Inner->LastPoll = std::move(notes.Value);
+    return OutcomeOf(notes.Failure);
+}
+
+StoreCopy::Outcome StoreCopy::Delete(qint64 key)
+{
+    for (const NoteRow& row : std::as_const(Inner->LastPoll)) {
+        if (row.Key == key)
+            return OutcomeOf(NoteTable(Inner->Link).Delete(row).Failure);
+    }
+    return Outcome::Failed;
+}
+
+StoreCopy::Posted StoreCopy::Post(
+    const QString& sender, const QString& recipient, const QString& text)
+{
+    const PostOutcome outcome = WriteNote(Inner->Link, sender, recipient, text, u'1');
+    return { OutcomeOf(outcome.Failure), outcome.Attempts,
+        outcome.Failure && outcome.Failure->Kind == FailureKind::DuplicateKey };
+}
+
 namespace {
 
 StoreWorker& Worker()
 {
     if (!ProcessWorker())
-        ProcessWorker() = std::make_unique<StoreWorker>(ProcessStore());
+        ProcessWorker() = std::make_unique<StoreWorker>(SharedStore());
     return *ProcessWorker();
 }
 
@@ -181,17 +282,36 @@ int Exchange::OpenNotes() const
     return Inner->Notes.OpenNotes();
 }
 
+namespace {
+
+// Delete from the note's menu, as a user chooses it; the delete timer then carries it out.
+void ChooseDelete(CNoteDlg* note)
+{
+    const QPointF at(50, 50);
+    QMouseEvent press(QEvent::MouseButtonPress, at, note->mapToGlobal(at), Qt::RightButton,
+        Qt::RightButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(note, &press);
+    QMenu* menu = note->findChildren<QMenu*>().constLast();
+    for (QAction* action : menu->actions()) {
+        if (action->data().toInt() == CNoteDlg::DeleteCommand)
+            action->trigger();
+    }
+    menu->close();
+}
+
+} // namespace
+
 bool Exchange::DeleteFirstNote()
 {
+    // The first slot's note opens highest on the screen.
     CNoteDlg* first = nullptr;
     for (CNoteDlg* note : Inner->Owner->findChildren<CNoteDlg*>()) {
-        if (first == nullptr || note->Slot < first->Slot)
+        if (first == nullptr || note->y() < first->y())
             first = note;
     }
     if (first == nullptr)
         return false;
-    // What the note's Delete does; the delete timer then carries it out.
-    Q_EMIT first->DeleteRequested(first->Key, first->Slot);
+    ChooseDelete(first);
     Inner->Notes.CarryOutDeletions();
     Settle();
     return true;
@@ -201,8 +321,8 @@ QList<QPair<qint64, QString>> Exchange::DeleteAllNotes()
 {
     QList<QPair<qint64, QString>> shown;
     for (CNoteDlg* note : Inner->Owner->findChildren<CNoteDlg*>()) {
-        shown.append({ note->Key, note->Text });
-        Q_EMIT note->DeleteRequested(note->Key, note->Slot);
+        shown.append({ note->Row().Key, note->Row().Text });
+        ChooseDelete(note);
     }
     Inner->Notes.CarryOutDeletions();
     Settle();

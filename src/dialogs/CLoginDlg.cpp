@@ -5,6 +5,7 @@
 #include "setup/Prompts.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"
+#include "store/UserTable.h"
 #include "ui_CLoginDlg.h"
 #include "widgets/CColorLabel.h"
 #include "widgets/CUserListBox.h"
@@ -58,13 +59,13 @@ void CLoginDlg::OnInitDialog()
         Form->UserNameEdit->setReadOnly(true);
         Form->ShowListButton->hide();
         // The usual help speaks of typing a name and of the "?" button: neither is there.
-        Form->HelpText->setText(QStringLiteral(
-            "The office's server knows you by your database login: you receive and send your "
-            "vimo's under the name below. Press Login."));
+        Form->HelpText->setText(
+            tr("The office's server knows you by your database login: you receive and send your "
+               "vimo's under the name below. Press Login."));
     }
     UpdateData(false);
     // A failed read leaves the picker empty; names can still be typed, also while it fills.
-    Users.Run([](Store& store) { return store.UserNames(); }, this,
+    Users.Run([](Store& store) { return UserTable(store).Names(); }, this,
         [this](const StoreResult<QStringList>& names) { Form->UserList->SetNames(names.Value); });
     Form->NameLabel->SetColors(0, MakeColorRef(192, 192, 255));
     Form->HelpText->SetColors(MakeColorRef(216, 208, 200), 0);
@@ -84,20 +85,20 @@ void CLoginDlg::OnOK()
         return;
     // The statements cut trailing blanks, so a name of blanks only would sign in as nobody.
     if (CutTrailingWhiteSpace(UserName).isEmpty()) {
-        ShowAlert(QStringLiteral("There must be a User name"));
+        ShowAlert(tr("There must be a User name"));
         return;
     }
     // A lookup that failed says nothing about the name: no question about adding it.
     const StoreResult<bool> known
-        = Users.Call([name = UserName](Store& store) { return store.IsKnownUser(name); });
+        = Users.Call([name = UserName](Store& store) { return UserTable(store).IsKnown(name); });
     if (known.Failure) {
-        ShowStoreFailure(*known.Failure, QStringLiteral("the user name cannot be looked up now."));
+        ShowStoreFailure(*known.Failure, tr("the user name cannot be looked up now."));
         return;
     }
     if (!known.Value) {
-        if (AskYesNo(QStringLiteral("Add new User")))
+        if (AskYesNo(tr("Add new User")))
             SucceededOrAlert(
-                Users.Call([name = UserName](Store& store) { return store.AddUser(name); }));
+                Users.Call([name = UserName](Store& store) { return UserTable(store).Add(name); }));
         // Either answer signs in; a "no" only keeps the name out of the pickers.
     }
     if (UpdateData(true))
@@ -108,9 +109,9 @@ void CLoginDlg::SignInAsBoundRole()
 {
     // Others could never write to a name the pickers and the store do not take as it is.
     if (BoundName.size() > MaxUserNameLength || BoundName != BoundName.toUpper()) {
-        ShowAlert(QStringLiteral("The database role %1 cannot be a Vimo name: a name has at most "
-                                 "15 characters and no small letters. Ask the administrator for "
-                                 "a role named as your colleagues write to you.")
+        ShowAlert(tr("The database role %1 cannot be a Vimo name: a name has at most 15 "
+                     "characters and no small letters. Ask the administrator for a role named "
+                     "as your colleagues write to you.")
                       .arg(BoundName));
         return;
     }
@@ -120,27 +121,27 @@ void CLoginDlg::SignInAsBoundRole()
         = Users.Call([](Store& store) { return store.MissingGrants(); });
     if (missing.Failure) {
         ShowStoreFailure(
-            *missing.Failure, QStringLiteral("the user name cannot be looked up now."));
+            *missing.Failure, tr("the user name cannot be looked up now."));
         return;
     }
     if (!missing.Value.isEmpty()) {
         const QString role = QLatin1Char('"')
             + QString(BoundName).replace(QStringLiteral("\""), QStringLiteral("\"\""))
             + QLatin1Char('"');
-        ShowAlert(QStringLiteral("The database role %1 lacks %2.\nThe administrator must grant "
-                                 "it: GRANT vimo_users TO %3")
+        ShowAlert(tr("The database role %1 lacks %2.\nThe administrator must grant it: GRANT "
+                     "vimo_users TO %3")
                       .arg(BoundName, missing.Value.join(QStringLiteral(", ")), role));
         return;
     }
     const StoreResult<bool> known
-        = Users.Call([name = BoundName](Store& store) { return store.IsKnownUser(name); });
+        = Users.Call([name = BoundName](Store& store) { return UserTable(store).IsKnown(name); });
     if (known.Failure) {
-        ShowStoreFailure(*known.Failure, QStringLiteral("the user name cannot be looked up now."));
+        ShowStoreFailure(*known.Failure, tr("the user name cannot be looked up now."));
         return;
     }
     if (!known.Value)
         SucceededOrAlert(
-            Users.Call([name = BoundName](Store& store) { return store.AddUser(name); }));
+            Users.Call([name = BoundName](Store& store) { return UserTable(store).Add(name); }));
     UserName = BoundName;
     QDialog::accept();
 }

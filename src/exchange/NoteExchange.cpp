@@ -2,10 +2,12 @@
 
 #include "exchange/Notifications.h"
 #include "exchange/TrayLogic.h"
+#include "model/NoteTexts.h"
 #include "model/TextRules.h"
 #include "notes/CNoteDlg.h"
 #include "setup/Prompts.h"
-#include "store/Store.h"
+#include "store/NoteTable.h"
+#include "store/ReceiptTable.h"
 #include "store/StoreWorker.h"
 #include "widgets/CColorLabel.h"
 
@@ -16,6 +18,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <tuple>
 #include <utility>
 
 namespace vimo {
@@ -26,6 +29,14 @@ Q_LOGGING_CATEGORY(ReceiptLog, "vimo.receipts", QtInfoMsg)
 NoteIdentity IdentityOf(const NoteRow& row)
 {
     return { row.Key, row.Sender, row.Recipient, AtoI(row.Stamp) };
+}
+
+// WORKAROUND: on X, Qt's GLib event loop sends its requests to the X server only when it is
+// woken, by an X event or a posted one. A note raised from a timer, with nobody at the
+// desktop, would wait in the buffer for the next poll or mouse move; this sends it now.
+void ReachScreenNow()
+{
+    QGuiApplication::sync();
 }
 
 QRect AvailableArea(const QWidget* owner)
@@ -76,12 +87,12 @@ void NoteExchange::PollNotes()
         [user = User, waiting = Pending.DeferredRows()](Store& store) {
             PollAnswer answer;
             for (const NoteRow& row : waiting) {
-                StoreResult<Store::Deletion> deleted = store.DeleteNote(row);
-                if (deleted.Failure && IsStoreUnreachable(deleted.Failure->Error))
+                StoreResult<NoteTable::Deletion> deleted = NoteTable(store).Delete(row);
+                if (deleted.Failure && deleted.Failure->OutOfReach())
                     break; // still out of reach: all of them wait for the next poll
                 answer.Retried.append({ row, std::move(deleted) });
             }
-            answer.Polled = store.Notes(user);
+            answer.Polled = NoteTable(store).Addressed(user);
             return answer;
         },
         this,
@@ -109,7 +120,7 @@ void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
         polled.Value,
         [this](qint64 key) -> const NoteRow* {
             const ShownNote* shown = Notes.At(Notes.FindKey(key));
-            return shown ? &shown->Row : nullptr;
+            return shown ? &shown->Window->Row() : nullptr;
         },
         Pending.DeferredRows() + Deleting);
     for (const qint64 key : plan.StaleKeys) {
@@ -121,8 +132,9 @@ void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
     int waiting = 0;
     QList<ArrivedNote> arrived;
     QList<NoteIdentity> shown;
+    const bool announce = !plan.ToOpen.isEmpty() && !NotificationsAnnounceNotes();
     for (const NoteRow& row : plan.ToOpen) {
-        if (ShowNote(row)) {
+        if (ShowNote(row, announce)) {
             arrived.append({ row.Sender, AtoI(row.Urgency) });
             shown.append(IdentityOf(row));
         } else {
@@ -134,23 +146,19 @@ void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
     // After the poll, not inside it: the first poll answers before the tray icon exists, and
     // a box held open there would keep the user from the program.
     if (Waiting.ShouldTell(waiting)) {
-        QTimer::singleShot(0, this,
-            [] { ShowAlert(QStringLiteral("Couldn't get all the vimo's - Please delete some")); });
+        QTimer::singleShot(
+            0, this, [] { ShowAlert(tr("Couldn't get all the vimo's - Please delete some")); });
     }
 }
 
-bool NoteExchange::ShowNote(const NoteRow& row)
+bool NoteExchange::ShowNote(const NoteRow& row, bool announce)
 {
     const int slot = Notes.FirstEmptySlot();
     if (slot < 0)
         return false;
 
-    auto window = std::make_unique<CNoteDlg>(Owner);
-    window->Label->SetColors(UrgencyColor(AtoI(row.Urgency)), 0);
-    window->Slot = slot;
-    window->Key = row.Key;
-    window->Text = row.Text;
-    window->SetSender(row.Sender, AtoI(row.Stamp));
+    auto window
+        = std::make_unique<CNoteDlg>(row, slot, UrgencyColor(AtoI(row.Urgency)), Owner, announce);
     connect(window.get(), &CNoteDlg::DeleteRequested, this, &NoteExchange::OnDeleteNote);
     connect(window.get(), &CNoteDlg::ReplyRequested, this, &NoteExchange::ReplyRequested);
     Urgent.Watch(window.get(), AtoI(row.Urgency));
@@ -158,7 +166,6 @@ bool NoteExchange::ShowNote(const NoteRow& row)
     CNoteDlg* shown = window.get();
     auto note = std::make_unique<ShownNote>();
     note->Key = row.Key;
-    note->Row = row;
     note->Window = std::move(window);
     Notes.Store(slot, std::move(note));
     shown->showNormal();
@@ -174,6 +181,7 @@ void NoteExchange::RaiseAgain(QObject* window)
             note.Window->raise();
         }
     });
+    ReachScreenNow();
 }
 
 void NoteExchange::RecordShown(const QList<NoteIdentity>& notes)
@@ -188,17 +196,19 @@ void NoteExchange::RecordShown(const QList<NoteIdentity>& notes)
     Worker.Run(
         [again = std::exchange(LastShown, notes), againAt = std::exchange(LastShownAt, now), notes,
             now](Store& store) {
+            ReceiptTable receipts(store);
             if (!again.isEmpty())
-                store.RecordShown(again, againAt);
-            return notes.isEmpty() ? StoreResult<>() : store.RecordShown(notes, now);
+                std::ignore = receipts.RecordShown(again, againAt);
+            return notes.isEmpty() ? StoreResult<>() : receipts.RecordShown(notes, now);
         },
         this, [this](const StoreResult<>& stamped) { NoteReceipt("shown", stamped); });
 }
 
 void NoteExchange::RecordDeleted(const NoteRow& row)
 {
-    Worker.Run([note = IdentityOf(row)](Store& store) { return store.RecordDeleted(note); }, this,
-        [this](const StoreResult<>& stamped) { NoteReceipt("deleted", stamped); });
+    Worker.Run(
+        [note = IdentityOf(row)](Store& store) { return ReceiptTable(store).RecordDeleted(note); },
+        this, [this](const StoreResult<>& stamped) { NoteReceipt("deleted", stamped); });
 }
 
 void NoteExchange::NoteReceipt(const char* what, const StoreResult<>& result)
@@ -225,6 +235,21 @@ void NoteExchange::SetAllNotesVisible(bool show)
             note.Window->hide();
         }
     });
+    if (show)
+        FocusNewestNote();
+}
+
+void NoteExchange::FocusNewestNote()
+{
+    // The latest key is the newest note.
+    CNoteDlg* newest = nullptr;
+    Notes.ForEach([&newest](int, ShownNote& note) {
+        if (note.Window->isVisible() && (newest == nullptr || note.Key > newest->Row().Key))
+            newest = note.Window.get();
+    });
+    if (newest != nullptr)
+        newest->TakeFocus();
+    ReachScreenNow();
 }
 
 void NoteExchange::OnDeleteNote(qint64 key, int slot)
@@ -233,7 +258,7 @@ void NoteExchange::OnDeleteNote(qint64 key, int slot)
     if (note == nullptr || note->Key != key)
         return;
     Urgent.Touched(note->Window.get());
-    Pending.Add(slot, note->Row);
+    Pending.Add(slot, note->Window->Row());
     Q_EMIT DeletionRequested();
 }
 
@@ -243,36 +268,40 @@ void NoteExchange::CarryOutDeletions()
         // The window and the slot go first, whatever the store then says. A window that shows
         // another row by now (a poll replaced it meanwhile) is not the one the user deleted.
         const ShownNote* note = Notes.At(request.Slot);
-        if (note == nullptr || note->Row != request.Row)
+        if (note == nullptr || note->Window->Row() != request.Row)
             continue;
+        // The keyboard goes on to another note, not nowhere.
+        const bool hadFocus = note->Window->isActiveWindow();
         Notes.Take(request.Slot).reset();
         DeleteRow(request.Row);
         Q_EMIT NotesChanged();
+        if (hadFocus)
+            FocusNewestNote();
     }
 }
 
 void NoteExchange::DeleteRow(const NoteRow& row)
 {
     Deleting.append(row);
-    Worker.Run([row](Store& store) { return store.DeleteNote(row); }, this,
-        [this, row](const StoreResult<Store::Deletion>& deleted) {
+    Worker.Run([row](Store& store) { return NoteTable(store).Delete(row); }, this,
+        [this, row](const StoreResult<NoteTable::Deletion>& deleted) {
             Deleting.removeOne(row);
             DeletionDone(row, deleted);
         });
 }
 
-void NoteExchange::DeletionDone(const NoteRow& row, const StoreResult<Store::Deletion>& deleted)
+void NoteExchange::DeletionDone(const NoteRow& row, const StoreResult<NoteTable::Deletion>& deleted)
 {
     if (deleted.Failure) {
-        if (IsStoreUnreachable(deleted.Failure->Error))
+        if (deleted.Failure->OutOfReach())
             DeferDeletion(row, *deleted.Failure);
         else
             ShowFailureAlert(*deleted.Failure); // the note comes back at the next poll
         return;
     }
     // Gone already: the copy that deleted it stamped the receipt.
-    if (deleted.Value == Store::Deletion::AlreadyGone)
-        ShowAlert(QStringLiteral("This note had already been deleted from the store."));
+    if (deleted.Value == NoteTable::Deletion::AlreadyGone)
+        ShowAlert(tr("This note had already been deleted from the store."));
     else
         RecordDeleted(row);
 }
@@ -283,8 +312,7 @@ void NoteExchange::DeferDeletion(const NoteRow& row, const StoreFailure& failure
     if (DeferralTold)
         return;
     DeferralTold = true;
-    ShowAlert(UnreachableText(
-        QStringLiteral("the note will be deleted from it when it is back."), failure));
+    ShowAlert(UnreachableText(tr("the note will be deleted from it when it is back."), failure));
 }
 
 void NoteExchange::DeferredDeletionsRetried(const QList<RetriedDeletion>& retried)
@@ -294,7 +322,7 @@ void NoteExchange::DeferredDeletionsRetried(const QList<RetriedDeletion>& retrie
         // Gone already is as good as deleted here: the user was told it would go.
         if (deletion.Outcome.Failure)
             ShowFailureAlert(*deletion.Outcome.Failure);
-        else if (deletion.Outcome.Value == Store::Deletion::Deleted)
+        else if (deletion.Outcome.Value == NoteTable::Deletion::Deleted)
             RecordDeleted(deletion.Row);
     }
     if (Pending.DeferredRows().isEmpty())

@@ -5,7 +5,7 @@
 #include "exchange/PendingDeletions.h"
 #include "exchange/UrgentNoteWatch.h"
 #include "model/Receipts.h"
-#include "store/Store.h"
+#include "store/NoteTable.h"
 
 #include <QDateTime>
 #include <QList>
@@ -20,7 +20,6 @@ namespace vimo {
 
 class CNoteDlg;
 class StoreWorker;
-struct StoreFailure;
 
 // The notes of one user on this screen: polling the store for them, opening each
 // in the lowest free slot, hiding and showing them all, and deleting them on request. The
@@ -47,7 +46,8 @@ public:
     void PollNotes();
     int UnansweredPollMs = 15000;
 
-    // Hiding them all counts as touching every one.
+    // Hiding them all counts as touching every one. Showing them puts the keyboard on the
+    // newest.
     void SetAllNotesVisible(bool show);
 
     // Closes every note whose deletion is pending and deletes its row from the store. A row
@@ -74,16 +74,16 @@ Q_SIGNALS:
     void ReplyRequested(const QString& sender);
 
 private:
-    // One open note: its window and the row it shows.
+    // One open note: its window, which holds the row it shows.
     struct ShownNote {
         qint64 Key = 0;
-        NoteRow Row;
         std::unique_ptr<CNoteDlg> Window;
     };
 
     // Opens the row in the lowest free slot, coloured by its urgency; false when every slot
-    // is taken.
-    bool ShowNote(const NoteRow& row);
+    // is taken. An announced note tells screen readers that it came.
+    bool ShowNote(const NoteRow& row, bool announce);
+    void FocusNewestNote();
     void RaiseAgain(QObject* window);
     // The receipts of the notes a poll opened, and of a deletion the store took.
     void RecordShown(const QList<NoteIdentity>& notes);
@@ -92,11 +92,11 @@ private:
     // A note asked to be deleted: recorded until CarryOutDeletions runs.
     void OnDeleteNote(qint64 key, int slot);
     void DeleteRow(const NoteRow& row);
-    void DeletionDone(const NoteRow& row, const StoreResult<Store::Deletion>& deleted);
+    void DeletionDone(const NoteRow& row, const StoreResult<NoteTable::Deletion>& deleted);
     // What became of the deletions that waited for the store, tried again before a poll.
     struct RetriedDeletion {
         NoteRow Row;
-        StoreResult<Store::Deletion> Outcome;
+        StoreResult<NoteTable::Deletion> Outcome;
     };
     struct PollAnswer {
         QList<RetriedDeletion> Retried;

@@ -1,8 +1,13 @@
 #include "exchange/NotePosting.h"
 
 #include "model/DateStamp.h"
-#include "store/Store.h"
+#include "model/NoteTexts.h"
+#include "setup/Prompts.h"
+#include "store/NoteTable.h"
+#include "store/ReceiptTable.h"
+#include "store/UserTable.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QThread>
@@ -18,6 +23,18 @@ void WaitBeforeRetry(int attempt)
 {
     const int longest = 4 << qMin(attempt, 4); // ms
     QThread::msleep(QRandomGenerator::global()->bounded(longest));
+}
+
+// The names stopped the note: the keys go back to them, to the one at fault if there is one.
+SendVerdict NamesRefused(
+    const QString& name, const QString& alert, std::optional<StoreFailure> failure = {})
+{
+    SendVerdict verdict;
+    verdict.BackToNames = true;
+    verdict.Name = name;
+    verdict.Alert = alert;
+    verdict.Failure = std::move(failure);
+    return verdict;
 }
 
 } // namespace
@@ -42,13 +59,13 @@ PostOutcome WriteNote(Store& store, const QString& sender, const QString& recipi
             WaitBeforeRetry(outcome.Attempts - 1);
         // A retry leaves the next few keys, more each time, to the copy that has just won
         // one: it may well be posting again while this one reads.
-        StoreResult<qint64> posted = store.InsertNote(note, 1 << (outcome.Attempts - 1));
+        StoreResult<qint64> posted = NoteTable(store).Insert(note, 1 << (outcome.Attempts - 1));
         outcome.Key = posted.Value;
         if (posted.Succeeded()) {
             outcome.Stored = true;
             return outcome;
         }
-        if (!IsDuplicateKey(posted.Failure->Error) || outcome.Attempts == PostAttempts) {
+        if (posted.Failure->Kind != FailureKind::DuplicateKey || outcome.Attempts == PostAttempts) {
             outcome.Failure = std::move(posted.Failure);
             return outcome;
         }
@@ -68,13 +85,71 @@ PostToEachOutcome WriteNoteToEach(Store& store, const QString& sender,
             return outcome;
         }
         outcome.Reached.append(recipient);
-        const StoreResult<> recorded
-            = store.RecordSent({ posted.Key, sender, recipient, posted.DateStamp.toInt() }, text);
+        const StoreResult<> recorded = ReceiptTable(store).RecordSent(
+            { posted.Key, sender, recipient, posted.DateStamp.toInt() }, text);
         if (recorded.Failure)
             qCWarning(PostLog, "could not keep the record of a note sent: %s",
                 qUtf8Printable(recorded.Failure->Error.Message));
     }
     return outcome;
+}
+
+std::optional<SendVerdict> RefusedBeforeStore(const NoteDraft& draft)
+{
+    if (!draft.Recipients.isEmpty())
+        return std::nullopt;
+    return NamesRefused(
+        QString(), QCoreApplication::translate("NotePosting", "User name cannot be Empty"));
+}
+
+SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft)
+{
+    if (std::optional<SendVerdict> refused = RefusedBeforeStore(draft))
+        return *refused;
+    // With one name the refusal says what it always said; in a list it names the name.
+    for (const QString& name : draft.Recipients) {
+        // A name longer than the store keeps cannot be anybody's.
+        const StoreResult<bool> known = name.size() > MaxUserNameLength
+            ? StoreResult<bool> { false, {} }
+            : UserTable(store).IsKnown(name);
+        if (known.Failure) {
+            return NamesRefused(name,
+                QCoreApplication::translate(
+                    "NotePosting", "the addressee cannot be looked up now."),
+                known.Failure);
+        }
+        if (!known.Value) {
+            return NamesRefused(name,
+                draft.Recipients.size() == 1 ? QCoreApplication::translate(
+                    "NotePosting", "User name must be Valid\n[Press ? for List]")
+                                             : UnknownUserAlert(name));
+        }
+    }
+    PostToEachOutcome posted
+        = WriteNoteToEach(store, sender, draft.Recipients, draft.Text, draft.Urgency);
+    SendVerdict verdict;
+    verdict.Sent = !posted.Failure;
+    verdict.Failure = std::move(posted.Failure);
+    if (verdict.Sent)
+        return verdict;
+    const QString comma = QStringLiteral(", ");
+    if (posted.Reached.isEmpty()) {
+        verdict.Alert = QCoreApplication::translate("NotePosting", "the note was not sent.");
+    } else {
+        verdict.Alert
+            = QCoreApplication::translate("NotePosting", "the note was sent to %1 but not to %2.")
+                  .arg(posted.Reached.join(comma), posted.Left.join(comma));
+        verdict.Left = posted.Left;
+    }
+    return verdict;
+}
+
+void TellWhyNotSent(const SendVerdict& verdict)
+{
+    if (verdict.Failure)
+        ShowStoreFailure(*verdict.Failure, verdict.Alert);
+    else
+        ShowAlert(verdict.Alert);
 }
 
 } // namespace vimo

@@ -4,7 +4,9 @@
 #include "setup/AttributeLists.h"
 #include "setup/Prompts.h"
 #include "store/Store.h"
+#include "store/StoreUpgrade.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -29,9 +31,9 @@ DataFileChoice ChooseDataFileFor(const QString& path)
     if (!path.isEmpty())
         return { path, false };
     DataFileChoice choice;
-    choice.Create = AskYesNo(QStringLiteral("Create New File"));
-    choice.File = ChooseDataFile(QStringLiteral("Vimo Files (*.vmo)"), QStringLiteral("*.vmo"),
-        QStringLiteral("Vimo"), QStringLiteral("vmo"), choice.Create);
+    choice.Create = AskYesNo(QCoreApplication::translate("OpenStore", "Create New File"));
+    choice.File = ChooseDataFile(QCoreApplication::translate("OpenStore", "Vimo Files (*.vmo)"),
+        QStringLiteral("*.vmo"), QStringLiteral("Vimo"), QStringLiteral("vmo"), choice.Create);
     return choice;
 }
 
@@ -65,12 +67,12 @@ bool RegisterDataFile(const QString& dataFile)
     return SendOrAlert(ODBC_CONFIG_DSN, PathList(dataFile));
 }
 
-// The only answer that says "VIMO" is not there: the driver manager found no such data
-// source. Everything else (a server down, a file locked, gone or on a share not mounted yet)
-// may pass, and re-pointing "VIMO" then would leave this user alone with a file of their own.
-bool DataSourceMissing(const Diagnostic& error)
+// The only answer that says "VIMO" is not there. Everything else (a server down, a file
+// locked, gone or on a share not mounted yet) may pass, and re-pointing "VIMO" then would
+// leave this user alone with a file of their own.
+bool DataSourceMissing(const StoreResult<>& connected)
 {
-    return error.State == QLatin1String("IM002");
+    return connected.Failure && connected.Failure->Kind == FailureKind::NoDataSource;
 }
 
 // The file "VIMO" names, when it names one.
@@ -84,15 +86,19 @@ QString RegisteredDataFile()
     return file.startsWith(QLatin1Char('/')) ? file : QString();
 }
 
-QString WhyUnreachable(const Diagnostic& error)
+QString WhyUnreachable(const StoreFailure& failure)
 {
+    const Diagnostic& error = failure.Error;
     const QString file = RegisteredDataFile();
     if (!file.isEmpty() && !QFileInfo::exists(file))
-        return QStringLiteral("The data file cannot be found:\n%1\n\nIf it lies on a share, the "
-                              "share may not be there yet.")
+        return QCoreApplication::translate("OpenStore",
+            "The data file cannot be found:\n%1\n\nIf it lies on a share, the share may not be "
+            "there yet.")
             .arg(file);
-    return QStringLiteral("The store cannot be reached:\n%1 [%2]")
-        .arg(error.Message.isEmpty() ? QStringLiteral("no answer") : error.Message, error.State);
+    return QCoreApplication::translate("OpenStore", "The store cannot be reached:\n%1 [%2]")
+        .arg(error.Message.isEmpty() ? QCoreApplication::translate("OpenStore", "no answer")
+                                     : error.Message,
+            error.State);
 }
 
 // Waits without blocking the event loop: a later start may hand this one a command meanwhile.
@@ -104,20 +110,22 @@ void Pause(std::chrono::milliseconds wait)
 }
 
 // Tries again and again until the store answers or the user gives up.
-bool WaitForStore(Store& store, const StartPatience& patience)
+bool WaitForStore(Store& store, StoreFailure refused, const StartPatience& patience)
 {
     QDeadlineTimer quiet(patience.Quiet);
     for (;;) {
         if (quiet.hasExpired()) {
-            if (!AskRetryOrQuit(WhyUnreachable(store.ConnectError())))
+            if (!AskRetryOrQuit(WhyUnreachable(refused)))
                 return false;
             quiet.setRemainingTime(patience.AfterRetry);
         } else {
             Pause(std::min(patience.Interval,
                 std::chrono::milliseconds(qMax<qint64>(0, quiet.remainingTime()))));
         }
-        if (store.Connect() >= 0)
+        StoreResult<> connected = store.Connect();
+        if (connected.Succeeded())
             return true;
+        refused = std::move(*connected.Failure);
     }
 }
 
@@ -130,28 +138,33 @@ QString DataFilePathProblem(const QString& path)
         // Enough of the path to recognise it; the whole would make a box wider than the screen.
         const QString shown
             = path.size() <= 120 ? path : path.left(55) + QLatin1String("...") + path.right(55);
-        return QStringLiteral("The data file path is too long (at most %1 bytes):\n%2")
+        return QCoreApplication::translate(
+            "OpenStore", "The data file path is too long (at most %1 bytes):\n%2")
             .arg(MaxDataFilePathBytes)
             .arg(shown);
     }
     // A line break would end the path's line in odbc.ini and start one of its own.
     for (const char c : encoded) {
         if (static_cast<unsigned char>(c) < 32)
-            return QStringLiteral("The data file path holds a control character:\n%1")
+            return QCoreApplication::translate(
+                "OpenStore", "The data file path holds a control character:\n%1")
                 .arg(path.simplified());
     }
     // odbc.ini drops the blanks at the end of a value: the data source would name another file.
     if (!path.isEmpty() && IsWhiteSpace(path.back()))
-        return QStringLiteral("The data file path ends in a blank:\n\"%1\"").arg(path);
+        return QCoreApplication::translate(
+            "OpenStore", "The data file path ends in a blank:\n\"%1\"")
+            .arg(path);
     return QString();
 }
 
 bool OpenStore(Store& store, const QString& path, const StartPatience& patience)
 {
-    if (store.Connect() >= 0)
+    StoreResult<> connected = store.Connect();
+    if (connected.Succeeded())
         return true;
-    if (!DataSourceMissing(store.ConnectError()))
-        return WaitForStore(store, patience);
+    if (!DataSourceMissing(connected))
+        return WaitForStore(store, std::move(*connected.Failure), patience);
 
     const DataFileChoice choice = ChooseDataFileFor(path);
     if (choice.File.isEmpty())
@@ -167,7 +180,7 @@ bool OpenStore(Store& store, const QString& path, const StartPatience& patience)
         InstallDataFile(dataFile);
     if (!RegisterDataFile(dataFile))
         return false;
-    if (store.ConnectRegistered() < 0)
+    if (store.ConnectRegistered().Failure)
         return false;
     if (choice.Create)
         return CreateStoreTables(store);
@@ -176,15 +189,16 @@ bool OpenStore(Store& store, const QString& path, const StartPatience& patience)
 
 bool CreateStoreTables(Store& store)
 {
-    const QList<StoreFailure> refused = store.CreateTables();
+    const QList<StoreFailure> refused = CreateTables(store);
     // Tables that were there already are no failure; a file that cannot take them (a full or
     // read-only disk) is.
-    if (store.HasTables())
+    if (HasTables(store))
         return true;
     for (const StoreFailure& failure : refused)
         ShowFailureAlert(failure);
     if (refused.isEmpty())
-        ShowAlert(QStringLiteral("The data file has no tables for the notes."));
+        ShowAlert(
+            QCoreApplication::translate("OpenStore", "The data file has no tables for the notes."));
     return false;
 }
 

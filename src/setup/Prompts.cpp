@@ -1,8 +1,8 @@
 #include "setup/Prompts.h"
 
 #include "setup/Profile.h"
-#include "store/Failures.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QLoggingCategory>
 
@@ -79,19 +79,19 @@ void ShowAlert(const QString& text)
 
 void ShowFailureAlert(const StoreFailure& failure)
 {
-    ShowAlert(QStringLiteral("%1 [Error (%2) %3]")
+    ShowAlert(QCoreApplication::translate("Prompts", "%1 [Error (%2) %3]")
                   .arg(failure.Statement, failure.Error.State, failure.Error.Message));
 }
 
 QString UnreachableText(const QString& consequence, const StoreFailure& failure)
 {
-    return QStringLiteral("The store cannot be reached: %1\n[%2] %3")
+    return QCoreApplication::translate("Prompts", "The store cannot be reached: %1\n[%2] %3")
         .arg(consequence, failure.Error.State, failure.Error.Message);
 }
 
 void ShowStoreFailure(const StoreFailure& failure, const QString& consequence)
 {
-    if (IsStoreUnreachable(failure.Error))
+    if (failure.OutOfReach())
         ShowAlert(UnreachableText(consequence, failure));
     else
         ShowFailureAlert(failure);

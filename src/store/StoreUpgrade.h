@@ -1,9 +1,24 @@
 #pragma once
 
+#include "store/StoreResult.h"
+
+#include <QList>
+
 namespace vimo {
 
 class Store;
 
+// True when both tables, of notes and of users, are there.
+bool HasTables(Store& store);
+
+// The two tables of a new data file, and the indexes when the notes table is new: a file
+// that already had its notes is an older copy's and stays as it was. Returns every
+// creation the store refused, in order.
+QList<StoreFailure> CreateTables(Store& store);
+
+// Both upgrades touch only a store that holds the notes and users tables; any other file is
+// left as it is.
+//
 // Gives a store made before the indexes existed the two that a new store gets with its tables,
 // once per start, right after the store connects. Neither changes a row. The index on the
 // recipient makes every poll fast again; it is always added. The unique index on the key is

@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "exchange/NotePosting.h"
+#include "model/NoteTexts.h"
 #include "model/TextRules.h"
 #include "store/Statements.h"
 
@@ -12,6 +13,7 @@
 #include <cstring>
 
 using namespace vimo;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -35,7 +37,7 @@ int RunPoster(int argc, char* argv[])
     const int count = QString::fromLocal8Bit(argv[2]).toInt();
     const QString sender = QString::fromLocal8Bit(argv[3]);
     Store store;
-    if (store.Connect() < 0)
+    if (store.Connect().Failure)
         return 2;
 
     std::printf("ready\n");
@@ -87,10 +89,10 @@ private Q_SLOTS:
         QCOMPARE(Value(QStringLiteral("DT"), 1), QDate::currentDate().toString(u"yyyyMMdd"));
         QCOMPARE(Write(QStringLiteral("ANN"), QStringLiteral("b"), u'1').Key, 2);
         QCOMPARE(Write(QStringLiteral("ANN"), QStringLiteral("c"), u'1').Key, 3);
-        test::MustExec(DeleteStatement(3));
+        test::MustExec(QStringLiteral("DELETE FROM MSGS WHERE TKEY=3"));
         QCOMPARE(Write(QStringLiteral("ANN"), QStringLiteral("d"), u'1').Key, 3);
         // A gap below the largest key stays a gap.
-        test::MustExec(DeleteStatement(1));
+        test::MustExec(QStringLiteral("DELETE FROM MSGS WHERE TKEY=1"));
         QCOMPARE(Write(QStringLiteral("ANN"), QStringLiteral("e"), u'1').Key, 4);
         QVERIFY(alerts.Alerts.isEmpty());
     }
@@ -138,7 +140,8 @@ private Q_SLOTS:
         QCOMPARE(Value(QStringLiteral("SENDER"), outcome.Key), QStringLiteral("D'ARCY"));
         QCOMPARE(Value(QStringLiteral("URGENCY"), outcome.Key), storedUrgency);
         // The recipient's poll finds it.
-        QCOMPARE(test::ColumnValues(PollQuery(storedRecipient)),
+        QCOMPARE(test::ColumnValues({ QStringLiteral("SELECT TKEY FROM MSGS WHERE RECIPIENT=?"),
+                     { storedRecipient } }),
             QStringList { QString::number(outcome.Key) });
     }
 
@@ -155,8 +158,10 @@ private Q_SLOTS:
         QVERIFY(!outcome.Stored);
         QCOMPARE(outcome.Attempts, PostAttempts);
         QVERIFY(outcome.Failure);
-        QVERIFY(outcome.Failure->Statement.startsWith(QStringLiteral(
-            "INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,TKEY,URGENCY) VALUES('second',")));
+        // The statement as sent, its values bound beside it.
+        QCOMPARE(outcome.Failure->Statement,
+            QStringLiteral(
+                "INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,TKEY,URGENCY) VALUES(?,?,?,?,?,?)"));
         // The writing itself tells nobody; the tray window shows the refusal.
         QCOMPARE(alerts.Alerts, QStringList());
         QCOMPARE(Count(QStringLiteral("SELECT COUNT(*) FROM MSGS")), 1);
@@ -167,8 +172,30 @@ private Q_SLOTS:
         outcome = Write(QStringLiteral("ANN"), QStringLiteral("lost"), u'1');
         QVERIFY(!outcome.Stored);
         QCOMPARE(outcome.Attempts, 1);
-        QVERIFY(outcome.Failure && !IsDuplicateKey(outcome.Failure->Error));
+        QVERIFY(outcome.Failure && outcome.Failure->Kind != FailureKind::DuplicateKey);
         QCOMPARE(outcome.Failure->Statement, NextKeyQuery());
+    }
+
+    void aNoteGoesOnlyWhenEveryNameIsKnown_data()
+    {
+        test::Columns<QStringList, QString>("names", "alert");
+        QTest::addRow("every name known") << QStringList { u"ANN"_s, u"BOB"_s } << QString();
+        QTest::addRow("one unknown name stops the whole note, naming it")
+            << QStringList { u"ANN"_s, u"ZED"_s } << UnknownUserAlert(u"ZED"_s);
+        QTest::addRow("a name alone has the alert it always had")
+            << QStringList { u"ZED"_s } << u"User name must be Valid\n[Press ? for List]"_s;
+    }
+
+    void aNoteGoesOnlyWhenEveryNameIsKnown()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QString, alert);
+        test::MustExec(AddUserStatement(u"ANN"_s));
+        test::MustExec(AddUserStatement(u"BOB"_s));
+        const SendVerdict verdict = SendNote(test::TestStore(), u"BOB"_s, { names, u"hi"_s, u'3' });
+        QCOMPARE(verdict.Alert, alert);
+        QCOMPARE(test::ColumnValues(u"SELECT RECIPIENT FROM MSGS ORDER BY TKEY"_s),
+            verdict.Sent ? names : QStringList());
     }
 
     void twoCopiesPostingAtOnceLoseNothing()

@@ -1,7 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "setup/AttributeLists.h"
-#include "store/OdbcHandles.h"
+#include "store/Store.h"
 
 #include <QDir>
 #include <QFile>
@@ -107,18 +107,23 @@ private Q_SLOTS:
     void creationNeverOverwritesAFile_data()
     {
         QTest::addColumn<QByteArray>("contents");
-        QTest::addRow("a text file") << QByteArray("somebody's notes\n");
-        QTest::addRow("an empty file") << QByteArray();
+        QTest::addColumn<bool>("linked");
+        QTest::addRow("a text file") << QByteArray("somebody's notes\n") << false;
+        QTest::addRow("an empty file") << QByteArray() << false;
+        // Planted in a shared folder, pointing where the user may write.
+        QTest::addRow("a link to no file yet") << QByteArray() << true;
     }
 
     void creationNeverOverwritesAFile()
     {
         QFETCH(QByteArray, contents);
+        QFETCH(bool, linked);
         const QString path = test::NewPath(u"taken.vmo"_s);
-        WriteFile(path, contents);
+        const QString target = test::NewPath(u"victim"_s);
+        QVERIFY(linked ? QFile::link(target, path) : (WriteFile(path, contents), true));
         QVERIFY(!Config(ODBC_ADD_DSN, CreationList(path)));
         QVERIFY2(InstallerMessage().contains(u"exists"_s), qPrintable(InstallerMessage()));
-        QCOMPARE(ReadFile(path), contents);
+        QVERIFY(linked ? !QFileInfo::exists(target) : ReadFile(path) == contents);
         QFile::remove(path);
     }
 
@@ -213,15 +218,15 @@ private Q_SLOTS:
         QVERIFY(Config(ODBC_ADD_DSN, CreationList(path)));
         QVERIFY(Config(ODBC_ADD_DSN, RegistrationList(path)));
         {
-            OdbcLink link;
-            QVERIFY(link.Connect(u"VIMO"_s) >= 0);
+            Store link;
+            QVERIFY(link.Connect().Succeeded());
         }
         QVERIFY(QFile::remove(path));
         // The way a later start connects, and the way a reconnect does.
-        OdbcLink byName;
-        QVERIFY(byName.Connect(u"VIMO"_s) < 0);
-        OdbcLink throughDriver;
-        QVERIFY(throughDriver.ConnectThroughDriver(u"VIMO"_s, QString::fromLatin1(DriverName)) < 0);
+        Store byName;
+        QVERIFY(byName.Connect().Failure);
+        Store throughDriver;
+        QVERIFY(throughDriver.ConnectRegistered().Failure);
         QVERIFY(!QFileInfo::exists(path));
     }
 };

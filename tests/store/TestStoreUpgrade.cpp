@@ -1,8 +1,10 @@
 #include "TestEnvironment.h"
 
 #include "store/Statements.h"
+#include "store/StoreSql.h"
 #include "store/StoreUpgrade.h"
 
+#include <QFile>
 #include <QTest>
 
 using namespace vimo;
@@ -76,14 +78,28 @@ private Q_SLOTS:
         QCOMPARE(Notes(), notes);
         QCOMPARE(Logged.size(), 2);
         // The unique index at work: a second note under a taken key is refused.
-        QVERIFY(test::TestStore()
-                    .ExecSql(u"INSERT INTO MSGS VALUES('twin','ANN','BOB',20261206,2,7)"_s)
+        QVERIFY(StoreSql(test::TestStore())
+                    .Exec(u"INSERT INTO MSGS VALUES('twin','ANN','BOB',20261206,2,7)"_s)
                     .Failure);
 
         // The next start finds nothing to do and says nothing.
         Upgrade();
         QCOMPARE(NotesIndexes(), fresh);
         QCOMPARE(Logged, QStringList());
+    }
+
+    // A file picked by mistake: another program's SQLite file, without the notes and users.
+    void whatHoldsNotBothTablesIsLeftAsItWas()
+    {
+        for (const QString& table : { u"RCPTS"_s, u"MSGS"_s })
+            test::MustExec(u"DROP TABLE IF EXISTS "_s + table);
+        QFile file(test::DataSourceValue("Database")); // none on PostgreSQL: reads as empty
+        const QByteArray before = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        Upgrade();
+        AddReceiptsTable(test::TestStore());
+        QVERIFY(StoreSql(test::TestStore()).FirstValue(TableCheckQuery(u"RCPTS"_s)).Failure);
+        QCOMPARE(NotesIndexes(), QStringList());
+        QCOMPARE(file.seek(0) ? file.readAll() : QByteArray(), before);
     }
 
     void sharedKeysKeepOnlyTheUniqueIndexAwayAndTheLogSaysWhy()
