@@ -3,6 +3,7 @@
 #include "dialogs/DataExchange.h"
 #include "model/TextRules.h"
 #include "setup/Prompts.h"
+#include "store/Store.h"
 #include "store/StoreWorker.h"
 #include "store/UserTable.h"
 #include "ui_CLoginDlg.h"
@@ -52,6 +53,16 @@ bool CLoginDlg::UpdateData(bool save)
 
 void CLoginDlg::OnInitDialog()
 {
+    BoundName = Users.Call([](Store& store) { return store.BoundRole(); });
+    if (!BoundName.isEmpty()) {
+        UserName = BoundName;
+        Form->UserNameEdit->setReadOnly(true);
+        Form->ShowListButton->hide();
+        // The usual help speaks of typing a name and of the "?" button: neither is there.
+        Form->HelpText->setText(
+            tr("The office's server knows you by your database login: you receive and send your "
+               "vimo's under the name below. Press Login."));
+    }
     UpdateData(false);
     // A failed read leaves the picker empty; names can still be typed, also while it fills.
     Users.Run([](Store& store) { return UserTable(store).Names(); }, this,
@@ -64,6 +75,10 @@ void CLoginDlg::OnInitDialog()
 
 void CLoginDlg::OnOK()
 {
+    if (!BoundName.isEmpty()) {
+        SignInAsBoundRole();
+        return;
+    }
     // A value the box refuses has been reported already; asking the store about it would
     // only end in the same refusal.
     if (!UpdateData(true))
@@ -88,6 +103,47 @@ void CLoginDlg::OnOK()
     }
     if (UpdateData(true))
         QDialog::accept();
+}
+
+void CLoginDlg::SignInAsBoundRole()
+{
+    // Others could never write to a name the pickers and the store do not take as it is.
+    if (BoundName.size() > MaxUserNameLength || BoundName != BoundName.toUpper()) {
+        ShowAlert(tr("The database role %1 cannot be a Vimo name: a name has at most 15 "
+                     "characters and no small letters. Ask the administrator for a role named "
+                     "as your colleagues write to you.")
+                      .arg(BoundName));
+        return;
+    }
+    // Without every grant the tray would stay empty, or fail at the first note, for no reason
+    // the user could see.
+    const StoreResult<QStringList> missing
+        = Users.Call([](Store& store) { return store.MissingGrants(); });
+    if (missing.Failure) {
+        ShowStoreFailure(
+            *missing.Failure, tr("the user name cannot be looked up now."));
+        return;
+    }
+    if (!missing.Value.isEmpty()) {
+        const QString role = QLatin1Char('"')
+            + QString(BoundName).replace(QStringLiteral("\""), QStringLiteral("\"\""))
+            + QLatin1Char('"');
+        ShowAlert(tr("The database role %1 lacks %2.\nThe administrator must grant it: GRANT "
+                     "vimo_users TO %3")
+                      .arg(BoundName, missing.Value.join(QStringLiteral(", ")), role));
+        return;
+    }
+    const StoreResult<bool> known
+        = Users.Call([name = BoundName](Store& store) { return UserTable(store).IsKnown(name); });
+    if (known.Failure) {
+        ShowStoreFailure(*known.Failure, tr("the user name cannot be looked up now."));
+        return;
+    }
+    if (!known.Value)
+        SucceededOrAlert(
+            Users.Call([name = BoundName](Store& store) { return UserTable(store).Add(name); }));
+    UserName = BoundName;
+    QDialog::accept();
 }
 
 void CLoginDlg::OnCancel()

@@ -75,7 +75,8 @@ NoteTable::InsertTry NoteTable::TryInsert(const NewNote& note, int step, NoteRow
 
     if (StoreResult<> begun = sql.BeginWrite(); begun.Failure)
         return fail(*begun.Failure);
-    const StoreResult<QString> largest = sql.FirstValue(NextKeyQuery(), StoreSql::Retry::Never);
+    const StoreResult<QString> largest = sql.FirstValue(
+        Link.BoundRole().isEmpty() ? NextKeyQuery() : SharedNextKeyQuery(), StoreSql::Retry::Never);
     if (largest.Failure)
         return fail(*largest.Failure);
 
@@ -116,7 +117,8 @@ NoteTable::InsertTry NoteTable::TryInsert(const NewNote& note, int step, NoteRow
 StoreResult<qint64> NoteTable::FreeKey()
 {
     const StoreResult<QString> found
-        = StoreSql(Link).FirstValue(FreeKeyQuery(), StoreSql::Retry::Never);
+        = StoreSql(Link).FirstValue(
+        Link.BoundRole().isEmpty() ? FreeKeyQuery() : SharedFreeKeyQuery(), StoreSql::Retry::Never);
     if (found.Failure)
         return { 0, found.Failure };
     return { ParseKey(found.Value).value_or(1), {} };

@@ -146,4 +146,43 @@ QString RollbackStatement()
     return QStringLiteral("ROLLBACK");
 }
 
+QString BoundRoleQuery()
+{
+    return QStringLiteral(
+        "SELECT CASE WHEN row_security_active(to_regclass('msgs')) THEN current_user END");
+}
+
+QString SharedNextKeyQuery()
+{
+    return QStringLiteral("SELECT VIMO_LARGEST_KEY()");
+}
+
+QString SharedFreeKeyQuery()
+{
+    return QStringLiteral("SELECT VIMO_FREE_KEY()");
+}
+
+QString MissingGrantsQuery()
+{
+    // A table or function that is not there reads as a privilege not held.
+    return QStringLiteral(
+        "SELECT W FROM (VALUES "
+        "('SELECT ON MSGS',has_table_privilege(to_regclass('msgs'),'SELECT')),"
+        "('INSERT ON MSGS',has_table_privilege(to_regclass('msgs'),'INSERT')),"
+        "('DELETE ON MSGS',has_table_privilege(to_regclass('msgs'),'DELETE')),"
+        "('SELECT ON USRS',has_table_privilege(to_regclass('usrs'),'SELECT')),"
+        "('INSERT ON USRS',has_table_privilege(to_regclass('usrs'),'INSERT')),"
+        "('SELECT ON RCPTS',has_table_privilege(to_regclass('rcpts'),'SELECT')),"
+        "('INSERT ON RCPTS',has_table_privilege(to_regclass('rcpts'),'INSERT')),"
+        "('DELETE ON RCPTS',has_table_privilege(to_regclass('rcpts'),'DELETE')),"
+        "('UPDATE (SHOWN, DELETED) ON RCPTS',"
+        "has_column_privilege(to_regclass('rcpts'),'shown','UPDATE') AND "
+        "has_column_privilege(to_regclass('rcpts'),'deleted','UPDATE')),"
+        "('EXECUTE ON FUNCTION VIMO_LARGEST_KEY()',"
+        "has_function_privilege(to_regprocedure('vimo_largest_key()'),'EXECUTE')),"
+        "('EXECUTE ON FUNCTION VIMO_FREE_KEY()',"
+        "has_function_privilege(to_regprocedure('vimo_free_key()'),'EXECUTE'))"
+        ") G(W,OK) WHERE OK IS NOT TRUE");
+}
+
 } // namespace vimo

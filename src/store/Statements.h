@@ -53,4 +53,15 @@ QString BeginWriteStatement();
 QString CommitStatement();
 QString RollbackStatement();
 
+// PostgreSQL with row-level security (resources/postgresql-identity.sql): the connected role
+// when the policies bind it, NULL when nothing binds it (no policies, or the tables' owner).
+QString BoundRoleQuery();
+// A bound role sees only its own notes; these read every key on its behalf, so that a new
+// key is still free among all of them.
+QString SharedNextKeyQuery();
+QString SharedFreeKeyQuery();
+// One row for each privilege a copy uses that the connected role lacks, as a GRANT names it:
+// "INSERT ON USRS".
+QString MissingGrantsQuery();
+
 } // namespace vimo

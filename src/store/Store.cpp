@@ -2,6 +2,8 @@
 
 #include "store/Failures.h"
 #include "store/OdbcHandles.h"
+#include "store/Statements.h"
+#include "store/StoreSql.h"
 
 #include <QFile>
 #include <QThread>
@@ -79,9 +81,17 @@ void Store::LearnEngine()
     if (InfoText(Link->Connection, SQL_DBMS_NAME) != QLatin1String("SQLite")) {
         Kind = Engine::Other;
         FilePath.clear();
+        // A question that fails keeps what the last link said: it was the same data source.
+        if (InfoText(Link->Connection, SQL_DBMS_NAME) == QLatin1String("PostgreSQL")) {
+            const StoreResult<QString> bound
+                = StoreSql(*this).FirstValue(BoundRoleQuery(), StoreSql::Retry::Never);
+            if (bound.Succeeded())
+                Role = bound.Value;
+        }
         return;
     }
     Kind = Engine::Sqlite;
+    Role.clear();
     // The SQLite driver names the file it opened.
     FilePath = InfoText(Link->Connection, SQL_DATABASE_NAME);
     OpenedFile = IdentityOf(FilePath);
@@ -124,6 +134,11 @@ QString Store::EngineName() const
     if (!IsConnected())
         return {};
     return InfoText(Link->Connection, SQL_DBMS_NAME);
+}
+
+StoreResult<QStringList> Store::MissingGrants()
+{
+    return StoreSql(*this).ColumnValues(MissingGrantsQuery());
 }
 
 } // namespace vimo

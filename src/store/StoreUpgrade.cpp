@@ -129,7 +129,8 @@ void UpgradeOldStore(Store& store)
 
 void AddReceiptsTable(Store& store)
 {
-    if (!HasTables(store))
+    // A role the policies bind owns nothing and may make nothing; their file needs the table.
+    if (!HasTables(store) || !store.BoundRole().isEmpty())
         return;
     for (const StoreFailure& refused : ReceiptTable(store).Create())
         qCWarning(StoreLog, "could not make the receipts table: %s",

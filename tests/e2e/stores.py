@@ -77,9 +77,13 @@ class SqliteStore:
 
 class PostgresStore:
     """A database of its own on the suite's server, with the program's tables made by the
-    office's administrator: the program itself never makes tables on a server."""
+    office's administrator: the program itself never makes tables on a server. With identity,
+    the administrator runs the two schema files and gives each person a role of their own."""
 
     kind = "postgres"
+    SCHEMAS = [os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources",
+                            name) for name in ("postgresql-schema.sql", "postgresql-identity.sql")]
+    PASSWORDS = {"ANN": "ann-Secret-1", "BOB": "bob-Secret-2", "EVE": "eve-Secret-3"}
     TABLES = (
         "CREATE TABLE MSGS(MSG CHAR(250) NULL,RECIPIENT CHAR(15) NULL,SENDER CHAR(15) NULL,"
         "DT INT,URGENCY INT,TKEY INT)",
@@ -88,24 +92,41 @@ class PostgresStore:
         "CREATE INDEX MSGS_RECIPIENT ON MSGS(RECIPIENT)",
     )
 
-    def __init__(self, port, database):
+    def __init__(self, port, database, identity=False):
         self.port = port
         self.database = database
+        self.identity = identity
+
+    def _run(self, database, *arguments, role="postgres", password=None):
+        return subprocess.run(
+            ["psql", "-h", "127.0.0.1", "-p", str(self.port), "-U", role, "-d", database,
+             "-X", "-A", "-t", "-F", "\x1f", *arguments], capture_output=True, text=True,
+            env=dict(os.environ, PGPASSWORD=password or self.PASSWORDS.get(role, "")))
 
     def _psql(self, database, sql):
-        result = subprocess.run(
-            ["psql", "-h", "127.0.0.1", "-p", str(self.port), "-U", "postgres", "-d", database,
-             "-X", "-q", "-A", "-t", "-F", "\x1f", "-v", "ON_ERROR_STOP=1", "-c", sql],
-            capture_output=True, text=True)
+        result = self._run(database, "-q", "-v", "ON_ERROR_STOP=1", "-c", sql)
         if result.returncode != 0:
             raise RuntimeError(f"psql: {result.stderr.strip()}")
         return [line.split("\x1f") for line in result.stdout.splitlines() if line]
 
+    def psql_as(self, role, sql, password=None):
+        """What psql says to the role, with its own password unless another is given."""
+        result = self._run(self.database, "-c", sql, role=role, password=password)
+        return (result.stdout + result.stderr).strip()
+
     def create(self):
         self._psql("postgres", f"DROP DATABASE IF EXISTS {self.database} WITH (FORCE)")
         self._psql("postgres", f"CREATE DATABASE {self.database} ENCODING 'UTF8'")
-        for statement in self.TABLES:
+        for statement in [f"\\i {path}" for path in self.SCHEMAS] if self.identity else self.TABLES:
             self._psql(self.database, statement)
+        if self.identity:  # others' notes, on the keys a copy that saw only its own would try
+            self._psql(self.database, "INSERT INTO MSGS SELECT 'Not yours','DAN','CAT',20260101,"
+                       "1,K FROM generate_series(1,300) K")
+        # Roles belong to the whole server: made once, and given their passwords again.
+        for role, password in self.PASSWORDS.items() if self.identity else ():
+            self._psql(self.database, f"""DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles
+                WHERE rolname = '{role}') THEN CREATE ROLE "{role}" LOGIN; END IF; END $$;
+                ALTER ROLE "{role}" PASSWORD '{password}'; GRANT vimo_users TO "{role}";""")
 
     def remove(self):
         try:
@@ -113,12 +134,15 @@ class PostgresStore:
         except RuntimeError:
             pass
 
-    def data_source(self):
+    def data_source(self, role="postgres"):
         # As an office's administrator writes it: the program's text is UTF-8 whatever the
         # user's locale.
         return ("[VIMO]\nDriver=PostgreSQL ANSI\nDescription=Vimo File\nServername=127.0.0.1\n"
-                f"Port={self.port}\nDatabase={self.database}\nUsername=postgres\nPassword=\n"
+                f"Port={self.port}\nDatabase={self.database}\nUsername={role}\nPassword=\n"
                 "ConnSettings=SET client_encoding TO 'UTF8'\n")
+
+    def pgpass(self, role):
+        return f"127.0.0.1:{self.port}:{self.database}:{role}:{self.PASSWORDS[role]}\n"
 
     def notes(self):
         return _notes(self._psql(self.database, NOTES_QUERY))

@@ -46,6 +46,9 @@ start)
     fi
     as_owner "$bin/initdb" -D "$real/data" -A trust -U postgres -E UTF8 --locale=C.UTF-8 >"$real/initdb.log" 2>&1 \
         || { cat "$real/initdb.log" >&2; exit 1; }
+    # Everybody else comes in unasked, but the people of the identity mode prove who they are,
+    # as in an office.
+    as_owner sed -i '0,/^local/s//host all +vimo_users 127.0.0.1\/32 scram-sha-256\nlocal/' "$real/data/pg_hba.conf"
     # Test ports lie in the kernel's range for the local ports of outgoing connections, so a
     # connection of another program, open or just closed (TIME_WAIT, a minute), may hold this
     # one and the server cannot bind it: wait for it to come free rather than fail.
