@@ -22,6 +22,8 @@ packages=(
     weston xwayland desktop-file-utils lintian man-db dpkg-dev
     # bench/: the engines' C APIs, the X watcher, and a pooler of its own to measure through
     libpq-dev libxcb1-dev pkg-config pgbouncer
+    # a share without change events, two FUSE mounts of one folder (wakeup test, bench/)
+    bindfs fuse
 )
 
 missing=()

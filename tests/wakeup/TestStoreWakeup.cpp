@@ -10,7 +10,11 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QStorageInfo>
 #include <QTest>
+
+#include <memory>
+#include <vector>
 
 #include <unistd.h>
 
@@ -73,6 +77,47 @@ private Q_SLOTS:
         StoreWakeup off(u"ANN"_s);
         off.Start(test::TestStore());
         QCOMPARE(off.Active(), StoreWakeup::Means::None);
+    }
+
+    void aWriteThroughAnotherMountWakesTheCopy()
+    {
+        // One folder through two FUSE mounts, as two machines see a share: a write through one
+        // raises no change event on the other.
+        const QString folder = test::NewPath(u"share"_s);
+        const QStringList mounts { test::NewPath(u"ann"_s), test::NewPath(u"bob"_s) };
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::copy(test::UseFreshSqliteStore(), folder + u"/office.vmo"_s));
+        std::vector<std::unique_ptr<QProcess>> bindfs;
+        const auto unmount = qScopeGuard([&] {
+            test::TestWorker().Call([](Store& store) { store.Close(); });
+            for (const QString& mount : mounts)
+                QProcess::execute(u"fusermount"_s, { u"-u"_s, mount });
+            for (auto& process : bindfs)
+                process->waitForFinished();
+        });
+        for (const QString& mount : mounts) {
+            QVERIFY(QDir().mkpath(mount));
+            bindfs.push_back(std::make_unique<QProcess>());
+            bindfs.back()->start(u"bindfs"_s,
+                { u"-f"_s, u"--no-allow-other"_s, u"--enable-lock-forwarding"_s,
+                    u"--multithreaded"_s, u"-o"_s, u"direct_io"_s, folder, mount });
+            QVERIFY2(bindfs.back()->waitForStarted(), "bindfs is not installed");
+            QTRY_COMPARE_WITH_TIMEOUT(QStorageInfo(mount).rootPath(), mount, Patience);
+        }
+        test::WriteOdbcIni(u"[VIMO]\nDriver=%1\nDatabase=%2/office.vmo\n"_s.arg(
+            QString::fromLatin1(VIMO_DRIVER_NAME), mounts[0]));
+        QVERIFY(test::TestStore().Connect() >= 0);
+
+        StoreWakeup wakeup(u"ANN"_s);
+        QSignalSpy woken(&wakeup, &StoreWakeup::NoteMayHaveArrived);
+        wakeup.Start(test::TestWorker());
+        QCOMPARE(wakeup.Active(), StoreWakeup::Means::FileCheck);
+        QVERIFY(test::Settled()); // the first check has read the file as it was
+        QCOMPARE(QProcess::execute(u"sqlite3"_s,
+                     { mounts[1] + u"/office.vmo"_s,
+                         u"INSERT INTO MSGS VALUES('through BOB''s mount','ANN','BOB',1,1,7)"_s }),
+            0);
+        QTRY_COMPARE_WITH_TIMEOUT(woken.count(), 1, Patience);
     }
 
     void aNoteWakesTheListenerOfItsRecipientOnly()
