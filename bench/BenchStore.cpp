@@ -193,7 +193,7 @@ int Post(const std::string& where, const std::string& via, double seconds, doubl
         latencies.push_back(NowMs() - start);
     }
     Row("post", via, stored, retries, failed, Percentile(latencies, 0.5),
-        Percentile(latencies, 0.99), seconds);
+        Percentile(latencies, 0.99), seconds, Percentile(latencies, 1.0));
     if (!alerts.isEmpty())
         std::fprintf(stderr, "first alert: %s\n", qPrintable(alerts.first()));
     return 0;

@@ -9,6 +9,8 @@
 #include "store/Store.h"
 #include "store/StoreUpgrade.h"
 #include "store/StoreWorker.h"
+#include "wakeup/DataFileCheck.h"
+#include "wakeup/DataSourceKeys.h"
 #include "wakeup/StoreWakeup.h"
 
 #include <QCoreApplication>
@@ -98,6 +100,22 @@ QStringList SchemaStatements(bool withIndexes)
     return schema;
 }
 
+qint64 DataFileChangeCounter(const QString& path)
+{
+    const std::optional<quint32> counter = ReadChangeCounter(path);
+    return counter ? qint64(*counter) : -1;
+}
+
+QString DataSourceFile()
+{
+    return QString::fromUtf8(DataSourceKey("Database"));
+}
+
+int DataFileCheckMs()
+{
+    return StoreWakeup::CheckMs;
+}
+
 void OnAlert(std::function<void(const QString&)> handler)
 {
     SetAlertHandler(std::move(handler));
@@ -131,6 +149,13 @@ QString QueryValue(const QString& statement)
 bool Execute(const QString& statement)
 {
     return SucceededOrAlert(OnStore([&](Store& store) { return store.ExecSql(statement); }));
+}
+
+int PollRows(const QString& user)
+{
+    const StoreResult<QList<NoteRow>> rows
+        = OnStore([&](Store& store) { return store.Notes(user); });
+    return rows.Failure ? -1 : int(rows.Value.size());
 }
 
 PostResult PostNote(const QString& sender, const QString& recipient, const QString& text)

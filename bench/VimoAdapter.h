@@ -29,6 +29,14 @@ QString WakeupChannelName(const QString& user);
 // The tables and, for a store made by this version, the indexes.
 QStringList SchemaStatements(bool withIndexes);
 
+// The check a copy makes of a data file on a network share: the file's change counter, read
+// as the program reads it; -1 when the file cannot be read.
+qint64 DataFileChangeCounter(const QString& path);
+// The file that the data source "VIMO" names.
+QString DataSourceFile();
+// How often the program makes that check, in ms.
+int DataFileCheckMs();
+
 // Sends alerts to the handler instead of a box.
 void OnAlert(std::function<void(const QString&)> handler);
 
@@ -42,6 +50,9 @@ void UpgradeStore();
 QStringList QueryKeys(const QString& statement);
 QString QueryValue(const QString& statement);
 bool Execute(const QString& statement);
+// The program's poll on that link: every note for the user, read whole. How many, or -1 when
+// the store refused.
+int PollRows(const QString& user);
 
 struct PostResult {
     bool Stored = false;

@@ -15,6 +15,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(HERE)
+sys.path.insert(0, HERE)
+from fuseshare import FuseShare, count_operations  # noqa: E402
 
 
 class Failure(Exception):
@@ -546,6 +548,123 @@ log_disconnections = 0
                   how=f"{burst_busy:.0f} busy errors; {gave_up:.0f} gave up after the program's "
                       "8 tries on taken keys")
 
+    def share_copies(self, envs, count, method, interval_ms, poll_ms, seconds, start_at):
+        """count copies of vimo_bench_share, spread over the environments (one a mount)."""
+        return [subprocess.Popen([os.path.join(self.bin, "vimo_bench_share"), "copy", method,
+                                  str(interval_ms), str(poll_ms), str(seconds), f"C{n + 1:05d}",
+                                  f"{start_at:.0f}"], env=envs[n % len(envs)],
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                for n in range(count)]
+
+    def share(self):
+        """What it costs a shared data file that copies ask it between polls whether anything
+        was written, and what that does to posting, through FUSE mounts of the file's folder."""
+        t = self.table
+        folder = os.path.join(self.work, "share")
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, "office.vmo")
+        self.bench("make", f"sqlite:{path}", 0, "USER001",
+                   env=self.odbc_env("share-make", self.sqlite_dsn(path)))
+        with sqlite3.connect(path) as db:
+            db.executemany("INSERT INTO USRS VALUES(?)", [(f"C{i:05d}",) for i in range(1, 100)])
+        db.close()
+        program_ms = int(self.run([os.path.join(self.bin, "vimo_bench_share"), "interval"])
+                         .strip())
+        mounts = os.path.join(self.work, "mounts")
+
+        def env_on(mount, name):
+            return self.odbc_env(name, self.sqlite_dsn(os.path.join(mount.mount_point,
+                                                                    "office.vmo")))
+
+        # What one check costs the share: every operation a mount forwards, counted in its log
+        # between the window's two marks.
+        t.section("A data file on a network share: what asking it whether anything was "
+                  "written costs, per check, through a FUSE mount (bindfs) that logs each "
+                  "operation")
+        debug_log = os.path.join(self.work, "share-operations.log")
+        per_check = {}
+        with FuseShare(folder, os.path.join(mounts, "counted"), debug_log=debug_log) as mount:
+            env = env_on(mount, "share-counted")
+            for method, how in (("counter", "the program's check: open, read the header's "
+                                 "change counter, close"),
+                                ("data-version", "PRAGMA data_version on the copy's own link"),
+                                ("stat", "the file's size and modification time (stat)"),
+                                ("poll", "for comparison: the program's poll itself")):
+                copy = self.share_copies([env], 1, method, 100, 0, 3 if self.quick else 5,
+                                         time.time() * 1000 + 300)[0]
+                row = rows(copy.communicate(timeout=120)[0], "share")[0]
+                time.sleep(0.5)
+                with open(debug_log, "rb") as log:
+                    text = log.read()
+                begin = text.rfind(b"office.vmo-window-begin")
+                end = text.rfind(b"office.vmo-window-end")
+                ops, locks, read = count_operations(debug_log, begin, end)
+                checks = row[1]
+                per_check[method] = (sum(ops.values()) / checks, locks / checks, read / checks)
+                t.add(f"{method}: file system operations / locks / bytes read per check",
+                      f"{per_check[method][0]:.1f} / {per_check[method][1]:.1f} / "
+                      f"{per_check[method][2]:,.0f}", "",
+                      how=f"{how}; {checks:.0f} checks; "
+                          + ", ".join(f"{k} {v / checks:.1f}" for k, v in sorted(ops.items()))
+                          + f"; {row[4]:.2f} ms a check (p50)")
+        for interval in (250, 500, 1000, 2000):
+            ops, locks, read = (50 * v * 1000 / interval for v in per_check["counter"])
+            d_ops, d_locks, _ = (50 * v * 1000 / interval for v in per_check["data-version"])
+            t.add(f"50 copies checking every {interval} ms: operations / locks / KB read per "
+                  "second on the share", f"{ops:,.0f} / {locks:.0f} / {read / 1024:,.0f}",
+                  f"{d_ops:,.0f} / {d_locks:.0f}", ratio="",
+                  how=f"the program's check{' (its interval)' if interval == program_ms else ''}"
+                      f"; reference: PRAGMA data_version; a note then waits {interval / 2000:g} "
+                      f"s on average and {interval / 1000:g} s at most for its poll")
+
+        # What it does to posting: 8 posters as fast as they can, while 50 copies ask. Each
+        # process on a mount of its own, as on a machine of its own (bench/fuseshare.py).
+        seconds = 3 if self.quick else 8
+        t.section(f"Posting through FUSE mounts while 50 copies ask the file: 8 posters, "
+                  f"{seconds} s, as fast as they can; each copy and poster on a mount of its own")
+        own = [FuseShare(folder, os.path.join(mounts, f"m{n}")) for n in range(58)]
+        try:
+            for mount in own:
+                mount.mount()
+            envs = [env_on(m, f"share-{n}") for n, m in enumerate(own)]
+            cases = [("no copies", "none", 0, 0),
+                     (f"50 copies, the program's check every {program_ms} ms", "counter",
+                      program_ms, 50),
+                     (f"50 copies, PRAGMA data_version every {program_ms} ms", "data-version",
+                      program_ms, 50),
+                     ("50 copies, the program's check every 250 ms", "counter", 250, 50)]
+            baseline = None
+            for label, method, interval, count in cases:
+                start_at = time.time() * 1000 + 3000 + count * 60
+                copies = self.share_copies(envs[8:], count, method, interval, 20000,
+                                           seconds + 2, start_at - 1000)
+                posters = [subprocess.Popen([os.path.join(self.bin, "vimo_bench_store"), "post",
+                                             f"sqlite:{path}", "odbc", str(seconds),
+                                             f"{start_at:.0f}"], env=envs[n],
+                                            stdout=subprocess.PIPE, text=True)
+                           for n in range(8)]
+                posted = [rows(p.communicate(timeout=300)[0], "post")[0] for p in posters]
+                asked = [rows(c.communicate(timeout=300)[0], "share") for c in copies]
+                asked = [r[0] for r in asked if r]
+                stored = sum(r[1] for r in posted) / seconds
+                slowest = max(r[7] for r in posted)
+                p99 = statistics.median(r[5] for r in posted)
+                failed = sum(r[3] for r in posted)
+                baseline = baseline or (stored, p99, slowest)
+                t.add(f"{label}: notes stored per second", stored, baseline[0],
+                      how="reference: the same posters with no copy asking")
+                t.add(f"{label}: p99 / slowest post (ms), failed posts",
+                      f"{p99:.0f} / {slowest:.0f}, {failed:.0f}",
+                      f"{baseline[1]:.0f} / {baseline[2]:.0f}", ratio="",
+                      how=(f"{len(asked)} copies asked {sum(r[1] for r in asked):,.0f} times, "
+                           f"saw a change {sum(r[2] for r in asked):,.0f} times and polled "
+                           f"{sum(r[3] for r in asked):,.0f} times; "
+                           f"{sum(r[8] for r in asked):.0f} failed") if count else
+                          "p99: median over the posters")
+        finally:
+            for mount in own:
+                mount.unmount()
+
     def delivery_copies(self, dsn, notes, seed, lead_ms):
         """ANN and BOB, each signed in on a desktop of their own; ANN writes BOB notes through
         her "New Vimo" dialog. The delivery of each, in ms (-1: never came)."""
@@ -658,7 +777,7 @@ log_disconnections = 0
             self.start_postgres()
             self.start_bouncer()
             steps = [self.desktop_figures, self.poll_loop, self.queries, self.posters,
-                     self.postgres_clients, self.sqlite_copies, self.delivery]
+                     self.postgres_clients, self.sqlite_copies, self.share, self.delivery]
             if self.args.only:
                 steps = [s for s in steps if s.__name__ in self.args.only.split(",")]
             for step in steps:
