@@ -665,15 +665,16 @@ log_disconnections = 0
             for mount in own:
                 mount.unmount()
 
-    def delivery_copies(self, dsn, notes, seed, lead_ms):
-        """ANN and BOB, each signed in on a desktop of their own; ANN writes BOB notes through
-        her "New Vimo" dialog. The delivery of each, in ms (-1: never came)."""
+    def delivery_copies(self, dsns, notes, seed, lead_ms):
+        """ANN and BOB, each signed in on a desktop of their own and on a data source of their
+        own (dsns); ANN writes BOB notes through her "New Vimo" dialog. The delivery of each,
+        in ms (-1: never came)."""
         displays = self.displays[:2]
         copies = []
         try:
             for index, name in enumerate(("ann", "bob")):
                 self.desktop("start", index)
-                env = self.odbc_env(f"delivery-{name}", dsn, {
+                env = self.odbc_env(f"delivery-{name}", dsns[index], {
                     "DISPLAY": f":{displays[index]}", "QT_QPA_PLATFORM": "xcb"})
                 with open(os.path.join(self.work, f"delivery-{name}.log"), "w") as log_file:
                     copies.append((subprocess.Popen(
@@ -708,8 +709,9 @@ log_disconnections = 0
     def delivery_store(self, kind, trigger=True):
         """A store with ANN and BOB and nothing else; on PostgreSQL, the administrator's schema
         with its wake-up trigger, or without the trigger."""
-        if kind == "sqlite":
-            path = os.path.join(self.work, "delivery.vmo")
+        if kind in ("sqlite", "fuse"):
+            os.makedirs(os.path.join(self.work, "delivery"), exist_ok=True)
+            path = os.path.join(self.work, "delivery", "delivery.vmo")
             if os.path.exists(path):
                 os.remove(path)
             env = self.odbc_env("delivery-make", self.sqlite_dsn(path))
@@ -750,14 +752,36 @@ log_disconnections = 0
              bouncer + f"ListenPort={self.pg_port}\n", other, False),
             ("SQLite file on a local disk, watched", "sqlite", True, None, main, False),
             ("SQLite file, Listen=0", "sqlite", False, None, other, True),
+            # A share without change events: each copy through a FUSE mount of its own.
+            ("SQLite file through FUSE mounts, Listen=0 (the poll alone, as before the change "
+             "check)", "fuse", False, None, other, True),
+            ("SQLite file through FUSE mounts, the change check", "fuse", True, None, main,
+             False),
         ]
+        if self.args.only_delivery:
+            runs = [r for r in runs if r[1] in self.args.only_delivery.split(",")]
         for number, (label, kind, wakeup, dsn, notes, polled) in enumerate(runs):
             log(f"-- {label}")
             sqlite_dsn = self.delivery_store(kind, trigger=wakeup)
+            dsns = [dsn, dsn]
+            mounts = []
             if kind == "sqlite":
-                dsn = sqlite_dsn + ("" if wakeup else "Listen=0\n")
-            # Where only the poll brings the notes, they start at a random point of its period.
-            ms = self.delivery_copies(dsn, notes, 1000 + number, 20000 if polled else 0)
+                dsns = [sqlite_dsn + ("" if wakeup else "Listen=0\n")] * 2
+            elif kind == "fuse":
+                folder = os.path.join(self.work, "delivery")
+                mounts = [FuseShare(folder, os.path.join(self.work, "mounts", f"delivery-{n}"))
+                          for n in ("ann", "bob")]
+                for mount in mounts:
+                    mount.mount()
+                dsns = [self.sqlite_dsn(os.path.join(m.mount_point, "delivery.vmo"))
+                        + ("" if wakeup else "Listen=0\n") for m in mounts]
+            try:
+                # Where only the poll brings the notes, they start at a random point of its
+                # period.
+                ms = self.delivery_copies(dsns, notes, 1000 + number, 20000 if polled else 0)
+            finally:
+                for mount in mounts:
+                    mount.unmount()
             came = sorted(m for m in ms if m >= 0)
             if not came:
                 raise Failure(f"{label}: no note arrived")
@@ -803,6 +827,8 @@ def main():
     parser.add_argument("--work", default=None)
     parser.add_argument("--quick", action="store_true")
     parser.add_argument("--only", help="comma-separated step names")
+    parser.add_argument("--only-delivery", help="the delivery step's stores: comma-separated "
+                        "among postgres, sqlite, fuse")
     parser.add_argument("--ports", type=int, nargs=2, default=[55460, 55461],
                         help="PostgreSQL and PgBouncer ports")
     parser.add_argument("--displays", type=int, nargs=2, default=[135, 136])
