@@ -82,7 +82,9 @@ StoreWakeup::~StoreWakeup() = default;
 void StoreWakeup::Start(StoreWorker& worker)
 {
     Worker = &worker;
-    Start(worker.Call([](Store& store) { return store.EngineName(); }));
+    // Asked, not waited for: the tray comes first.
+    worker.Run([](Store& store) { return store.EngineName(); }, this,
+        [this](const QString& engine) { Start(engine); });
 }
 
 void StoreWakeup::Start(const Store& store)

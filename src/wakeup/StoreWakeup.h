@@ -51,8 +51,9 @@ public:
     explicit StoreWakeup(const QString& user, QObject* parent = nullptr);
     ~StoreWakeup() override;
 
-    // Starts listening, watching or checking, as the engine behind the worker's store allows.
-    // The checks run on the worker, so that a share that hangs keeps the desktop turning.
+    // Starts listening, watching or checking, as the engine behind the worker's store allows,
+    // once the worker has said which engine that is. The checks run on the worker, so that a
+    // share that hangs keeps the desktop turning.
     void Start(StoreWorker& worker);
     // Listening or watching alone, for the engine of a store no worker holds.
     void Start(const Store& store);

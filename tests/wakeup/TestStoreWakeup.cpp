@@ -111,7 +111,7 @@ private Q_SLOTS:
         StoreWakeup wakeup(u"ANN"_s);
         QSignalSpy woken(&wakeup, &StoreWakeup::NoteMayHaveArrived);
         wakeup.Start(test::TestWorker());
-        QCOMPARE(wakeup.Active(), StoreWakeup::Means::FileCheck);
+        QTRY_COMPARE_WITH_TIMEOUT(wakeup.Active(), StoreWakeup::Means::FileCheck, Patience);
         QVERIFY(test::Settled()); // the first check has read the file as it was
         QCOMPARE(QProcess::execute(u"sqlite3"_s,
                      { mounts[1] + u"/office.vmo"_s,
