@@ -1,5 +1,6 @@
 // The store side of the suite. Each mode prints tab-separated rows for bench/suite.py.
-//   vimo_bench_store queries STORE SIZES RUNS      the three hot queries, ODBC against C API
+//   vimo_bench_store queries STORE SIZES RUNS      the poll, the next key and a deletion, ODBC
+//                                                  against the C API
 //   vimo_bench_store post STORE VIA SECONDS START  one poster (VIA odbc or capi) until time
 //   vimo_bench_store make STORE NOTES USER         a store whose NOTES notes are all for USER
 //   vimo_bench_store poll-loop POLLS USER CHURN    the program's poll, in process, memory
@@ -67,6 +68,50 @@ Timing TimeBoth(int runs, const std::function<QString(int)>& statement,
     return timing;
 }
 
+// The program's deletion of one note (the whole row) against the same statement through the C
+// API, interleaved; after each the row is put back, untimed.
+Timing TimeDeletes(int runs, Engine& engine, const std::function<int(int)>& anyKey)
+{
+    Timing timing;
+    for (int run = -3; run < runs; ++run) {
+        const int key = anyKey(run + 3);
+        std::vector<std::string> found;
+        engine.Run("SELECT TKEY,SENDER,DT,URGENCY,MSG,RECIPIENT FROM MSGS WHERE TKEY="
+                + std::to_string(key),
+            &found);
+        if (found.size() != 6) {
+            std::fprintf(stderr, "no note %d to delete\n", key);
+            std::exit(1);
+        }
+        auto cut = [](const std::string& text) {
+            return QString::fromStdString(text.substr(0, text.find_last_not_of(' ') + 1));
+        };
+        const NoteValues note { key, cut(found[5]), cut(found[1]), cut(found[2]), cut(found[3]),
+            cut(found[4]) };
+        const std::string insert = Utf8(InsertStatement(note));
+        const std::string gone = "SELECT COUNT(*) FROM MSGS WHERE TKEY=" + std::to_string(key);
+        double start = NowMs();
+        const bool odbcRight = DeleteRow(note);
+        const double odbcMs = NowMs() - start;
+        const bool odbcGone = engine.Value(gone) == "0";
+        engine.Run(insert);
+        start = NowMs();
+        engine.Run(Utf8(DeleteRowStatement(note)));
+        const double engineMs = NowMs() - start;
+        const bool engineGone = engine.Value(gone) == "0";
+        if (!odbcRight || !odbcGone || !engineGone || !engine.Run(insert)) {
+            std::fprintf(stderr, "wrong deletion of note %d (odbc %d %d, engine %d)\n", key,
+                int(odbcRight), int(odbcGone), int(engineGone));
+            std::exit(1);
+        }
+        if (run >= 0) {
+            timing.Odbc.push_back(odbcMs);
+            timing.Engine.push_back(engineMs);
+        }
+    }
+    return timing;
+}
+
 void PrintTiming(const std::string& store, int notes, const char* indexes, const char* query,
     const Timing& timing)
 {
@@ -111,11 +156,17 @@ int Queries(const std::string& where, const QStringList& sizes, int runs)
             }
             // Without indexes every query reads the whole table: fewer runs do.
             const int count = old ? std::max(10, runs / 10) : runs;
+            // The program's poll reads every note of the user whole: ten of them.
+            QString polled;
             PrintTiming(store, notes, indexes, "poll",
                 TimeBoth(
-                    count, [](int run) { return PollStatement(UserName(run % ActiveUsers)); },
-                    [](const QString& text) { return QueryKeys(text).size() == 10; }, *engine,
-                    [](const auto& values) { return values.size() == 10; }));
+                    count,
+                    [&](int run) {
+                        polled = UserName(run % ActiveUsers);
+                        return PollStatement(polled);
+                    },
+                    [&](const QString&) { return PollRows(polled) == 10; }, *engine,
+                    [](const auto& values) { return values.size() == 10 * 5; }));
             PrintTiming(store, notes, indexes, "next key",
                 TimeBoth(
                     count, [](int) { return NextKeyStatement(); },
@@ -123,21 +174,18 @@ int Queries(const std::string& where, const QStringList& sizes, int runs)
                     [&](const auto& values) {
                         return values.size() == 1 && std::stoi(values[0]) == notes;
                     }));
-            PrintTiming(store, notes, indexes, "by key",
-                TimeBoth(
-                    count, [&](int run) { return NoteTextStatement(anyKey(run)); },
-                    [](const QString& text) { return !QueryValue(text).isEmpty(); }, *engine,
-                    [](const auto& values) { return values.size() == 1; }));
+            PrintTiming(store, notes, indexes, "delete", TimeDeletes(count, *engine, anyKey));
         }
     }
     CloseStore();
     return 0;
 }
 
-// One copy posting notes as fast as it can: through the program (odbc), or the same two
+// One copy posting notes as fast as it can: through the program's Send (odbc), or the same
 // statements and the same retry through the engine's C API (capi).
 int Post(const std::string& where, const std::string& via, double seconds, double startAtMs)
 {
+    const bool postgres = IsPostgres(where);
     const QString sender = QStringLiteral("P%1").arg(QCoreApplication::applicationPid());
     std::unique_ptr<Engine> engine;
     QStringList alerts;
@@ -166,19 +214,31 @@ int Post(const std::string& where, const std::string& via, double seconds, doubl
         const double start = NowMs();
         const QString text = QStringLiteral("Lunch at one? %1").arg(stored);
         if (engine) {
+            // What the program sends: on SQLite the next key and the insert in one transaction
+            // that holds the write lock; then the sender's record.
             int attempt = 1;
             for (;; ++attempt) {
                 if (attempt > 1) // the program's wait before a retry
                     QThread::msleep(
                         QRandomGenerator::global()->bounded(4 << std::min(attempt - 1, 4)));
+                if (!postgres && !engine->Run(Utf8(BeginWriteSqlStatement()))) {
+                    ++failed;
+                    break;
+                }
                 const int largest = std::atoi(engine->Value(Utf8(NextKeyStatement())).c_str());
-                const int key = largest + (1 << (attempt - 1));
-                if (engine->Run(
-                        Utf8(PostNoteStatement(text, QStringLiteral("USER001"), sender, key, 1)))) {
+                const NoteValues note = NewNote(
+                    text, QStringLiteral("USER001"), sender, largest + (1 << (attempt - 1)), 1);
+                const bool inserted = engine->Run(Utf8(InsertStatement(note)));
+                const Engine::Failure why = engine->LastFailure();
+                if (!postgres)
+                    engine->Run(inserted ? Utf8(CommitSqlStatement()) : "ROLLBACK");
+                if (inserted) {
+                    for (const QString& statement : SentRecordStatements(note))
+                        engine->Run(Utf8(statement));
                     ++stored;
                     break;
                 }
-                if (engine->LastFailure() != Engine::Failure::DuplicateKey || attempt == 8) {
+                if (why != Engine::Failure::DuplicateKey || attempt == 8) {
                     ++failed;
                     break;
                 }
@@ -207,6 +267,7 @@ int Make(const std::string& where, int notes, const QString& user)
         return 1;
     engine->Run("DROP TABLE IF EXISTS MSGS");
     engine->Run("DROP TABLE IF EXISTS USRS");
+    engine->Run("DROP TABLE IF EXISTS RCPTS");
     QStringList statements = SchemaStatements(true);
     statements << AddUserSqlStatement(user);
     for (int colleague = 1; colleague < 20; ++colleague)

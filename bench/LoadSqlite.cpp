@@ -1,7 +1,8 @@
-// Many copies of Vimo on one shared SQLite file, each a thread with its own connection
-// through the data source "VIMO" (the SQLite ODBC driver with the data source's busy wait),
-// in the pattern LoadPostgres.cpp describes: a poll every 20 s, the two queries for each new
-// note, a deletion at the poll after, and now and then a post with the program's retry.
+// Many copies of Vimo on one shared SQLite file, each a thread with its own link through the
+// data source "VIMO" (the program's store: the SQLite ODBC driver with the data source's busy
+// wait), in the pattern LoadPostgres.cpp describes: a poll every 20 s that reads the notes
+// whole, their receipts, a deletion at the poll after, and now and then a post with the
+// program's retry and the sender's record.
 //   vimo_bench_copies LEVELS WINDOW_S POSTS_PER_HOUR
 // At each level the load runs WINDOW_S seconds; then every copy posts at the same moment,
 // as after a meeting, the worst case for the file's single writer. One "copies" row a level.
@@ -9,12 +10,12 @@
 #include "Figures.h"
 #include "VimoAdapter.h"
 
-#include <sql.h>
-#include <sqlext.h>
+#include <QList>
 
 #include <atomic>
 #include <barrier>
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <random>
 #include <set>
@@ -27,8 +28,8 @@ using namespace vimo::bench;
 namespace {
 
 constexpr int PollPeriodMs = 20000;
-constexpr SQLINTEGER SqliteBusy = 5;
-constexpr SQLINTEGER SqliteConstraint = 19;
+constexpr int SqliteBusy = 5;
+constexpr int SqliteConstraint = 19;
 
 struct Figures {
     std::mutex Lock;
@@ -49,6 +50,7 @@ struct Figures {
     }
 };
 
+// One copy: its own link, through the program's store, on the thread that made it.
 class Copy {
 public:
     Copy(int index, Figures& figures)
@@ -56,109 +58,76 @@ public:
         , Index(index)
         , Out(figures)
     {
-        SQLAllocEnv(&Env);
-        SQLAllocConnect(Env, &Dbc);
-        char dsn[] = "VIMO";
-        Connected = SQL_SUCCEEDED(
-            SQLConnect(Dbc, reinterpret_cast<SQLCHAR*>(dsn), SQL_NTS, nullptr, 0, nullptr, 0));
+        Connected = Link.Connected();
         if (!Connected)
             Out.Count(Out.Refused);
     }
-    ~Copy()
-    {
-        if (Connected)
-            SQLDisconnect(Dbc);
-        SQLFreeConnect(Dbc);
-        SQLFreeEnv(Env);
-    }
 
-    // Runs a statement; rows get the first column of each row. Native code of the failure,
-    // 0 on success.
-    SQLINTEGER Run(const QString& statement, std::vector<std::string>* rows = nullptr)
+    // One operation of the program's, timed; its refusal counted.
+    template <class Operation> bool Timed(Operation operation)
     {
-        SQLHSTMT handle = SQL_NULL_HSTMT;
-        SQLAllocStmt(Dbc, &handle);
-        QByteArray text = statement.toUtf8();
         const double start = NowMs();
-        SQLRETURN rc = SQLExecDirect(handle, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
-        SQLINTEGER native = 0;
-        if (SQL_SUCCEEDED(rc)) {
-            char value[300];
-            SQLLEN length = 0;
-            while (rows && SQL_SUCCEEDED(SQLFetch(handle))) {
-                if (SQL_SUCCEEDED(SQLGetData(handle, 1, SQL_C_CHAR, value, sizeof value, &length)))
-                    rows->emplace_back(length == SQL_NULL_DATA ? "" : value);
-            }
-        } else {
-            SQLCHAR state[6] = {};
-            SQLSMALLINT length = 0;
-            SQLCHAR message[256];
-            SQLGetDiagRec(
-                SQL_HANDLE_STMT, handle, 1, state, &native, message, sizeof message, &length);
-            if (native == 0)
-                native = -1;
-        }
-        SQLFreeStmt(handle, SQL_DROP);
+        const bool done = operation();
         Out.Add(Out.Statements, NowMs() - start);
-        if (native == SqliteBusy)
+        if (Link.LastNative() == SqliteBusy)
             Out.Count(Out.Busy);
-        else if (native != 0 && native != SqliteConstraint)
+        else if (!done && Link.LastNative() != 0)
             Out.Count(Out.Errors);
-        return native;
+        return done;
     }
 
+    // The timed poll, as the program's: the notes read whole; the user deletes at this poll
+    // what showed at the last one; the receipts of the notes that showed, stamped again at the
+    // next poll.
     void Tick()
     {
-        std::vector<std::string> rows;
+        QList<NoteValues> rows;
         const double start = NowMs();
-        if (Run(PollStatement(User()), &rows) != 0)
+        if (!Timed([&] { return Link.Poll(User(), rows); }))
             return;
         Out.Add(Out.Polls, NowMs() - start);
-        std::set<int> keys;
-        for (const std::string& row : rows)
-            keys.insert(std::atoi(row.c_str()));
-        for (int key : Pending) {
-            if (keys.count(key))
-                Run(DeleteNoteStatement(key));
+        std::map<qint64, NoteValues> found;
+        for (const NoteValues& row : rows)
+            found[row.Key] = row;
+        for (const auto& [key, note] : Pending) {
+            if (found.count(key))
+                Timed([&] { return Link.Delete(note); });
             Shown.erase(key);
         }
         Pending.clear();
-        for (int key : keys) {
+        QList<NoteValues> shown;
+        for (const auto& [key, note] : found) {
             if (Shown.insert(key).second) {
-                Pending.insert(key);
-                Run(UrgencyStatement(key), &rows);
-                Run(NoteTextStatement(key), &rows);
+                Pending[key] = note;
+                shown.append(note);
             }
         }
+        for (const QList<NoteValues>& stamped : { LastShown, shown }) {
+            if (!stamped.isEmpty())
+                Timed([&] { return Link.RecordShown(stamped); });
+        }
+        LastShown = shown;
     }
 
-    // The program's post: next key, insert, and on a taken key the widening retry.
+    // The program's Send: next key and insert in one write transaction, the widening retry
+    // on a taken key, then the sender's record.
     bool Post(int copies)
     {
         std::uniform_int_distribution<int> anyone(0, copies - 1);
         const QString recipient
             = QStringLiteral("C%1").arg(anyone(Random), 5, 10, QLatin1Char('0'));
-        for (int attempt = 1; attempt <= 8; ++attempt) {
-            if (attempt > 1) {
-                std::uniform_int_distribution<int> wait(0, (4 << std::min(attempt - 1, 4)) - 1);
-                std::this_thread::sleep_for(std::chrono::milliseconds(wait(Random)));
-            }
-            std::vector<std::string> rows;
-            if (Run(NextKeyStatement(), &rows) != 0)
-                return false;
-            const int largest = rows.empty() ? 0 : std::atoi(rows[0].c_str());
-            const SQLINTEGER native = Run(PostNoteStatement(QStringLiteral("Lunch at one?"),
-                recipient, User(), largest + (1 << (attempt - 1)), 1));
-            if (native == 0) {
-                Out.Count(Out.Posts);
-                return true;
-            }
-            if (native != SqliteConstraint)
-                return false;
+        PostResult result;
+        Timed([&] {
+            result = Link.Post(User(), recipient, QStringLiteral("Lunch at one?"));
+            return result.Stored;
+        });
+        for (int retry = 1; retry < result.Attempts; ++retry)
             Out.Count(Out.Retries);
-        }
-        Out.Count(Out.GaveUp); // every key it tried was taken
-        return false;
+        if (result.Stored)
+            Out.Count(Out.Posts);
+        else if (result.Attempts >= 8 && Link.LastNative() == SqliteConstraint)
+            Out.Count(Out.GaveUp); // every key it tried was taken
+        return result.Stored;
     }
 
     QString User() const { return QStringLiteral("C%1").arg(Index, 5, 10, QLatin1Char('0')); }
@@ -167,11 +136,12 @@ public:
     std::mt19937 Random;
 
 private:
+    StoreCopy Link;
     int Index;
     Figures& Out;
-    SQLHENV Env = SQL_NULL_HENV;
-    SQLHDBC Dbc = SQL_NULL_HDBC;
-    std::set<int> Shown, Pending;
+    std::set<qint64> Shown;
+    std::map<qint64, NoteValues> Pending;
+    QList<NoteValues> LastShown;
 };
 
 } // namespace

@@ -125,9 +125,8 @@ int Copy(const std::string& method, double intervalMs, double pollEveryMs, doubl
         nextCheck += intervalMs;
     }
     Mark(file, "-window-end");
-    Row("share", method, int(checkMs.size()), changes, int(pollMs.size()),
-        Percentile(checkMs, 0.5), Percentile(checkMs, 0.99), Percentile(checkMs, 1.0),
-        Percentile(pollMs, 0.5), failures);
+    Row("share", method, int(checkMs.size()), changes, int(pollMs.size()), Percentile(checkMs, 0.5),
+        Percentile(checkMs, 0.99), Percentile(checkMs, 1.0), Percentile(pollMs, 0.5), failures);
     CloseStore();
     return 0;
 }

@@ -37,9 +37,9 @@ bool FillStore(Engine& engine, bool postgres, int notes, bool withIndexes)
 {
     const QStringList schema = SchemaStatements(withIndexes);
     if (postgres) {
-        if (!Must(engine, "DROP TABLE IF EXISTS MSGS, USRS"))
+        if (!Must(engine, "DROP TABLE IF EXISTS MSGS, USRS, RCPTS"))
             return false;
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < 5; ++i) {
             if (!Must(engine, Utf8(schema[i])))
                 return false;
         }
@@ -65,10 +65,10 @@ bool FillStore(Engine& engine, bool postgres, int notes, bool withIndexes)
                     + ") k"))
             return false;
     } else {
-        if (!Must(engine, "DROP TABLE IF EXISTS MSGS")
-            || !Must(engine, "DROP TABLE IF EXISTS USRS"))
+        if (!Must(engine, "DROP TABLE IF EXISTS MSGS") || !Must(engine, "DROP TABLE IF EXISTS USRS")
+            || !Must(engine, "DROP TABLE IF EXISTS RCPTS"))
             return false;
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < 5; ++i) {
             if (!Must(engine, Utf8(schema[i])))
                 return false;
         }
@@ -88,7 +88,7 @@ bool FillStore(Engine& engine, bool postgres, int notes, bool withIndexes)
         if (!Must(engine, "COMMIT"))
             return false;
     }
-    for (int i = 2; i < schema.size(); ++i) {
+    for (int i = 5; i < schema.size(); ++i) {
         if (!Must(engine, Utf8(schema[i])))
             return false;
     }

@@ -5,6 +5,7 @@
 #include "model/DateStamp.h"
 #include "notes/CNoteDlg.h"
 #include "setup/Prompts.h"
+#include "store/ReceiptStatements.h"
 #include "store/Statements.h"
 #include "store/Store.h"
 #include "store/StoreUpgrade.h"
@@ -14,6 +15,7 @@
 #include "wakeup/StoreWakeup.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 
 #include <QWidget>
 
@@ -49,11 +51,26 @@ void Settle()
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
+NoteRow ToRow(const NoteValues& note)
+{
+    return { note.Key, note.Recipient, note.Sender, note.Stamp, note.Urgency, note.Text };
+}
+
+NoteValues FromRow(const NoteRow& row)
+{
+    return { row.Key, row.Recipient, row.Sender, row.Stamp, row.Urgency, row.Text };
+}
+
+NoteIdentity IdentityOf(const NoteValues& note)
+{
+    return { note.Key, note.Sender, note.Recipient, note.Stamp.toInt() };
+}
+
 } // namespace
 
 QString PollStatement(const QString& recipient)
 {
-    return PollQuery(recipient);
+    return NotesQuery(recipient);
 }
 
 QString NextKeyStatement()
@@ -61,25 +78,58 @@ QString NextKeyStatement()
     return NextKeyQuery();
 }
 
-QString UrgencyStatement(int key)
+QString BeginWriteSqlStatement()
 {
-    return UrgencyQuery(key);
+    return BeginWriteStatement();
 }
 
-QString NoteTextStatement(int key)
+QString CommitSqlStatement()
 {
-    return NoteTextQuery(key);
+    return CommitStatement();
+}
+
+NoteValues NewNote(
+    const QString& text, const QString& recipient, const QString& sender, qint64 key, int urgency)
+{
+    return { key, recipient, sender, MakeDateStamp(), QString::number(urgency), text };
+}
+
+QString InsertStatement(const NoteValues& note)
+{
+    return PostStatement(
+        note.Text, note.Recipient, note.Sender, note.Stamp, note.Key, note.Urgency.at(0));
 }
 
 QString PostNoteStatement(
     const QString& text, const QString& recipient, const QString& sender, int key, int urgency)
 {
-    return PostStatement(text, recipient, sender, MakeDateStamp(), key, QChar(u'0' + urgency));
+    return InsertStatement(NewNote(text, recipient, sender, key, urgency));
 }
 
-QString DeleteNoteStatement(int key)
+QString DeleteRowStatement(const NoteValues& note)
 {
-    return DeleteStatement(key);
+    return DeleteNoteStatement(ToRow(note));
+}
+
+QStringList SentRecordStatements(const NoteValues& note)
+{
+    return { SentRecordStatement(
+                 IdentityOf(note), note.Text, ReceiptTime(QDateTime::currentDateTimeUtc())),
+        SentPruneStatement(note.Sender) };
+}
+
+QString ShownReceiptsStatement(const QList<NoteValues>& notes)
+{
+    QList<NoteIdentity> identities;
+    for (const NoteValues& note : notes)
+        identities.append(IdentityOf(note));
+    return ShownReceiptStatement(identities, ReceiptTime(QDateTime::currentDateTimeUtc()));
+}
+
+QString DeletedReceiptStatement(const NoteValues& note)
+{
+    return vimo::DeletedReceiptStatement(
+        IdentityOf(note), ReceiptTime(QDateTime::currentDateTimeUtc()));
 }
 
 QString AddUserSqlStatement(const QString& name)
@@ -94,7 +144,8 @@ QString WakeupChannelName(const QString& user)
 
 QStringList SchemaStatements(bool withIndexes)
 {
-    QStringList schema = { NotesTableCreation(), UsersTableCreation() };
+    QStringList schema = { NotesTableCreation(), UsersTableCreation(), ReceiptsTableCreation(),
+        ReceiptsSenderIndexCreation(), ReceiptsKeyIndexCreation() };
     if (withIndexes)
         schema << NotesKeyIndexCreation() << NotesRecipientIndexCreation();
     return schema;
@@ -158,13 +209,94 @@ int PollRows(const QString& user)
     return rows.Failure ? -1 : int(rows.Value.size());
 }
 
+bool DeleteRow(const NoteValues& note)
+{
+    const StoreResult<Store::Deletion> deleted
+        = OnStore([&](Store& store) { return store.DeleteNote(ToRow(note)); });
+    return deleted.Succeeded() && deleted.Value == Store::Deletion::Deleted;
+}
+
+namespace {
+
+// The compose dialog's Send: the note, then the sender's record of it. The attempts are those
+// of the note's insert.
+PostResult Send(Store& store, const QString& sender, const QString& recipient, const QString& text,
+    std::optional<StoreFailure>& failure)
+{
+    const PostOutcome outcome = WriteNote(store, sender, recipient, text, u'1');
+    if (outcome.Stored) {
+        store.RecordSent({ outcome.Key, sender, recipient, outcome.DateStamp.toInt() }, text);
+    }
+    failure = outcome.Failure;
+    return { outcome.Stored, outcome.Attempts };
+}
+
+} // namespace
+
 PostResult PostNote(const QString& sender, const QString& recipient, const QString& text)
 {
-    const PostOutcome outcome
-        = OnStore([&](Store& store) { return WriteNote(store, sender, recipient, text, u'1'); });
-    if (outcome.Failure)
-        ShowFailureAlert(*outcome.Failure);
-    return { outcome.Stored, outcome.Attempts };
+    std::optional<StoreFailure> failure;
+    const PostResult result
+        = OnStore([&](Store& store) { return Send(store, sender, recipient, text, failure); });
+    if (failure)
+        ShowFailureAlert(*failure);
+    return result;
+}
+
+struct StoreCopy::Link {
+    Store Own;
+};
+
+StoreCopy::StoreCopy()
+    : Inner(std::make_unique<Link>())
+{
+    Inner->Own.Connect();
+}
+
+StoreCopy::~StoreCopy() = default;
+
+bool StoreCopy::Connected() const
+{
+    return Inner->Own.IsConnected();
+}
+
+bool StoreCopy::Poll(const QString& user, QList<NoteValues>& rows)
+{
+    const StoreResult<QList<NoteRow>> read = Inner->Own.Notes(user);
+    Native = read.Failure ? int(read.Failure->Error.NativeError) : 0;
+    rows.clear();
+    for (const NoteRow& row : read.Value)
+        rows.append(FromRow(row));
+    return read.Succeeded();
+}
+
+bool StoreCopy::RecordShown(const QList<NoteValues>& notes)
+{
+    QList<NoteIdentity> identities;
+    for (const NoteValues& note : notes)
+        identities.append(IdentityOf(note));
+    const StoreResult<> stamped = Inner->Own.RecordShown(identities);
+    Native = stamped.Failure ? int(stamped.Failure->Error.NativeError) : 0;
+    return stamped.Succeeded();
+}
+
+bool StoreCopy::Delete(const NoteValues& note)
+{
+    const StoreResult<Store::Deletion> deleted = Inner->Own.DeleteNote(ToRow(note));
+    Native = deleted.Failure ? int(deleted.Failure->Error.NativeError) : 0;
+    if (!deleted.Succeeded() || deleted.Value != Store::Deletion::Deleted)
+        return false;
+    const StoreResult<> stamped = Inner->Own.RecordDeleted(IdentityOf(note));
+    Native = stamped.Failure ? int(stamped.Failure->Error.NativeError) : 0;
+    return stamped.Succeeded();
+}
+
+PostResult StoreCopy::Post(const QString& sender, const QString& recipient, const QString& text)
+{
+    std::optional<StoreFailure> failure;
+    const PostResult result = Send(Inner->Own, sender, recipient, text, failure);
+    Native = failure ? int(failure->Error.NativeError) : 0;
+    return result;
 }
 
 namespace {

@@ -415,8 +415,10 @@ log_disconnections = 0
         results += rows(out, "query")
         upgrades += rows(out, "upgrade")
         t = self.table
-        t.section("Queries, p50 / p99 in ms: Vimo through ODBC; reference: the engine's C API "
-                  "(sqlite3, libpq), same text, same run")
+        t.section("The program's statements, p50 / p99 in ms: the poll (every note of the user, "
+                  "whole), the next key, the deletion of one note by its whole row; Vimo "
+                  "through ODBC; reference: the engine's C API (sqlite3, libpq), same text, "
+                  "same run")
         for store, notes, indexes, query, p50, p99, c50, c99, count in results:
             if indexes != "yes":
                 continue
@@ -480,8 +482,11 @@ log_disconnections = 0
             v = outcome["odbc"]
             c = outcome.get("capi")
             t.add(f"{name}: notes stored per second", v[0], c[0] if c else "",
-                  how=f"{seconds} s, 8 processes; next key + insert, retry on a taken key; "
-                      "reference: the same with the C API")
+                  how=f"{seconds} s, 8 processes; the program's Send: "
+                      + ("BEGIN IMMEDIATE, next key, insert, COMMIT" if store == "sqlite" else
+                         "next key, insert")
+                      + ", the sender's record and its pruning; retry on a taken key; "
+                        "reference: the same statements with the C API")
             t.add(f"{name}: retries / failed posts", f"{v[1]:.0f} / {v[2]:.0f}",
                   f"{c[1]:.0f} / {c[2]:.0f}" if c else "", how="")
             t.add(f"{name}: p99 of one post (ms, median over posters)", v[3], c[3] if c else "",
@@ -492,7 +497,8 @@ log_disconnections = 0
         rate = self.args.posts_per_hour
         t = self.table
         t.section(f"Many copies on one PostgreSQL: a poll every 20 s, {rate:g} posts per user "
-                  f"an hour (libpq, async, the wire traffic of psqlODBC); {window} s window")
+                  f"an hour, with the receipts (libpq, async, the wire traffic of psqlODBC); "
+                  f"{window} s window")
         # Direct at the default limit shows what refuses first; raised, what it costs.
         plans = [("direct, max_connections=100", self.pg_port, 100, "1000", False),
                  ("direct, max_connections=1100", self.pg_port, 1100,
@@ -559,12 +565,14 @@ log_disconnections = 0
         out = self.run([os.path.join(self.bin, "vimo_bench_copies"), levels, window, rate],
                        env=env, timeout=900)
         t = self.table
-        t.section(f"Many copies on one shared SQLite file (local disk): the same load, {window} s "
-                  "window, then all copies post at the same moment")
+        t.section(f"Many copies on one shared SQLite file (local disk): the same load, each copy "
+                  f"the program's store on a thread of its own, {window} s window, then all "
+                  "copies post at the same moment")
         for (count, refused, polls, p50, p99, all99, busy, errors, posts, burst_failed,
              burst_busy, burst50, burst_max, gave_up) in rows(out, "copies"):
             t.add(f"{count:.0f} copies: poll p50 / p99 (ms)", f"{p50:.2f} / {p99:.2f}", "",
-                  how=f"{polls:.0f} polls, every statement p99 {all99:.2f} ms; {posts:.0f} posts")
+                  how=f"{polls:.0f} polls, every operation (poll, receipts, deletion, Send) "
+                      f"p99 {all99:.2f} ms; {posts:.0f} posts")
             t.add(f"{count:.0f} copies: busy / other errors in the window", f"{busy:.0f} / "
                   f"{errors:.0f}", "", how="SQLITE_BUSY after the data source's 5 s wait")
             t.add(f"{count:.0f} copies posting at once: failed posts, median / slowest post (ms)",
