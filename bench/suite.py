@@ -39,12 +39,16 @@ def rows(output, kind):
 
 
 def slope(points):
-    """Least-squares slope of (x, y) points."""
+    """Least-squares slope of (x, y) points, and its standard error."""
     n = len(points)
     mx = sum(x for x, _ in points) / n
     my = sum(y for _, y in points) / n
     sxx = sum((x - mx) ** 2 for x, _ in points)
-    return sum((x - mx) * (y - my) for x, y in points) / sxx if sxx else 0.0
+    if not sxx or n < 3:
+        return 0.0, 0.0
+    b = sum((x - mx) * (y - my) for x, y in points) / sxx
+    residual = sum((y - my - b * (x - mx)) ** 2 for x, y in points)
+    return b, (residual / (n - 2) / sxx) ** 0.5
 
 
 class Table:
@@ -369,28 +373,34 @@ log_disconnections = 0
                   how="Xvfb VmRSS growth from before start to the reading, / notes")
 
     def poll_loop(self):
-        polls = 2000 if self.quick else 10000
+        # Long enough that twice the slope's standard error stays well under 1 KB per 1,000
+        # polls: RSS moves in 4 KB pages.
+        alone, churning = (10000, 5000) if self.quick else (100000, 40000)
         store = os.path.join(self.work, "loop.vmo")
         env = self.odbc_env("loop", self.sqlite_dsn(store),
                             {"DISPLAY": f":{self.displays[0]}", "QT_QPA_PLATFORM": "xcb"})
         t = self.table
         t.section("Memory over time: the program's poll in process, as fast as it goes, on a "
-                  "SQLite store with 10 notes open")
+                  "SQLite store with 10 notes open; slope of RSS with twice its standard error")
         self.desktop("start")
         try:
-            reference = rows(self.bench("window-loop", polls // 10, env=env), "rss")
-            reference_slope = slope([(p, kb) for p, kb, _, _ in reference if p >= polls / 10])
-            for churn, what in ((0, "polls alone"),
-                                (10, "a note deleted and one posted every 10 polls")):
+            reference = rows(self.bench("window-loop", churning // 10, env=env), "rss")
+            reference_slope, reference_error = slope(
+                [(p, kb) for p, kb, _, _ in reference if p >= churning / 10])
+            for polls, churn, what in ((alone, 0, "polls alone"),
+                                       (churning, 10, "a note deleted and one sent every 10 "
+                                                      "polls")):
                 self.bench("make", f"sqlite:{store}", 10, "ANN", env=env)
                 out = self.bench("poll-loop", polls, "ANN", churn, env=env)
                 samples = rows(out, "rss")
                 per_poll = rows(out, "polls")[0]
-                steady = [(p, kb) for p, kb, _, _ in samples if p >= polls / 10]
+                b, error = slope([(p, kb) for p, kb, _, _ in samples if p >= polls / 10])
                 t.add(f"RSS slope over {polls:,} polls, {what} (KB per 1,000 polls)",
-                      slope(steady) * 1000, reference_slope * 1000 if churn else 0.0,
-                      ratio=None if churn else "",
+                      f"{b * 1000:.2f} ± {2 * error * 1000:.2f}",
+                      f"{reference_slope * 1000:.2f} ± {2 * reference_error * 1000:.2f}"
+                      if churn else "0", ratio="",
                       how=f"least squares over samples every 250 polls after the first tenth; "
+                          f"RSS {samples[0][1] / 1024:.1f} -> {samples[-1][1] / 1024:.1f} MB; "
                           f"descriptors {samples[0][2]:.0f} -> {samples[-1][2]:.0f}; "
                           f"{per_poll[1]:.3f} ms a poll; reference: "
                           + ("flat" if not churn else
