@@ -846,9 +846,14 @@ log_disconnections = 0
                      self.postgres_clients, self.sqlite_copies, self.share, self.delivery]
             if self.args.only:
                 steps = [s for s in steps if s.__name__ in self.args.only.split(",")]
+            loads = []
             for step in steps:
                 log(f"== {step.__name__}")
+                before = open("/proc/loadavg").read().split()[0]
                 step()
+                loads.append(f"{step.__name__} {before}-{open('/proc/loadavg').read().split()[0]}")
+            # The machine is shared: what else ran beside each step, as the 1-minute load.
+            self.machine["load by step"] = ", ".join(loads)
         finally:
             self.stop_all()
             self.desktop("stop")
