@@ -8,6 +8,11 @@
 //       without pause and its user deletes every note that shows, until STOP_FILE exists and
 //       a poll finds nothing; a "deleted" row with the key and text of each note it deleted,
 //       then one "copy" row.
+//   vimo_bench_stress loop SENDER RECIPIENT STOP_FILE PAUSE_MS
+//       posts one note after another through the program's own posting, PAUSE_MS apart,
+//       until STOP_FILE exists: a "stored" or "refused" row for each, with its text and when
+//       its post began and ended (ms on the monotonic clock that Python's time.monotonic()
+//       reads). A store out of reach at the start is no reason to stop.
 
 #include "Figures.h"
 #include "VimoAdapter.h"
@@ -54,6 +59,25 @@ int Post(const QString& sender, int notes, const QStringList& recipients)
     }
     std::printf("posted\t%s\t%d\t%d\t%d\t%d\t%.0f\n", Utf8(sender).c_str(), stored, refused,
         attempts, mostAttempts, NowMs() - start);
+    return 0;
+}
+
+int Loop(const QString& sender, const QString& recipient, const QString& stopFile, int pauseMs)
+{
+    QStringList alerts;
+    OnAlert([&](const QString& text) { alerts.append(text); });
+    ConnectStore();
+    for (int index = 0; !QFileInfo::exists(stopFile); ++index) {
+        const QString text = QStringLiteral("%1 loop %2").arg(sender).arg(index);
+        alerts.clear();
+        const double start = NowMs();
+        const PostResult result = PostNote(sender, recipient, text);
+        std::printf("%s\t%s\t%.2f\t%.2f\t%s\n", result.Stored ? "stored" : "refused",
+            Utf8(text).c_str(), start, NowMs(),
+            Utf8(alerts.join(QLatin1Char(' ')).simplified()).c_str());
+        std::fflush(stdout);
+        QThread::msleep(pauseMs);
+    }
     return 0;
 }
 
@@ -104,11 +128,17 @@ int main(int argc, char* argv[])
         QCoreApplication application(argc, argv);
         return Post(arguments[1], arguments[2].toInt(), arguments.mid(3));
     }
+    if (arguments.size() == 5 && arguments[0] == QLatin1String("loop")) {
+        QCoreApplication application(argc, argv);
+        return Loop(arguments[1], arguments[2], arguments[3], arguments[4].toInt());
+    }
     if (arguments.size() == 3 && arguments[0] == QLatin1String("copy")) {
         QApplication application(argc, argv);
         return Receive(arguments[1], arguments[2]);
     }
-    std::fprintf(
-        stderr, "usage: %s post SENDER NOTES RECIPIENT... | copy USER STOP_FILE\n", argv[0]);
+    std::fprintf(stderr,
+        "usage: %s post SENDER NOTES RECIPIENT... | copy USER STOP_FILE | loop SENDER RECIPIENT "
+        "STOP_FILE PAUSE_MS\n",
+        argv[0]);
     return 2;
 }

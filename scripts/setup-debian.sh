@@ -24,6 +24,9 @@ packages=(
     libpq-dev libxcb1-dev pkg-config pgbouncer
     # a share without change events, two FUSE mounts of one folder (wakeup test, bench/)
     bindfs fuse
+    # the failover runs' replicated cluster (scripts/cluster.py), and the proxy that
+    # bench/failover.py measures beside it
+    patroni python3-etcd etcd-server haproxy
 )
 
 missing=()

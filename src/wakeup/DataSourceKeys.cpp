@@ -5,6 +5,8 @@
 
 #include <odbcinst.h>
 
+#include <algorithm>
+
 namespace vimo {
 namespace {
 
@@ -70,6 +72,13 @@ PgParameters ReadListenParameters()
         if (!value.isEmpty())
             Put(parameters, key.Keyword, value);
     }
+    // Only a primary announces notes, and a standby refuses LISTEN: of several hosts the link
+    // keeps to the one that takes writes, also where the data source does not ask it of the
+    // store's link (a pooler in front of the primary, ListenServername naming the nodes).
+    const bool sessionChosen = std::any_of(parameters.cbegin(), parameters.cend(),
+        [](const auto& parameter) { return parameter.first == "target_session_attrs"; });
+    if (!sessionChosen)
+        Put(parameters, "target_session_attrs", "read-write");
     Put(parameters, "application_name", "vimo wakeup");
     // A server that vanishes without a word (a cable, a sleeping laptop) is noticed within
     // about a minute and a half.

@@ -40,6 +40,25 @@ bool NeedsLookup(const QByteArray& hosts)
     return false;
 }
 
+// libpq tries several hosts in turn, but in its non-blocking connect it has no time limit
+// for each: a host that takes the connection and never answers (its machine stalled, as when
+// a cluster fails over from it) holds every attempt. After such an attempt the list starts
+// further on, so that the primary among the others is still found.
+void ShiftHosts(PgParameters& parameters, int shift)
+{
+    const qsizetype hosts = ValueOf(parameters, "host").count(',') + 1;
+    if (hosts < 2 || shift % hosts == 0)
+        return;
+    for (auto& [keyword, value] : parameters) {
+        QList<QByteArray> items = value.split(',');
+        if ((keyword == "host" || keyword == "hostaddr" || keyword == "port")
+            && items.size() == hosts) {
+            std::rotate(items.begin(), items.begin() + shift % hosts, items.end());
+            value = items.join(',');
+        }
+    }
+}
+
 QByteArray RandomHex()
 {
     return QByteArray::number(QRandomGenerator::global()->generate64(), 16);
@@ -113,6 +132,7 @@ void PgListener::OnResolved(const QByteArray& hosts, const QByteArray& addresses
         }
         Resolved.append({ "hostaddr", addresses });
     }
+    ShiftHosts(Resolved, HostShift);
     Now = Step::Connecting;
     Link->Open(Resolved);
 }
@@ -191,11 +211,14 @@ void PgListener::OnBroken(const QString& reason)
 
 void PgListener::OnTimeout()
 {
-    if (Now == Step::Probing)
+    if (Now == Step::Probing) {
         Settle(State::NotDelivered, NotDeliveredRetryMs,
             QStringLiteral("a notification does not come back (a pooler in transaction mode?)"));
-    else
-        OnBroken(QStringLiteral("no answer in time"));
+        return;
+    }
+    if (Now == Step::Connecting)
+        ++HostShift;
+    OnBroken(QStringLiteral("no answer in time"));
 }
 
 void PgListener::Settle(State state, int retryMs, const QString& reason)

@@ -86,6 +86,7 @@ private:
     Step Now = Step::Idle;
     bool ListenedBefore = false;
     int FailedAttempts = 0;
+    int HostShift = 0; // where the host list starts: past hosts that never answered
     HostLookup* const Lookup;
     PgSession* const Link;
     PgSession* const Probe;

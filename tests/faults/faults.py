@@ -21,6 +21,7 @@ sys.dont_write_bytecode = True
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [HERE, os.path.join(HERE, "..", "e2e")]
 
+from cluster_faults import ClusterFaults  # noqa: E402
 from copies import (ACTIVE_TIP, CANCEL_BUTTON, COMPOSE_TITLE, OUTAGE_TIP, SEND_BUTTON,  # noqa: E402
                     SIGN_IN_TITLE, Copy)
 from desktop import Desktop, StepFailure, remove_tree, wait_for  # noqa: E402
@@ -105,6 +106,8 @@ class Outcome:
     lifted: float = 0.0  # when the fault ended
     outage_seen: set = field(default_factory=set)  # copies whose tray said so
     stall: dict = field(default_factory=dict)     # copy -> ms
+    confirmed: int = 0  # notes whose sender was told they were stored
+    figures: dict = field(default_factory=dict)   # column -> what it measured
 
     def check(self, condition, message):
         if not condition:
@@ -113,7 +116,9 @@ class Outcome:
         return condition
 
 
-class Run:
+class Run(ClusterFaults):
+    ledger_class = Ledger
+
     def __init__(self, args):
         self.args = args
         self.kind = args.store
@@ -199,6 +204,7 @@ class Run:
                 for alert in copy.dismiss_alerts():
                     kind = "answer" if alert.answer else "alert"
                     print(f"faults:   {copy.name} was told ({kind}): {alert.text!r}", flush=True)
+        self.watch_outage()
 
     def wait(self, condition, timeout, interval=0.3):
         """Waits for condition while closing alerts; True when it came in time."""
@@ -408,6 +414,7 @@ class Run:
         except Exception as failure:  # noqa: BLE001
             outcome.harness.append(f"closing alerts: {failure}")
         outcome.ended = time.monotonic()
+        self.absorb_posts(outcome)
         lost, unasked, doubled, undeleted = self.ledger.audit()
         outcome.lost, outcome.unasked, outcome.doubled = len(lost), len(unasked), len(doubled)
         outcome.check(not lost, f"lost: {lost}")
@@ -794,7 +801,7 @@ def _short(text):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--store", choices=("sqlite", "postgres"), required=True)
+    parser.add_argument("--store", choices=("sqlite", "postgres", "cluster"), required=True)
     parser.add_argument("--program", required=True)
     parser.add_argument("--odbcinst-entry", required=True)
     parser.add_argument("--psqlodbc", required=True)
@@ -803,10 +810,14 @@ def main():
     parser.add_argument("--displays", type=int, nargs=2, required=True, metavar="N")
     parser.add_argument("--ports", type=int, nargs=2, metavar=("SERVER", "PROXY"),
                         help="PostgreSQL: the suite's own server and the cutting proxy")
+    parser.add_argument("--cluster-ports", type=int, help="the cluster's first port of 30")
+    parser.add_argument("--nodes", type=int, default=3, choices=(2, 3))
+    parser.add_argument("--short", action="store_true", help="the cluster's CI cases only")
+    parser.add_argument("--poster", help="vimo_bench_stress, which posts in a loop")
     parser.add_argument("--work", required=True)
     parser.add_argument("--table", required=True, help="where the table goes (Markdown)")
     args = parser.parse_args()
-    if os.geteuid() != 0:
+    if os.geteuid() != 0 and args.store != "cluster":
         print("faults: needs root (mounts, chattr, a server to stop and freeze); skipped")
         return 77
     if args.store == "postgres":
@@ -827,11 +838,13 @@ def main():
         for copy in run.copies:
             print(f"faults:   {copy.name}'s program said:\n{copy.log_tail()}")
         return 1
-    table = run.table()
+    table = run.table() if args.store != "cluster" else f"{run.cluster_table()}\n\n{run.table()}"
     print(f"faults: {args.store}: {len(run.outcomes)} faults in "
           f"{time.monotonic() - started:.0f} s\n\n{table}\n", flush=True)
     with open(args.table, "w") as out:
         out.write(table + "\n")
+    if args.store == "cluster":
+        return 0 if all(not (o.program or o.harness) for o in run.outcomes) else 1
     # Both stores in one table, from the tables of the runs done so far.
     folder = os.path.dirname(os.path.abspath(args.table))
     rows = []

@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStorageInfo>
+#include <QTcpServer>
 #include <QTest>
 
 #include <memory>
@@ -152,6 +153,23 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(darcyHeard.count(), 2, Patience);
         QCOMPARE(Payloads(zoeHeard), QStringList { u"2"_s });
         QCOMPARE(Payloads(darcyHeard), (QStringList { u"1"_s, u"3"_s }));
+    }
+
+    void aHostThatNeverAnswersIsPassedOver()
+    {
+        QVERIFY(test::UseFreshPostgresStore());
+        test::MustExec(test::PostgresSchema());
+        // A cluster's old primary whose machine stalled: it takes the connection, says nothing.
+        QTcpServer stalled;
+        QVERIFY(stalled.listen(QHostAddress::LocalHost));
+        const QByteArray ports
+            = QByteArray::number(stalled.serverPort()) + ',' + qgetenv("VIMO_TEST_PG_PORT");
+        PgListener listener({ { "host", "127.0.0.1,127.0.0.1" }, { "port", ports },
+                                { "dbname", DataSourceKey("Database") }, { "user", "postgres" } },
+            WakeupChannel(u"BOB"_s));
+        listener.Start();
+        QTRY_COMPARE_WITH_TIMEOUT(listener.CurrentState(), PgListener::State::Listening,
+            PgListener::StepTimeoutMs + Patience);
     }
 
     void aBurstOfNotesWakesTheCopyOnce()
