@@ -290,14 +290,16 @@ log_disconnections = 0
         """One start of a program on a fresh desktop; the probe's row."""
         xserver = self.desktop("start")
         try:
-            if program in ("vimo", "floor-store"):
+            if program in ("vimo", "floor-store", "before"):
                 store = os.path.join(self.work, f"desk-{notes}.vmo")
                 env = self.odbc_env(program, self.sqlite_dsn(store),
                                     {"DISPLAY": f":{self.displays[0]}", "QT_QPA_PLATFORM": "xcb"})
                 if not os.path.exists(store):
                     self.bench("make", f"sqlite:{store}", notes, "ANN", env=env)
+                vimo = self.args.before if program == "before" else os.path.join(
+                    self.build, "src", "app", "vimo")
                 command = ["Login & Identification", "ann", "Tab Tab space", notes, xserver,
-                           self.settle_s, "--", os.path.join(self.build, "src", "app", "vimo")]
+                           self.settle_s, "--", vimo]
                 if program == "floor-store":
                     command = ["Floor sign-in", "ann", "Return", notes, xserver, self.settle_s,
                                "--", os.path.join(self.bin, "vimo_bench_floor_store"), notes]
@@ -318,6 +320,8 @@ log_disconnections = 0
         t.section("Start-up and memory (SQLite store, virtual desktop with a tray host)")
         runs = 3 if self.quick else 7
         sessions = {"vimo": [], "floor": [], "floor-store": []}
+        if self.args.before:
+            sessions["before"] = []
         for _ in range(runs):  # alternating, so both see the same machine
             for program in sessions:
                 sessions[program].append(self.desktop_session(program, 0))
@@ -344,6 +348,14 @@ log_disconnections = 0
               how=f"{settled}; runs {spread('vimo', 2, 1 / 1024)} against "
                   f"{spread('floor', 2, 1 / 1024)}; 1 s after the icon "
                   f"{median['vimo'][7] / 1024:.1f} against {median['floor'][7] / 1024:.1f}")
+        if self.args.before:
+            for field, what, scale in ((0, "exec to the sign-in window (ms)", 1.0),
+                                       (1, "sign-in to tray icon (ms)", 1.0),
+                                       (2, "RSS idle, signed in, no notes (MB)", 1 / 1024)):
+                t.add(f"{what}, the program as it was before", median["before"][field] * scale,
+                      median["floor"][field] * scale,
+                      how=f"{self.args.before}, in the same alternating runs; runs "
+                          f"{spread('before', field, scale)}")
         t.add("PSS idle (MB)", median["vimo"][3] / 1024, median["floor"][3] / 1024,
               how="the same; shared libraries divided among their users")
         t.add("RSS idle against the floor with the store open (MB)", median["vimo"][2] / 1024,
@@ -874,6 +886,8 @@ def main():
     parser.add_argument("--work", default=None)
     parser.add_argument("--quick", action="store_true")
     parser.add_argument("--only", help="comma-separated step names")
+    parser.add_argument("--before", help="desktop_figures: another build's vimo, measured in "
+                        "the same alternating runs (the program before a change)")
     parser.add_argument("--only-delivery", help="the delivery step's stores: comma-separated "
                         "among postgres, sqlite, fuse")
     parser.add_argument("--ports", type=int, nargs=2, default=[55460, 55461],
