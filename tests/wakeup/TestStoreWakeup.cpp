@@ -14,9 +14,6 @@
 #include <QTcpServer>
 #include <QTest>
 
-#include <memory>
-#include <vector>
-
 #include <unistd.h>
 
 using namespace vimo;
@@ -88,27 +85,24 @@ private Q_SLOTS:
         const QStringList mounts { test::NewPath(u"ann"_s), test::NewPath(u"bob"_s) };
         QVERIFY(QDir().mkpath(folder));
         QVERIFY(QFile::copy(test::UseFreshSqliteStore(), folder + u"/office.vmo"_s));
-        std::vector<std::unique_ptr<QProcess>> bindfs;
+        QProcess bindfs[2];
         const auto unmount = qScopeGuard([&] {
             test::TestWorker().Call([](Store& store) { store.Close(); });
             for (const QString& mount : mounts)
                 QProcess::execute(u"fusermount"_s, { u"-u"_s, mount });
-            for (auto& process : bindfs)
-                process->waitForFinished();
         });
-        for (const QString& mount : mounts) {
-            QVERIFY(QDir().mkpath(mount));
-            bindfs.push_back(std::make_unique<QProcess>());
-            bindfs.back()->start(u"bindfs"_s,
+        for (int side = 0; side < 2; ++side) {
+            QVERIFY(QDir().mkpath(mounts[side]));
+            bindfs[side].start(u"bindfs"_s,
                 { u"-f"_s, u"--no-allow-other"_s, u"--enable-lock-forwarding"_s,
-                    u"--multithreaded"_s, u"-o"_s, u"direct_io"_s, folder, mount });
-            QVERIFY2(bindfs.back()->waitForStarted(), "bindfs is not installed");
-            QTRY_COMPARE_WITH_TIMEOUT(QStorageInfo(mount).rootPath(), mount, Patience);
+                    u"--multithreaded"_s, u"-o"_s, u"direct_io"_s, folder, mounts[side] });
+            QVERIFY2(bindfs[side].waitForStarted(), "bindfs is not installed");
+            QTRY_COMPARE_WITH_TIMEOUT(
+                QStorageInfo(mounts[side]).rootPath(), mounts[side], Patience);
         }
         test::WriteOdbcIni(u"[VIMO]\nDriver=%1\nDatabase=%2/office.vmo\n"_s.arg(
             QString::fromLatin1(VIMO_DRIVER_NAME), mounts[0]));
         QVERIFY(test::TestStore().Connect() >= 0);
-
         StoreWakeup wakeup(u"ANN"_s);
         QSignalSpy woken(&wakeup, &StoreWakeup::NoteMayHaveArrived);
         wakeup.Start(test::TestWorker());
