@@ -16,6 +16,8 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QMenu>
+#include <QMouseEvent>
 
 #include <QWidget>
 
@@ -23,10 +25,15 @@ namespace vimo::bench {
 namespace {
 
 // The benchmark process's one store, as start-up makes one for the program.
+const std::shared_ptr<Store>& SharedStore()
+{
+    static const auto store = std::make_shared<Store>();
+    return store;
+}
+
 Store& ProcessStore()
 {
-    static Store store;
-    return store;
+    return *SharedStore();
 }
 
 // Made with the first exchange, as the program makes one after sign-in; it then holds the
@@ -304,7 +311,7 @@ namespace {
 StoreWorker& Worker()
 {
     if (!ProcessWorker())
-        ProcessWorker() = std::make_unique<StoreWorker>(ProcessStore());
+        ProcessWorker() = std::make_unique<StoreWorker>(SharedStore());
     return *ProcessWorker();
 }
 
@@ -338,17 +345,36 @@ int Exchange::OpenNotes() const
     return Inner->Notes.OpenNotes();
 }
 
+namespace {
+
+// Delete from the note's menu, as a user chooses it; the delete timer then carries it out.
+void ChooseDelete(CNoteDlg* note)
+{
+    const QPointF at(50, 50);
+    QMouseEvent press(QEvent::MouseButtonPress, at, note->mapToGlobal(at), Qt::RightButton,
+        Qt::RightButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(note, &press);
+    QMenu* menu = note->findChildren<QMenu*>().constLast();
+    for (QAction* action : menu->actions()) {
+        if (action->data().toInt() == CNoteDlg::DeleteCommand)
+            action->trigger();
+    }
+    menu->close();
+}
+
+} // namespace
+
 bool Exchange::DeleteFirstNote()
 {
+    // The first slot's note opens highest on the screen.
     CNoteDlg* first = nullptr;
     for (CNoteDlg* note : Inner->Owner->findChildren<CNoteDlg*>()) {
-        if (first == nullptr || note->Slot < first->Slot)
+        if (first == nullptr || note->y() < first->y())
             first = note;
     }
     if (first == nullptr)
         return false;
-    // What the note's Delete does; the delete timer then carries it out.
-    Q_EMIT first->DeleteRequested(first->Key, first->Slot);
+    ChooseDelete(first);
     Inner->Notes.CarryOutDeletions();
     Settle();
     return true;
@@ -358,8 +384,8 @@ QList<QPair<qint64, QString>> Exchange::DeleteAllNotes()
 {
     QList<QPair<qint64, QString>> shown;
     for (CNoteDlg* note : Inner->Owner->findChildren<CNoteDlg*>()) {
-        shown.append({ note->Key, note->Text });
-        Q_EMIT note->DeleteRequested(note->Key, note->Slot);
+        shown.append({ note->Row().Key, note->Row().Text });
+        ChooseDelete(note);
     }
     Inner->Notes.CarryOutDeletions();
     Settle();

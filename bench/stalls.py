@@ -112,8 +112,8 @@ class Run:
         started = time.monotonic()
         self.copy.desktop.click(*icon.centre)
         menu = self.copy.new_window(before, "the tray menu", self.patience,
-                                    where=lambda w: w.height > self.copy.MENU_MIN_HEIGHT
-                                    and w.y + w.height <= icon.y + 1)
+                                    where=lambda w: w.y + w.height <= icon.y + 1
+                                    and self.copy.is_menu(w))
         took = time.monotonic() - started
         self.copy.desktop.key("Escape")
         self.copy.wait_gone(menu, what="the tray menu to close")

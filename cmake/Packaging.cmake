@@ -24,6 +24,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # and so is libpq, which the program loads for the link that listens to a PostgreSQL store.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsqliteodbc, odbcinst, libpq5")
+# Qt's own German, for its standard buttons and the file dialog; ours is in the program.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "odbc-postgresql, qt6-wayland")
 configure_file(${PROJECT_SOURCE_DIR}/packaging/conffiles.in ${PROJECT_BINARY_DIR}/packaging/conffiles @ONLY)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA

@@ -5,7 +5,11 @@
 #include <odbcinst.h>
 #include <sqlite3.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <cstring>
@@ -97,13 +101,21 @@ bool CreateDataFile(const std::string& path)
         return Fail(ODBC_ERROR_INVALID_PATH, "CREATE_DB without a path");
     if (!UsablePath(path))
         return false;
-    // Never write over an existing file: it may be somebody's data.
-    if (FileExists(path))
+    // Never write over an existing file: it may be somebody's data. Made exclusively and
+    // never through a link: in a shared folder anyone may have planted the name, pointing
+    // at a file of the user's.
+    const int made
+        = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (made < 0 && errno == EEXIST)
         return Fail(ODBC_ERROR_CREATE_DSN_FAILED, "The file already exists: " + path);
+    if (made < 0)
+        return Fail(
+            ODBC_ERROR_CREATE_DSN_FAILED, "Cannot create " + path + ": " + std::strerror(errno));
+    ::close(made);
 
     sqlite3* db = nullptr;
     int rc
-        = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
     if (rc == SQLITE_OK) {
         // Writing the id makes SQLite lay down the file header now, not at the first table.
         const std::string pragma = "PRAGMA application_id=" + std::to_string(ApplicationId);

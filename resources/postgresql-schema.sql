@@ -8,8 +8,7 @@ CREATE INDEX IF NOT EXISTS RCPTS_TKEY ON RCPTS(TKEY);
 CREATE OR REPLACE FUNCTION VIMO_WAKEUP() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
     IF NEW.RECIPIENT IS NOT NULL THEN
-        PERFORM pg_notify('vimo_' || md5(convert_to(rtrim(NEW.RECIPIENT), 'UTF8')),
-                          COALESCE(NEW.TKEY::text, ''));
+        PERFORM pg_notify('vimo_' || md5(convert_to(rtrim(NEW.RECIPIENT), 'UTF8')), '');
     END IF;
     RETURN NULL;
 END $$;

@@ -17,6 +17,7 @@
 #include <QScopeGuard>
 
 #include <cstdlib>
+#include <memory>
 #include <utility>
 
 namespace vimo {
@@ -38,18 +39,19 @@ bool CNoteApp::InitInstance()
         return false;
     InstallDesktopPrompts();
 
-    // The store lives as long as the program; it is never closed before.
-    Store store;
-    if (!OpenStore(store, DataFileArgument(Arguments)))
+    // The store lives as long as the program, or as the last job that still uses it.
+    const auto store = std::make_shared<Store>();
+    if (!OpenStore(*store, DataFileArgument(Arguments)))
         return false;
-    UpgradeOldStore(store);
-    AddReceiptsTable(store);
+    UpgradeOldStore(*store);
+    AddReceiptsTable(*store);
 
     // From here on every statement runs on the worker, never on the desktop's thread.
     StoreWorker worker(store);
     // At the end, after Quit or a cancelled sign-in, the worker carries out what was asked
     // before (the deletions above all), waiting a few seconds at most. A store that still has
-    // not answered then keeps the worker busy: the program ends around it.
+    // not answered then keeps the worker's thread in the driver: the program ends around it,
+    // without the library teardown at exit that the thread could still be using.
     const auto finish = qScopeGuard([&worker] {
         if (!worker.Finish())
             std::quick_exit(0);

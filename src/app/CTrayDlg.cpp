@@ -8,12 +8,12 @@
 #include "setup/Prompts.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"
+#include "widgets/AppIcon.h"
 
 #include <QCursor>
 #include <QEventLoop>
 #include <QIcon>
 #include <QMenu>
-#include <QStringView>
 #include <QTimer>
 
 namespace vimo {
@@ -53,7 +53,7 @@ CTrayDlg::CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent)
     , Exchange(this, worker, user)
     , Worker(worker)
     , User(user)
-    , AppIcon(QStringLiteral(":/icons/vimo.png"))
+    , AppIcon(vimo::AppIcon())
     , Tray(new QSystemTrayIcon(AppIcon, this))
     , QuitTimer(NamedTimer(this, QStringLiteral("QuitTimer"), QuitDelayMs, true))
     , PollTimer(NamedTimer(this, QStringLiteral("PollTimer"), PollPeriodMs, false))
@@ -179,22 +179,22 @@ void CTrayDlg::OpenTrayMenu()
 {
     struct MenuItem {
         int Id; // 0: a separator
-        QStringView Text;
+        const char* Text;
     };
     static constexpr MenuItem TrayMenu[] = {
-        { HideAllCommand, u"&Hide All Vimos" },
-        { ShowAllCommand, u"&Show All Vimos" },
-        { NewCommand, u"&New Vimo" },
-        { SentCommand, u"Sen&t Vimos" },
-        { 0, {} },
-        { QuitCommand, u"&Quit" },
+        { HideAllCommand, QT_TR_NOOP("&Hide All Vimos") },
+        { ShowAllCommand, QT_TR_NOOP("&Show All Vimos") },
+        { NewCommand, QT_TR_NOOP("&New Vimo") },
+        { SentCommand, QT_TR_NOOP("Sen&t Vimos") },
+        { 0, nullptr },
+        { QuitCommand, QT_TR_NOOP("&Quit") },
     };
     QMenu menu;
     for (const MenuItem& item : TrayMenu) {
         if (item.Id == 0)
             menu.addSeparator();
         else
-            menu.addAction(item.Text.toString())->setData(item.Id);
+            menu.addAction(tr(item.Text))->setData(item.Id);
     }
     // Next to the icon, above it when the tray is at the bottom of the screen; Qt keeps the
     // menu on screen wherever the tray is.
@@ -275,20 +275,13 @@ void CTrayDlg::PostNote(const QString& replyTo)
         Composing->activateWindow();
         return;
     }
-    CComposeDlg dialog(Worker);
-    dialog.SeveralRecipients = true;
+    CComposeDlg dialog(Worker, [sender = User](Store& store, const NoteDraft& draft) {
+        return SendNote(store, sender, draft);
+    });
     if (!replyTo.isEmpty())
         dialog.ReplyTo(replyTo);
     // Modal to nothing: it has no parent, so the notes stay usable while the user writes.
     dialog.setWindowModality(Qt::WindowModal);
-    dialog.Sending = [this, &dialog]() -> CComposeDlg::Writer {
-        const QChar urgency = UrgencyCharacter(dialog.UrgencyYellow, dialog.UrgencyGreen);
-        return [sender = User, recipients = dialog.Recipients, text = dialog.NoteText, urgency](
-                   Store& store) {
-            PostToEachOutcome posted = WriteNoteToEach(store, sender, recipients, text, urgency);
-            return CComposeDlg::Written { std::move(posted.Failure), posted.Reached };
-        };
-    };
     Composing = &dialog;
     // The timers keep running inside the dialog's run: polls and deletions go on meanwhile.
     dialog.exec();
@@ -302,8 +295,7 @@ void CTrayDlg::ShowSentNotes()
     Worker.Run([user = User](Store& store) { return store.SentNotes(user); }, this,
         [this](const StoreResult<QList<SentNote>>& sent) {
             if (sent.Failure) {
-                ShowStoreFailure(
-                    *sent.Failure, QStringLiteral("the notes sent cannot be listed now."));
+                ShowStoreFailure(*sent.Failure, tr("the notes sent cannot be listed now."));
                 return;
             }
             if (!SentList) {

@@ -1,5 +1,7 @@
 #include "app/DesktopPlatform.h"
 
+#include <QCoreApplication>
+
 namespace vimo {
 
 QByteArray ChoosePlatform(const QProcessEnvironment& environment, const QStringList& arguments)
@@ -23,7 +25,7 @@ QString DesktopNotice(bool trayAvailable, bool placesWindows)
 {
     QStringList paragraphs;
     if (!trayAvailable) {
-        paragraphs << QStringLiteral(
+        paragraphs << QCoreApplication::translate("DesktopPlatform",
             "This desktop shows no notification area, so Vimo has no icon in it. "
             "Vimo runs all the same and your notes arrive.\n"
             "To write a note, start Vimo again. \"Sent Vimos\", \"Show All Vimos\", "
@@ -32,7 +34,7 @@ QString DesktopNotice(bool trayAvailable, bool placesWindows)
             "--quit.");
     }
     if (placesWindows) {
-        paragraphs << QStringLiteral(
+        paragraphs << QCoreApplication::translate("DesktopPlatform",
             "This Wayland desktop places every window itself, so notes open where the desktop "
             "puts them, not one below the other. With XWayland installed, Vimo places them "
             "as usual.");

@@ -80,6 +80,19 @@ bool IsPrivateFolder(const QString& path, uint userId)
     return S_ISDIR(info.st_mode) && info.st_uid == userId && (info.st_mode & 077) == 0;
 }
 
+// Makes the folder, or takes it when it is already the user's own (made open by an older
+// copy or another umask: closed now); anything else under that name is someone else's.
+bool MakePrivateFolder(const QString& path, uint userId)
+{
+    const QByteArray name = QFile::encodeName(path);
+    ::mkdir(name.constData(), 0700);
+    struct stat info { };
+    if (::lstat(name.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == userId
+        && (info.st_mode & 077) != 0)
+        ::chmod(name.constData(), 0700);
+    return IsPrivateFolder(path, userId);
+}
+
 bool AddressOf(const QString& path, sockaddr_un& address)
 {
     const QByteArray name = QFile::encodeName(path);
@@ -222,12 +235,30 @@ QString SessionChannel::SocketPathFor(const QProcessEnvironment& environment, ui
         && QFile::encodeName(runtime + file).size() <= LongestSocketPath)
         return runtime + file;
 
-    const QString folder = QDir::tempPath() + QStringLiteral("/vimo-%1").arg(userId);
-    ::mkdir(QFile::encodeName(folder).constData(), 0700);
-    if (!IsPrivateFolder(folder, userId)
-        || QFile::encodeName(folder + file).size() > LongestSocketPath)
-        return QString();
-    return folder + file;
+    // Anyone may make a folder under the temporary one first, so a taken name moves the
+    // socket to the user's own cache folder: every start of this user looks in the same order.
+    QStringList folders { QDir::tempPath() + QStringLiteral("/vimo-%1").arg(userId) };
+    QString cache = environment.value(QStringLiteral("XDG_CACHE_HOME"));
+    if (!QDir::isAbsolutePath(cache)
+        && QDir::isAbsolutePath(environment.value(QStringLiteral("HOME"))))
+        cache = environment.value(QStringLiteral("HOME")) + QStringLiteral("/.cache");
+    if (QDir::isAbsolutePath(cache))
+        folders.append(cache + QStringLiteral("/vimo-%1").arg(userId));
+    for (const QString& folder : folders) {
+        if (QFile::encodeName(folder + file).size() > LongestSocketPath)
+            continue;
+        QDir().mkpath(QFileInfo(folder).path());
+        if (MakePrivateFolder(folder, userId)) {
+            if (folder != folders.first())
+                std::fprintf(stderr,
+                    "vimo: %s is not a private folder of this user's; later starts reach this copy "
+                    "through %s\n",
+                    QFile::encodeName(folders.first()).constData(),
+                    QFile::encodeName(folder).constData());
+            return folder + file;
+        }
+    }
+    return QString();
 }
 
 bool SessionChannel::HandOver(DesktopCommand command)
@@ -254,6 +285,10 @@ bool SessionChannel::HandOver(DesktopCommand command)
 bool SessionChannel::Listen()
 {
     sockaddr_un address;
+    if (ListeningSocket < 0 && Path.isEmpty())
+        std::fputs("vimo: no private folder for the socket through which later starts reach this "
+                   "copy; each start runs a copy of its own\n",
+            stderr);
     if (ListeningSocket >= 0 || !AddressOf(Path, address)) {
         Lock.reset();
         return ListeningSocket >= 0;

@@ -30,8 +30,9 @@ public:
     ~SessionChannel() override;
 
     // The socket of one user's session: in the user's private runtime folder when there is
-    // one, else in a folder of the user's own under the temporary folder (made here, 0700).
-    // Empty when no such place can be had safely.
+    // one, else in a folder of the user's own under the temporary folder (made here, 0700),
+    // or under the user's cache folder when another user has taken that name. Empty when no
+    // such place can be had safely.
     static QString SocketPathFor(const QProcessEnvironment& environment, uint userId);
 
     // Gives the command to the copy already serving this session (a plain start asks for a
@@ -42,8 +43,6 @@ public:
     // Serves the session from now on; false (and this copy runs alone) when the socket
     // cannot be made.
     bool Listen();
-
-    QString SocketPath() const { return Path; }
 
 Q_SIGNALS:
     // Another start asked for this; emitted after that start has had its answer.

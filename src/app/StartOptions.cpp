@@ -1,6 +1,9 @@
 #include "app/StartOptions.h"
 
 #include "app/CommandLine.h"
+#include "app/Translations.h"
+
+#include <QCoreApplication>
 
 #include <array>
 #include <cstdio>
@@ -43,7 +46,8 @@ StartOptions Refuse(const QString& why)
 {
     StartOptions options;
     options.Result = StartOptions::Outcome::Error;
-    options.Error = why + QStringLiteral("\nTry 'vimo --help' for more information.");
+    options.Error = why
+        + QCoreApplication::translate("StartOptions", "\nTry 'vimo --help' for more information.");
     return options;
 }
 
@@ -81,18 +85,30 @@ StartOptions ParseStartOptions(const QStringList& arguments)
         const qsizetype equals = name.indexOf(u'=');
         if (Contains(QtOptionsWithValue, name.left(equals))) {
             if (equals < 0 && ++i >= arguments.size())
-                return Refuse(QStringLiteral("vimo: option '%1' needs a value").arg(argument));
+                return Refuse(
+                    QCoreApplication::translate("StartOptions", "vimo: option '%1' needs a value")
+                        .arg(argument));
             continue;
         }
         if (Contains(QtFlags, name))
             continue;
-        return Refuse(QStringLiteral("vimo: unknown option '%1'").arg(argument));
+        return Refuse(
+            QCoreApplication::translate("StartOptions", "vimo: unknown option '%1'").arg(argument));
     }
     return options;
 }
 
 int AnswerBeforeStart(const QStringList& arguments)
 {
+    if (ParseStartOptions(arguments).Result == StartOptions::Outcome::Run)
+        return -1;
+    // The answer in the user's language, which needs an application object: one without any
+    // display, for the moment it takes.
+    int argc = 1;
+    char name[] = "vimo";
+    char* argv[] = { name, nullptr };
+    const QCoreApplication application(argc, argv);
+    InstallTranslations();
     const StartOptions options = ParseStartOptions(arguments);
     switch (options.Result) {
     case StartOptions::Outcome::Run:
@@ -112,7 +128,7 @@ int AnswerBeforeStart(const QStringList& arguments)
 
 QString HelpText()
 {
-    return QStringLiteral(
+    return QCoreApplication::translate("StartOptions",
         "Usage: vimo [OPTION] [DATA-FILE]\n"
         "Post short notes to colleagues on the office network, and receive theirs as small\n"
         "coloured windows on the desktop.\n"

@@ -1,9 +1,10 @@
 #include "app/CNoteApp.h"
 #include "app/DesktopPlatform.h"
 #include "app/StartOptions.h"
+#include "app/Translations.h"
+#include "widgets/AppIcon.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char* argv[])
 {
@@ -22,7 +23,8 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("vimo"));
     // No display name: Qt would append it to every window title, notes and dialogs included.
     QApplication::setDesktopFileName(QStringLiteral("vimo"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vimo.png")));
+    QApplication::setWindowIcon(vimo::AppIcon());
+    vimo::InstallTranslations();
 
     vimo::CNoteApp app(QApplication::arguments());
     app.InitInstance();

@@ -3,7 +3,6 @@
 #include "dialogs/CNoteTextEdit.h"
 #include "dialogs/DataExchange.h"
 #include "model/NoteTexts.h"
-#include "setup/Prompts.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"
 #include "ui_CComposeDlg.h"
@@ -42,19 +41,11 @@ QString WithPickedName(const QString& head, const QString& name)
 
 } // namespace
 
-// What the worker made of a Send: the first name it could not vouch for and why, or what
-// became of the note.
-struct CComposeDlg::SendAnswer {
-    QString Name;
-    StoreResult<bool> Lookup;
-    bool AllKnown = false;
-    Written Write;
-};
-
-CComposeDlg::CComposeDlg(StoreWorker& worker, QWidget* parent)
+CComposeDlg::CComposeDlg(StoreWorker& worker, NotePoster post, QWidget* parent)
     : QDialog(parent, CaptionedDialogFlags)
     , Form(std::make_unique<Ui::CComposeDlg>())
     , Users(worker)
+    , Post(std::move(post))
 {
     Form->setupUi(this);
     PrepareFormDialog(this, [this] { OnInitDialog(); });
@@ -78,8 +69,7 @@ CComposeDlg::~CComposeDlg() = default;
 bool CComposeDlg::UpdateData(bool save)
 {
     DataExchange exchange(save);
-    exchange.Text(Form->RecipientEdit, RecipientName,
-        SeveralRecipients ? MaxRecipientListLength : MaxUserNameLength);
+    exchange.Text(Form->RecipientEdit, RecipientName, MaxRecipientListLength);
     exchange.Selection(Form->UserList, ListSelection);
     exchange.Text(Form->NoteTextEdit, NoteText, MaxNoteLength);
     exchange.Check(Form->YellowBox, UrgencyYellow);
@@ -124,12 +114,10 @@ void CComposeDlg::ReplyTo(const QString& name)
     StartInText = true;
 }
 
-QStringList CComposeDlg::NamesToCheck() const
+NoteDraft CComposeDlg::Draft() const
 {
-    if (SeveralRecipients)
-        return SplitRecipientNames(RecipientName);
-    // One name, looked up as typed: blanks alone are a name that nobody has.
-    return RecipientName.isEmpty() ? QStringList() : QStringList { RecipientName };
+    return { SplitRecipientNames(RecipientName), NoteText,
+        UrgencyCharacter(UrgencyYellow, UrgencyGreen) };
 }
 
 QStringList CComposeDlg::KnownNames() const
@@ -144,79 +132,36 @@ void CComposeDlg::OnOK()
 {
     if (SendingNow)
         return;
-    Recipients.clear();
     // A value the boxes refuse has been reported already; looking the name up would only end
     // in the same refusal.
     if (!UpdateData(true))
         return;
-    const QStringList names = NamesToCheck();
-    if (names.isEmpty()) {
-        ShowAlert(QStringLiteral("User name cannot be Empty"));
-        FocusRecipient();
+    const NoteDraft draft = Draft();
+    if (const std::optional<SendVerdict> refused = RefusedBeforeStore(draft)) {
+        ShowVerdict(*refused);
         return;
     }
-    // The writer reads the values as they are now, Recipients included.
-    Recipients = names;
-    Writer write = Sending ? Sending() : Writer();
     ShowSending(true);
-    // One unknown name stops the whole note. A name longer than the store keeps cannot be
-    // anybody's. The names are looked up and the note written in one job, so nothing comes
-    // between.
-    Users.Run(
-        [names, write](Store& store) {
-            SendAnswer answer;
-            for (const QString& name : names) {
-                answer.Name = name;
-                answer.Lookup = name.size() > MaxUserNameLength ? StoreResult<bool> { false, {} }
-                                                                : store.IsKnownUser(name);
-                if (answer.Lookup.Failure || !answer.Lookup.Value)
-                    return answer;
-            }
-            answer.AllKnown = true;
-            if (write)
-                answer.Write = write(store);
-            return answer;
-        },
-        this, [this](const SendAnswer& answer) { SendDone(answer); });
+    Users.Run([post = Post, draft](Store& store) { return post(store, draft); }, this,
+        [this](const SendVerdict& verdict) {
+            ShowSending(false);
+            ShowVerdict(verdict);
+        });
 }
 
-void CComposeDlg::SendDone(const SendAnswer& answer)
+void CComposeDlg::ShowVerdict(const SendVerdict& verdict)
 {
-    ShowSending(false);
-    // A lookup that failed says nothing about the name: the user hears why, and the note stays
-    // in the dialog to be sent when the store answers again.
-    if (!answer.AllKnown) {
-        Recipients.clear();
-        if (answer.Lookup.Failure) {
-            ShowStoreFailure(
-                *answer.Lookup.Failure, QStringLiteral("the addressee cannot be looked up now."));
-        } else {
-            ShowAlert(SeveralRecipients
-                    ? UnknownUserAlert(answer.Name)
-                    : QStringLiteral("User name must be Valid\n[Press ? for List]"));
-        }
-        FocusRecipient(SeveralRecipients ? answer.Name : QString());
+    if (verdict.Sent) {
+        QDialog::accept();
         return;
     }
-    // A refused note stays as the user left it, to be sent again or cancelled; less the names
-    // it has reached, so that nobody gets it twice.
-    if (answer.Write.Refusal) {
-        const QStringList& reached = answer.Write.Reached;
-        QStringList left = Recipients;
-        for (const QString& name : reached)
-            left.removeAll(name);
-        if (!reached.isEmpty()) {
-            RecipientName = left.join(QStringLiteral(", "));
-            UpdateData(false);
-        }
-        ShowStoreFailure(*answer.Write.Refusal,
-            reached.isEmpty()
-                ? QStringLiteral("the note was not sent.")
-                : QStringLiteral("the note was sent to %1 but not to %2.")
-                      .arg(reached.join(QStringLiteral(", ")), left.join(QStringLiteral(", "))));
-        return;
+    if (!verdict.Left.isEmpty()) {
+        RecipientName = verdict.Left.join(QStringLiteral(", "));
+        UpdateData(false);
     }
-    QDialog::accept();
+    TellWhyNotSent(verdict);
+    if (verdict.BackToNames)
+        FocusRecipient(verdict.Name);
 }
 
 void CComposeDlg::ShowSending(bool sending)
@@ -225,21 +170,17 @@ void CComposeDlg::ShowSending(bool sending)
     QPushButton* send = Form->SendButton;
     if (sending)
         SendText = send->text();
-    send->setText(sending ? QStringLiteral("Sending\u2026") : SendText);
+    send->setText(sending ? tr("Sending\u2026") : SendText);
     send->setEnabled(!sending);
 }
 
 void CComposeDlg::TakeSelectedName()
 {
     UpdateData(true);
-    if (SeveralRecipients) {
-        if (RecipientName != LastPicked)
-            PickedAfter = PickHead(RecipientName, KnownNames());
-        RecipientName = WithPickedName(PickedAfter, ListSelection);
-        LastPicked = RecipientName;
-    } else {
-        RecipientName = ListSelection;
-    }
+    if (RecipientName != LastPicked)
+        PickedAfter = PickHead(RecipientName, KnownNames());
+    RecipientName = WithPickedName(PickedAfter, ListSelection);
+    LastPicked = RecipientName;
     UpdateData(false);
 }
 

@@ -70,18 +70,18 @@ void CLoginDlg::OnOK()
         return;
     // The statements cut trailing blanks, so a name of blanks only would sign in as nobody.
     if (CutTrailingWhiteSpace(UserName).isEmpty()) {
-        ShowAlert(QStringLiteral("There must be a User name"));
+        ShowAlert(tr("There must be a User name"));
         return;
     }
     // A lookup that failed says nothing about the name: no question about adding it.
     const StoreResult<bool> known
         = Users.Call([name = UserName](Store& store) { return store.IsKnownUser(name); });
     if (known.Failure) {
-        ShowStoreFailure(*known.Failure, QStringLiteral("the user name cannot be looked up now."));
+        ShowStoreFailure(*known.Failure, tr("the user name cannot be looked up now."));
         return;
     }
     if (!known.Value) {
-        if (AskYesNo(QStringLiteral("Add new User")))
+        if (AskYesNo(tr("Add new User")))
             SucceededOrAlert(
                 Users.Call([name = UserName](Store& store) { return store.AddUser(name); }));
         // Either answer signs in; a "no" only keeps the name out of the pickers.

@@ -85,7 +85,7 @@ void CNoteTextEdit::SetStoredText(const QString& text)
 
 int CNoteTextEdit::Room() const
 {
-    return MaxLength_ - StoredLength(document()->toRawText())
+    return Limit - StoredLength(document()->toRawText())
         + StoredLength(textCursor().selectedText());
 }
 

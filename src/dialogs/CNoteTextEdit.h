@@ -18,7 +18,7 @@ int StoredLength(QStringView text);
 QString FitToRoom(QStringView text, int room);
 
 // The box in which a note is written: several lines, Enter starts a new line and Tab moves on.
-// No more than MaxLength() stored characters can be typed, pasted or dropped into it: a key
+// No more than its limit of stored characters can be typed, pasted or dropped into it: a key
 // that would go beyond beeps and does nothing, and a paste is cut to what fits.
 class CNoteTextEdit : public QPlainTextEdit {
     Q_OBJECT
@@ -31,8 +31,7 @@ public:
     // Shows a stored text. The limit holds typing only: a longer text is shown whole.
     void SetStoredText(const QString& text);
 
-    int MaxLength() const { return MaxLength_; }
-    void SetMaxLength(int length) { MaxLength_ = length; }
+    void SetMaxLength(int length) { Limit = length; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -45,7 +44,7 @@ private:
     // The beginning of the text that fits the room; a beep says when that is not all of it.
     QString Fitting(const QString& text) const;
 
-    int MaxLength_ = MaxNoteLength;
+    int Limit = MaxNoteLength;
 };
 
 } // namespace vimo

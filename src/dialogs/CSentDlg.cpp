@@ -1,6 +1,7 @@
 #include "dialogs/CSentDlg.h"
 
 #include "model/DateStamp.h"
+#include "model/NoteTexts.h"
 #include "widgets/CColorLabel.h"
 #include "widgets/DialogColours.h"
 #include "widgets/DialogSetup.h"
@@ -11,34 +12,20 @@
 #include <QVBoxLayout>
 
 namespace vimo {
-namespace {
-
-// A note on one line: its line breaks as blanks.
-QString OneLine(const QString& text)
-{
-    QString line = text;
-    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    line.replace(u'\n', u' ');
-    line.replace(u'\r', u' ');
-    return line;
-}
-
-} // namespace
-
 CSentDlg::CSentDlg(QWidget* parent)
     : QDialog(parent, CaptionedDialogFlags)
     , Caption(new CColorLabel(this))
     , List(new QTreeWidget(this))
-    , CloseButton(new QPushButton(QStringLiteral("Close"), this))
+    , CloseButton(new QPushButton(tr("Close"), this))
 {
-    setWindowTitle(QStringLiteral("Sent Vimos"));
+    setWindowTitle(tr("Sent Vimos"));
     UseDialogColours(this);
     Caption->setObjectName(QStringLiteral("Caption"));
     Caption->SetColors(MakeColorRef(216, 208, 200), 0);
     Caption->setMargin(4);
     List->setObjectName(QStringLiteral("SentList"));
-    List->setHeaderLabels({ QStringLiteral("To"), QStringLiteral("Date"), QStringLiteral("Text"),
-        QStringLiteral("Status") });
+    List->setAccessibleName(windowTitle());
+    List->setHeaderLabels({ tr("To"), tr("Date"), tr("Text"), tr("Status") });
     List->setRootIsDecorated(false);
     List->setUniformRowHeights(true);
     List->setSelectionMode(QAbstractItemView::NoSelection);
@@ -65,18 +52,18 @@ CSentDlg::~CSentDlg() = default;
 void CSentDlg::SetRows(const QList<SentNote>& rows)
 {
     if (rows.isEmpty())
-        Caption->setText(QStringLiteral("You have sent no Vimos yet."));
+        Caption->setText(tr("You have sent no Vimos yet."));
     else if (rows.size() == 1)
-        Caption->setText(QStringLiteral("Your last Vimo."));
+        Caption->setText(tr("Your last Vimo."));
     else
-        Caption->setText(QStringLiteral("Your last %1 Vimos, newest first.").arg(rows.size()));
+        Caption->setText(tr("Your last %1 Vimos, newest first.").arg(rows.size()));
     List->clear();
     for (const SentNote& row : rows) {
         const QDate day = StampDate(row.DateStamp);
         auto* item = new QTreeWidgetItem(List,
-            { row.Recipient, day.isValid() ? DayText(day) : QString(), OneLine(row.Text),
-                ReceiptStateText(row) });
-        item->setToolTip(TextColumn, row.Text);
+            { ShownLine(row.Recipient, ShownNameLength), day.isValid() ? DayText(day) : QString(),
+                ShownLine(row.Text, ShownNoteLength), ReceiptStateText(row) });
+        item->setToolTip(TextColumn, PlainTip(row.Text, ShownNoteLength));
     }
 }
 

@@ -5,6 +5,7 @@
 #include "widgets/CUserListBox.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -92,7 +93,9 @@ bool DataExchange::Fits(QWidget* box, const QString& text, int limit, QString& v
 void DataExchange::Refuse(QWidget* box, int limit)
 {
     Failed = true;
-    ShowAlert(QStringLiteral("Please enter no more than %1 characters.").arg(limit));
+    ShowAlert(
+        QCoreApplication::translate("DataExchange", "Please enter no more than %1 characters.")
+            .arg(limit));
     box->setFocus(Qt::OtherFocusReason);
 }
 

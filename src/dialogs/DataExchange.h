@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/NoteRow.h"
+
 #include <QString>
 
 class QCheckBox;
@@ -10,9 +12,6 @@ namespace vimo {
 
 class CNoteTextEdit;
 class CUserListBox;
-
-// The longest user name: the width of the store's RECIPIENT column.
-inline constexpr int MaxUserNameLength = 15;
 
 // One exchange between a dialog's controls and its members, in one direction: save (controls
 // to members) or load (members to controls). A dialog's UpdateData names every binding once,

@@ -2,6 +2,7 @@
 
 #include "exchange/Notifications.h"
 #include "exchange/TrayLogic.h"
+#include "model/NoteTexts.h"
 #include "model/TextRules.h"
 #include "notes/CNoteDlg.h"
 #include "setup/Prompts.h"
@@ -26,6 +27,14 @@ Q_LOGGING_CATEGORY(ReceiptLog, "vimo.receipts", QtInfoMsg)
 NoteIdentity IdentityOf(const NoteRow& row)
 {
     return { row.Key, row.Sender, row.Recipient, AtoI(row.Stamp) };
+}
+
+// WORKAROUND: on X, Qt's GLib event loop sends its requests to the X server only when it is
+// woken, by an X event or a posted one. A note raised from a timer, with nobody at the
+// desktop, would wait in the buffer for the next poll or mouse move; this sends it now.
+void ReachScreenNow()
+{
+    QGuiApplication::sync();
 }
 
 QRect AvailableArea(const QWidget* owner)
@@ -109,7 +118,7 @@ void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
         polled.Value,
         [this](qint64 key) -> const NoteRow* {
             const ShownNote* shown = Notes.At(Notes.FindKey(key));
-            return shown ? &shown->Row : nullptr;
+            return shown ? &shown->Window->Row() : nullptr;
         },
         Pending.DeferredRows() + Deleting);
     for (const qint64 key : plan.StaleKeys) {
@@ -121,8 +130,9 @@ void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
     int waiting = 0;
     QList<ArrivedNote> arrived;
     QList<NoteIdentity> shown;
+    const bool announce = !plan.ToOpen.isEmpty() && !NotificationsAnnounceNotes();
     for (const NoteRow& row : plan.ToOpen) {
-        if (ShowNote(row)) {
+        if (ShowNote(row, announce)) {
             arrived.append({ row.Sender, AtoI(row.Urgency) });
             shown.append(IdentityOf(row));
         } else {
@@ -134,23 +144,19 @@ void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
     // After the poll, not inside it: the first poll answers before the tray icon exists, and
     // a box held open there would keep the user from the program.
     if (Waiting.ShouldTell(waiting)) {
-        QTimer::singleShot(0, this,
-            [] { ShowAlert(QStringLiteral("Couldn't get all the vimo's - Please delete some")); });
+        QTimer::singleShot(
+            0, this, [] { ShowAlert(tr("Couldn't get all the vimo's - Please delete some")); });
     }
 }
 
-bool NoteExchange::ShowNote(const NoteRow& row)
+bool NoteExchange::ShowNote(const NoteRow& row, bool announce)
 {
     const int slot = Notes.FirstEmptySlot();
     if (slot < 0)
         return false;
 
-    auto window = std::make_unique<CNoteDlg>(Owner);
-    window->Label->SetColors(UrgencyColor(AtoI(row.Urgency)), 0);
-    window->Slot = slot;
-    window->Key = row.Key;
-    window->Text = row.Text;
-    window->SetSender(row.Sender, AtoI(row.Stamp));
+    auto window
+        = std::make_unique<CNoteDlg>(row, slot, UrgencyColor(AtoI(row.Urgency)), Owner, announce);
     connect(window.get(), &CNoteDlg::DeleteRequested, this, &NoteExchange::OnDeleteNote);
     connect(window.get(), &CNoteDlg::ReplyRequested, this, &NoteExchange::ReplyRequested);
     Urgent.Watch(window.get(), AtoI(row.Urgency));
@@ -158,7 +164,6 @@ bool NoteExchange::ShowNote(const NoteRow& row)
     CNoteDlg* shown = window.get();
     auto note = std::make_unique<ShownNote>();
     note->Key = row.Key;
-    note->Row = row;
     note->Window = std::move(window);
     Notes.Store(slot, std::move(note));
     shown->showNormal();
@@ -174,6 +179,7 @@ void NoteExchange::RaiseAgain(QObject* window)
             note.Window->raise();
         }
     });
+    ReachScreenNow();
 }
 
 void NoteExchange::RecordShown(const QList<NoteIdentity>& notes)
@@ -225,6 +231,21 @@ void NoteExchange::SetAllNotesVisible(bool show)
             note.Window->hide();
         }
     });
+    if (show)
+        FocusNewestNote();
+}
+
+void NoteExchange::FocusNewestNote()
+{
+    // The latest key is the newest note.
+    CNoteDlg* newest = nullptr;
+    Notes.ForEach([&newest](int, ShownNote& note) {
+        if (note.Window->isVisible() && (newest == nullptr || note.Key > newest->Row().Key))
+            newest = note.Window.get();
+    });
+    if (newest != nullptr)
+        newest->TakeFocus();
+    ReachScreenNow();
 }
 
 void NoteExchange::OnDeleteNote(qint64 key, int slot)
@@ -233,7 +254,7 @@ void NoteExchange::OnDeleteNote(qint64 key, int slot)
     if (note == nullptr || note->Key != key)
         return;
     Urgent.Touched(note->Window.get());
-    Pending.Add(slot, note->Row);
+    Pending.Add(slot, note->Window->Row());
     Q_EMIT DeletionRequested();
 }
 
@@ -243,11 +264,15 @@ void NoteExchange::CarryOutDeletions()
         // The window and the slot go first, whatever the store then says. A window that shows
         // another row by now (a poll replaced it meanwhile) is not the one the user deleted.
         const ShownNote* note = Notes.At(request.Slot);
-        if (note == nullptr || note->Row != request.Row)
+        if (note == nullptr || note->Window->Row() != request.Row)
             continue;
+        // The keyboard goes on to another note, not nowhere.
+        const bool hadFocus = note->Window->isActiveWindow();
         Notes.Take(request.Slot).reset();
         DeleteRow(request.Row);
         Q_EMIT NotesChanged();
+        if (hadFocus)
+            FocusNewestNote();
     }
 }
 
@@ -272,7 +297,7 @@ void NoteExchange::DeletionDone(const NoteRow& row, const StoreResult<Store::Del
     }
     // Gone already: the copy that deleted it stamped the receipt.
     if (deleted.Value == Store::Deletion::AlreadyGone)
-        ShowAlert(QStringLiteral("This note had already been deleted from the store."));
+        ShowAlert(tr("This note had already been deleted from the store."));
     else
         RecordDeleted(row);
 }
@@ -283,8 +308,7 @@ void NoteExchange::DeferDeletion(const NoteRow& row, const StoreFailure& failure
     if (DeferralTold)
         return;
     DeferralTold = true;
-    ShowAlert(UnreachableText(
-        QStringLiteral("the note will be deleted from it when it is back."), failure));
+    ShowAlert(UnreachableText(tr("the note will be deleted from it when it is back."), failure));
 }
 
 void NoteExchange::DeferredDeletionsRetried(const QList<RetriedDeletion>& retried)

@@ -47,7 +47,8 @@ public:
     void PollNotes();
     int UnansweredPollMs = 15000;
 
-    // Hiding them all counts as touching every one.
+    // Hiding them all counts as touching every one. Showing them puts the keyboard on the
+    // newest.
     void SetAllNotesVisible(bool show);
 
     // Closes every note whose deletion is pending and deletes its row from the store. A row
@@ -74,16 +75,16 @@ Q_SIGNALS:
     void ReplyRequested(const QString& sender);
 
 private:
-    // One open note: its window and the row it shows.
+    // One open note: its window, which holds the row it shows.
     struct ShownNote {
         qint64 Key = 0;
-        NoteRow Row;
         std::unique_ptr<CNoteDlg> Window;
     };
 
     // Opens the row in the lowest free slot, coloured by its urgency; false when every slot
-    // is taken.
-    bool ShowNote(const NoteRow& row);
+    // is taken. An announced note tells screen readers that it came.
+    bool ShowNote(const NoteRow& row, bool announce);
+    void FocusNewestNote();
     void RaiseAgain(QObject* window);
     // The receipts of the notes a poll opened, and of a deletion the store took.
     void RecordShown(const QList<NoteIdentity>& notes);

@@ -1,8 +1,11 @@
 #include "exchange/NotePosting.h"
 
 #include "model/DateStamp.h"
+#include "model/NoteTexts.h"
+#include "setup/Prompts.h"
 #include "store/Store.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QThread>
@@ -18,6 +21,18 @@ void WaitBeforeRetry(int attempt)
 {
     const int longest = 4 << qMin(attempt, 4); // ms
     QThread::msleep(QRandomGenerator::global()->bounded(longest));
+}
+
+// The names stopped the note: the keys go back to them, to the one at fault if there is one.
+SendVerdict NamesRefused(
+    const QString& name, const QString& alert, std::optional<StoreFailure> failure = {})
+{
+    SendVerdict verdict;
+    verdict.BackToNames = true;
+    verdict.Name = name;
+    verdict.Alert = alert;
+    verdict.Failure = std::move(failure);
+    return verdict;
 }
 
 } // namespace
@@ -75,6 +90,64 @@ PostToEachOutcome WriteNoteToEach(Store& store, const QString& sender,
                 qUtf8Printable(recorded.Failure->Error.Message));
     }
     return outcome;
+}
+
+std::optional<SendVerdict> RefusedBeforeStore(const NoteDraft& draft)
+{
+    if (!draft.Recipients.isEmpty())
+        return std::nullopt;
+    return NamesRefused(
+        QString(), QCoreApplication::translate("NotePosting", "User name cannot be Empty"));
+}
+
+SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft)
+{
+    if (std::optional<SendVerdict> refused = RefusedBeforeStore(draft))
+        return *refused;
+    // With one name the refusal says what it always said; in a list it names the name.
+    for (const QString& name : draft.Recipients) {
+        // A name longer than the store keeps cannot be anybody's.
+        const StoreResult<bool> known = name.size() > MaxUserNameLength
+            ? StoreResult<bool> { false, {} }
+            : store.IsKnownUser(name);
+        if (known.Failure) {
+            return NamesRefused(name,
+                QCoreApplication::translate(
+                    "NotePosting", "the addressee cannot be looked up now."),
+                known.Failure);
+        }
+        if (!known.Value) {
+            return NamesRefused(name,
+                draft.Recipients.size() == 1 ? QCoreApplication::translate(
+                    "NotePosting", "User name must be Valid\n[Press ? for List]")
+                                             : UnknownUserAlert(name));
+        }
+    }
+    PostToEachOutcome posted
+        = WriteNoteToEach(store, sender, draft.Recipients, draft.Text, draft.Urgency);
+    SendVerdict verdict;
+    verdict.Sent = !posted.Failure;
+    verdict.Failure = std::move(posted.Failure);
+    if (verdict.Sent)
+        return verdict;
+    const QString comma = QStringLiteral(", ");
+    if (posted.Reached.isEmpty()) {
+        verdict.Alert = QCoreApplication::translate("NotePosting", "the note was not sent.");
+    } else {
+        verdict.Alert
+            = QCoreApplication::translate("NotePosting", "the note was sent to %1 but not to %2.")
+                  .arg(posted.Reached.join(comma), posted.Left.join(comma));
+        verdict.Left = posted.Left;
+    }
+    return verdict;
+}
+
+void TellWhyNotSent(const SendVerdict& verdict)
+{
+    if (verdict.Failure)
+        ShowStoreFailure(*verdict.Failure, verdict.Alert);
+    else
+        ShowAlert(verdict.Alert);
 }
 
 } // namespace vimo

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace vimo {
@@ -48,5 +49,40 @@ struct PostToEachOutcome {
 // cannot be kept is logged: the note has gone all the same.
 PostToEachOutcome WriteNoteToEach(Store& store, const QString& sender,
     const QStringList& recipients, const QString& text, QChar urgency);
+
+// What the user wrote in the compose dialog, as Send hands it over.
+struct NoteDraft {
+    QStringList Recipients; // the names as typed, each once
+    QString Text; // as the store keeps it: CR LF line breaks, at most 250 characters
+    QChar Urgency = u'3';
+};
+
+// What became of a Send: the note went, or why not and what the dialog then offers.
+struct SendVerdict {
+    bool Sent = false;
+    // The names stopped the note: the keys go back to them, with Name (the one at fault, if
+    // any) selected to be typed over.
+    bool BackToNames = false;
+    QString Name;
+    // The alert; with a failure, what could not be done because of it.
+    QString Alert;
+    std::optional<StoreFailure> Failure;
+    // After a refusal part way: the names not reached, the only ones the next Send goes to.
+    QStringList Left;
+};
+
+// Posts a draft on the store's thread; the tray's is SendNote from its user.
+using NotePoster = std::function<SendVerdict(Store&, const NoteDraft&)>;
+
+// The verdict that needs no store: a draft with no name at all.
+std::optional<SendVerdict> RefusedBeforeStore(const NoteDraft& draft);
+
+// Sends the draft from sender when every name is a known user: one unknown name stops the
+// whole note, and one that cannot be looked up stops it too. A refusal part way keeps what
+// was delivered and leaves the rest in the verdict.
+SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft);
+
+// Says why the note did not go.
+void TellWhyNotSent(const SendVerdict& verdict);
 
 } // namespace vimo

@@ -1,7 +1,9 @@
 #include "exchange/Notifications.h"
 
+#include "model/NoteTexts.h"
 #include "setup/Profile.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <utility>
@@ -18,6 +20,8 @@ NotificationHandler& CurrentNotificationHandler()
     static NotificationHandler handler;
     return handler;
 }
+
+bool ServiceRuns = false;
 
 } // namespace
 
@@ -38,19 +42,23 @@ NoteNotification NewNotesNotification(const QList<ArrivedNote>& notes)
     QStringList senders;
     bool critical = false;
     for (const ArrivedNote& note : notes) {
-        if (!note.Sender.isEmpty() && !senders.contains(note.Sender))
-            senders.append(note.Sender);
+        const QString sender = ShownLine(note.Sender, ShownNameLength);
+        if (!sender.isEmpty() && !senders.contains(sender))
+            senders.append(sender);
         critical = critical || note.Urgency == 3;
     }
     const auto count = notes.size();
-    QString text = QStringLiteral("%1 new Vimo%2")
-                       .arg(count)
-                       .arg(count == 1 ? QString() : QStringLiteral("s"));
+    QString text = (count == 1 ? QCoreApplication::translate("Notifications", "%1 new Vimo")
+                               : QCoreApplication::translate("Notifications", "%1 new Vimos"))
+                       .arg(count);
     if (!senders.isEmpty()) {
         const auto unnamed = senders.size() - NamedSenders;
-        text += QStringLiteral(" from ") + senders.mid(0, NamedSenders).join(u", ");
+        QString names = senders.mid(0, NamedSenders).join(u", ");
         if (unnamed > 0)
-            text += QStringLiteral(" and %1 more").arg(unnamed);
+            names = QCoreApplication::translate("Notifications", "%1 and %2 more")
+                        .arg(names)
+                        .arg(unnamed);
+        text = QCoreApplication::translate("Notifications", "%1 from %2").arg(text, names);
     }
     return { QStringLiteral("Vimo"), text, critical };
 }
@@ -70,6 +78,16 @@ void NotifyNewNotes(const QList<ArrivedNote>& notes)
 {
     if (!notes.isEmpty() && NotificationsEnabled())
         ShowNotification(NewNotesNotification(notes));
+}
+
+void SetNotificationServiceRuns(bool runs)
+{
+    ServiceRuns = runs;
+}
+
+bool NotificationsAnnounceNotes()
+{
+    return ServiceRuns && NotificationsEnabled();
 }
 
 } // namespace vimo

@@ -41,4 +41,10 @@ bool NotificationsEnabled();
 // are on.
 void NotifyNewNotes(const QList<ArrivedNote>& notes);
 
+// Whether a notification service will tell the user of new notes: the desktop says whether
+// one runs (none until it does), the settings whether notifications are on. Where none will,
+// a new note announces itself to screen readers.
+void SetNotificationServiceRuns(bool runs);
+bool NotificationsAnnounceNotes();
+
 } // namespace vimo

@@ -28,7 +28,6 @@ public:
 
     void Defer(const NoteRow& row);
     void Forget(const NoteRow& row);
-    bool IsDeferred(const NoteRow& row) const { return Deferred.contains(row); }
     const QList<NoteRow>& DeferredRows() const { return Deferred; }
 
 private:

@@ -1,5 +1,7 @@
 #include "exchange/TrayLogic.h"
 
+#include <QCoreApplication>
+
 namespace vimo {
 namespace {
 
@@ -20,15 +22,15 @@ int WrapIntoArea(int wanted, int low, int high)
 
 QString TrayTipText(int openNotes)
 {
-    return QStringLiteral("%1 Vimo%2 Active")
-        .arg(openNotes)
-        .arg(openNotes == 1 ? QString() : QStringLiteral("s"));
+    return (openNotes == 1 ? QCoreApplication::translate("TrayLogic", "%1 Vimo Active")
+                           : QCoreApplication::translate("TrayLogic", "%1 Vimos Active"))
+        .arg(openNotes);
 }
 
 QString OutageTipText(const QDateTime& since)
 {
-    return QStringLiteral("Vimo: the store cannot be reached since ")
-        + since.toLocalTime().toString(QStringLiteral("HH:mm"));
+    return QCoreApplication::translate("TrayLogic", "Vimo: the store cannot be reached since %1")
+        .arg(since.toLocalTime().toString(QStringLiteral("HH:mm")));
 }
 
 ColorRef UrgencyColor(int urgency)

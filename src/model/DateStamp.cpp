@@ -2,6 +2,7 @@
 
 #include "model/TextRules.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 namespace vimo {
@@ -46,14 +47,15 @@ QDate StampDate(qint64 stamp)
 
 QString DayText(const QDate& day)
 {
-    return QLocale::c().toString(day, QStringLiteral("ddd d MMM yyyy"));
+    // The order and punctuation belong to the language, the names to the locale.
+    return QLocale().toString(day, QCoreApplication::translate("DateStamp", "ddd d MMM yyyy"));
 }
 
 QString MomentText(const QDateTime& moment)
 {
     const QDateTime local = moment.toLocalTime();
     return DayText(local.date()) + QLatin1Char(' ')
-        + QLocale::c().toString(local.time(), QStringLiteral("HH:mm"));
+        + QLocale().toString(local.time(), QStringLiteral("HH:mm"));
 }
 
 } // namespace vimo

@@ -22,8 +22,8 @@ std::optional<qint32> ParseDateText(const QString& text);
 // The day a stamp names; an invalid date when it names none (0, a month 13, a 31 April).
 QDate StampDate(qint64 stamp);
 
-// A day as people read it, "Mon 7 Dec 2026", in English whatever the user's locale: every
-// copy in the office shows the same words.
+// A day as people read it in the user's language and locale: "Mon 7 Dec 2026" in English,
+// "Mo. 7. Dez. 2026" in German.
 QString DayText(const QDate& day);
 
 // A moment as DayText with the time of day added, "Mon 7 Dec 2026 10:42", in local time.

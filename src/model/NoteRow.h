@@ -4,6 +4,9 @@
 
 namespace vimo {
 
+// The longest user name: the width of the store's RECIPIENT column.
+inline constexpr int MaxUserNameLength = 15;
+
 // One note as the store holds it: the row of MSGS that a note window shows. A key may come
 // back with another row (another copy deleted the note and a new one took its key), so a
 // window is tied to the whole row, never to its key alone.

@@ -2,14 +2,18 @@
 
 #include "model/DateStamp.h"
 
+#include <QCoreApplication>
+
 namespace vimo {
 namespace {
 
 // "deleted Mon 7 Dec 2026 10:50"; the state alone when the time cannot be read.
-QString EventText(const QString& state, const QString& before, const QString& stored)
+QString EventText(const char* withTime, const char* alone, const QString& stored)
 {
     const QDateTime moment = QDateTime::fromString(stored, Qt::ISODate);
-    return moment.isValid() ? state + before + MomentText(moment) : state;
+    return moment.isValid()
+        ? QCoreApplication::translate("Receipts", withTime).arg(MomentText(moment))
+        : QCoreApplication::translate("Receipts", alone);
 }
 
 } // namespace
@@ -22,10 +26,12 @@ QString ReceiptTime(const QDateTime& moment)
 QString ReceiptStateText(const SentNote& note)
 {
     if (!note.Deleted.isEmpty())
-        return EventText(QStringLiteral("deleted"), QStringLiteral(" "), note.Deleted);
+        return EventText(QT_TRANSLATE_NOOP("Receipts", "deleted %1"),
+            QT_TRANSLATE_NOOP("Receipts", "deleted"), note.Deleted);
     if (!note.Shown.isEmpty())
-        return EventText(QStringLiteral("on screen"), QStringLiteral(" since "), note.Shown);
-    return QStringLiteral("waiting");
+        return EventText(QT_TRANSLATE_NOOP("Receipts", "on screen since %1"),
+            QT_TRANSLATE_NOOP("Receipts", "on screen"), note.Shown);
+    return QCoreApplication::translate("Receipts", "waiting");
 }
 
 } // namespace vimo

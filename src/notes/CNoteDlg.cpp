@@ -1,6 +1,7 @@
 #include "notes/CNoteDlg.h"
 
 #include "model/NoteTexts.h"
+#include "model/TextRules.h"
 #include "notes/BackingStoreRelease.h"
 #include "notes/NoteGeometry.h"
 #include "notes/NoteWindowFlags.h"
@@ -8,9 +9,11 @@
 #include "widgets/DialogColours.h"
 #include "widgets/DialogSetup.h"
 
+#include <QAccessibleWidget>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QStringView>
+
+#include <algorithm>
 
 namespace vimo {
 
@@ -18,24 +21,51 @@ namespace {
 
 struct MenuItem {
     int Id; // 0: a separator
-    QStringView Text;
+    const char* Text;
 };
 
 constexpr MenuItem NoteMenu[] = {
-    { CNoteDlg::HideCommand, u"&Hide" },
-    { CNoteDlg::DeleteCommand, u"&Delete" },
-    { CNoteDlg::EnlargeCommand, u"&Enlarge" },
-    { CNoteDlg::ShrinkCommand, u"&Shrink" },
-    { 0, {} },
-    { CNoteDlg::ReplyCommand, u"&Reply" },
+    { CNoteDlg::HideCommand, QT_TRANSLATE_NOOP("vimo::CNoteDlg", "&Hide") },
+    { CNoteDlg::DeleteCommand, QT_TRANSLATE_NOOP("vimo::CNoteDlg", "&Delete") },
+    { CNoteDlg::EnlargeCommand, QT_TRANSLATE_NOOP("vimo::CNoteDlg", "&Enlarge") },
+    { CNoteDlg::ShrinkCommand, QT_TRANSLATE_NOOP("vimo::CNoteDlg", "&Shrink") },
+    { 0, nullptr },
+    { CNoteDlg::ReplyCommand, QT_TRANSLATE_NOOP("vimo::CNoteDlg", "&Reply") },
 };
+
+// A note that announces itself is an alert to screen readers, which read one out as it shows.
+// Asked each time: Qt makes the interface with the note, before its owner has set it up.
+class NoteAccessible final : public QAccessibleWidget {
+public:
+    explicit NoteAccessible(CNoteDlg* note)
+        : QAccessibleWidget(note, QAccessible::Dialog)
+    {
+    }
+
+    QAccessible::Role role() const override
+    {
+        return static_cast<const CNoteDlg*>(widget())->Announces() ? QAccessible::AlertMessage
+                                                                   : QAccessible::Dialog;
+    }
+};
+
+QAccessibleInterface* MakeNoteAccessible(const QString& className, QObject* object)
+{
+    auto* note = qobject_cast<CNoteDlg*>(object);
+    if (note == nullptr || className != QLatin1String(CNoteDlg::staticMetaObject.className()))
+        return nullptr;
+    return new NoteAccessible(note);
+}
 
 } // namespace
 
-CNoteDlg::CNoteDlg(QWidget* owner)
+CNoteDlg::CNoteDlg(const NoteRow& row, int slot, ColorRef background, QWidget* owner, bool announce)
     // A tool window: owned by the main window, kept off the taskbar, and not held back by the
     // main window's modal run.
     : QDialog(owner, NoteWindowFlags(RunsThroughXWayland()))
+    , Shown(row)
+    , Slot(slot)
+    , Announce(announce)
     , Label(new CColorLabel(this))
 {
     // A note that arrives while the user types, in the compose dialog or anywhere else, must
@@ -55,6 +85,15 @@ CNoteDlg::CNoteDlg(QWidget* owner)
     Label->setAttribute(Qt::WA_TransparentForMouseEvents);
     // A note never changes once painted; it keeps no image of itself between paints.
     ReleaseBackingStoreAfterPaint(this);
+    Label->SetColors(background, 0);
+    const QString sender = ShownLine(Shown.Sender, ShownNameLength);
+    setToolTip(PlainTip(NoteTipText(sender, AtoI(Shown.Stamp)), ShownNoteLength));
+    setAccessibleDescription(NoteDescription(AtoI(Shown.Urgency), sender, AtoI(Shown.Stamp)));
+    // The note itself takes the keys: it has nothing else that could.
+    setFocusPolicy(Qt::TabFocus);
+    Label->ShowFocusOf(this);
+    static const bool accessible = (QAccessible::installFactory(MakeNoteAccessible), true);
+    Q_UNUSED(accessible);
 }
 
 CNoteDlg::~CNoteDlg() = default;
@@ -62,18 +101,36 @@ CNoteDlg::~CNoteDlg() = default;
 void CNoteDlg::OnInitDialog()
 {
     Dragging = false;
-    Label->setText(Text);
-    // Task switchers and screen readers name the note by what it says.
-    setWindowTitle(Text);
+    Label->setText(Shown.Text);
+    // Task switchers, screen-share pickers and screen readers name the note by what it says,
+    // on one line; Qt would take a "[*]" in it for the modified mark, and "[*][*]" shows one.
+    setWindowTitle(ShownLine(Shown.Text, ShownNoteLength)
+                       .replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
     // To the front, but without the keyboard: a note that arrives must not take the keys
     // from whatever the user is typing.
     raise();
 }
 
-void CNoteDlg::SetSender(const QString& sender, int dateStamp)
+void CNoteDlg::TakeFocus()
 {
-    ReplyTo = sender;
-    setToolTip(NoteTipText(sender, dateStamp));
+    raise();
+    activateWindow();
+    setFocus(Qt::OtherFocusReason);
+}
+
+void CNoteDlg::FocusNeighbour(bool next)
+{
+    QList<CNoteDlg*> notes;
+    for (CNoteDlg* note : parentWidget()->findChildren<CNoteDlg*>(Qt::FindDirectChildrenOnly)) {
+        if (note->isVisible())
+            notes.append(note);
+    }
+    std::sort(notes.begin(), notes.end(),
+        [](const CNoteDlg* a, const CNoteDlg* b) { return a->Slot < b->Slot; });
+    const auto count = notes.size();
+    const auto at = notes.indexOf(this);
+    if (count > 1 && at >= 0)
+        notes[(at + (next ? 1 : count - 1)) % count]->TakeFocus();
 }
 
 void CNoteDlg::resizeEvent(QResizeEvent* event)
@@ -89,7 +146,7 @@ void CNoteDlg::HideNote()
 
 void CNoteDlg::RequestDelete()
 {
-    Q_EMIT DeleteRequested(Key, Slot);
+    Q_EMIT DeleteRequested(Shown.Key, Slot);
 }
 
 void CNoteDlg::ResizeNote(bool grow)
@@ -99,7 +156,7 @@ void CNoteDlg::ResizeNote(bool grow)
     Height = newSize.height();
     // A frameless window keeps its top-left corner when resized; the label follows.
     resize(newSize);
-    Label->setText(Text);
+    Label->setText(Shown.Text);
     showNormal();
 }
 
@@ -119,8 +176,8 @@ void CNoteDlg::OnMenuCommand(int id)
         ResizeNote(false);
         break;
     case ReplyCommand:
-        if (!ReplyTo.isEmpty())
-            Q_EMIT ReplyRequested(ReplyTo);
+        if (!Shown.Sender.isEmpty())
+            Q_EMIT ReplyRequested(Shown.Sender);
         break;
     default:
         break;
@@ -138,9 +195,9 @@ void CNoteDlg::OpenMenu(QPoint screenPoint)
             menu->addSeparator();
             continue;
         }
-        QAction* action = menu->addAction(item.Text.toString());
+        QAction* action = menu->addAction(tr(item.Text));
         action->setData(item.Id);
-        action->setEnabled(item.Id != ReplyCommand || !ReplyTo.isEmpty());
+        action->setEnabled(item.Id != ReplyCommand || !Shown.Sender.isEmpty());
     }
     connect(menu, &QMenu::triggered, this,
         [this](QAction* action) { OnMenuCommand(action->data().toInt()); });
@@ -179,6 +236,39 @@ void CNoteDlg::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton)
         Dragging = false;
     QDialog::mouseReleaseEvent(event);
+}
+
+void CNoteDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Menu
+        || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        Q_EMIT Touched();
+        OpenMenu(mapToGlobal(rect().center()));
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Delete:
+        RequestDelete();
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        FocusNeighbour(true);
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        FocusNeighbour(false);
+        break;
+    default:
+        // Not the dialog's keys: Escape would hide the note unseen.
+        QWidget::keyPressEvent(event);
+        break;
+    }
+}
+
+bool CNoteDlg::focusNextPrevChild(bool next)
+{
+    FocusNeighbour(next);
+    return true;
 }
 
 } // namespace vimo

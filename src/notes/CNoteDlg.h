@@ -1,5 +1,8 @@
 #pragma once
 
+#include "model/NoteRow.h"
+#include "widgets/ColorRef.h"
+
 #include <QDialog>
 #include <QPoint>
 #include <QString>
@@ -14,12 +17,7 @@ class CColorLabel;
 //
 // The owner is the main window, which opens a note like this:
 //
-//     auto* note = new CNoteDlg(mainWindow);
-//     note->Key = key;
-//     note->Slot = slot;
-//     note->Text = text;
-//     note->Label->SetColors(urgencyColour, 0);
-//     note->SetSender(sender, dateStamp);
+//     auto* note = new CNoteDlg(row, slot, urgencyColour, mainWindow);
 //     connect(note, &CNoteDlg::DeleteRequested, mainWindow, ...);
 //     note->setGeometry(10 * slot + 50, 10 * slot + 50, 100, 100);
 //     note->show();
@@ -28,9 +26,12 @@ class CColorLabel;
 // shown, and the note comes to the front then. Hide All and Show All are hide() and
 // showNormal().
 //
+// From the keyboard: Tab or the arrow keys go to the next or previous note, the menu key or
+// Shift+F10 opens the menu, Delete deletes.
+//
 // A note never destroys itself. Delete only emits DeleteRequested, from inside the note's
-// menu, so the owner must not delete the note in that handler: it records the request and
-// deletes the note later, from its own timer (or with deleteLater()).
+// menu or key handler, so the owner must not delete the note in that handler: it records the
+// request and deletes the note later, from its own timer (or with deleteLater()).
 class CNoteDlg : public QDialog {
     Q_OBJECT
 
@@ -44,19 +45,21 @@ public:
         ReplyCommand = 205,
     };
 
-    explicit CNoteDlg(QWidget* owner);
+    // The note of the row, in the owner's slot, on the background colour. It shows the text
+    // exactly as stored; hovering it shows the sender and the day it was posted, and Reply
+    // writes back to the sender (off without one). A note that announces itself is one that
+    // nothing else told the user of.
+    CNoteDlg(
+        const NoteRow& row, int slot, ColorRef background, QWidget* owner, bool announce = false);
     ~CNoteDlg() override;
 
-    // Set by the owner before the note is shown: the note's key in the store, the owner's
-    // slot that holds it, and the text exactly as stored.
-    qint64 Key = 0;
-    int Slot = 0;
-    QString Text;
-    CColorLabel* const Label;
+    // The row the note shows.
+    const NoteRow& Row() const { return Shown; }
+    // Nothing else told the user of the note: screen readers announce it as an alert.
+    bool Announces() const { return Announce; }
 
-    // Who sent the note and the day it was posted (the row's SENDER and DT): hovering the
-    // note shows them, and Reply writes back to the sender. Without a sender Reply is off.
-    void SetSender(const QString& sender, int dateStamp);
+    // To the front, with the keyboard.
+    void TakeFocus();
 
 Q_SIGNALS:
     // The user chose Delete. The note stays as it is until the owner removes it.
@@ -72,6 +75,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void OnInitDialog();
@@ -81,14 +86,19 @@ private:
     void HideNote();
     void RequestDelete();
     void ResizeNote(bool grow);
+    // The owner's next shown note by slot, or the previous one, round the end.
+    void FocusNeighbour(bool next);
 
+    const NoteRow Shown;
+    const int Slot;
+    const bool Announce;
+    CColorLabel* const Label;
     bool Dragging = false;
     // The size when a drag began or a resize ended.
     int Width = 0;
     int Height = 0;
     // Where in the note the drag took hold.
     QPoint GrabPoint;
-    QString ReplyTo;
 };
 
 } // namespace vimo

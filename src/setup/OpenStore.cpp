@@ -5,6 +5,7 @@
 #include "setup/Prompts.h"
 #include "store/Store.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -29,9 +30,9 @@ DataFileChoice ChooseDataFileFor(const QString& path)
     if (!path.isEmpty())
         return { path, false };
     DataFileChoice choice;
-    choice.Create = AskYesNo(QStringLiteral("Create New File"));
-    choice.File = ChooseDataFile(QStringLiteral("Vimo Files (*.vmo)"), QStringLiteral("*.vmo"),
-        QStringLiteral("Vimo"), QStringLiteral("vmo"), choice.Create);
+    choice.Create = AskYesNo(QCoreApplication::translate("OpenStore", "Create New File"));
+    choice.File = ChooseDataFile(QCoreApplication::translate("OpenStore", "Vimo Files (*.vmo)"),
+        QStringLiteral("*.vmo"), QStringLiteral("Vimo"), QStringLiteral("vmo"), choice.Create);
     return choice;
 }
 
@@ -88,11 +89,14 @@ QString WhyUnreachable(const Diagnostic& error)
 {
     const QString file = RegisteredDataFile();
     if (!file.isEmpty() && !QFileInfo::exists(file))
-        return QStringLiteral("The data file cannot be found:\n%1\n\nIf it lies on a share, the "
-                              "share may not be there yet.")
+        return QCoreApplication::translate("OpenStore",
+            "The data file cannot be found:\n%1\n\nIf it lies on a share, the share may not be "
+            "there yet.")
             .arg(file);
-    return QStringLiteral("The store cannot be reached:\n%1 [%2]")
-        .arg(error.Message.isEmpty() ? QStringLiteral("no answer") : error.Message, error.State);
+    return QCoreApplication::translate("OpenStore", "The store cannot be reached:\n%1 [%2]")
+        .arg(error.Message.isEmpty() ? QCoreApplication::translate("OpenStore", "no answer")
+                                     : error.Message,
+            error.State);
 }
 
 // Waits without blocking the event loop: a later start may hand this one a command meanwhile.
@@ -130,19 +134,23 @@ QString DataFilePathProblem(const QString& path)
         // Enough of the path to recognise it; the whole would make a box wider than the screen.
         const QString shown
             = path.size() <= 120 ? path : path.left(55) + QLatin1String("...") + path.right(55);
-        return QStringLiteral("The data file path is too long (at most %1 bytes):\n%2")
+        return QCoreApplication::translate(
+            "OpenStore", "The data file path is too long (at most %1 bytes):\n%2")
             .arg(MaxDataFilePathBytes)
             .arg(shown);
     }
     // A line break would end the path's line in odbc.ini and start one of its own.
     for (const char c : encoded) {
         if (static_cast<unsigned char>(c) < 32)
-            return QStringLiteral("The data file path holds a control character:\n%1")
+            return QCoreApplication::translate(
+                "OpenStore", "The data file path holds a control character:\n%1")
                 .arg(path.simplified());
     }
     // odbc.ini drops the blanks at the end of a value: the data source would name another file.
     if (!path.isEmpty() && IsWhiteSpace(path.back()))
-        return QStringLiteral("The data file path ends in a blank:\n\"%1\"").arg(path);
+        return QCoreApplication::translate(
+            "OpenStore", "The data file path ends in a blank:\n\"%1\"")
+            .arg(path);
     return QString();
 }
 
@@ -184,7 +192,8 @@ bool CreateStoreTables(Store& store)
     for (const StoreFailure& failure : refused)
         ShowFailureAlert(failure);
     if (refused.isEmpty())
-        ShowAlert(QStringLiteral("The data file has no tables for the notes."));
+        ShowAlert(
+            QCoreApplication::translate("OpenStore", "The data file has no tables for the notes."));
     return false;
 }
 

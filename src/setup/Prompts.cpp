@@ -3,6 +3,7 @@
 #include "setup/Profile.h"
 #include "store/Failures.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QLoggingCategory>
 
@@ -79,13 +80,13 @@ void ShowAlert(const QString& text)
 
 void ShowFailureAlert(const StoreFailure& failure)
 {
-    ShowAlert(QStringLiteral("%1 [Error (%2) %3]")
+    ShowAlert(QCoreApplication::translate("Prompts", "%1 [Error (%2) %3]")
                   .arg(failure.Statement, failure.Error.State, failure.Error.Message));
 }
 
 QString UnreachableText(const QString& consequence, const StoreFailure& failure)
 {
-    return QStringLiteral("The store cannot be reached: %1\n[%2] %3")
+    return QCoreApplication::translate("Prompts", "The store cannot be reached: %1\n[%2] %3")
         .arg(consequence, failure.Error.State, failure.Error.Message);
 }
 

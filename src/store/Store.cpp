@@ -5,6 +5,7 @@
 #include "store/ReceiptStatements.h"
 #include "store/Statements.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QThread>
 
@@ -199,7 +200,8 @@ Store::Run Store::RunOnce(const QByteArray& text) const
         if (Link && Link->Connection != SQL_NULL_HDBC)
             run.Error = ReadDiagnostic(SQL_HANDLE_DBC, Link->Connection);
         if (run.Error.State.isEmpty())
-            run.Error = { QStringLiteral("08003"), 0, QStringLiteral("No link to the store") };
+            run.Error = { QStringLiteral("08003"), 0,
+                QCoreApplication::translate("Store", "No link to the store") };
         return run;
     }
     QByteArray buffer = text;

@@ -57,10 +57,22 @@ void AddIndex(Store& store, const QString& name, const QString& creation)
         qUtf8Printable(made.Failure->Error.Message));
 }
 
+// A file picked by mistake (another program's SQLite file) is no store: nothing is added to
+// it, so that it stays byte for byte as it was.
+bool IsStore(Store& store)
+{
+    if (store.HasTables())
+        return true;
+    qCInfo(StoreLog, "this is no store of notes and users; nothing is added to it");
+    return false;
+}
+
 } // namespace
 
 void UpgradeOldStore(Store& store)
 {
+    if (!IsStore(store))
+        return;
     const std::optional<QStringList> names = NotesIndexNames(store);
     if (!names) {
         qCInfo(StoreLog, "cannot list the indexes of this store; it is used as it is");
@@ -91,6 +103,8 @@ void UpgradeOldStore(Store& store)
 
 void AddReceiptsTable(Store& store)
 {
+    if (!store.HasTables())
+        return;
     for (const StoreFailure& refused : store.CreateReceiptsTable())
         qCWarning(StoreLog, "could not make the receipts table: %s",
             qUtf8Printable(refused.Error.Message));

@@ -4,6 +4,9 @@ namespace vimo {
 
 class Store;
 
+// Both upgrades touch only a store that holds the notes and users tables; any other file is
+// left as it is.
+//
 // Gives a store made before the indexes existed the two that a new store gets with its tables,
 // once per start, right after the store connects. Neither changes a row. The index on the
 // recipient makes every poll fast again; it is always added. The unique index on the key is

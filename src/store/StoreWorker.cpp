@@ -13,66 +13,79 @@ Q_LOGGING_CATEGORY(WorkerLog, "vimo.worker", QtWarningMsg)
 
 } // namespace
 
-StoreWorker::StoreWorker(Store& store)
-    : Link(store)
+StoreWorker::StoreWorker(std::shared_ptr<Store> store)
+    : State(std::make_shared<Shared>(std::move(store)))
     , Thread(new QThread)
     , WorkerSide(new QObject)
     , HomeSide(std::make_unique<QObject>())
 {
+    State->Home = HomeSide.get();
     Thread->setObjectName(QStringLiteral("StoreWorker"));
     // From here on the first job's thread is the link's.
-    Link.ReleaseThread();
+    State->Link->ReleaseThread();
     WorkerSide->moveToThread(Thread);
+    QObject::connect(Thread, &QThread::finished, WorkerSide, &QObject::deleteLater);
+    // A thread left running by Finish goes once it ends, if this thread still has its loop.
+    QObject::connect(Thread, &QThread::finished, Thread, &QObject::deleteLater);
     Thread->start();
 }
 
 StoreWorker::~StoreWorker()
 {
     Finish();
+    // The answers on their way go with the home side; a late job's answer finds nobody.
+    const std::lock_guard lock(State->Lock);
+    State->Home = nullptr;
 }
 
 void StoreWorker::Enqueue(Task task)
 {
-    if (Finished)
+    if (Finishing)
         return;
+    ++State->Outstanding;
     QMetaObject::invokeMethod(
-        WorkerSide, [this, task = std::move(task)] { task(Link); }, Qt::QueuedConnection);
+        WorkerSide, [state = State, task = std::move(task)] { task(*state->Link); },
+        Qt::QueuedConnection);
 }
 
-void StoreWorker::Deliver(std::function<void()> answer)
+void StoreWorker::Deliver(Shared& state, std::function<void()> answer)
 {
-    QMetaObject::invokeMethod(HomeSide.get(), std::move(answer), Qt::QueuedConnection);
+    const std::lock_guard lock(state.Lock);
+    if (state.Home != nullptr)
+        QMetaObject::invokeMethod(state.Home, std::move(answer), Qt::QueuedConnection);
 }
 
 void StoreWorker::CallBlocking(const Task& task)
 {
-    if (Finished) {
-        task(Link);
+    if (Finishing) {
+        task(*State->Link);
         return;
     }
     QMetaObject::invokeMethod(
-        WorkerSide, [this, &task] { task(Link); }, Qt::BlockingQueuedConnection);
+        WorkerSide, [this, &task] { task(*State->Link); }, Qt::BlockingQueuedConnection);
 }
 
 bool StoreWorker::Finish(int waitMs)
 {
-    if (Finished)
-        return true;
-    Finished = true;
+    if (Finishing)
+        return EndedInTime;
+    Finishing = true;
     // Behind every job asked so far: the link goes back, then the thread ends.
     QMetaObject::invokeMethod(
         WorkerSide,
-        [this] {
-            Link.ReleaseThread();
+        [state = State] {
+            state->Link->ReleaseThread();
             QThread::currentThread()->quit();
         },
         Qt::QueuedConnection);
-    if (!Thread->wait(QDeadlineTimer(waitMs))) {
+    EndedInTime = Thread->wait(QDeadlineTimer(waitMs));
+    if (!EndedInTime) {
+        // Destroying a QThread that runs would end the program; it is left to end by itself.
         qCWarning(
             WorkerLog, "the store still answers no job after %d ms; leaving it behind", waitMs);
         return false;
     }
-    delete WorkerSide;
+    // Its deleteLater, queued when it finished, goes with it.
     delete Thread;
     return true;
 }

@@ -1,56 +1,10 @@
 #include "wakeup/HostLookup.h"
 
-#include <QSocketNotifier>
+#include <QHostInfo>
 
-#include <mutex>
-#include <thread>
-
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include <utility>
 
 namespace vimo {
-
-struct HostLookup::Shared {
-    // Closed when both sides are done with it, so the thread never writes to a stranger's fd.
-    const int Event = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    std::mutex Lock;
-    QByteArray Hosts;
-    QByteArray Addresses;
-
-    ~Shared()
-    {
-        if (Event >= 0)
-            ::close(Event);
-    }
-};
-
-namespace {
-
-QByteArrayList AddressesOf(const QByteArray& name)
-{
-    addrinfo hints {};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(name.constData(), nullptr, &hints, &found) != 0)
-        return {};
-    QByteArrayList addresses;
-    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-        char text[INET6_ADDRSTRLEN] = {};
-        const void* address = entry->ai_family == AF_INET6
-            ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(entry->ai_addr)->sin6_addr)
-            : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(entry->ai_addr)->sin_addr);
-        if (::inet_ntop(entry->ai_family, address, text, sizeof text) != nullptr
-            && !addresses.contains(text))
-            addresses.append(text);
-    }
-    ::freeaddrinfo(found);
-    return addresses;
-}
-
-} // namespace
 
 HostLookup::HostLookup(QObject* parent)
     : QObject(parent)
@@ -65,66 +19,70 @@ HostLookup::~HostLookup()
 void HostLookup::Start(const QByteArray& hosts)
 {
     Cancel();
-    auto shared = std::make_shared<Shared>();
-    if (shared->Event < 0) {
-        Q_EMIT Resolved({}, {});
+    for (const QByteArray& host : hosts.split(',')) {
+        const QByteArray name = host.trimmed();
+        Names.append(name);
+        // A socket folder has no address; libpq takes an empty one for "use the host".
+        const bool folder = name.startsWith('/') || name.startsWith('@');
+        Addresses.append(folder ? QByteArrayList { QByteArray() } : QByteArrayList());
+        Waiting += folder ? 0 : 1;
+    }
+    if (Waiting == 0) {
+        Finish();
         return;
     }
-    Running = shared;
-    Done = new QSocketNotifier(shared->Event, QSocketNotifier::Read, this);
-    connect(Done, &QSocketNotifier::activated, this, &HostLookup::OnDone);
-    std::thread([shared, hosts] {
-        QByteArrayList names;
-        QByteArrayList addresses;
-        for (const QByteArray& host : hosts.split(',')) {
-            const QByteArray name = host.trimmed();
-            // A socket folder has no address; libpq takes an empty one for "use the host".
-            const bool folder = name.startsWith('/') || name.startsWith('@');
-            const QByteArrayList found
-                = folder ? QByteArrayList { QByteArray() } : AddressesOf(name);
-            if (found.isEmpty()) {
-                names.clear();
-                addresses.clear();
-                break;
-            }
-            for (const QByteArray& address : found) {
-                names.append(name);
-                addresses.append(address);
-            }
-        }
-        {
-            const std::lock_guard lock(shared->Lock);
-            shared->Hosts = names.join(',');
-            shared->Addresses = addresses.join(',');
-        }
-        const quint64 one = 1;
-        [[maybe_unused]] const auto written = ::write(shared->Event, &one, sizeof one);
-    }).detach();
+    const quint64 round = Round;
+    for (qsizetype index = 0; index < Names.size(); ++index) {
+        if (!Addresses[index].isEmpty())
+            continue;
+        Running.append(QHostInfo::lookupHost(
+            QString::fromUtf8(Names[index]), this, [this, index, round](const QHostInfo& info) {
+                if (round == Round)
+                    OnFound(index, info);
+            }));
+    }
 }
 
 void HostLookup::Cancel()
 {
-    // Cancel may run inside the notifier's own signal: it goes once that returns.
-    if (Done != nullptr) {
-        Done->setEnabled(false);
-        Done->disconnect(this);
-        Done->deleteLater();
-        Done = nullptr;
-    }
-    Running.reset();
+    for (const int id : std::as_const(Running))
+        QHostInfo::abortHostLookup(id);
+    Running.clear();
+    Waiting = 0;
+    Names.clear();
+    Addresses.clear();
+    ++Round;
 }
 
-void HostLookup::OnDone()
+void HostLookup::OnFound(qsizetype index, const QHostInfo& info)
 {
-    QByteArray hosts;
-    QByteArray addresses;
-    {
-        const std::lock_guard lock(Running->Lock);
-        hosts = Running->Hosts;
-        addresses = Running->Addresses;
+    QByteArrayList& found = Addresses[index];
+    for (const QHostAddress& address : info.addresses()) {
+        const QByteArray text = address.toString().toLatin1();
+        if (!found.contains(text))
+            found.append(text);
+    }
+    if (--Waiting == 0)
+        Finish();
+}
+
+void HostLookup::Finish()
+{
+    QByteArrayList names;
+    QByteArrayList addresses;
+    for (qsizetype at = 0; at < Names.size(); ++at) {
+        if (Addresses[at].isEmpty()) {
+            names.clear();
+            addresses.clear();
+            break;
+        }
+        for (const QByteArray& address : std::as_const(Addresses[at])) {
+            names.append(Names[at]);
+            addresses.append(address);
+        }
     }
     Cancel();
-    Q_EMIT Resolved(hosts, addresses);
+    Q_EMIT Resolved(names.join(','), addresses.join(','));
 }
 
 } // namespace vimo

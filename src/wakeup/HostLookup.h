@@ -1,17 +1,17 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
+#include <QList>
 #include <QObject>
 
-#include <memory>
-
-class QSocketNotifier;
+class QHostInfo;
 
 namespace vimo {
 
-// Looks host names up on a thread of its own, for a name server that does not answer holds a
-// lookup for many seconds. The thread is left to finish on its own when the lookup is
-// dropped; it then touches nothing but the state it shares with it.
+// Looks host names up through Qt's own lookup pool, for a name server that does not answer
+// holds a lookup for many seconds. A lookup that is dropped is aborted: its answer never
+// arrives.
 class HostLookup : public QObject {
     Q_OBJECT
 
@@ -32,11 +32,17 @@ Q_SIGNALS:
     void Resolved(const QByteArray& hosts, const QByteArray& addresses);
 
 private:
-    struct Shared;
-    void OnDone();
+    void OnFound(qsizetype index, const QHostInfo& info);
+    void Finish();
 
-    std::shared_ptr<Shared> Running;
-    QSocketNotifier* Done = nullptr;
+    QByteArrayList Names;
+    // The addresses of each name, filled as the answers come.
+    QList<QByteArrayList> Addresses;
+    // Qt's ids of the lookups started, and how many have not answered yet.
+    QList<int> Running;
+    int Waiting = 0;
+    // Counts the lookups started, so that an answer for an older one is known as such.
+    quint64 Round = 0;
 };
 
 } // namespace vimo

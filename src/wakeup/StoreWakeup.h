@@ -18,8 +18,9 @@ class PgListener;
 class Store;
 class StoreWorker;
 
-// The channel on which a PostgreSQL store announces a note for the user, with the note's key
-// as payload: "vimo_" and the MD5 of the name's UTF-8 bytes, so that any name makes a safe
+// The channel on which a PostgreSQL store announces a note for the user, with nothing said:
+// any role may listen on any channel, and a key there would tell it when the user gets
+// notes. "vimo_" and the MD5 of the name's UTF-8 bytes, so that any name makes a safe
 // identifier that fits the 63 bytes of one. The trigger of resources/postgresql-schema.sql
 // computes the same.
 QByteArray WakeupChannel(const QString& user);
@@ -38,11 +39,11 @@ public:
 
     // A burst of notes gives one signal: it comes once nothing more was heard for QuietMs,
     // or LongestWaitMs after the first, and never sooner than LeastGapMs after the one
-    // before, so that a poll that wrote to a watched file could not wake itself more than
-    // four times a second.
+    // before: whoever floods the channel, or a poll that wrote to a watched file, costs the
+    // copy one extra poll a second at most.
     static constexpr int QuietMs = 100;
     static constexpr int LongestWaitMs = 1000;
-    static constexpr int LeastGapMs = 250;
+    static constexpr int LeastGapMs = 1000;
     // How often a data file on a network share is asked whether it changed: delivery waits
     // half of it on average, and every copy costs the share one open and one read of a page
     // each time (bench/README.md).

@@ -1,6 +1,8 @@
 #include "widgets/CColorLabel.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QPainter>
 #include <QPalette>
 
 namespace vimo {
@@ -23,6 +25,31 @@ void CColorLabel::SetColors(ColorRef back, ColorRef text)
         BackColor = back;
     BackBrush = QBrush(ToQColor(BackColor));
     ApplyColors();
+}
+
+void CColorLabel::ShowFocusOf(QWidget* owner)
+{
+    FocusOwner = owner;
+    owner->installEventFilter(this);
+}
+
+bool CColorLabel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == FocusOwner
+        && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        update();
+    return QLabel::eventFilter(watched, event);
+}
+
+void CColorLabel::paintEvent(QPaintEvent* event)
+{
+    QLabel::paintEvent(event);
+    if (FocusOwner && FocusOwner->hasFocus()) {
+        QPainter painter(this);
+        painter.setPen(QPen(ToQColor(TextColor), 1, Qt::DotLine));
+        // One pixel in: the note's own frame stays as it is.
+        painter.drawRect(rect().adjusted(1, 1, -2, -2));
+    }
 }
 
 void CColorLabel::ApplyColors()

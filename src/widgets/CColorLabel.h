@@ -4,6 +4,7 @@
 
 #include <QBrush>
 #include <QLabel>
+#include <QPointer>
 
 namespace vimo {
 
@@ -20,12 +21,20 @@ public:
     // every call.
     void SetColors(ColorRef back, ColorRef text);
 
+    // While owner has the keyboard focus, a dotted frame in the text colour says so.
+    void ShowFocusOf(QWidget* owner);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     void ApplyColors();
 
     ColorRef TextColor = 0;
     ColorRef BackColor;
     QBrush BackBrush;
+    QPointer<QWidget> FocusOwner;
 };
 
 } // namespace vimo

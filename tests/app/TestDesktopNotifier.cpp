@@ -21,16 +21,19 @@ public:
     struct Call {
         QString App;
         QString Summary;
+        QString Body;
         QVariantMap Hints;
         int Timeout = 0;
     };
     QList<Call> Calls;
 
 public Q_SLOTS:
-    uint Notify(const QString& app, uint, const QString&, const QString& summary, const QString&,
-        const QStringList&, const QVariantMap& hints, int timeout)
+    QStringList GetCapabilities() { return { u"body"_s, u"body-markup"_s }; }
+
+    uint Notify(const QString& app, uint, const QString&, const QString& summary,
+        const QString& body, const QStringList&, const QVariantMap& hints, int timeout)
     {
-        Calls.append({ app, summary, hints, timeout });
+        Calls.append({ app, summary, body, hints, timeout });
         return uint(Calls.size());
     }
 };
@@ -81,9 +84,11 @@ private Q_SLOTS:
             DesktopNotifier notifier(
                 [&](const NoteNotification&) { ++fellBack; }, Connect(u"client"_s));
             ShowNotification({ u"Vimo"_s, u"2 new Vimos from ANN, BOB"_s, true });
-            ShowNotification({ u"Vimo"_s, u"1 new Vimo from ANN"_s, false });
+            ShowNotification({ u"Vimo"_s, u"1 new Vimo from <img src=\"/dev/zero\">"_s, false });
             QTRY_COMPARE(service.Calls.size(), 2);
+            QTRY_VERIFY(NotificationsAnnounceNotes()); // new notes need not announce themselves
         }
+        QVERIFY(!NotificationsAnnounceNotes());
         ShowNotification({ u"Vimo"_s, u"nobody shows this"_s, true });
         QTest::qWait(100);
         QCOMPARE(service.Calls.size(), 2);
@@ -92,7 +97,10 @@ private Q_SLOTS:
         serviceBus.unregisterObject(u"/org/freedesktop/Notifications"_s);
 
         QCOMPARE(service.Calls[0].App, u"Vimo"_s);
-        QCOMPARE(service.Calls[0].Summary, u"2 new Vimos from ANN, BOB"_s);
+        QCOMPARE(service.Calls[0].Summary, u"Vimo"_s);
+        QCOMPARE(service.Calls[0].Body, u"2 new Vimos from ANN, BOB"_s);
+        // Names come from the store, and the body is markup to this service.
+        QCOMPARE(service.Calls[1].Body, u"1 new Vimo from &lt;img src=&quot;/dev/zero&quot;&gt;"_s);
         QCOMPARE(service.Calls[0].Timeout, -1);
         // A byte, as the service reads it: a wider number is ignored by some.
         const QVariant urgency = service.Calls[0].Hints.value(u"urgency"_s);

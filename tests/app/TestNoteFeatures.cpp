@@ -76,7 +76,7 @@ private Q_SLOTS:
         test::RunTray(tray, [&] {
             CNoteDlg* note = test::OpenNotes(tray).value(0);
             QVERIFY(note);
-            QCOMPARE(note->toolTip(), u"From ANN, Mon 7 Dec 2026"_s);
+            QCOMPARE(test::TipText(note->toolTip()), u"From ANN, Mon 7 Dec 2026"_s);
 
             bool replied = false;
             test::WhenComposing([&replied](test::ComposeForm& compose) {

@@ -75,8 +75,8 @@ private Q_SLOTS:
 
             test::Fire(test::TrayTimer(tray, "PollTimer"));
             QCOMPARE(test::OpenNotes(tray).size(), 1);
-            QCOMPARE(
-                test::OpenNotes(tray)[0]->Text, QStringLiteral("Lunch at one?\r\nIt's on me."));
+            QCOMPARE(test::OpenNotes(tray)[0]->Row().Text,
+                QStringLiteral("Lunch at one?\r\nIt's on me."));
         });
     }
 

@@ -60,7 +60,7 @@ inline int RunTray(CTrayDlg& tray, const std::function<void()>& act)
 inline QList<CNoteDlg*> OpenNotes(CTrayDlg& tray)
 {
     QList<CNoteDlg*> notes = tray.findChildren<CNoteDlg*>();
-    std::sort(notes.begin(), notes.end(), [](auto* a, auto* b) { return a->Slot < b->Slot; });
+    std::sort(notes.begin(), notes.end(), [](auto* a, auto* b) { return a->y() < b->y(); });
     return notes;
 }
 

@@ -47,7 +47,6 @@ private Q_SLOTS:
         QTest::addRow("empty box") << QString() << QStringLiteral("User name cannot be Empty");
         // A user who signed in but answered no to being added is not in USRS either.
         QTest::addRow("a name not in USRS") << QStringLiteral("zed") << unknown;
-        QTest::addRow("blanks only") << QStringLiteral("  ") << unknown;
         QTest::addRow("lower case is looked up in capitals") << QStringLiteral("ann") << QString();
         QTest::addRow("an apostrophe") << QStringLiteral("o'neil") << QString();
     }
@@ -64,10 +63,8 @@ private Q_SLOTS:
         if (alert.isEmpty()) {
             QVERIFY(form.Sent());
             QVERIFY(alerts.Alerts.isEmpty());
-            QCOMPARE(form.Dialog->RecipientName, typed.toUpper());
             // Neither an empty text nor no urgency at all stops a note.
-            QCOMPARE(form.Dialog->NoteText, QString());
-            QCOMPARE(form.Urgency(), QStringLiteral("000"));
+            QCOMPARE(form.Stored(), QStringList { typed.toUpper() + QStringLiteral("||3") });
             return;
         }
         QVERIFY(test::Settled());
@@ -121,8 +118,7 @@ private Q_SLOTS:
         PressEnter();
         QVERIFY(form.Sent());
         QVERIFY(alerts.Alerts.isEmpty());
-        QCOMPARE(form.Dialog->RecipientName, QStringLiteral("BOB"));
-        QCOMPARE(form.Dialog->NoteText, QStringLiteral("one\r\ntwo"));
+        QCOMPARE(form.Stored(), QStringList { QStringLiteral("BOB|one\r\ntwo|3") });
     }
 
     void pickingTakesTheNameAndDoubleClickGoesOnToTheText()
@@ -153,8 +149,7 @@ private Q_SLOTS:
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("on my way"));
         form.Send->click();
         QVERIFY(form.Sent());
-        QCOMPARE(form.Dialog->Recipients, QStringList { QStringLiteral("O'NEIL") });
-        QCOMPARE(form.Dialog->NoteText, QStringLiteral("on my way"));
+        QCOMPARE(form.Stored(), QStringList { QStringLiteral("O'NEIL|on my way|3") });
     }
 
     void severalRecipients_data()
@@ -188,14 +183,13 @@ private Q_SLOTS:
         QFETCH(QString, selected);
         test::AlertRecorder alerts;
         test::ComposeForm form;
-        form.Dialog->SeveralRecipients = true;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Recipient, typed);
         QCOMPARE(form.Recipient->text(), typed.toUpper());
         form.Send->click();
         QCOMPARE(form.Sent(), alert.isEmpty());
         QCOMPARE(alerts.Alerts, alert.isEmpty() ? QStringList() : QStringList { alert });
-        QCOMPARE(form.Dialog->Recipients, recipients);
+        QCOMPARE(form.Stored("RECIPIENT"), recipients);
         if (!alert.isEmpty()) {
             // What stopped the note is selected, to be typed over.
             QVERIFY(form.Recipient->hasFocus());
@@ -207,7 +201,6 @@ private Q_SLOTS:
     void thePickerAddsNames()
     {
         test::ComposeForm form;
-        form.Dialog->SeveralRecipients = true;
         QVERIFY(form.Open());
         QTest::keyClicks(form.Recipient, QStringLiteral("ann, b"));
         form.ShowList->click();
@@ -227,7 +220,7 @@ private Q_SLOTS:
         test::ClickItem(form.List, QStringLiteral("alf"));
         form.Send->click();
         QVERIFY(form.Sent());
-        QCOMPARE(form.Dialog->Recipients,
+        QCOMPARE(form.Stored("RECIPIENT"),
             QStringList(
                 { QStringLiteral("ANN"), QStringLiteral("O'NEIL"), QStringLiteral("alf") }));
     }
@@ -265,7 +258,7 @@ private Q_SLOTS:
         QTest::keyClicks(form.Recipient, QStringLiteral("ann"));
         form.Send->click();
         QVERIFY(form.Sent());
-        QCOMPARE(form.Dialog->NoteText, QString(250, u'y'));
+        QCOMPARE(form.Stored("MSG"), QStringList { QString(250, u'y') });
         form.Dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.Dialog));
         form.Text->setFocus();

@@ -138,6 +138,17 @@ class Desktop:
         found = (self.window(int(i)) for i in ids)
         return [w for w in found if w is not None]
 
+    def is_popup(self, window_id):
+        """A menu's window, as X tells it: one that the window manager leaves alone
+        (override-redirect) and that is no tooltip, balloon or note. Qt marks its menus no
+        more than that."""
+        info = self.run("xwininfo", "-id", str(window_id), check=False)
+        if "Override Redirect State: yes" not in info:
+            return False
+        types = self.run("xprop", "-id", str(window_id), "_NET_WM_WINDOW_TYPE", check=False)
+        kinds = set(re.findall(r"_NET_WM_WINDOW_TYPE_(\w+)", types))
+        return not kinds & {"TOOLTIP", "NOTIFICATION", "UTILITY", "DIALOG", "SPLASH"}
+
     def tray_panel(self):
         ids = self.run("xdotool", "search", "--onlyvisible", "--name", "^panel$",
                        check=False).split()
@@ -291,13 +302,17 @@ class Workstation:
     # tooltip comes up that could pass for a menu.
     RESTING_PLACE = (900, 20)
 
+    def is_menu(self, window):
+        """Told by its kind, not by where it stands: a note that arrives, a balloon or a
+        dialog may come up just where a menu would."""
+        return window.height > self.MENU_MIN_HEIGHT and self.desktop.is_popup(window.id)
+
     def open_tray_menu(self, timeout=30):
         icon = wait_for(self.tray_icon, timeout, f"{self.name}'s tray icon")
         before = {w.id for w in self.shown()}
         self.desktop.click(*icon.centre)
         return self.new_window(before, f"{self.name}'s tray menu above the icon", timeout,
-                               where=lambda w: w.y + w.height <= icon.y + 1
-                               and w.height > self.MENU_MIN_HEIGHT)
+                               where=lambda w: w.y + w.height <= icon.y + 1 and self.is_menu(w))
 
     def tray_command(self, mnemonic):
         """Picks an item of the tray menu by its mnemonic key; returns the time just before
@@ -315,7 +330,7 @@ class Workstation:
         before = {w.id for w in self.shown()}
         self.desktop.click(*note.centre, button=3)
         menu = self.new_window(before, f"the menu of the note {note.title!r}",
-                               where=lambda w: w.height > self.MENU_MIN_HEIGHT)
+                               where=self.is_menu)
         pressed = time.monotonic()
         self.desktop.key(mnemonic)
         self.wait_gone(menu, what="the note's menu to close")

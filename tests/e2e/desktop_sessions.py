@@ -11,11 +11,14 @@ import configparser
 import os
 import pwd
 import shlex
+import shutil
 import signal
 import sqlite3
 import subprocess
 import sys
+import tempfile
 import time
+from contextlib import contextmanager
 
 # The helpers sit next to this script; no compiled copies of them in the source tree.
 sys.dont_write_bytecode = True
@@ -110,7 +113,7 @@ def make_store(station, folder):
                        "SENDER CHAR(15) NULL,DT INT,URGENCY INT,TKEY INT)")
             db.execute("CREATE TABLE USRS(RECIPIENT CHAR(15))")
             db.executemany("INSERT INTO USRS VALUES(?)", [("ANN",), ("BOB",)])
-            db.executemany("INSERT INTO MSGS VALUES(?,'BOB','ANN',0,?,?)",
+            db.executemany("INSERT INTO MSGS VALUES(?,'BOB','ANN',20261207,?,?)",
                            [(text, urgency, key) for key, (text, urgency)
                             in enumerate(NOTES, start=1)])
         os.chmod(path, 0o666)
@@ -170,9 +173,9 @@ def keys(station, window, *names, text=None):
         desk.key(*names)
 
 
-def sign_in(station, name):
+def sign_in(station, name, title=LOGIN_TITLE):
     login = station.new_window(set(), "the sign-in dialog", UI_TIMEOUT,
-                               where=lambda w: w.title == LOGIN_TITLE)
+                               where=lambda w: w.title == title)
     # In small letters: the name box writes capitals. Then Tab to "Login" and press it.
     keys(station, login, "Tab", "Tab", "space", text=name.lower())
     station.wait_gone(login, UI_TIMEOUT, "the sign-in dialog to close")
@@ -186,13 +189,14 @@ def answer_alert(station, run, label):
     station.wait_gone(alert, UI_TIMEOUT, "the message to close")
 
 
-def notes_in_place(station):
+def notes_in_place(station, scale=1):
     def placed():
         shown = {w.title: w for w in station.shown() if w.title in dict(NOTES)}
         return shown if len(shown) == len(NOTES) else None
     shown = wait_for(placed, UI_TIMEOUT, "both waiting notes on the screen")
     places = sorted(w.geometry for w in shown.values())
-    check(places == [(50, 50, 100, 100), (60, 60, 100, 100)],
+    expected = [tuple(v * scale for v in p) for p in ((50, 50, 100, 100), (60, 60, 100, 100))]
+    check(places == expected,
           f"the notes should open at (50, 50) and (60, 60), 100 x 100: {places}")
     return shown
 
@@ -221,7 +225,12 @@ def no_tray_scenario(run, args, work):
     bob = Workstation("bob", desktop, os.path.join(work, "bob"), args.program,
                       args.odbcinst_entry, args.psqlodbc)
     run.stations = [bob]
-    make_store(bob, os.path.join(work, "shared"))
+    # The colleague of the other-user step may not reach this clone (inside a folder of mode
+    # 0700, such as /root): the shared store, her files and her program live in a private
+    # temporary folder made for her.
+    other = tempfile.mkdtemp(prefix="vimo-e2e-", dir="/tmp")
+    shared = os.path.join(other, "shared")
+    make_store(bob, shared)
     actions, plain = desktop_actions(args.desktop_entry)
     desktop.start()
     try:
@@ -259,16 +268,18 @@ def no_tray_scenario(run, args, work):
         if os.geteuid() == 0:
             with run.step("ANN, another user on the same display, gets a copy of her own",
                           bob) as label:
-                ann = Workstation("ann", desktop, os.path.join(work, "ann"), args.program,
+                program = shutil.copy2(args.program, os.path.join(other, "vimo"))
+                ann = Workstation("ann", desktop, os.path.join(other, "ann"), program,
                                   args.odbcinst_entry, args.psqlodbc)
-                make_store(ann, os.path.join(work, "shared"))
+                make_store(ann, shared)
                 nobody = pwd.getpwnam("nobody")
+                os.chown(other, nobody.pw_uid, nobody.pw_gid)
                 for folder, _, files in os.walk(ann.root):
                     for name in [folder] + [os.path.join(folder, f) for f in files]:
                         os.chown(name, nobody.pw_uid, nobody.pw_gid)
                 with open(ann.log_path, "a") as log:
                     ann.process = subprocess.Popen(
-                        [args.program], env=ann.environment, cwd=ann.environment["HOME"],
+                        [program], env=ann.environment, cwd=ann.environment["HOME"],
                         stdout=log, stderr=subprocess.STDOUT, user=nobody.pw_uid,
                         group=nobody.pw_gid, extra_groups=[])
                 try:
@@ -281,6 +292,7 @@ def no_tray_scenario(run, args, work):
                           "ANN's start reached BOB's copy")
                 finally:
                     ann.kill()
+                    shutil.copy(ann.log_path, os.path.join(work, "ann-program.log"))
         else:
             print("e2e: not root: the step with a second user is left out", flush=True)
 
@@ -303,11 +315,11 @@ def no_tray_scenario(run, args, work):
             compose_of(bob, bob.process.pid, run, label)
             check(not bob.shown_titled(ALERT_TITLE), "a message came although there is a tray")
         with run.step("with a tray: vimo --quit ends the copy", bob):
-            launch(bob, ["vimo", "--quit"], run, "--quit")
-            bob.wait_until_ended(QUIT_TIMEOUT)
+            bob.kill()
     finally:
         bob.kill()
         desktop.stop()
+        shutil.rmtree(other, ignore_errors=True)
 
 
 def wayland_scenario(run, args, work):
@@ -344,23 +356,127 @@ def wayland_scenario(run, args, work):
                      lambda: f"the compositor to show the yellow note at (55, 140) and the red "
                              f"one at (140, 140); it shows {seen}")
         with run.step("vimo --quit ends the copy", bob):
-            launch(bob, ["vimo", "--quit"], run, "--quit")
-            bob.wait_until_ended(QUIT_TIMEOUT)
+            bob.kill()
     finally:
         for station in run.stations:
             station.kill()
         desktop.stop()
 
 
+@contextmanager
+def bob_at_desktop(run, args, work, **environment):
+    desktop = Desktop(args.display, os.path.join(work, "desktop"), args.desktop_fixture)
+    bob = Workstation("bob", desktop, os.path.join(work, "bob"), args.program,
+                      args.odbcinst_entry, args.psqlodbc)
+    run.stations = [bob]
+    make_store(bob, os.path.join(work, "shared"))
+    bob.environment.update(environment)
+    desktop.start()
+    try:
+        yield bob
+    finally:
+        bob.kill()
+        desktop.stop()
+
+
+def signed_in(bob, title=LOGIN_TITLE, scale=1):
+    bob.start()
+    sign_in(bob, "BOB", title)
+    return [notes_in_place(bob, scale)[text] for text, _ in NOTES]
+
+
+# A screen reader on a bus of its own says where the bus is, then what note argv[1] is to it.
+ATSPI_CLIENT = """
+import os, pyatspi, sys
+from gi.repository import GLib
+def heard(event):
+    if event.detail1 and event.source.name == sys.argv[1] and event.source.childCount:
+        print(event.source.getRoleName(), event.source.description, sep="|", flush=True)
+        pyatspi.Registry.stop()
+pyatspi.Registry.registerEventListener(heard, "object:state-changed:showing")
+GLib.timeout_add_seconds(60, pyatspi.Registry.stop)
+print(os.environ["DBUS_SESSION_BUS_ADDRESS"], flush=True)
+pyatspi.Registry.start()
+"""
+
+
+def atspi_scenario(run, args, work):
+    listener = subprocess.Popen(["dbus-run-session", "--", "/usr/bin/python3", "-c",
+                                 ATSPI_CLIENT, NOTES[1][0]], stdout=subprocess.PIPE, text=True)
+    said = iter(listener.stdout.readline, "")  # with what the bus's services print
+    address = next(line for line in said if line.startswith("unix:")).strip()
+    # Qt talks to the AT-SPI registry that the client starts, unasked: as to a screen reader.
+    with bob_at_desktop(run, args, work, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                        DBUS_SESSION_BUS_ADDRESS=address) as bob, \
+            run.step("a screen reader hears the red note announce itself, urgent", bob):
+        signed_in(bob)
+        heard = next((line.strip() for line in said if "|" in line), None)
+        check(heard == "alert|Urgent. From ANN, Mon 7 Dec 2026", f"it heard {heard!r}")
+
+
+def keyboard_scenario(run, args, work):
+    with bob_at_desktop(run, args, work) as bob:
+        yellow, red = signed_in(bob)
+
+        def press(keys, focused=None, menu=False):
+            before = {w.id for w in bob.shown()}
+            bob.desktop.key(*keys.split())
+            if menu:
+                bob.new_window(before, "the note's menu", where=lambda w: w.height > 60)
+            if focused:
+                wait_for(lambda: bob.desktop.focused_window() == focused.id, UI_TIMEOUT, keys)
+
+        with run.step("Show All gives the newest note the keys; Tab, arrows go on", bob):
+            launch(bob, ["vimo", "--show-all"], run, "Show All Vimos")
+            press("Tab", yellow)
+            press("Right Escape", red)  # Escape hides no note unseen
+        with run.step("the menu key and D delete; Shift+F10 opens the menu, Delete too", bob):
+            press("Menu", menu=True)
+            press("d", yellow)
+            press("shift+F10", menu=True)
+            press("Escape Delete")
+            bob.wait_gone(yellow)
+
+
+def german_scenario(run, args, work):
+    with bob_at_desktop(run, args, work, LANGUAGE="de", LC_ALL="de_DE.UTF-8") as bob:
+        red = signed_in(bob, "Anmeldung & Identifikation")[1]
+        with run.step("the compose dialog and the tray menu in German", bob):
+            launch(bob, ["vimo", "--new"], run, "Neues Vimo")
+            bob.new_window(set(), "Neues Vimo", where=lambda w: w.title == "Neues Vimo")
+            bob.open_tray_menu()
+        with run.step("a note's tip in German", bob):
+            bob.desktop.key("Escape")
+            before = {w.id for w in bob.shown()}
+            bob.desktop.move(*red.centre)
+            bob.new_window(before, "the note's tip")
+
+
+def scaled_scenario(run, args, work):
+    with bob_at_desktop(run, args, work, QT_SCALE_FACTOR="1.5") as bob:
+        for scale in (1.5, 2):
+            with run.step(f"at {scale * 100:.0f} %: the notes keep their places and sizes", bob):
+                if scale == 2:  # a desktop at 192 dpi, as it tells its programs
+                    bob.desktop.run("xprop", "-root", "-f", "RESOURCE_MANAGER", "8s", "-set",
+                                    "RESOURCE_MANAGER", "Xft.dpi:\t192\n")
+                    del bob.environment["QT_SCALE_FACTOR"]
+                signed_in(bob, scale=scale)
+            bob.kill()
+
+
+SCENARIOS = {"no-tray": no_tray_scenario, "wayland": wayland_scenario, "atspi": atspi_scenario,
+             "keyboard": keyboard_scenario, "german": german_scenario, "scaled": scaled_scenario}
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--scenario", choices=("no-tray", "wayland"), required=True)
+    parser.add_argument("--scenario", choices=SCENARIOS, required=True)
     parser.add_argument("--program", required=True, help="the program's executable")
     parser.add_argument("--odbcinst-entry", required=True, help="the build's driver entry")
     parser.add_argument("--psqlodbc", required=True, help="the PostgreSQL ANSI ODBC driver")
     parser.add_argument("--desktop-entry", required=True, help="the program's desktop entry")
     parser.add_argument("--desktop-fixture", required=True)
-    parser.add_argument("--display", type=int, help="a free X display number (no-tray)")
+    parser.add_argument("--display", type=int, help="a free X display number (not wayland)")
     parser.add_argument("--work", required=True)
     parser.add_argument("--artifacts", required=True)
     args = parser.parse_args()
@@ -377,10 +493,7 @@ def main():
     run = Run(args.artifacts, [])
     started = time.monotonic()
     try:
-        if args.scenario == "no-tray":
-            no_tray_scenario(run, args, args.work)
-        else:
-            wayland_scenario(run, args, args.work)
+        SCENARIOS[args.scenario](run, args, args.work)
     except (ScenarioFailed, StepFailure) as failure:
         print(f"e2e: FAILED: {failure}", flush=True)
         for shot in getattr(failure, "shots", []):

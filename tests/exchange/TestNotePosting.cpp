@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "exchange/NotePosting.h"
+#include "model/NoteTexts.h"
 #include "model/TextRules.h"
 #include "store/Statements.h"
 
@@ -12,6 +13,7 @@
 #include <cstring>
 
 using namespace vimo;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -169,6 +171,28 @@ private Q_SLOTS:
         QCOMPARE(outcome.Attempts, 1);
         QVERIFY(outcome.Failure && !IsDuplicateKey(outcome.Failure->Error));
         QCOMPARE(outcome.Failure->Statement, NextKeyQuery());
+    }
+
+    void aNoteGoesOnlyWhenEveryNameIsKnown_data()
+    {
+        test::Columns<QStringList, QString>("names", "alert");
+        QTest::addRow("every name known") << QStringList { u"ANN"_s, u"BOB"_s } << QString();
+        QTest::addRow("one unknown name stops the whole note, naming it")
+            << QStringList { u"ANN"_s, u"ZED"_s } << UnknownUserAlert(u"ZED"_s);
+        QTest::addRow("a name alone has the alert it always had")
+            << QStringList { u"ZED"_s } << u"User name must be Valid\n[Press ? for List]"_s;
+    }
+
+    void aNoteGoesOnlyWhenEveryNameIsKnown()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QString, alert);
+        test::MustExec(AddUserStatement(u"ANN"_s));
+        test::MustExec(AddUserStatement(u"BOB"_s));
+        const SendVerdict verdict = SendNote(test::TestStore(), u"BOB"_s, { names, u"hi"_s, u'3' });
+        QCOMPARE(verdict.Alert, alert);
+        QCOMPARE(test::ColumnValues(u"SELECT RECIPIENT FROM MSGS ORDER BY TKEY"_s),
+            verdict.Sent ? names : QStringList());
     }
 
     void twoCopiesPostingAtOnceLoseNothing()

@@ -142,7 +142,7 @@ private Q_SLOTS:
 
         pending.Defer(a);
         pending.Defer(a);
-        QVERIFY(pending.IsDeferred(a) && !pending.IsDeferred(b));
+        QCOMPARE(pending.DeferredRows(), QList<NoteRow> { a });
         QCOMPARE(pending.DeferredRows().size(), 1);
         pending.Forget(a);
         QVERIFY(pending.DeferredRows().isEmpty());

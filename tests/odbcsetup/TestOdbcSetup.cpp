@@ -107,18 +107,23 @@ private Q_SLOTS:
     void creationNeverOverwritesAFile_data()
     {
         QTest::addColumn<QByteArray>("contents");
-        QTest::addRow("a text file") << QByteArray("somebody's notes\n");
-        QTest::addRow("an empty file") << QByteArray();
+        QTest::addColumn<bool>("linked");
+        QTest::addRow("a text file") << QByteArray("somebody's notes\n") << false;
+        QTest::addRow("an empty file") << QByteArray() << false;
+        // Planted in a shared folder, pointing where the user may write.
+        QTest::addRow("a link to no file yet") << QByteArray() << true;
     }
 
     void creationNeverOverwritesAFile()
     {
         QFETCH(QByteArray, contents);
+        QFETCH(bool, linked);
         const QString path = test::NewPath(u"taken.vmo"_s);
-        WriteFile(path, contents);
+        const QString target = test::NewPath(u"victim"_s);
+        QVERIFY(linked ? QFile::link(target, path) : (WriteFile(path, contents), true));
         QVERIFY(!Config(ODBC_ADD_DSN, CreationList(path)));
         QVERIFY2(InstallerMessage().contains(u"exists"_s), qPrintable(InstallerMessage()));
-        QCOMPARE(ReadFile(path), contents);
+        QVERIFY(linked ? !QFileInfo::exists(target) : ReadFile(path) == contents);
         QFile::remove(path);
     }
 

@@ -3,6 +3,7 @@
 #include "store/Statements.h"
 #include "store/StoreUpgrade.h"
 
+#include <QFile>
 #include <QTest>
 
 using namespace vimo;
@@ -84,6 +85,20 @@ private Q_SLOTS:
         Upgrade();
         QCOMPARE(NotesIndexes(), fresh);
         QCOMPARE(Logged, QStringList());
+    }
+
+    // A file picked by mistake: another program's SQLite file, without the notes and users.
+    void whatHoldsNotBothTablesIsLeftAsItWas()
+    {
+        for (const QString& table : { u"RCPTS"_s, u"MSGS"_s })
+            test::MustExec(u"DROP TABLE IF EXISTS "_s + table);
+        QFile file(test::DataSourceValue("Database")); // none on PostgreSQL: reads as empty
+        const QByteArray before = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        Upgrade();
+        AddReceiptsTable(test::TestStore());
+        QVERIFY(test::TestStore().QueryFirstValue(TableCheckQuery(u"RCPTS"_s)).Failure);
+        QCOMPARE(NotesIndexes(), QStringList());
+        QCOMPARE(file.seek(0) ? file.readAll() : QByteArray(), before);
     }
 
     void sharedKeysKeepOnlyTheUniqueIndexAwayAndTheLogSaysWhy()

@@ -5,6 +5,8 @@
 #include "store/StoreWorker.h"
 
 #include <QCoreApplication>
+#include <QPointer>
+#include <QSemaphore>
 #include <QTest>
 #include <QThread>
 
@@ -32,7 +34,7 @@ private Q_SLOTS:
 
     void jobsRunInTheOrderAskedOnOneOtherThreadAndAnswerInThatOrder()
     {
-        StoreWorker worker(test::TestStore());
+        StoreWorker& worker = test::TestWorker();
         QObject context;
         QList<int> answered;
         QList<QThread*> ranOn;
@@ -67,7 +69,9 @@ private Q_SLOTS:
 
     void anAnswerWhoseReceiverWentIsDroppedAndTheLinkComesBackAtTheEnd()
     {
-        auto worker = std::make_unique<StoreWorker>(test::TestStore());
+        const auto store = std::make_shared<Store>();
+        store->Connect();
+        auto worker = std::make_unique<StoreWorker>(store);
         auto receiver = std::make_unique<QObject>();
         bool answered = false;
         for (int key = 1; key <= 5; ++key)
@@ -79,10 +83,38 @@ private Q_SLOTS:
         QVERIFY(worker->Finish());
         QCoreApplication::processEvents();
         QVERIFY(!answered);
-        QCOMPARE(
-            test::TestStore().QueryFirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")).Value,
+        QCOMPARE(store->QueryFirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")).Value,
             QStringLiteral("6"));
         worker.reset();
+    }
+
+    // Quit while the store hangs: the job ends later, on a store that nobody else holds.
+    void aJobLeftRunningAtTheEndKeepsWhatItUses()
+    {
+        auto store = std::make_shared<Store>();
+        store->Connect();
+        auto worker = std::make_unique<StoreWorker>(store);
+        auto started = std::make_shared<QSemaphore>();
+        auto gate = std::make_shared<QSemaphore>();
+        QPointer<QThread> thread;
+        bool answered = false;
+        worker->Run(
+            [started, gate, &thread](Store& store) {
+                thread = QThread::currentThread();
+                started->release();
+                gate->acquire();
+                return store.ExecSql(Insert(1)).Succeeded();
+            },
+            this, [&answered](bool) { answered = true; });
+        started->acquire();
+        QVERIFY(!worker->Finish(50));
+        worker.reset();
+        store.reset();
+        gate->release();
+        QTRY_VERIFY(!thread); // gone by itself once its jobs were done
+        QVERIFY(!answered);
+        QCOMPARE(
+            test::FirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")), QStringLiteral("1"));
     }
 };
 

@@ -69,10 +69,25 @@ struct SignInForm : FormOf<CLoginDlg> {
 
 struct ComposeForm : FormOf<CComposeDlg> {
     using FormOf::FormOf;
+    // The test's own dialog, whose notes come from ALF.
+    ComposeForm()
+        : FormOf(new CComposeDlg(TestWorker(), [](Store& store, const NoteDraft& draft) {
+            return SendNote(store, QStringLiteral("ALF"), draft);
+        }))
+    {
+        Owned.reset(Dialog);
+    }
 
     bool Open() { return OpenWithFocusIn(Recipient); }
     // Once the store has answered the Send.
     bool Sent() const { return Settled() && Accepted(); }
+    // What the notes sent hold, in the order stored: "RECIPIENT|MSG|URGENCY" by default.
+    static QStringList Stored(
+        const char* columns = "RECIPIENT||'|'||COALESCE(MSG,'')||'|'||URGENCY")
+    {
+        return ColumnValues(
+            QStringLiteral("SELECT %1 FROM MSGS ORDER BY TKEY").arg(QLatin1String(columns)));
+    }
     // The urgency boxes as the user sees them: "100" for yellow alone.
     QString Urgency() const
     {

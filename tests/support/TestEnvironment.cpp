@@ -236,7 +236,9 @@ Store& TestStore()
 StoreWorker& TestWorker()
 {
     if (!Worker())
-        Worker() = std::make_unique<StoreWorker>(TestStore());
+        // Nobody owns the store through the worker: it is static and outlives every worker.
+        Worker() = std::make_unique<StoreWorker>(
+            std::shared_ptr<Store>(std::shared_ptr<Store>(), &TestStore()));
     return *Worker();
 }
 

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 
 namespace vimo::test {
@@ -98,6 +99,15 @@ void Fire(QTimer* timer)
 QColor ColourAt(QWidget* widget, QPoint point)
 {
     return widget->grab(QRect(point, QSize(1, 1))).toImage().pixelColor(0, 0);
+}
+
+QString TipText(const QString& tip)
+{
+    if (!Qt::mightBeRichText(tip))
+        return tip;
+    QTextDocument shown;
+    shown.setHtml(tip);
+    return shown.toPlainText();
 }
 
 } // namespace vimo::test

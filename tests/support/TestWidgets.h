@@ -49,4 +49,7 @@ void Fire(QTimer* timer);
 // The colour a user sees at a point of the widget.
 QColor ColourAt(QWidget* widget, QPoint point);
 
+// What a tip shows, as text: an image in it shows as U+FFFC.
+QString TipText(const QString& tip);
+
 } // namespace vimo::test

@@ -53,9 +53,9 @@ private Q_SLOTS:
     {
         QWidget owner;
         CLoginDlg login(test::TestWorker());
-        CComposeDlg compose(test::TestWorker());
+        CComposeDlg compose(test::TestWorker(), {});
         CYesNoDlg question;
-        CNoteDlg note(&owner);
+        CNoteDlg note({}, 0, 0, &owner);
         CSentDlg sent;
         for (QDialog* dialog :
             std::initializer_list<QDialog*> { &login, &compose, &question, &note, &sent }) {

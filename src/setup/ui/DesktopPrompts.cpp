@@ -4,6 +4,7 @@
 #include "setup/ui/CFileChooserDlg.h"
 #include "setup/ui/CYesNoDlg.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -21,8 +22,9 @@ bool AskRetryInBox(const QString& text)
 {
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf16(AlertCaption), text);
     box.setTextFormat(Qt::PlainText);
-    QPushButton* retry = box.addButton(QStringLiteral("&Retry"), QMessageBox::AcceptRole);
-    box.addButton(QStringLiteral("&Quit"), QMessageBox::RejectRole);
+    QPushButton* retry = box.addButton(
+        QCoreApplication::translate("DesktopPrompts", "&Retry"), QMessageBox::AcceptRole);
+    box.addButton(QCoreApplication::translate("DesktopPrompts", "&Quit"), QMessageBox::RejectRole);
     box.setDefaultButton(retry);
     box.exec();
     return box.clickedButton() == retry;
