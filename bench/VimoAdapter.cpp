@@ -5,9 +5,12 @@
 #include "model/DateStamp.h"
 #include "notes/CNoteDlg.h"
 #include "setup/Prompts.h"
+#include "store/NoteTable.h"
 #include "store/ReceiptStatements.h"
+#include "store/ReceiptTable.h"
 #include "store/Statements.h"
 #include "store/Store.h"
+#include "store/StoreSql.h"
 #include "store/StoreUpgrade.h"
 #include "store/StoreWorker.h"
 #include "wakeup/DataFileCheck.h"
@@ -73,11 +76,31 @@ NoteIdentity IdentityOf(const NoteValues& note)
     return { note.Key, note.Sender, note.Recipient, note.Stamp.toInt() };
 }
 
+// The C APIs run text: the bound values written into their markers. Doubled quotes do for
+// the benchmark's plain words.
+QString Inline(const SqlStatement& statement)
+{
+    QString text;
+    qsizetype next = 0;
+    for (const QChar c : statement.Text) {
+        if (c != u'?') {
+            text += c;
+            continue;
+        }
+        const SqlValue& value = statement.Values.at(next++);
+        if (const QString* word = std::get_if<QString>(&value))
+            text += u'\'' + QString(*word).replace(u'\'', QStringLiteral("''")) + u'\'';
+        else
+            text += QString::number(std::get<qint64>(value));
+    }
+    return text;
+}
+
 } // namespace
 
 QString PollStatement(const QString& recipient)
 {
-    return NotesQuery(recipient);
+    return Inline(NotesQuery(recipient));
 }
 
 QString NextKeyStatement()
@@ -103,8 +126,8 @@ NoteValues NewNote(
 
 QString InsertStatement(const NoteValues& note)
 {
-    return PostStatement(
-        note.Text, note.Recipient, note.Sender, note.Stamp, note.Key, note.Urgency.at(0));
+    return Inline(PostStatement(
+        note.Text, note.Recipient, note.Sender, note.Stamp, note.Key, note.Urgency.at(0)));
 }
 
 QString PostNoteStatement(
@@ -115,14 +138,14 @@ QString PostNoteStatement(
 
 QString DeleteRowStatement(const NoteValues& note)
 {
-    return DeleteNoteStatement(ToRow(note));
+    return Inline(DeleteNoteStatement(ToRow(note)));
 }
 
 QStringList SentRecordStatements(const NoteValues& note)
 {
-    return { SentRecordStatement(
-                 IdentityOf(note), note.Text, ReceiptTime(QDateTime::currentDateTimeUtc())),
-        SentPruneStatement(note.Sender) };
+    return { Inline(SentRecordStatement(
+                 IdentityOf(note), note.Text, ReceiptTime(QDateTime::currentDateTimeUtc()))),
+        Inline(SentPruneStatement(note.Sender)) };
 }
 
 QString ShownReceiptsStatement(const QList<NoteValues>& notes)
@@ -130,18 +153,18 @@ QString ShownReceiptsStatement(const QList<NoteValues>& notes)
     QList<NoteIdentity> identities;
     for (const NoteValues& note : notes)
         identities.append(IdentityOf(note));
-    return ShownReceiptStatement(identities, ReceiptTime(QDateTime::currentDateTimeUtc()));
+    return Inline(ShownReceiptStatement(identities, ReceiptTime(QDateTime::currentDateTimeUtc())));
 }
 
 QString DeletedReceiptStatement(const NoteValues& note)
 {
-    return vimo::DeletedReceiptStatement(
-        IdentityOf(note), ReceiptTime(QDateTime::currentDateTimeUtc()));
+    return Inline(vimo::DeletedReceiptStatement(
+        IdentityOf(note), ReceiptTime(QDateTime::currentDateTimeUtc())));
 }
 
 QString AddUserSqlStatement(const QString& name)
 {
-    return AddUserStatement(name);
+    return Inline(AddUserStatement(name));
 }
 
 QString WakeupChannelName(const QString& user)
@@ -181,7 +204,7 @@ void OnAlert(std::function<void(const QString&)> handler)
 
 bool ConnectStore()
 {
-    return OnStore([](Store& store) { return store.Connect() >= 0; });
+    return OnStore([](Store& store) { return store.Connect().Succeeded(); });
 }
 
 void CloseStore()
@@ -196,31 +219,31 @@ void UpgradeStore()
 
 QStringList QueryKeys(const QString& statement)
 {
-    return OnStore([&](Store& store) { return store.QueryColumnValues(statement).Value; });
+    return OnStore([&](Store& store) { return StoreSql(store).ColumnValues(statement).Value; });
 }
 
 QString QueryValue(const QString& statement)
 {
-    return OnStore([&](Store& store) { return store.QueryFirstValue(statement).Value; });
+    return OnStore([&](Store& store) { return StoreSql(store).FirstValue(statement).Value; });
 }
 
 bool Execute(const QString& statement)
 {
-    return SucceededOrAlert(OnStore([&](Store& store) { return store.ExecSql(statement); }));
+    return SucceededOrAlert(OnStore([&](Store& store) { return StoreSql(store).Exec(statement); }));
 }
 
 int PollRows(const QString& user)
 {
     const StoreResult<QList<NoteRow>> rows
-        = OnStore([&](Store& store) { return store.Notes(user); });
+        = OnStore([&](Store& store) { return NoteTable(store).Addressed(user); });
     return rows.Failure ? -1 : int(rows.Value.size());
 }
 
 bool DeleteRow(const NoteValues& note)
 {
-    const StoreResult<Store::Deletion> deleted
-        = OnStore([&](Store& store) { return store.DeleteNote(ToRow(note)); });
-    return deleted.Succeeded() && deleted.Value == Store::Deletion::Deleted;
+    const StoreResult<NoteTable::Deletion> deleted
+        = OnStore([&](Store& store) { return NoteTable(store).Delete(ToRow(note)); });
+    return deleted.Succeeded() && deleted.Value == NoteTable::Deletion::Deleted;
 }
 
 namespace {
@@ -232,7 +255,8 @@ PostResult Send(Store& store, const QString& sender, const QString& recipient, c
 {
     const PostOutcome outcome = WriteNote(store, sender, recipient, text, u'1');
     if (outcome.Stored) {
-        store.RecordSent({ outcome.Key, sender, recipient, outcome.DateStamp.toInt() }, text);
+        (void)ReceiptTable(store).RecordSent(
+            { outcome.Key, sender, recipient, outcome.DateStamp.toInt() }, text);
     }
     failure = outcome.Failure;
     return { outcome.Stored, outcome.Attempts };
@@ -257,7 +281,7 @@ struct StoreCopy::Link {
 StoreCopy::StoreCopy()
     : Inner(std::make_unique<Link>())
 {
-    Inner->Own.Connect();
+    (void)Inner->Own.Connect();
 }
 
 StoreCopy::~StoreCopy() = default;
@@ -269,7 +293,7 @@ bool StoreCopy::Connected() const
 
 bool StoreCopy::Poll(const QString& user, QList<NoteValues>& rows)
 {
-    const StoreResult<QList<NoteRow>> read = Inner->Own.Notes(user);
+    const StoreResult<QList<NoteRow>> read = NoteTable(Inner->Own).Addressed(user);
     Native = read.Failure ? int(read.Failure->Error.NativeError) : 0;
     rows.clear();
     for (const NoteRow& row : read.Value)
@@ -282,18 +306,18 @@ bool StoreCopy::RecordShown(const QList<NoteValues>& notes)
     QList<NoteIdentity> identities;
     for (const NoteValues& note : notes)
         identities.append(IdentityOf(note));
-    const StoreResult<> stamped = Inner->Own.RecordShown(identities);
+    const StoreResult<> stamped = ReceiptTable(Inner->Own).RecordShown(identities);
     Native = stamped.Failure ? int(stamped.Failure->Error.NativeError) : 0;
     return stamped.Succeeded();
 }
 
 bool StoreCopy::Delete(const NoteValues& note)
 {
-    const StoreResult<Store::Deletion> deleted = Inner->Own.DeleteNote(ToRow(note));
+    const StoreResult<NoteTable::Deletion> deleted = NoteTable(Inner->Own).Delete(ToRow(note));
     Native = deleted.Failure ? int(deleted.Failure->Error.NativeError) : 0;
-    if (!deleted.Succeeded() || deleted.Value != Store::Deletion::Deleted)
+    if (!deleted.Succeeded() || deleted.Value != NoteTable::Deletion::Deleted)
         return false;
-    const StoreResult<> stamped = Inner->Own.RecordDeleted(IdentityOf(note));
+    const StoreResult<> stamped = ReceiptTable(Inner->Own).RecordDeleted(IdentityOf(note));
     Native = stamped.Failure ? int(stamped.Failure->Error.NativeError) : 0;
     return stamped.Succeeded();
 }

@@ -6,7 +6,7 @@
 #include "exchange/NotePosting.h"
 #include "exchange/TrayLogic.h"
 #include "setup/Prompts.h"
-#include "store/Store.h"
+#include "store/ReceiptTable.h"
 #include "store/StoreWorker.h"
 #include "widgets/AppIcon.h"
 
@@ -292,7 +292,7 @@ void CTrayDlg::PostNote(const QString& replyTo)
 
 void CTrayDlg::ShowSentNotes()
 {
-    Worker.Run([user = User](Store& store) { return store.SentNotes(user); }, this,
+    Worker.Run([user = User](Store& store) { return ReceiptTable(store).SentBy(user); }, this,
         [this](const StoreResult<QList<SentNote>>& sent) {
             if (sent.Failure) {
                 ShowStoreFailure(*sent.Failure, tr("the notes sent cannot be listed now."));

@@ -3,8 +3,8 @@
 #include "dialogs/CNoteTextEdit.h"
 #include "dialogs/DataExchange.h"
 #include "model/NoteTexts.h"
-#include "store/Store.h"
 #include "store/StoreWorker.h"
+#include "store/UserTable.h"
 #include "ui_CComposeDlg.h"
 #include "widgets/CColorLabel.h"
 #include "widgets/CUserListBox.h"
@@ -100,7 +100,7 @@ void CComposeDlg::OnInitDialog()
     Form->RedSwatch->SetColors(MakeColorRef(255, 0, 0), 0);
     // The picker fills when the store answers; a failed read leaves it empty, and names can
     // still be typed meanwhile.
-    Users.Run([](Store& store) { return store.UserNames(); }, this,
+    Users.Run([](Store& store) { return UserTable(store).Names(); }, this,
         [this](const StoreResult<QStringList>& names) { Form->UserList->SetNames(names.Value); });
     if (StartInText)
         Form->NoteTextEdit->setFocus(Qt::OtherFocusReason);

@@ -3,8 +3,8 @@
 #include "dialogs/DataExchange.h"
 #include "model/TextRules.h"
 #include "setup/Prompts.h"
-#include "store/Store.h"
 #include "store/StoreWorker.h"
+#include "store/UserTable.h"
 #include "ui_CLoginDlg.h"
 #include "widgets/CColorLabel.h"
 #include "widgets/CUserListBox.h"
@@ -54,7 +54,7 @@ void CLoginDlg::OnInitDialog()
 {
     UpdateData(false);
     // A failed read leaves the picker empty; names can still be typed, also while it fills.
-    Users.Run([](Store& store) { return store.UserNames(); }, this,
+    Users.Run([](Store& store) { return UserTable(store).Names(); }, this,
         [this](const StoreResult<QStringList>& names) { Form->UserList->SetNames(names.Value); });
     Form->NameLabel->SetColors(0, MakeColorRef(192, 192, 255));
     Form->HelpText->SetColors(MakeColorRef(216, 208, 200), 0);
@@ -75,7 +75,7 @@ void CLoginDlg::OnOK()
     }
     // A lookup that failed says nothing about the name: no question about adding it.
     const StoreResult<bool> known
-        = Users.Call([name = UserName](Store& store) { return store.IsKnownUser(name); });
+        = Users.Call([name = UserName](Store& store) { return UserTable(store).IsKnown(name); });
     if (known.Failure) {
         ShowStoreFailure(*known.Failure, tr("the user name cannot be looked up now."));
         return;
@@ -83,7 +83,7 @@ void CLoginDlg::OnOK()
     if (!known.Value) {
         if (AskYesNo(tr("Add new User")))
             SucceededOrAlert(
-                Users.Call([name = UserName](Store& store) { return store.AddUser(name); }));
+                Users.Call([name = UserName](Store& store) { return UserTable(store).Add(name); }));
         // Either answer signs in; a "no" only keeps the name out of the pickers.
     }
     if (UpdateData(true))

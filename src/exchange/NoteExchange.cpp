@@ -6,7 +6,8 @@
 #include "model/TextRules.h"
 #include "notes/CNoteDlg.h"
 #include "setup/Prompts.h"
-#include "store/Store.h"
+#include "store/NoteTable.h"
+#include "store/ReceiptTable.h"
 #include "store/StoreWorker.h"
 #include "widgets/CColorLabel.h"
 
@@ -17,6 +18,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <tuple>
 #include <utility>
 
 namespace vimo {
@@ -85,12 +87,12 @@ void NoteExchange::PollNotes()
         [user = User, waiting = Pending.DeferredRows()](Store& store) {
             PollAnswer answer;
             for (const NoteRow& row : waiting) {
-                StoreResult<Store::Deletion> deleted = store.DeleteNote(row);
-                if (deleted.Failure && IsStoreUnreachable(deleted.Failure->Error))
+                StoreResult<NoteTable::Deletion> deleted = NoteTable(store).Delete(row);
+                if (deleted.Failure && deleted.Failure->OutOfReach())
                     break; // still out of reach: all of them wait for the next poll
                 answer.Retried.append({ row, std::move(deleted) });
             }
-            answer.Polled = store.Notes(user);
+            answer.Polled = NoteTable(store).Addressed(user);
             return answer;
         },
         this,
@@ -194,17 +196,19 @@ void NoteExchange::RecordShown(const QList<NoteIdentity>& notes)
     Worker.Run(
         [again = std::exchange(LastShown, notes), againAt = std::exchange(LastShownAt, now), notes,
             now](Store& store) {
+            ReceiptTable receipts(store);
             if (!again.isEmpty())
-                store.RecordShown(again, againAt);
-            return notes.isEmpty() ? StoreResult<>() : store.RecordShown(notes, now);
+                std::ignore = receipts.RecordShown(again, againAt);
+            return notes.isEmpty() ? StoreResult<>() : receipts.RecordShown(notes, now);
         },
         this, [this](const StoreResult<>& stamped) { NoteReceipt("shown", stamped); });
 }
 
 void NoteExchange::RecordDeleted(const NoteRow& row)
 {
-    Worker.Run([note = IdentityOf(row)](Store& store) { return store.RecordDeleted(note); }, this,
-        [this](const StoreResult<>& stamped) { NoteReceipt("deleted", stamped); });
+    Worker.Run(
+        [note = IdentityOf(row)](Store& store) { return ReceiptTable(store).RecordDeleted(note); },
+        this, [this](const StoreResult<>& stamped) { NoteReceipt("deleted", stamped); });
 }
 
 void NoteExchange::NoteReceipt(const char* what, const StoreResult<>& result)
@@ -279,24 +283,24 @@ void NoteExchange::CarryOutDeletions()
 void NoteExchange::DeleteRow(const NoteRow& row)
 {
     Deleting.append(row);
-    Worker.Run([row](Store& store) { return store.DeleteNote(row); }, this,
-        [this, row](const StoreResult<Store::Deletion>& deleted) {
+    Worker.Run([row](Store& store) { return NoteTable(store).Delete(row); }, this,
+        [this, row](const StoreResult<NoteTable::Deletion>& deleted) {
             Deleting.removeOne(row);
             DeletionDone(row, deleted);
         });
 }
 
-void NoteExchange::DeletionDone(const NoteRow& row, const StoreResult<Store::Deletion>& deleted)
+void NoteExchange::DeletionDone(const NoteRow& row, const StoreResult<NoteTable::Deletion>& deleted)
 {
     if (deleted.Failure) {
-        if (IsStoreUnreachable(deleted.Failure->Error))
+        if (deleted.Failure->OutOfReach())
             DeferDeletion(row, *deleted.Failure);
         else
             ShowFailureAlert(*deleted.Failure); // the note comes back at the next poll
         return;
     }
     // Gone already: the copy that deleted it stamped the receipt.
-    if (deleted.Value == Store::Deletion::AlreadyGone)
+    if (deleted.Value == NoteTable::Deletion::AlreadyGone)
         ShowAlert(tr("This note had already been deleted from the store."));
     else
         RecordDeleted(row);
@@ -318,7 +322,7 @@ void NoteExchange::DeferredDeletionsRetried(const QList<RetriedDeletion>& retrie
         // Gone already is as good as deleted here: the user was told it would go.
         if (deletion.Outcome.Failure)
             ShowFailureAlert(*deletion.Outcome.Failure);
-        else if (deletion.Outcome.Value == Store::Deletion::Deleted)
+        else if (deletion.Outcome.Value == NoteTable::Deletion::Deleted)
             RecordDeleted(deletion.Row);
     }
     if (Pending.DeferredRows().isEmpty())

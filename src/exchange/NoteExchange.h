@@ -5,7 +5,7 @@
 #include "exchange/PendingDeletions.h"
 #include "exchange/UrgentNoteWatch.h"
 #include "model/Receipts.h"
-#include "store/Store.h"
+#include "store/NoteTable.h"
 
 #include <QDateTime>
 #include <QList>
@@ -20,7 +20,6 @@ namespace vimo {
 
 class CNoteDlg;
 class StoreWorker;
-struct StoreFailure;
 
 // The notes of one user on this screen: polling the store for them, opening each
 // in the lowest free slot, hiding and showing them all, and deleting them on request. The
@@ -93,11 +92,11 @@ private:
     // A note asked to be deleted: recorded until CarryOutDeletions runs.
     void OnDeleteNote(qint64 key, int slot);
     void DeleteRow(const NoteRow& row);
-    void DeletionDone(const NoteRow& row, const StoreResult<Store::Deletion>& deleted);
+    void DeletionDone(const NoteRow& row, const StoreResult<NoteTable::Deletion>& deleted);
     // What became of the deletions that waited for the store, tried again before a poll.
     struct RetriedDeletion {
         NoteRow Row;
-        StoreResult<Store::Deletion> Outcome;
+        StoreResult<NoteTable::Deletion> Outcome;
     };
     struct PollAnswer {
         QList<RetriedDeletion> Retried;

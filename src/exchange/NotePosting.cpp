@@ -3,7 +3,9 @@
 #include "model/DateStamp.h"
 #include "model/NoteTexts.h"
 #include "setup/Prompts.h"
-#include "store/Store.h"
+#include "store/NoteTable.h"
+#include "store/ReceiptTable.h"
+#include "store/UserTable.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -57,13 +59,13 @@ PostOutcome WriteNote(Store& store, const QString& sender, const QString& recipi
             WaitBeforeRetry(outcome.Attempts - 1);
         // A retry leaves the next few keys, more each time, to the copy that has just won
         // one: it may well be posting again while this one reads.
-        StoreResult<qint64> posted = store.InsertNote(note, 1 << (outcome.Attempts - 1));
+        StoreResult<qint64> posted = NoteTable(store).Insert(note, 1 << (outcome.Attempts - 1));
         outcome.Key = posted.Value;
         if (posted.Succeeded()) {
             outcome.Stored = true;
             return outcome;
         }
-        if (!IsDuplicateKey(posted.Failure->Error) || outcome.Attempts == PostAttempts) {
+        if (posted.Failure->Kind != FailureKind::DuplicateKey || outcome.Attempts == PostAttempts) {
             outcome.Failure = std::move(posted.Failure);
             return outcome;
         }
@@ -83,8 +85,8 @@ PostToEachOutcome WriteNoteToEach(Store& store, const QString& sender,
             return outcome;
         }
         outcome.Reached.append(recipient);
-        const StoreResult<> recorded
-            = store.RecordSent({ posted.Key, sender, recipient, posted.DateStamp.toInt() }, text);
+        const StoreResult<> recorded = ReceiptTable(store).RecordSent(
+            { posted.Key, sender, recipient, posted.DateStamp.toInt() }, text);
         if (recorded.Failure)
             qCWarning(PostLog, "could not keep the record of a note sent: %s",
                 qUtf8Printable(recorded.Failure->Error.Message));
@@ -109,7 +111,7 @@ SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft
         // A name longer than the store keeps cannot be anybody's.
         const StoreResult<bool> known = name.size() > MaxUserNameLength
             ? StoreResult<bool> { false, {} }
-            : store.IsKnownUser(name);
+            : UserTable(store).IsKnown(name);
         if (known.Failure) {
             return NamesRefused(name,
                 QCoreApplication::translate(

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "store/Failures.h"
 #include "store/StoreResult.h"
 
 #include <QChar>

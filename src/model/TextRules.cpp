@@ -27,11 +27,13 @@ int TrimTrailingBlanks(QByteArray& buffer)
     return static_cast<int>(length);
 }
 
-QString QuoteSql(QStringView text)
+int TrimTrailingBlanks(QString& text)
 {
-    QString quoted = CutTrailingWhiteSpace(text);
-    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
-    return quoted;
+    qsizetype length = text.size();
+    while (length > 0 && text[length - 1].unicode() <= 32)
+        --length;
+    text.truncate(length);
+    return static_cast<int>(length);
 }
 
 int AtoI(QStringView text)

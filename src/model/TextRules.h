@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringView>
 
-// Text rules shared by every statement and every value read back from the store.
+// Text rules shared by every value written to the store and read back from it.
 namespace vimo {
 
 // Tab, line feed, vertical tab, form feed, carriage return and blank: codes 9 to 13 and 32.
@@ -16,10 +16,8 @@ QString CutTrailingWhiteSpace(QStringView text);
 // Cuts every trailing byte with a code from 0 to 32 off the buffer and returns the length
 // that remains. Bytes from 128 up (the tail of a UTF-8 letter) are kept.
 int TrimTrailingBlanks(QByteArray& buffer);
-
-// The text ready to stand between single quotes: trailing white space cut, every single
-// quote doubled. It supplies no enclosing quotes.
-QString QuoteSql(QStringView text);
+// The same for text as read back: every trailing character with a code from 0 to 32.
+int TrimTrailingBlanks(QString& text);
 
 // Reads a number as the C library's atoi does: leading white space, an optional sign, then
 // decimal digits up to the first other character. Empty or non-numeric text gives 0; values

@@ -4,6 +4,7 @@
 #include "setup/AttributeLists.h"
 #include "setup/Prompts.h"
 #include "store/Store.h"
+#include "store/StoreUpgrade.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -66,12 +67,12 @@ bool RegisterDataFile(const QString& dataFile)
     return SendOrAlert(ODBC_CONFIG_DSN, PathList(dataFile));
 }
 
-// The only answer that says "VIMO" is not there: the driver manager found no such data
-// source. Everything else (a server down, a file locked, gone or on a share not mounted yet)
-// may pass, and re-pointing "VIMO" then would leave this user alone with a file of their own.
-bool DataSourceMissing(const Diagnostic& error)
+// The only answer that says "VIMO" is not there. Everything else (a server down, a file
+// locked, gone or on a share not mounted yet) may pass, and re-pointing "VIMO" then would
+// leave this user alone with a file of their own.
+bool DataSourceMissing(const StoreResult<>& connected)
 {
-    return error.State == QLatin1String("IM002");
+    return connected.Failure && connected.Failure->Kind == FailureKind::NoDataSource;
 }
 
 // The file "VIMO" names, when it names one.
@@ -85,8 +86,9 @@ QString RegisteredDataFile()
     return file.startsWith(QLatin1Char('/')) ? file : QString();
 }
 
-QString WhyUnreachable(const Diagnostic& error)
+QString WhyUnreachable(const StoreFailure& failure)
 {
+    const Diagnostic& error = failure.Error;
     const QString file = RegisteredDataFile();
     if (!file.isEmpty() && !QFileInfo::exists(file))
         return QCoreApplication::translate("OpenStore",
@@ -108,20 +110,22 @@ void Pause(std::chrono::milliseconds wait)
 }
 
 // Tries again and again until the store answers or the user gives up.
-bool WaitForStore(Store& store, const StartPatience& patience)
+bool WaitForStore(Store& store, StoreFailure refused, const StartPatience& patience)
 {
     QDeadlineTimer quiet(patience.Quiet);
     for (;;) {
         if (quiet.hasExpired()) {
-            if (!AskRetryOrQuit(WhyUnreachable(store.ConnectError())))
+            if (!AskRetryOrQuit(WhyUnreachable(refused)))
                 return false;
             quiet.setRemainingTime(patience.AfterRetry);
         } else {
             Pause(std::min(patience.Interval,
                 std::chrono::milliseconds(qMax<qint64>(0, quiet.remainingTime()))));
         }
-        if (store.Connect() >= 0)
+        StoreResult<> connected = store.Connect();
+        if (connected.Succeeded())
             return true;
+        refused = std::move(*connected.Failure);
     }
 }
 
@@ -156,10 +160,11 @@ QString DataFilePathProblem(const QString& path)
 
 bool OpenStore(Store& store, const QString& path, const StartPatience& patience)
 {
-    if (store.Connect() >= 0)
+    StoreResult<> connected = store.Connect();
+    if (connected.Succeeded())
         return true;
-    if (!DataSourceMissing(store.ConnectError()))
-        return WaitForStore(store, patience);
+    if (!DataSourceMissing(connected))
+        return WaitForStore(store, std::move(*connected.Failure), patience);
 
     const DataFileChoice choice = ChooseDataFileFor(path);
     if (choice.File.isEmpty())
@@ -175,7 +180,7 @@ bool OpenStore(Store& store, const QString& path, const StartPatience& patience)
         InstallDataFile(dataFile);
     if (!RegisterDataFile(dataFile))
         return false;
-    if (store.ConnectRegistered() < 0)
+    if (store.ConnectRegistered().Failure)
         return false;
     if (choice.Create)
         return CreateStoreTables(store);
@@ -184,10 +189,10 @@ bool OpenStore(Store& store, const QString& path, const StartPatience& patience)
 
 bool CreateStoreTables(Store& store)
 {
-    const QList<StoreFailure> refused = store.CreateTables();
+    const QList<StoreFailure> refused = CreateTables(store);
     // Tables that were there already are no failure; a file that cannot take them (a full or
     // read-only disk) is.
-    if (store.HasTables())
+    if (HasTables(store))
         return true;
     for (const StoreFailure& failure : refused)
         ShowFailureAlert(failure);

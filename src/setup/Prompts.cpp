@@ -1,7 +1,6 @@
 #include "setup/Prompts.h"
 
 #include "setup/Profile.h"
-#include "store/Failures.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -92,7 +91,7 @@ QString UnreachableText(const QString& consequence, const StoreFailure& failure)
 
 void ShowStoreFailure(const StoreFailure& failure, const QString& consequence)
 {
-    if (IsStoreUnreachable(failure.Error))
+    if (failure.OutOfReach())
         ShowAlert(UnreachableText(consequence, failure));
     else
         ShowFailureAlert(failure);

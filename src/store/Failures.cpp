@@ -29,15 +29,24 @@ int SqliteCodeOf(const Diagnostic& diagnostic)
     return IsGeneralError(diagnostic.State) ? int(diagnostic.NativeError & 0xff) : 0;
 }
 
-} // namespace
+// What the link does about a refusal.
+enum class Remedy {
+    // A new link and one more try at once.
+    NewLink,
+    // The store is there but cannot serve now: a try later, not at once.
+    Later,
+    // The statement itself was refused: trying again gives the same answer.
+    None,
+};
 
-FailureKind ClassifyFailure(const Diagnostic& diagnostic)
+Remedy RemedyOf(const Diagnostic& diagnostic)
 {
     const QString& state = diagnostic.State;
     // No diagnostic at all: there was no link to run the statement on.
     if (state.isEmpty() || state.startsWith(QLatin1String("08")) || state == QLatin1String("57P01")
-        || state == QLatin1String("57P02") || state == QLatin1String("57P03"))
-        return FailureKind::LinkLost;
+        || state == QLatin1String("57P02") || state == QLatin1String("57P03")
+        || state == QLatin1String("25006"))
+        return Remedy::NewLink;
 
     switch (SqliteCodeOf(diagnostic)) {
     // A file replaced, renamed or deleted under the link reads as read-only (the driver gives
@@ -48,35 +57,29 @@ FailureKind ClassifyFailure(const Diagnostic& diagnostic)
     case SqliteCorrupt:
     case SqliteCantOpen:
     case SqliteNotADatabase:
-        return FailureKind::LinkLost;
+        return Remedy::NewLink;
     case SqliteBusy:
     case SqliteLocked:
     case SqliteNoMemory:
     case SqliteFull:
-        return FailureKind::Unavailable;
+        return Remedy::Later;
     default:
         break;
     }
 
     // Insufficient resources (53: disk full, too many connections), a lock not granted,
-    // a statement cancelled or timed out, a transaction that lost a race, a server that
-    // only reads.
+    // a statement cancelled or timed out, a transaction that lost a race.
     if (state.startsWith(QLatin1String("53")) || state == QLatin1String("55P03")
         || state == QLatin1String("57014") || state == QLatin1String("40001")
-        || state == QLatin1String("40P01") || state == QLatin1String("25006")
-        || state == QLatin1String("HYT00") || state == QLatin1String("HYT01"))
-        return FailureKind::Unavailable;
-    return FailureKind::Refused;
+        || state == QLatin1String("40P01") || state == QLatin1String("HYT00")
+        || state == QLatin1String("HYT01"))
+        return Remedy::Later;
+    return Remedy::None;
 }
 
-bool IsConnectionLost(const Diagnostic& diagnostic)
+bool IsReadOnly(const Diagnostic& diagnostic)
 {
-    return ClassifyFailure(diagnostic) == FailureKind::LinkLost;
-}
-
-bool IsStoreUnreachable(const Diagnostic& diagnostic)
-{
-    return ClassifyFailure(diagnostic) != FailureKind::Refused;
+    return diagnostic.State == QLatin1String("25006") || SqliteCodeOf(diagnostic) == SqliteReadOnly;
 }
 
 bool IsDuplicateKey(const Diagnostic& diagnostic)
@@ -89,9 +92,35 @@ bool IsDuplicateKey(const Diagnostic& diagnostic)
         || SqliteCodeOf(diagnostic) == SqliteConstraint;
 }
 
+} // namespace
+
+bool IsConnectionLost(const Diagnostic& diagnostic)
+{
+    return RemedyOf(diagnostic) == Remedy::NewLink;
+}
+
+FailureKind KindOf(const Diagnostic& diagnostic)
+{
+    // The driver manager found no such data source.
+    if (diagnostic.State == QLatin1String("IM002"))
+        return FailureKind::NoDataSource;
+    if (IsReadOnly(diagnostic))
+        return FailureKind::ReadOnly;
+    if (IsDuplicateKey(diagnostic))
+        return FailureKind::DuplicateKey;
+    if (RemedyOf(diagnostic) != Remedy::None)
+        return FailureKind::Unreachable;
+    return FailureKind::Other;
+}
+
 bool IsOutOfRange(const Diagnostic& diagnostic)
 {
     return diagnostic.State == QLatin1String("22003");
+}
+
+StoreFailure MakeFailure(const QString& statement, const Diagnostic& diagnostic)
+{
+    return { statement, diagnostic, KindOf(diagnostic) };
 }
 
 } // namespace vimo

@@ -13,20 +13,21 @@ Diagnostic ReadDiagnostic(SQLSMALLINT handleType, SQLHANDLE handle)
         return diagnostic;
 
     SQLCHAR state[6] = {};
+    SQLINTEGER native = 0;
     SQLSMALLINT messageLength = 0;
-    SQLRETURN rc = SQLGetDiagRec(
-        handleType, handle, 1, state, &diagnostic.NativeError, nullptr, 0, &messageLength);
+    SQLRETURN rc = SQLGetDiagRec(handleType, handle, 1, state, &native, nullptr, 0, &messageLength);
     if (!SQL_SUCCEEDED(rc))
         return diagnostic;
 
     // Ask once for the length, then read the whole message: no message is ever cut.
     QByteArray message(messageLength + 1, '\0');
-    rc = SQLGetDiagRec(handleType, handle, 1, state, &diagnostic.NativeError,
+    rc = SQLGetDiagRec(handleType, handle, 1, state, &native,
         reinterpret_cast<SQLCHAR*>(message.data()), static_cast<SQLSMALLINT>(message.size()),
         &messageLength);
     if (!SQL_SUCCEEDED(rc))
         return diagnostic;
     message.truncate(qMin<qsizetype>(messageLength, message.size() - 1));
+    diagnostic.NativeError = int(native);
     diagnostic.State = QString::fromLatin1(reinterpret_cast<const char*>(state));
     diagnostic.Message = QString::fromUtf8(message);
     return diagnostic;

@@ -1,5 +1,10 @@
 #pragma once
 
+// The ODBC handles of a link, private to the store's own sources: nothing outside src/store
+// sees ODBC's types.
+
+#include "store/StoreResult.h"
+
 #include <QString>
 
 #include <sql.h>
@@ -9,13 +14,7 @@
 
 namespace vimo {
 
-// Diagnostic record 1 of a handle. Both texts are empty when the driver gave none.
-struct Diagnostic {
-    QString State; // five characters, such as "42000"
-    SQLINTEGER NativeError = 0;
-    QString Message;
-};
-
+// Diagnostic record 1 of a handle.
 Diagnostic ReadDiagnostic(SQLSMALLINT handleType, SQLHANDLE handle);
 
 // The longest a connect may take, and the longest a statement may run, in seconds; a driver

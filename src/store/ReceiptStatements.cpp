@@ -7,28 +7,20 @@
 namespace vimo {
 namespace {
 
-QString Quoted(const QString& text)
-{
-    return QLatin1Char('\'') + QuoteSql(text) + QLatin1Char('\'');
-}
-
 // The row of the note, and the recipient's user in it.
-QString RowMatch(const NoteIdentity& note)
+void MatchRow(SqlStatement& statement, const NoteIdentity& note)
 {
-    return QStringLiteral("TKEY=") + QString::number(note.Key) + QStringLiteral(" AND SENDER=")
-        + Quoted(note.Sender) + QStringLiteral(" AND RECIPIENT=") + Quoted(note.Recipient)
-        + QStringLiteral(" AND DT=") + QString::number(note.DateStamp);
+    statement.Text += QStringLiteral("TKEY=? AND SENDER=? AND RECIPIENT=? AND DT=?");
+    statement.Values << note.Key << CutTrailingWhiteSpace(note.Sender)
+                     << CutTrailingWhiteSpace(note.Recipient) << qint64(note.DateStamp);
 }
 
-QString RowCondition(const NoteIdentity& note)
+void NewestOfSender(SqlStatement& statement, const QString& sender)
 {
-    return QStringLiteral(" WHERE ") + RowMatch(note);
-}
-
-QString NewestOfSender(const QString& sender)
-{
-    return QStringLiteral(" FROM RCPTS WHERE SENDER=") + Quoted(sender)
-        + QStringLiteral(" ORDER BY SENT DESC,TKEY DESC LIMIT ") + QString::number(SentListLength);
+    statement.Text += QStringLiteral(" FROM RCPTS WHERE SENDER=? ORDER BY SENT DESC,TKEY DESC "
+                                     "LIMIT ")
+        + QString::number(SentListLength);
+    statement.Values << CutTrailingWhiteSpace(sender);
 }
 
 } // namespace
@@ -50,43 +42,57 @@ QString ReceiptsKeyIndexCreation()
     return QStringLiteral("CREATE INDEX IF NOT EXISTS RCPTS_TKEY ON RCPTS(TKEY)");
 }
 
-QString SentRecordStatement(const NoteIdentity& note, const QString& text, const QString& sentAt)
+SqlStatement SentRecordStatement(
+    const NoteIdentity& note, const QString& text, const QString& sentAt)
 {
-    return QStringLiteral("INSERT INTO RCPTS (TKEY,SENDER,RECIPIENT,DT,MSG,SENT) SELECT ")
-        + QString::number(note.Key) + QLatin1Char(',') + Quoted(note.Sender) + QLatin1Char(',')
-        + Quoted(note.Recipient) + QLatin1Char(',') + QString::number(note.DateStamp)
-        + QLatin1Char(',') + Quoted(text) + QLatin1Char(',') + Quoted(sentAt)
-        + QStringLiteral(" WHERE NOT EXISTS (SELECT TKEY FROM RCPTS") + RowCondition(note)
-        + QStringLiteral(" AND SENT=") + Quoted(sentAt) + QLatin1Char(')');
+    SqlStatement statement { QStringLiteral(
+                                 "INSERT INTO RCPTS (TKEY,SENDER,RECIPIENT,DT,MSG,SENT) SELECT "
+                                 "?,?,?,?,?,? WHERE NOT EXISTS (SELECT TKEY FROM RCPTS WHERE "),
+        { note.Key, CutTrailingWhiteSpace(note.Sender), CutTrailingWhiteSpace(note.Recipient),
+            qint64(note.DateStamp), CutTrailingWhiteSpace(text), sentAt } };
+    MatchRow(statement, note);
+    statement.Text += QStringLiteral(" AND SENT=?)");
+    statement.Values << sentAt;
+    return statement;
 }
 
-QString ShownReceiptStatement(const QList<NoteIdentity>& notes, const QString& at)
+SqlStatement ShownReceiptStatement(const QList<NoteIdentity>& notes, const QString& at)
 {
-    QStringList rows;
-    for (const NoteIdentity& note : notes)
-        rows.append(QLatin1Char('(') + RowMatch(note) + QLatin1Char(')'));
-    return QStringLiteral("UPDATE RCPTS SET SHOWN=") + Quoted(at)
-        + QStringLiteral(" WHERE SHOWN IS NULL AND (") + rows.join(QStringLiteral(" OR "))
-        + QLatin1Char(')');
+    SqlStatement statement { QStringLiteral("UPDATE RCPTS SET SHOWN=? WHERE SHOWN IS NULL AND ("),
+        { at } };
+    for (qsizetype i = 0; i < notes.size(); ++i) {
+        statement.Text += i == 0 ? QStringLiteral("(") : QStringLiteral(" OR (");
+        MatchRow(statement, notes[i]);
+        statement.Text += QLatin1Char(')');
+    }
+    statement.Text += QLatin1Char(')');
+    return statement;
 }
 
-QString DeletedReceiptStatement(const NoteIdentity& note, const QString& at)
+SqlStatement DeletedReceiptStatement(const NoteIdentity& note, const QString& at)
 {
-    return QStringLiteral("UPDATE RCPTS SET DELETED=") + Quoted(at) + RowCondition(note)
-        + QStringLiteral(" AND DELETED IS NULL");
+    SqlStatement statement { QStringLiteral("UPDATE RCPTS SET DELETED=? WHERE "), { at } };
+    MatchRow(statement, note);
+    statement.Text += QStringLiteral(" AND DELETED IS NULL");
+    return statement;
 }
 
-QString SentNotesQuery(const QString& sender)
+SqlStatement SentNotesQuery(const QString& sender)
 {
-    return QStringLiteral("SELECT RECIPIENT,DT,MSG,SHOWN,DELETED") + NewestOfSender(sender);
+    SqlStatement statement { QStringLiteral("SELECT RECIPIENT,DT,MSG,SHOWN,DELETED") };
+    NewestOfSender(statement, sender);
+    return statement;
 }
 
-QString SentPruneStatement(const QString& sender)
+SqlStatement SentPruneStatement(const QString& sender)
 {
     // The subquery needs its name on PostgreSQL.
-    return QStringLiteral("DELETE FROM RCPTS WHERE SENDER=") + Quoted(sender)
-        + QStringLiteral(" AND SENT<(SELECT MIN(SENT) FROM (SELECT SENT") + NewestOfSender(sender)
-        + QStringLiteral(") KEPT)");
+    SqlStatement statement { QStringLiteral("DELETE FROM RCPTS WHERE SENDER=? AND "
+                                            "SENT<(SELECT MIN(SENT) FROM (SELECT SENT"),
+        { CutTrailingWhiteSpace(sender) } };
+    NewestOfSender(statement, sender);
+    statement.Text += QStringLiteral(") KEPT)");
+    return statement;
 }
 
 } // namespace vimo

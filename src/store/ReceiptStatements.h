@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Receipts.h"
+#include "store/SqlStatement.h"
 
 #include <QList>
 #include <QString>
@@ -18,18 +19,19 @@ QString ReceiptsKeyIndexCreation();
 
 // The sender's record of a note just posted; sentAt is a ReceiptTime. Run twice (the link
 // broke after the first one was stored, and the store ran it again), it records the note once.
-QString SentRecordStatement(const NoteIdentity& note, const QString& text, const QString& sentAt);
+SqlStatement SentRecordStatement(
+    const NoteIdentity& note, const QString& text, const QString& sentAt);
 
 // The first time the notes showed on the recipient's screen, and a note's deletion there. A
 // later stamp never overwrites an earlier one.
-QString ShownReceiptStatement(const QList<NoteIdentity>& notes, const QString& at);
-QString DeletedReceiptStatement(const NoteIdentity& note, const QString& at);
+SqlStatement ShownReceiptStatement(const QList<NoteIdentity>& notes, const QString& at);
+SqlStatement DeletedReceiptStatement(const NoteIdentity& note, const QString& at);
 
 // The sender's newest 50 records, newest first: RECIPIENT, DT, MSG, SHOWN, DELETED.
-QString SentNotesQuery(const QString& sender);
+SqlStatement SentNotesQuery(const QString& sender);
 
 // Drops the sender's records older than the newest 50: nobody can list them any more.
-QString SentPruneStatement(const QString& sender);
+SqlStatement SentPruneStatement(const QString& sender);
 
 // How many notes "Sent Vimos" lists.
 inline constexpr int SentListLength = 50;

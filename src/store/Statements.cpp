@@ -11,32 +11,16 @@ QString UserListQuery()
     return QStringLiteral("SELECT DISTINCT RECIPIENT FROM USRS");
 }
 
-QString UserLookupQuery(const QString& name)
+SqlStatement UserLookupQuery(const QString& name)
 {
-    return QStringLiteral("SELECT RECIPIENT FROM USRS WHERE RECIPIENT='") + QuoteSql(name)
-        + QLatin1Char('\'');
+    return { QStringLiteral("SELECT RECIPIENT FROM USRS WHERE RECIPIENT=?"),
+        { CutTrailingWhiteSpace(name) } };
 }
 
-QString AddUserStatement(const QString& name)
+SqlStatement AddUserStatement(const QString& name)
 {
-    return QStringLiteral("INSERT INTO USRS (RECIPIENT) VALUES('") + QuoteSql(name)
-        + QStringLiteral("')");
-}
-
-QString PollQuery(const QString& recipient)
-{
-    return QStringLiteral("SELECT TKEY FROM MSGS WHERE RECIPIENT='") + QuoteSql(recipient)
-        + QLatin1Char('\'');
-}
-
-QString UrgencyQuery(qint64 key)
-{
-    return QStringLiteral("SELECT URGENCY FROM MSGS WHERE TKEY=") + QString::number(key);
-}
-
-QString NoteTextQuery(qint64 key)
-{
-    return QStringLiteral("SELECT MSG FROM MSGS WHERE TKEY=") + QString::number(key);
+    return { QStringLiteral("INSERT INTO USRS (RECIPIENT) VALUES(?)"),
+        { CutTrailingWhiteSpace(name) } };
 }
 
 QString NextKeyQuery()
@@ -44,19 +28,14 @@ QString NextKeyQuery()
     return QStringLiteral("SELECT MAX(TKEY) FROM MSGS");
 }
 
-QString PostStatement(const QString& text, const QString& recipient, const QString& sender,
+SqlStatement PostStatement(const QString& text, const QString& recipient, const QString& sender,
     const QString& dateStamp, qint64 key, QChar urgency)
 {
-    // Built piece by piece rather than with arg(): a quoted text may itself hold "%1".
-    return QStringLiteral("INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,TKEY,URGENCY) VALUES('")
-        + QuoteSql(text) + QStringLiteral("','") + QuoteSql(recipient) + QStringLiteral("','")
-        + QuoteSql(sender) + QStringLiteral("',") + dateStamp + QLatin1Char(',')
-        + QString::number(key) + QLatin1Char(',') + urgency + QLatin1Char(')');
-}
-
-QString DeleteStatement(qint64 key)
-{
-    return QStringLiteral("DELETE FROM MSGS WHERE TKEY=") + QString::number(key);
+    return { QStringLiteral("INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,TKEY,URGENCY) "
+                            "VALUES(?,?,?,?,?,?)"),
+        { CutTrailingWhiteSpace(text), CutTrailingWhiteSpace(recipient),
+            CutTrailingWhiteSpace(sender), dateStamp.toLongLong(), key,
+            qint64(urgency.digitValue()) } };
 }
 
 QString NotesTableCreation()
@@ -80,55 +59,62 @@ QString NotesRecipientIndexCreation()
     return QStringLiteral("CREATE INDEX MSGS_RECIPIENT ON MSGS(RECIPIENT)");
 }
 
-QString NotesQuery(const QString& recipient)
+SqlStatement NotesQuery(const QString& recipient)
 {
-    return QStringLiteral("SELECT TKEY,SENDER,DT,URGENCY,MSG FROM MSGS WHERE RECIPIENT='")
-        + QuoteSql(recipient) + QLatin1Char('\'');
+    return { QStringLiteral("SELECT TKEY,SENDER,DT,URGENCY,MSG FROM MSGS WHERE RECIPIENT=?"),
+        { CutTrailingWhiteSpace(recipient) } };
 }
 
 namespace {
 
 // A text column equal to the value as read: NULL and the empty text read alike.
-QString TextEquals(const QString& column, const QString& value)
+void TextEquals(SqlStatement& statement, const QString& column, const QString& value)
 {
-    const QString quoted = QuoteSql(value);
-    if (quoted.isEmpty())
-        return QStringLiteral("COALESCE(") + column + QStringLiteral(",'')=''");
-    return column + QStringLiteral("='") + quoted + QLatin1Char('\'');
+    const QString cut = CutTrailingWhiteSpace(value);
+    if (cut.isEmpty()) {
+        statement.Text += QStringLiteral(" AND COALESCE(") + column + QStringLiteral(",'')=''");
+        return;
+    }
+    statement.Text += QStringLiteral(" AND ") + column + QStringLiteral("=?");
+    statement.Values.append(cut);
 }
 
 // A number column equal to the value as read. A value that is no whole number (SQLite keeps
 // what it is given) adds no condition: the other columns still tell the row apart.
-QString NumberEquals(const QString& column, const QString& value)
+void NumberEquals(SqlStatement& statement, const QString& column, const QString& value)
 {
-    if (value.isEmpty())
-        return QStringLiteral(" AND ") + column + QStringLiteral(" IS NULL");
+    if (value.isEmpty()) {
+        statement.Text += QStringLiteral(" AND ") + column + QStringLiteral(" IS NULL");
+        return;
+    }
     const std::optional<qint64> number = ParseKey(value);
     if (!number)
-        return QString();
-    return QStringLiteral(" AND ") + column + QLatin1Char('=') + QString::number(*number);
+        return;
+    statement.Text += QStringLiteral(" AND ") + column + QStringLiteral("=?");
+    statement.Values.append(*number);
 }
 
-QString NoteCondition(const NoteRow& row)
+SqlStatement WhereNote(const QString& head, const NoteRow& row)
 {
-    return QStringLiteral("TKEY=") + QString::number(row.Key) + QStringLiteral(" AND ")
-        + TextEquals(QStringLiteral("RECIPIENT"), row.Recipient) + QStringLiteral(" AND ")
-        + TextEquals(QStringLiteral("SENDER"), row.Sender)
-        + NumberEquals(QStringLiteral("DT"), row.Stamp)
-        + NumberEquals(QStringLiteral("URGENCY"), row.Urgency) + QStringLiteral(" AND ")
-        + TextEquals(QStringLiteral("MSG"), row.Text);
+    SqlStatement statement { head + QStringLiteral(" FROM MSGS WHERE TKEY=?"), { row.Key } };
+    TextEquals(statement, QStringLiteral("RECIPIENT"), row.Recipient);
+    TextEquals(statement, QStringLiteral("SENDER"), row.Sender);
+    NumberEquals(statement, QStringLiteral("DT"), row.Stamp);
+    NumberEquals(statement, QStringLiteral("URGENCY"), row.Urgency);
+    TextEquals(statement, QStringLiteral("MSG"), row.Text);
+    return statement;
 }
 
 } // namespace
 
-QString DeleteNoteStatement(const NoteRow& row)
+SqlStatement DeleteNoteStatement(const NoteRow& row)
 {
-    return QStringLiteral("DELETE FROM MSGS WHERE ") + NoteCondition(row);
+    return WhereNote(QStringLiteral("DELETE"), row);
 }
 
-QString NoteCountQuery(const NoteRow& row)
+SqlStatement NoteCountQuery(const NoteRow& row)
 {
-    return QStringLiteral("SELECT COUNT(*) FROM MSGS WHERE ") + NoteCondition(row);
+    return WhereNote(QStringLiteral("SELECT COUNT(*)"), row);
 }
 
 QString FreeKeyQuery()

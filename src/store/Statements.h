@@ -1,26 +1,26 @@
 #pragma once
 
+#include "store/SqlStatement.h"
+
 #include <QString>
 
 namespace vimo {
 struct NoteRow;
 }
 
-// Every SQL statement the program issues, as text. Text values go through QuoteSql here,
-// at the moment the statement is built; callers pass them as typed.
+// Every SQL statement the program issues on the notes and users tables. Values travel bound to
+// the `?` markers; text values are cut of their trailing white space here, as every stored
+// value is, and callers pass them as typed.
 namespace vimo {
 
 QString UserListQuery();
-QString UserLookupQuery(const QString& name);
-QString AddUserStatement(const QString& name);
-QString PollQuery(const QString& recipient);
-QString UrgencyQuery(qint64 key);
-QString NoteTextQuery(qint64 key);
+SqlStatement UserLookupQuery(const QString& name);
+SqlStatement AddUserStatement(const QString& name);
 QString NextKeyQuery();
 // dateStamp is the decimal text of MakeDateStamp(); urgency is the character '1', '2' or '3'.
-QString PostStatement(const QString& text, const QString& recipient, const QString& sender,
+// Stamp, key and urgency are stored as numbers.
+SqlStatement PostStatement(const QString& text, const QString& recipient, const QString& sender,
     const QString& dateStamp, qint64 key, QChar urgency);
-QString DeleteStatement(qint64 key);
 QString NotesTableCreation();
 QString UsersTableCreation();
 
@@ -31,13 +31,13 @@ QString NotesRecipientIndexCreation();
 
 // The poll that reads each of the user's notes whole, in the store's order: a poll either
 // read its rows or failed, and a window knows the row it shows.
-// SELECT TKEY,SENDER,DT,URGENCY,MSG FROM MSGS WHERE RECIPIENT='...'
-QString NotesQuery(const QString& recipient);
+// SELECT TKEY,SENDER,DT,URGENCY,MSG FROM MSGS WHERE RECIPIENT=?
+SqlStatement NotesQuery(const QString& recipient);
 
 // Deletes the one row a window shows, and no other that shares its key.
-QString DeleteNoteStatement(const NoteRow& row);
+SqlStatement DeleteNoteStatement(const NoteRow& row);
 // How many rows are exactly this one: whether a post whose link broke was stored after all.
-QString NoteCountQuery(const NoteRow& row);
+SqlStatement NoteCountQuery(const NoteRow& row);
 
 // A key that is free and below the top of every engine's INT, for when the largest key plus
 // one does not fit: one more than the lowest key whose successor is free. NULL when the table

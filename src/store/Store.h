@@ -1,15 +1,8 @@
 #pragma once
 
-#include "model/NoteRow.h"
-#include "model/Receipts.h"
-#include "store/Failures.h"
-#include "store/OdbcHandles.h"
 #include "store/StoreResult.h"
 
-#include <QDateTime>
-#include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <atomic>
 #include <memory>
@@ -18,6 +11,8 @@ class QThread;
 
 namespace vimo {
 
+class OdbcLink;
+
 // The name of the user data source that every copy opens.
 inline constexpr char16_t DataSourceName[] = u"VIMO";
 
@@ -25,18 +20,16 @@ inline constexpr char16_t DataSourceName[] = u"VIMO";
 // registers it in odbcinst.ini with the SQLite ODBC driver and our set-up library.
 inline constexpr char DriverName[] = VIMO_DRIVER_NAME;
 
-// A note to be written: the values of its row but the key, which the store chooses.
-struct NewNote {
-    QString Text;
-    QString Recipient;
-    QString Sender;
-    QString DateStamp; // the decimal text of MakeDateStamp()
-    QChar Urgency = u'3'; // '1', '2' or '3'
-};
-
-// One link to the shared store and every statement the program runs on it. Made at start-up
-// and handed to whoever reads or writes notes and users; a test or a tool may hold several.
+// One link to the shared store. Made at start-up and handed to whoever reads or writes notes,
+// users and receipts (NoteTable, UserTable, ReceiptTable); a test or a tool may hold several.
 // It never talks to the user: a refusal comes back in the result, for the caller to show.
+//
+// Every statement runs on a handle of its own, its values bound. When it fails because the
+// link is gone (or its server takes no writes any more), the store connects again the way it
+// last did and runs it once more, so a restarted server, a primary that has become a standby
+// while its address moved on, or a remounted share does not leave a running copy deaf. On a file
+// store the link also follows its file: when the path names another file than the one the link
+// opened (restored from a copy, or gone), the link is made anew before the statement runs.
 class Store {
 public:
     Store();
@@ -44,12 +37,9 @@ public:
     Q_DISABLE_COPY_MOVE(Store)
 
     // Drops the current link, if any, and connects a fresh one to the data source "VIMO".
-    // Returns the connect code: non-negative means connected.
-    SQLRETURN Connect();
+    StoreResult<> Connect();
     // The same, for a data source this process has just registered with our driver entry.
-    SQLRETURN ConnectRegistered();
-    // What the driver said when the last connect failed; empty after a connect that worked.
-    const Diagnostic& ConnectError() const { return LastConnectError; }
+    StoreResult<> ConnectRegistered();
     // Drops the link; the next statement fails until a connect runs again.
     void Close();
     bool IsConnected() const;
@@ -61,89 +51,10 @@ public:
     // stopped at once. A StoreWorker hands it over through this, at its start and its end.
     void ReleaseThread();
 
-    // The executors. Each runs one statement, its trailing white space cut, on a handle of its
-    // own. When it fails because the link is gone, the store connects again the way it last
-    // did and runs it once more, so a restarted server or a remounted share does not leave a
-    // running copy deaf. On a file store the link also follows its file: when the path names
-    // another file than the one the link opened (restored from a copy, or gone), the link is
-    // made anew before the statement runs.
-    StoreResult<> ExecSql(const QString& statement);
-    // The first column of the first row, trailing white space cut; the empty text when there
-    // is no row or the value is NULL.
-    StoreResult<QString> QueryFirstValue(const QString& statement);
-    // The first column of every row in the store's order, each cut with TrimTrailingBlanks;
-    // values that are then empty are left out. A fetch that fails midway keeps the rows read
-    // up to then.
-    StoreResult<QStringList> QueryColumnValues(const QString& statement);
-
-    // The user directory.
-    StoreResult<QStringList> UserNames();
-    StoreResult<bool> IsKnownUser(const QString& name);
-    StoreResult<> AddUser(const QString& name);
-
-    // Every note addressed to the recipient, whole, in the store's order. A poll either reads
-    // all its rows or fails: a failure carries no rows. A row whose key is no whole number
-    // within 64 bits cannot be told apart safely and is left out.
-    StoreResult<QList<NoteRow>> Notes(const QString& recipient);
-
-    // Writes a new note under the largest key plus step (or a free key below the top when
-    // that does not fit the column) and returns the key. On SQLite the key is read and the row
-    // written in one transaction that holds the file's write lock, so copies posting at once
-    // never meet on a key; elsewhere a taken key comes back as a duplicate-key failure for
-    // the caller to try again with a larger step. When the link breaks during the insert, the
-    // store connects again and looks for the row before it writes it once more: a note is
-    // never stored twice.
-    StoreResult<qint64> InsertNote(const NewNote& note, int step = 1);
-
-    // One insert of the post statement as given, for tools and tests.
-    StoreResult<> Post(const QString& text, const QString& recipient, const QString& sender,
-        const QString& dateStamp, qint64 key, QChar urgency);
-
-    enum class Deletion { Deleted, AlreadyGone };
-    // Deletes the row exactly, never another that shares its key. AlreadyGone when no such
-    // row was left (another copy of the same user deleted it).
-    StoreResult<Deletion> DeleteNote(const NoteRow& row);
-
-    // True when both tables are there.
-    bool HasTables();
-
-    // The two tables of a new data file, and the indexes when the notes table is new: a file
-    // that already had its notes is an older copy's and stays as it was. Returns every
-    // creation the store refused, in order.
-    QList<StoreFailure> CreateTables();
-
-    // Seen receipts, in the table RCPTS beside the two. Copies that know only those two never
-    // touch it, and their notes simply have no receipt.
-
-    // Every column of every row, as text in the store's order, each value cut with
-    // TrimTrailingBlanks; NULL reads as the empty text.
-    StoreResult<QList<QStringList>> QueryRows(const QString& statement, int columns);
-    // Makes the table and its indexes where they are missing, also on a store that older
-    // copies made. Returns every creation the store refused, in order.
-    QList<StoreFailure> CreateReceiptsTable();
-    // The sender's record of a note just posted, which the receipts then fill in. The
-    // sender's records beyond the newest 50 go with it.
-    StoreResult<> RecordSent(const NoteIdentity& note, const QString& text,
-        const QDateTime& at = QDateTime::currentDateTimeUtc());
-    // The recipient's copy: the notes first showed on screen, or a note was deleted there. A
-    // receipt stamped already keeps its first time. The notes of a whole poll go in a few
-    // statements, not one each: a commit on a shared file can take a while.
-    StoreResult<> RecordShown(
-        const QList<NoteIdentity>& notes, const QDateTime& at = QDateTime::currentDateTimeUtc());
-    StoreResult<> RecordShown(
-        const NoteIdentity& note, const QDateTime& at = QDateTime::currentDateTimeUtc())
-    {
-        return RecordShown(QList<NoteIdentity> { note }, at);
-    }
-    StoreResult<> RecordDeleted(
-        const NoteIdentity& note, const QDateTime& at = QDateTime::currentDateTimeUtc());
-    // The sender's newest 50 records, newest first.
-    StoreResult<QList<SentNote>> SentNotes(const QString& sender);
-
 private:
-    struct Run;
-    struct InsertTry;
-    enum class Retry { Once, Never };
+    // The runner of statements on this link, private to the store's own sources.
+    friend class StoreSql;
+
     enum class Engine { Unknown, Sqlite, Other };
     struct FileIdentity {
         bool Exists = false;
@@ -152,22 +63,20 @@ private:
         bool operator==(const FileIdentity&) const = default;
     };
 
-    SQLRETURN Open(bool registered);
+    StoreResult<> Open(bool registered);
+    // As the link was last made.
+    StoreResult<> Reopen() { return Open(Registered); }
     void LearnEngine();
     static FileIdentity IdentityOf(const QString& path);
     void FollowReplacedFile();
-    Run RunOnce(const QByteArray& text) const;
-    Run RunStatement(const QString& statement, Retry retry);
-    StoreResult<QString> FirstValue(const QString& statement, Retry retry);
-    InsertTry TryInsert(const NewNote& note, int step, NoteRow& row);
-    StoreResult<qint64> FreeKey();
-    void RollBack();
     void CheckThread() const;
 
     std::shared_ptr<OdbcLink> Link;
     bool Registered = false;
     Diagnostic LastConnectError;
     Engine Kind = Engine::Unknown;
+    // psqlODBC's ANSI driver refuses wide-character values; it takes UTF-8.
+    bool WideText = true;
     QString FilePath; // SQLite: the data file the link opened
     FileIdentity OpenedFile;
     bool InTransaction = false;

@@ -1,7 +1,8 @@
 #include "store/StoreUpgrade.h"
 
+#include "store/ReceiptTable.h"
 #include "store/Statements.h"
-#include "store/Store.h"
+#include "store/StoreSql.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
@@ -29,7 +30,7 @@ std::optional<QStringList> NotesIndexNames(Store& store)
             "SELECT name FROM sqlite_master WHERE type='index' AND UPPER(tbl_name)='MSGS'"),
     };
     for (const QString& query : queries) {
-        StoreResult<QStringList> names = store.QueryColumnValues(query);
+        StoreResult<QStringList> names = StoreSql(store).ColumnValues(query);
         if (names.Succeeded()) {
             for (QString& name : names.Value)
                 name = name.toUpper();
@@ -43,7 +44,7 @@ void AddIndex(Store& store, const QString& name, const QString& creation)
 {
     QElapsedTimer took;
     took.start();
-    const StoreResult<> made = store.ExecSql(creation);
+    const StoreResult<> made = StoreSql(store).Exec(creation);
     if (made.Succeeded()) {
         qCInfo(StoreLog, "added the index %s to an older store in %lld ms", qUtf8Printable(name),
             took.elapsed());
@@ -61,13 +62,38 @@ void AddIndex(Store& store, const QString& name, const QString& creation)
 // it, so that it stays byte for byte as it was.
 bool IsStore(Store& store)
 {
-    if (store.HasTables())
+    if (HasTables(store))
         return true;
     qCInfo(StoreLog, "this is no store of notes and users; nothing is added to it");
     return false;
 }
 
 } // namespace
+
+bool HasTables(Store& store)
+{
+    StoreSql sql(store);
+    return sql.FirstValue(TableCheckQuery(QStringLiteral("MSGS"))).Succeeded()
+        && sql.FirstValue(TableCheckQuery(QStringLiteral("USRS"))).Succeeded();
+}
+
+QList<StoreFailure> CreateTables(Store& store)
+{
+    QList<StoreFailure> refused;
+    const auto run = [&](const QString& statement) {
+        StoreResult<> result = StoreSql(store).Exec(statement);
+        if (result.Failure)
+            refused.append(std::move(*result.Failure));
+        return result.Succeeded();
+    };
+    const bool notesTableMade = run(NotesTableCreation());
+    run(UsersTableCreation());
+    if (notesTableMade) {
+        run(NotesKeyIndexCreation());
+        run(NotesRecipientIndexCreation());
+    }
+    return refused;
+}
 
 void UpgradeOldStore(Store& store)
 {
@@ -83,7 +109,7 @@ void UpgradeOldStore(Store& store)
     if (names->contains(KeyIndex))
         return;
 
-    const StoreResult<QString> shared = store.QueryFirstValue(
+    const StoreResult<QString> shared = StoreSql(store).FirstValue(
         QStringLiteral("SELECT TKEY FROM MSGS WHERE TKEY IS NOT NULL GROUP BY TKEY "
                        "HAVING COUNT(*)>1"));
     if (shared.Failure) {
@@ -103,9 +129,9 @@ void UpgradeOldStore(Store& store)
 
 void AddReceiptsTable(Store& store)
 {
-    if (!store.HasTables())
+    if (!HasTables(store))
         return;
-    for (const StoreFailure& refused : store.CreateReceiptsTable())
+    for (const StoreFailure& refused : ReceiptTable(store).Create())
         qCWarning(StoreLog, "could not make the receipts table: %s",
             qUtf8Printable(refused.Error.Message));
 }

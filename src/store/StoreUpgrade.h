@@ -1,8 +1,20 @@
 #pragma once
 
+#include "store/StoreResult.h"
+
+#include <QList>
+
 namespace vimo {
 
 class Store;
+
+// True when both tables, of notes and of users, are there.
+bool HasTables(Store& store);
+
+// The two tables of a new data file, and the indexes when the notes table is new: a file
+// that already had its notes is an older copy's and stays as it was. Returns every
+// creation the store refused, in order.
+QList<StoreFailure> CreateTables(Store& store);
 
 // Both upgrades touch only a store that holds the notes and users tables; any other file is
 // left as it is.

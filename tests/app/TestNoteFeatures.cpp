@@ -8,6 +8,7 @@
 #include "exchange/NotePosting.h"
 #include "model/NoteTexts.h"
 #include "notes/CNoteDlg.h"
+#include "store/ReceiptTable.h"
 #include "store/Statements.h"
 #include "store/StoreUpgrade.h"
 
@@ -29,7 +30,8 @@ template <class Job> auto OnStore(Job job)
 QStringList SentBy(const QString& sender)
 {
     QStringList sent;
-    for (const SentNote& row : OnStore([&](Store& s) { return s.SentNotes(sender).Value; }))
+    for (const SentNote& row :
+        OnStore([&](Store& s) { return ReceiptTable(s).SentBy(sender).Value; }))
         sent << row.Recipient + u' ' + row.Text + u' ' + ReceiptStateText(row);
     return sent;
 }
@@ -146,9 +148,9 @@ private Q_SLOTS:
         // The note shows before its sender's record is there: the next poll stamps it.
         test::MustExec(PostStatement(u"Lunch?"_s, u"BOB"_s, u"ANN"_s, u"20261207"_s, 9, u'2'));
         QVERIFY(poll());
-        OnStore([](Store& s) {
-            return s.RecordSent({ 9, u"ANN"_s, u"BOB"_s, 20261207 }, u"Lunch?"_s);
-        });
+        QVERIFY(OnStore([](Store& s) {
+            return ReceiptTable(s).RecordSent({ 9, u"ANN"_s, u"BOB"_s, 20261207 }, u"Lunch?"_s);
+        }).Succeeded());
         CTrayDlg ann(test::TestWorker(), u"ANN"_s);
         const auto listSent = [&ann] {
             test::ChooseFromTrayMenu(ann, Qt::Key_T);

@@ -238,8 +238,9 @@ private Q_SLOTS:
             test::AlertRecorder alerts;
             CarryOut();
             QCOMPARE(alerts.Alerts.size(), 1);
-            QVERIFY(alerts.Alerts[0].startsWith(QStringLiteral(
-                "DELETE FROM MSGS WHERE TKEY=4 AND RECIPIENT='ANN' AND SENDER='BOB' AND ")));
+            // The statement as sent: its values went bound beside it.
+            QVERIFY(alerts.Alerts[0].startsWith(
+                QStringLiteral("DELETE FROM MSGS WHERE TKEY=? AND RECIPIENT=? AND SENDER=? AND ")));
         }
         QCOMPARE(Exchange->OpenNotes(), 0);
         Poll();

@@ -1,7 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "setup/AttributeLists.h"
-#include "store/OdbcHandles.h"
+#include "store/Store.h"
 
 #include <QDir>
 #include <QFile>
@@ -218,15 +218,15 @@ private Q_SLOTS:
         QVERIFY(Config(ODBC_ADD_DSN, CreationList(path)));
         QVERIFY(Config(ODBC_ADD_DSN, RegistrationList(path)));
         {
-            OdbcLink link;
-            QVERIFY(link.Connect(u"VIMO"_s) >= 0);
+            Store link;
+            QVERIFY(link.Connect().Succeeded());
         }
         QVERIFY(QFile::remove(path));
         // The way a later start connects, and the way a reconnect does.
-        OdbcLink byName;
-        QVERIFY(byName.Connect(u"VIMO"_s) < 0);
-        OdbcLink throughDriver;
-        QVERIFY(throughDriver.ConnectThroughDriver(u"VIMO"_s, QString::fromLatin1(DriverName)) < 0);
+        Store byName;
+        QVERIFY(byName.Connect().Failure);
+        Store throughDriver;
+        QVERIFY(throughDriver.ConnectRegistered().Failure);
         QVERIFY(!QFileInfo::exists(path));
     }
 };

@@ -3,6 +3,7 @@
 #include "setup/AttributeLists.h"
 #include "setup/OpenStore.h"
 #include "store/Statements.h"
+#include "store/StoreSql.h"
 
 #include <QDir>
 #include <QFile>
@@ -147,9 +148,11 @@ private Q_SLOTS:
             (QStringList { u"MSGS"_s, u"MSGS_RECIPIENT"_s, u"MSGS_TKEY"_s, u"USRS"_s }));
 
         // The unique key index at work: a second note with the same key is refused.
-        Store& store = test::TestStore();
-        QVERIFY(store.Post(u"one"_s, u"ANN"_s, u"BOB"_s, u"20261206"_s, 1, u'1').Succeeded());
-        QVERIFY(!store.Post(u"two"_s, u"BOB"_s, u"ANN"_s, u"20261206"_s, 1, u'2').Succeeded());
+        StoreSql sql(test::TestStore());
+        QVERIFY(sql.Exec(PostStatement(u"one"_s, u"ANN"_s, u"BOB"_s, u"20261206"_s, 1, u'1'))
+                    .Succeeded());
+        QVERIFY(
+            sql.Exec(PostStatement(u"two"_s, u"BOB"_s, u"ANN"_s, u"20261206"_s, 1, u'2')).Failure);
         QCOMPARE(test::ColumnValues(u"SELECT MSG FROM MSGS"_s), QStringList { u"one"_s });
     }
 
@@ -172,7 +175,7 @@ private Q_SLOTS:
         QCOMPARE(test::DataSourceValue("Database"), path);
         // An old file: no index is added behind its back.
         QCOMPARE(SchemaNames(), (QStringList { u"MSGS"_s, u"USRS"_s }));
-        QCOMPARE(test::FirstValue(NoteTextQuery(7)), u"kept"_s);
+        QCOMPARE(test::FirstValue(u"SELECT MSG FROM MSGS WHERE TKEY=7"_s), u"kept"_s);
     }
 
     void yesWithAnExistingFileKeepsItAsItWas()

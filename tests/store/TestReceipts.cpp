@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "store/ReceiptStatements.h"
+#include "store/ReceiptTable.h"
 
 #include <QTest>
 
@@ -18,7 +19,7 @@ QDateTime At(int minutes)
 QStringList Listed(const QString& sender)
 {
     QStringList rows;
-    for (const SentNote& n : test::TestStore().SentNotes(sender).Value)
+    for (const SentNote& n : ReceiptTable(test::TestStore()).SentBy(sender).Value)
         rows << QStringList { n.Recipient, QString::number(n.DateStamp), n.Text, n.Shown,
             n.Deleted }
                     .join(u'|');
@@ -31,7 +32,7 @@ QStringList Listed(const QString& sender)
 class TestReceipts : public QObject {
     Q_OBJECT
 
-    Store& store = test::TestStore();
+    ReceiptTable store { test::TestStore() };
 
 private Q_SLOTS:
     // A store made by copies that knew only MSGS and USRS, as every test store starts, gets
@@ -39,8 +40,8 @@ private Q_SLOTS:
     void init()
     {
         QVERIFY(test::UseFreshStore());
-        QCOMPARE(store.CreateReceiptsTable().size(), 0);
-        QCOMPARE(store.CreateReceiptsTable().size(), 0);
+        QCOMPARE(store.Create().size(), 0);
+        QCOMPARE(store.Create().size(), 0);
     }
 
     void receiptsFollowTheirNoteAndNoOtherOne()
@@ -67,7 +68,7 @@ private Q_SLOTS:
         QCOMPARE(Listed(u"O'NEIL"_s), waiting);
 
         // The first showing and the first deletion count, also among the notes of a later poll.
-        QVERIFY(store.RecordShown(toBob, At(5)).Succeeded());
+        QVERIFY(store.RecordShown({ toBob }, At(5)).Succeeded());
         QVERIFY(store.RecordShown({ others[0], toBob }, At(6)).Succeeded());
         QCOMPARE(
             Listed(u"O'NEIL"_s).last(), u"BOB|20261207|it's 5 € – ünd|2026-12-07T09:05:00Z|"_s);
@@ -83,7 +84,7 @@ private Q_SLOTS:
 
         // The key comes back for the next note to BOB the same day: its receipts are its own.
         QVERIFY(store.RecordSent(toBob, u"again"_s, At(11)).Succeeded());
-        QVERIFY(store.RecordShown(toBob, At(12)).Succeeded());
+        QVERIFY(store.RecordShown({ toBob }, At(12)).Succeeded());
         QCOMPARE(Listed(u"O'NEIL"_s),
             QStringList({ u"BOB|20261207|again|2026-12-07T09:12:00Z|"_s, waiting[0], deleted }));
     }

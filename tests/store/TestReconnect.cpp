@@ -1,5 +1,8 @@
 #include "TestEnvironment.h"
 
+#include "store/Statements.h"
+#include "store/StoreSql.h"
+#include "store/UserTable.h"
 #include "wakeup/DataSourceKeys.h"
 #include "wakeup/PgListener.h"
 #include "wakeup/StoreWakeup.h"
@@ -55,7 +58,7 @@ private Q_SLOTS:
         test::WriteOdbcIni(u"[VIMO]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=%1\n"
                            "Database=postgres\nUsername=postgres\nPassword=\n"
                            "ConnSettings=SET client_encoding TO 'UTF8'\n"_s.arg(Port));
-        QVERIFY(test::TestStore().Connect() >= 0);
+        QVERIFY(test::TestStore().Connect().Succeeded());
         test::MustExec(u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s);
         test::MustExec(u"INSERT INTO USRS (RECIPIENT) VALUES('ANN')"_s);
     }
@@ -66,10 +69,11 @@ private Q_SLOTS:
     {
         Store& store = test::TestStore();
         QVERIFY(Fixture({ u"restart"_s, Dir }));
-        QVERIFY(store.AddUser(u"BOB"_s).Succeeded());
+        QVERIFY(UserTable(store).Add(u"BOB"_s).Succeeded());
 
         QVERIFY(Fixture({ u"restart"_s, Dir }));
-        const StoreResult<QString> count = store.QueryFirstValue(u"SELECT COUNT(*) FROM USRS"_s);
+        const StoreResult<QString> count
+            = StoreSql(store).FirstValue(u"SELECT COUNT(*) FROM USRS"_s);
         QVERIFY(count.Succeeded());
         QCOMPARE(count.Value, u"2"_s);
     }
@@ -78,17 +82,17 @@ private Q_SLOTS:
     {
         Store& store = test::TestStore();
         QVERIFY(Fixture({ u"stop"_s, Dir }));
-        const StoreResult<> refused = store.AddUser(u"CY"_s);
+        const StoreResult<> refused = UserTable(store).Add(u"CY"_s);
         QVERIFY(refused.Failure);
-        QVERIFY2(
-            IsConnectionLost(refused.Failure->Error), qPrintable(refused.Failure->Error.State));
+        QVERIFY2(refused.Failure->Kind == FailureKind::Unreachable,
+            qPrintable(refused.Failure->Error.State));
         // Down is a failure, never an empty answer.
-        QVERIFY(!store.QueryFirstValue(u"SELECT 1"_s).Succeeded());
+        QVERIFY(!StoreSql(store).FirstValue(u"SELECT 1"_s).Succeeded());
 
         // The server comes back, as a new empty one on the same port.
         QVERIFY(Fixture({ u"start"_s, Dir, QString::number(Port) }));
-        QCOMPARE(store.QueryFirstValue(u"SELECT 1"_s).Value, u"1"_s);
-        QVERIFY(store.ExecSql(u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s).Succeeded());
+        QCOMPARE(StoreSql(store).FirstValue(u"SELECT 1"_s).Value, u"1"_s);
+        QVERIFY(StoreSql(store).Exec(u"CREATE TABLE USRS(RECIPIENT CHAR(15))"_s).Succeeded());
     }
 
     // The link that listens for notes comes back by itself, and has the copy poll once for
@@ -110,7 +114,7 @@ private Q_SLOTS:
         QCOMPARE(heard.count(), 1);
         QCOMPARE(heard.at(0).at(0).toByteArray(), QByteArray());
 
-        QVERIFY(test::TestStore().Post(u"hi"_s, u"ANN"_s, u"BOB"_s, u"1"_s, 7, u'1').Succeeded());
+        test::MustExec(PostStatement(u"hi"_s, u"ANN"_s, u"BOB"_s, u"1"_s, 7, u'1'));
         QTRY_COMPARE_WITH_TIMEOUT(heard.count(), 2, 30000);
         // The announcement names no key: the poll learns what came.
         QCOMPARE(heard.at(1).at(0).toByteArray(), QByteArray());

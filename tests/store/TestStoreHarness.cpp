@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "store/Statements.h"
+#include "store/UserTable.h"
 
 #include <QTest>
 
@@ -30,10 +31,10 @@ private Q_SLOTS:
         test::UseFreshSqliteStore();
         test::MustExec(AddUserStatement(QStringLiteral("ANN")));
         Store first;
-        QVERIFY(first.Connect() >= 0);
+        QVERIFY(first.Connect().Succeeded());
         test::UseFreshSqliteStore();
-        QVERIFY(first.IsKnownUser(QStringLiteral("ANN")).Value);
-        QVERIFY(!test::TestStore().IsKnownUser(QStringLiteral("ANN")).Value);
+        QVERIFY(UserTable(first).IsKnown(QStringLiteral("ANN")).Value);
+        QVERIFY(!UserTable(test::TestStore()).IsKnown(QStringLiteral("ANN")).Value);
         first.Close();
         QVERIFY(!first.IsConnected() && test::TestStore().IsConnected());
     }

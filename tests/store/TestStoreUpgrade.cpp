@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "store/Statements.h"
+#include "store/StoreSql.h"
 #include "store/StoreUpgrade.h"
 
 #include <QFile>
@@ -77,8 +78,8 @@ private Q_SLOTS:
         QCOMPARE(Notes(), notes);
         QCOMPARE(Logged.size(), 2);
         // The unique index at work: a second note under a taken key is refused.
-        QVERIFY(test::TestStore()
-                    .ExecSql(u"INSERT INTO MSGS VALUES('twin','ANN','BOB',20261206,2,7)"_s)
+        QVERIFY(StoreSql(test::TestStore())
+                    .Exec(u"INSERT INTO MSGS VALUES('twin','ANN','BOB',20261206,2,7)"_s)
                     .Failure);
 
         // The next start finds nothing to do and says nothing.
@@ -96,7 +97,7 @@ private Q_SLOTS:
         const QByteArray before = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         Upgrade();
         AddReceiptsTable(test::TestStore());
-        QVERIFY(test::TestStore().QueryFirstValue(TableCheckQuery(u"RCPTS"_s)).Failure);
+        QVERIFY(StoreSql(test::TestStore()).FirstValue(TableCheckQuery(u"RCPTS"_s)).Failure);
         QCOMPARE(NotesIndexes(), QStringList());
         QCOMPARE(file.seek(0) ? file.readAll() : QByteArray(), before);
     }

@@ -2,6 +2,7 @@
 
 #include "model/TextRules.h"
 #include "store/Statements.h"
+#include "store/StoreSql.h"
 #include "store/StoreWorker.h"
 
 #include <QCoreApplication>
@@ -11,12 +12,13 @@
 #include <QThread>
 
 #include <memory>
+#include <tuple>
 
 using namespace vimo;
 
 namespace {
 
-QString Insert(int key)
+SqlStatement Insert(int key)
 {
     return PostStatement(QString::number(key), QStringLiteral("ANN"), QStringLiteral("BOB"),
         QStringLiteral("20261207"), key, u'1');
@@ -40,10 +42,10 @@ private Q_SLOTS:
         QList<QThread*> ranOn;
         for (int key = 1; key <= 20; ++key) {
             if (key == 10) // nobody waits for it, yet it keeps its place
-                worker.Post([](Store& store) { store.ExecSql(Insert(100)); });
+                worker.Post([](Store& store) { std::ignore = StoreSql(store).Exec(Insert(100)); });
             worker.Run(
                 [key](Store& store) {
-                    store.ExecSql(Insert(key));
+                    std::ignore = StoreSql(store).Exec(Insert(key));
                     return QThread::currentThread();
                 },
                 &context,
@@ -60,8 +62,8 @@ private Q_SLOTS:
         QVERIFY(ranOn.first() != QThread::currentThread());
         QCOMPARE(ranOn.count(ranOn.first()), 20);
         const QStringList keys = worker.Call([](Store& store) {
-            return store
-                .QueryColumnValues(QStringLiteral("SELECT TKEY FROM MSGS ORDER BY DT, ROWID"))
+            return StoreSql(store)
+                .ColumnValues(QStringLiteral("SELECT TKEY FROM MSGS ORDER BY DT, ROWID"))
                 .Value;
         });
         QCOMPARE(keys.indexOf(QStringLiteral("100")), 9);
@@ -70,20 +72,20 @@ private Q_SLOTS:
     void anAnswerWhoseReceiverWentIsDroppedAndTheLinkComesBackAtTheEnd()
     {
         const auto store = std::make_shared<Store>();
-        store->Connect();
+        QVERIFY(store->Connect().Succeeded());
         auto worker = std::make_unique<StoreWorker>(store);
         auto receiver = std::make_unique<QObject>();
         bool answered = false;
         for (int key = 1; key <= 5; ++key)
-            worker->Post([key](Store& store) { store.ExecSql(Insert(key)); });
-        worker->Run([](Store& store) { return store.ExecSql(Insert(6)).Succeeded(); },
+            worker->Post([key](Store& store) { std::ignore = StoreSql(store).Exec(Insert(key)); });
+        worker->Run([](Store& store) { return StoreSql(store).Exec(Insert(6)).Succeeded(); },
             receiver.get(), [&answered](bool) { answered = true; });
         receiver.reset();
         // Quit: what was asked runs first, then this thread may use the link again.
         QVERIFY(worker->Finish());
         QCoreApplication::processEvents();
         QVERIFY(!answered);
-        QCOMPARE(store->QueryFirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")).Value,
+        QCOMPARE(StoreSql(*store).FirstValue(QStringLiteral("SELECT COUNT(*) FROM MSGS")).Value,
             QStringLiteral("6"));
         worker.reset();
     }
@@ -92,7 +94,7 @@ private Q_SLOTS:
     void aJobLeftRunningAtTheEndKeepsWhatItUses()
     {
         auto store = std::make_shared<Store>();
-        store->Connect();
+        QVERIFY(store->Connect().Succeeded());
         auto worker = std::make_unique<StoreWorker>(store);
         auto started = std::make_shared<QSemaphore>();
         auto gate = std::make_shared<QSemaphore>();
@@ -103,7 +105,7 @@ private Q_SLOTS:
                 thread = QThread::currentThread();
                 started->release();
                 gate->acquire();
-                return store.ExecSql(Insert(1)).Succeeded();
+                return StoreSql(store).Exec(Insert(1)).Succeeded();
             },
             this, [&answered](bool) { answered = true; });
         started->acquire();

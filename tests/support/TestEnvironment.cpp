@@ -2,6 +2,7 @@
 
 #include "setup/OpenStore.h"
 #include "setup/Prompts.h"
+#include "store/StoreSql.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -50,11 +51,13 @@ QString ProcessName()
 QString PostgresDataSource(const QString& database)
 {
     // The ANSI driver otherwise takes the client encoding from the process locale, and our
-    // text is UTF-8 whatever the locale says.
+    // text is UTF-8 whatever the locale says. A run may add settings of its own.
+    QString settings = QStringLiteral("SET client_encoding TO 'UTF8'");
+    if (const QString more = qEnvironmentVariable("VIMO_TEST_PG_SETTINGS"); !more.isEmpty())
+        settings += QLatin1Char(';') + more;
     return QStringLiteral("[VIMO]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=%1\n"
-                          "Database=%2\nUsername=postgres\nPassword=\n"
-                          "ConnSettings=SET client_encoding TO 'UTF8'\n")
-        .arg(qEnvironmentVariable("VIMO_TEST_PG_PORT"), database);
+                          "Database=%2\nUsername=postgres\nPassword=\nConnSettings=%3\n")
+        .arg(qEnvironmentVariable("VIMO_TEST_PG_PORT"), database, settings);
 }
 
 } // namespace
@@ -166,7 +169,7 @@ QString UseFreshSqliteStore()
                      .arg(QString::fromLatin1(VIMO_DRIVER_NAME), path));
     AlertRecorder alerts;
     OnTestStore([&path](Store& store) {
-        if (store.Connect() < 0)
+        if (store.Connect().Failure)
             qFatal("cannot connect to the SQLite store %s", qPrintable(path));
         CreateStoreTables(store);
     });
@@ -189,13 +192,14 @@ bool UseFreshPostgresStore()
     WriteOdbcIni(PostgresDataSource(QStringLiteral("postgres")));
     AlertRecorder alerts;
     const bool connected = OnTestStore([&database](Store& store) {
-        if (store.Connect() < 0)
+        if (store.Connect().Failure)
             return false;
-        SucceededOrAlert(store.ExecSql(QStringLiteral("DROP DATABASE IF EXISTS ") + database
+        StoreSql sql(store);
+        SucceededOrAlert(sql.Exec(QStringLiteral("DROP DATABASE IF EXISTS ") + database
             + QStringLiteral(" WITH (FORCE)")));
-        SucceededOrAlert(store.ExecSql(QStringLiteral("CREATE DATABASE ") + database));
+        SucceededOrAlert(sql.Exec(QStringLiteral("CREATE DATABASE ") + database));
         WriteOdbcIni(PostgresDataSource(database));
-        if (store.Connect() < 0)
+        if (store.Connect().Failure)
             return false;
         CreateStoreTables(store);
         return true;
@@ -255,23 +259,24 @@ bool Settled()
     return QTest::qWaitFor([] { return !Worker()->IsBusy(); }, 60000);
 }
 
-void MustExec(const QString& statement)
+void MustExec(const SqlStatement& statement)
 {
     const StoreResult<> result
-        = OnTestStore([&statement](Store& store) { return store.ExecSql(statement); });
+        = OnTestStore([&statement](Store& store) { return StoreSql(store).Exec(statement); });
     if (result.Failure)
         QFAIL(qPrintable(
             result.Failure->Statement + QLatin1Char(' ') + result.Failure->Error.Message));
 }
 
-QString FirstValue(const QString& query)
+QString FirstValue(const SqlStatement& query)
 {
-    return OnTestStore([&query](Store& store) { return store.QueryFirstValue(query).Value; });
+    return OnTestStore([&query](Store& store) { return StoreSql(store).FirstValue(query).Value; });
 }
 
-QStringList ColumnValues(const QString& query)
+QStringList ColumnValues(const SqlStatement& query)
 {
-    return OnTestStore([&query](Store& store) { return store.QueryColumnValues(query).Value; });
+    return OnTestStore(
+        [&query](Store& store) { return StoreSql(store).ColumnValues(query).Value; });
 }
 
 AlertRecorder::AlertRecorder()

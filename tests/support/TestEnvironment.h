@@ -1,6 +1,7 @@
 #pragma once
 
 #include "setup/Prompts.h"
+#include "store/SqlStatement.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"
 
@@ -74,11 +75,11 @@ bool Settled();
 
 // Runs a statement on TestStore() and fails the test when the store refuses it. For setting
 // up rows in tests.
-void MustExec(const QString& statement);
+void MustExec(const SqlStatement& statement);
 
 // What a query on TestStore() reads; a refused query reads as nothing.
-QString FirstValue(const QString& query);
-QStringList ColumnValues(const QString& query);
+QString FirstValue(const SqlStatement& query);
+QStringList ColumnValues(const SqlStatement& query);
 
 // The columns of a data-driven test, types and names in the same order:
 // Columns<QString, int>("text", "stamp").

@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 
+#include "store/Statements.h"
 #include "wakeup/DataSourceKeys.h"
 #include "wakeup/PgListener.h"
 #include "wakeup/StoreWakeup.h"
@@ -26,9 +27,7 @@ constexpr int Patience = 20000;
 
 void PostTo(const QString& recipient, int key)
 {
-    QVERIFY(test::TestStore()
-                .Post(u"note %1"_s.arg(key), recipient, u"ANN"_s, u"1"_s, key, u'1')
-                .Succeeded());
+    test::MustExec(PostStatement(u"note %1"_s.arg(key), recipient, u"ANN"_s, u"1"_s, key, u'1'));
 }
 
 QStringList Payloads(const QSignalSpy& spy)
@@ -65,7 +64,7 @@ private Q_SLOTS:
         QVERIFY(::rename(QFile::encodeName(copy).constData(), QFile::encodeName(path).constData())
             == 0);
         QTRY_COMPARE_WITH_TIMEOUT(woken.count(), 2, Patience);
-        QVERIFY(test::TestStore().Connect() >= 0);
+        QVERIFY(test::TestStore().Connect().Succeeded());
         PostTo(u"ANN"_s, 2);
         QTRY_COMPARE_WITH_TIMEOUT(woken.count(), 3, Patience);
         QCOMPARE(wakeup.Active(), StoreWakeup::Means::FileWatch);
@@ -103,7 +102,7 @@ private Q_SLOTS:
         }
         test::WriteOdbcIni(u"[VIMO]\nDriver=%1\nDatabase=%2/office.vmo\n"_s.arg(
             QString::fromLatin1(VIMO_DRIVER_NAME), mounts[0]));
-        QVERIFY(test::TestStore().Connect() >= 0);
+        QVERIFY(test::TestStore().Connect().Succeeded());
         StoreWakeup wakeup(u"ANN"_s);
         QSignalSpy woken(&wakeup, &StoreWakeup::NoteMayHaveArrived);
         wakeup.Start(test::TestWorker());

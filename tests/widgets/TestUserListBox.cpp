@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "store/Statements.h"
+#include "store/UserTable.h"
 #include "widgets/CUserListBox.h"
 
 #include <QApplication>
@@ -22,7 +23,7 @@ QStringList Items(const CUserListBox& list)
 // Fills the picker the way the dialogs do: with the store's user names.
 int Fill(CUserListBox& list)
 {
-    list.SetNames(test::TestStore().UserNames().Value);
+    list.SetNames(UserTable(test::TestStore()).Names().Value);
     return list.count();
 }
 

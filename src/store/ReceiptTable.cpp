@@ -1,0 +1,65 @@
+#include "store/ReceiptTable.h"
+
+#include "model/TextRules.h"
+#include "store/ReceiptStatements.h"
+#include "store/StoreSql.h"
+
+#include <tuple>
+
+namespace vimo {
+
+QList<StoreFailure> ReceiptTable::Create()
+{
+    QList<StoreFailure> refused;
+    for (const QString& statement :
+        { ReceiptsTableCreation(), ReceiptsSenderIndexCreation(), ReceiptsKeyIndexCreation() }) {
+        StoreResult<> result = StoreSql(Link).Exec(statement);
+        if (result.Failure)
+            refused.append(std::move(*result.Failure));
+    }
+    return refused;
+}
+
+StoreResult<> ReceiptTable::RecordSent(
+    const NoteIdentity& note, const QString& text, const QDateTime& at)
+{
+    StoreSql sql(Link);
+    StoreResult<> recorded = sql.Exec(SentRecordStatement(note, text, ReceiptTime(at)));
+    // A record too many harms nobody; the next post prunes again.
+    if (recorded.Succeeded())
+        std::ignore = sql.Exec(SentPruneStatement(note.Sender));
+    return recorded;
+}
+
+StoreResult<> ReceiptTable::RecordShown(const QList<NoteIdentity>& notes, const QDateTime& at)
+{
+    // SQLite refuses an expression nested deeper than 1000; each note adds one OR.
+    constexpr qsizetype NotesPerStatement = 100;
+    StoreResult<> result;
+    for (qsizetype from = 0; from < notes.size(); from += NotesPerStatement) {
+        StoreResult<> part = StoreSql(Link).Exec(
+            ShownReceiptStatement(notes.mid(from, NotesPerStatement), ReceiptTime(at)));
+        if (part.Failure && !result.Failure)
+            result.Failure = std::move(part.Failure);
+    }
+    return result;
+}
+
+StoreResult<> ReceiptTable::RecordDeleted(const NoteIdentity& note, const QDateTime& at)
+{
+    return StoreSql(Link).Exec(DeletedReceiptStatement(note, ReceiptTime(at)));
+}
+
+StoreResult<QList<SentNote>> ReceiptTable::SentBy(const QString& sender)
+{
+    StoreResult<QList<QStringList>> rows = StoreSql(Link).Rows(SentNotesQuery(sender), 5);
+    StoreResult<QList<SentNote>> notes { {}, std::move(rows.Failure) };
+    for (QStringList& row : rows.Value) {
+        for (QString& value : row)
+            TrimTrailingBlanks(value);
+        notes.Value.append({ row[0], AtoI(row[1]), row[2], row[3], row[4] });
+    }
+    return notes;
+}
+
+} // namespace vimo

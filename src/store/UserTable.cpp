@@ -1,0 +1,24 @@
+#include "store/UserTable.h"
+
+#include "store/Statements.h"
+#include "store/StoreSql.h"
+
+namespace vimo {
+
+StoreResult<QStringList> UserTable::Names()
+{
+    return StoreSql(Link).ColumnValues(UserListQuery());
+}
+
+StoreResult<bool> UserTable::IsKnown(const QString& name)
+{
+    StoreResult<QString> found = StoreSql(Link).FirstValue(UserLookupQuery(name));
+    return { !found.Value.isEmpty(), std::move(found.Failure) };
+}
+
+StoreResult<> UserTable::Add(const QString& name)
+{
+    return StoreSql(Link).Exec(AddUserStatement(name));
+}
+
+} // namespace vimo
