@@ -1,5 +1,6 @@
 // The store side of the suite. Each mode prints tab-separated rows for bench/suite.py.
-//   vimo_bench_store queries STORE SIZES RUNS      the three hot queries, ODBC against C API
+//   vimo_bench_store queries STORE SIZES RUNS      the poll, the next key and a deletion, ODBC
+//                                                  against the C API
 //   vimo_bench_store post STORE VIA SECONDS START  one poster (VIA odbc or capi) until time
 //   vimo_bench_store make STORE NOTES USER         a store whose NOTES notes are all for USER
 //   vimo_bench_store poll-loop POLLS USER CHURN    the program's poll, in process, memory
@@ -37,10 +38,9 @@ struct Timing {
     std::vector<double> Engine;
 };
 
-// Runs each query on both paths in turn, so that both see the same machine at the same time:
-// the program's operation, and the same statement as text through the engine's C API.
+// Runs each query on both paths in turn, so that both see the same machine at the same time.
 Timing TimeBoth(int runs, const std::function<QString(int)>& statement,
-    const std::function<bool(int)>& odbc, Engine& engine,
+    const std::function<bool(const QString&)>& odbc, Engine& engine,
     const std::function<bool(const std::vector<std::string>&)>& expected)
 {
     Timing timing;
@@ -49,7 +49,7 @@ Timing TimeBoth(int runs, const std::function<QString(int)>& statement,
         const QString text = statement(run + 3);
         const std::string plain = Utf8(text);
         double start = NowMs();
-        const bool odbcRight = odbc(run + 3);
+        const bool odbcRight = odbc(text);
         const double odbcMs = NowMs() - start;
         values.clear();
         start = NowMs();
@@ -61,6 +61,50 @@ Timing TimeBoth(int runs, const std::function<QString(int)>& statement,
             std::exit(1);
         }
         if (run >= 0) { // the first three warm caches
+            timing.Odbc.push_back(odbcMs);
+            timing.Engine.push_back(engineMs);
+        }
+    }
+    return timing;
+}
+
+// The program's deletion of one note (the whole row) against the same statement through the C
+// API, interleaved; after each the row is put back, untimed.
+Timing TimeDeletes(int runs, Engine& engine, const std::function<int(int)>& anyKey)
+{
+    Timing timing;
+    for (int run = -3; run < runs; ++run) {
+        const int key = anyKey(run + 3);
+        std::vector<std::string> found;
+        engine.Run("SELECT TKEY,SENDER,DT,URGENCY,MSG,RECIPIENT FROM MSGS WHERE TKEY="
+                + std::to_string(key),
+            &found);
+        if (found.size() != 6) {
+            std::fprintf(stderr, "no note %d to delete\n", key);
+            std::exit(1);
+        }
+        auto cut = [](const std::string& text) {
+            return QString::fromStdString(text.substr(0, text.find_last_not_of(' ') + 1));
+        };
+        const NoteValues note { key, cut(found[5]), cut(found[1]), cut(found[2]), cut(found[3]),
+            cut(found[4]) };
+        const std::string insert = Utf8(InsertStatement(note));
+        const std::string gone = "SELECT COUNT(*) FROM MSGS WHERE TKEY=" + std::to_string(key);
+        double start = NowMs();
+        const bool odbcRight = DeleteRow(note);
+        const double odbcMs = NowMs() - start;
+        const bool odbcGone = engine.Value(gone) == "0";
+        engine.Run(insert);
+        start = NowMs();
+        engine.Run(Utf8(DeleteRowStatement(note)));
+        const double engineMs = NowMs() - start;
+        const bool engineGone = engine.Value(gone) == "0";
+        if (!odbcRight || !odbcGone || !engineGone || !engine.Run(insert)) {
+            std::fprintf(stderr, "wrong deletion of note %d (odbc %d %d, engine %d)\n", key,
+                int(odbcRight), int(odbcGone), int(engineGone));
+            std::exit(1);
+        }
+        if (run >= 0) {
             timing.Odbc.push_back(odbcMs);
             timing.Engine.push_back(engineMs);
         }
@@ -95,11 +139,9 @@ int Queries(const std::string& where, const QStringList& sizes, int runs)
             return 1;
         }
         quint32 seed = 7;
-        int lastKey = 1;
         auto anyKey = [&](int) {
             seed = seed * 1103515245u + 12345u;
-            lastKey = int(seed % quint32(notes)) + 1;
-            return lastKey;
+            return int(seed % quint32(notes)) + 1;
         };
         // A store made by this version, the same store made before the indexes existed, and
         // that store after one start of this version.
@@ -114,34 +156,36 @@ int Queries(const std::string& where, const QStringList& sizes, int runs)
             }
             // Without indexes every query reads the whole table: fewer runs do.
             const int count = old ? std::max(10, runs / 10) : runs;
+            // The program's poll reads every note of the user whole: ten of them.
+            QString polled;
             PrintTiming(store, notes, indexes, "poll",
                 TimeBoth(
-                    count, [](int run) { return PollStatement(UserName(run % ActiveUsers)); },
-                    [](int run) { return PollNotes(UserName(run % ActiveUsers)) == 10; }, *engine,
-                    [](const auto& values) { return values.size() == 10; }));
+                    count,
+                    [&](int run) {
+                        polled = UserName(run % ActiveUsers);
+                        return PollStatement(polled);
+                    },
+                    [&](const QString&) { return PollRows(polled) == 10; }, *engine,
+                    [](const auto& values) { return values.size() == 10 * 5; }));
             PrintTiming(store, notes, indexes, "next key",
                 TimeBoth(
                     count, [](int) { return NextKeyStatement(); },
-                    [&](int) { return QueryValue(NextKeyStatement()).toInt() == notes; }, *engine,
+                    [&](const QString& text) { return QueryValue(text).toInt() == notes; }, *engine,
                     [&](const auto& values) {
                         return values.size() == 1 && std::stoi(values[0]) == notes;
                     }));
-            // The same key on both paths: the statement asks for the run's key.
-            PrintTiming(store, notes, indexes, "by key",
-                TimeBoth(
-                    count, [&](int run) { return NoteCheckStatement(StoredNote(anyKey(run))); },
-                    [&](int) { return CountNote(StoredNote(lastKey)) == 1; }, *engine,
-                    [](const auto& values) { return values.size() == 1 && values[0] == "1"; }));
+            PrintTiming(store, notes, indexes, "delete", TimeDeletes(count, *engine, anyKey));
         }
     }
     CloseStore();
     return 0;
 }
 
-// One copy posting notes as fast as it can: through the program (odbc), or the same two
+// One copy posting notes as fast as it can: through the program's Send (odbc), or the same
 // statements and the same retry through the engine's C API (capi).
 int Post(const std::string& where, const std::string& via, double seconds, double startAtMs)
 {
+    const bool postgres = IsPostgres(where);
     const QString sender = QStringLiteral("P%1").arg(QCoreApplication::applicationPid());
     std::unique_ptr<Engine> engine;
     QStringList alerts;
@@ -170,19 +214,31 @@ int Post(const std::string& where, const std::string& via, double seconds, doubl
         const double start = NowMs();
         const QString text = QStringLiteral("Lunch at one? %1").arg(stored);
         if (engine) {
+            // What the program sends: on SQLite the next key and the insert in one transaction
+            // that holds the write lock; then the sender's record.
             int attempt = 1;
             for (;; ++attempt) {
                 if (attempt > 1) // the program's wait before a retry
                     QThread::msleep(
                         QRandomGenerator::global()->bounded(4 << std::min(attempt - 1, 4)));
+                if (!postgres && !engine->Run(Utf8(BeginWriteSqlStatement()))) {
+                    ++failed;
+                    break;
+                }
                 const int largest = std::atoi(engine->Value(Utf8(NextKeyStatement())).c_str());
-                const int key = largest + (1 << (attempt - 1));
-                if (engine->Run(Utf8(
-                        PostNoteStatement({ key, text, QStringLiteral("USER001"), sender })))) {
+                const NoteValues note = NewNote(
+                    text, QStringLiteral("USER001"), sender, largest + (1 << (attempt - 1)), 1);
+                const bool inserted = engine->Run(Utf8(InsertStatement(note)));
+                const Engine::Failure why = engine->LastFailure();
+                if (!postgres)
+                    engine->Run(inserted ? Utf8(CommitSqlStatement()) : "ROLLBACK");
+                if (inserted) {
+                    for (const QString& statement : SentRecordStatements(note))
+                        engine->Run(Utf8(statement));
                     ++stored;
                     break;
                 }
-                if (engine->LastFailure() != Engine::Failure::DuplicateKey || attempt == 8) {
+                if (why != Engine::Failure::DuplicateKey || attempt == 8) {
                     ++failed;
                     break;
                 }
@@ -197,7 +253,7 @@ int Post(const std::string& where, const std::string& via, double seconds, doubl
         latencies.push_back(NowMs() - start);
     }
     Row("post", via, stored, retries, failed, Percentile(latencies, 0.5),
-        Percentile(latencies, 0.99), seconds);
+        Percentile(latencies, 0.99), seconds, Percentile(latencies, 1.0));
     if (!alerts.isEmpty())
         std::fprintf(stderr, "first alert: %s\n", qPrintable(alerts.first()));
     return 0;
@@ -211,13 +267,14 @@ int Make(const std::string& where, int notes, const QString& user)
         return 1;
     engine->Run("DROP TABLE IF EXISTS MSGS");
     engine->Run("DROP TABLE IF EXISTS USRS");
+    engine->Run("DROP TABLE IF EXISTS RCPTS");
     QStringList statements = SchemaStatements(true);
     statements << AddUserSqlStatement(user);
     for (int colleague = 1; colleague < 20; ++colleague)
         statements << AddUserSqlStatement(UserName(colleague));
     for (int key = 1; key <= notes; ++key)
         statements << PostNoteStatement(
-            { key, QStringLiteral("Note %1").arg(key), user, UserName(1), 0, 1 + key % 3 });
+            QStringLiteral("Note %1").arg(key), user, UserName(1), key, 1 + key % 3);
     for (const QString& statement : statements) {
         if (!engine->Run(Utf8(statement))) {
             std::fprintf(stderr, "%s: %s\n", qPrintable(statement), engine->LastMessage().c_str());

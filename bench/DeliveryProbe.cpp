@@ -1,6 +1,7 @@
 // Times the delivery of notes between two running copies on two X displays, seen from outside
-// as the two users would see it: from the moment the sender's "New Vimo" dialog goes away on
-// Send until the note's window maps on the recipient's display.
+// as the two users would see it: from the press of Send in the sender's "New Vimo" dialog
+// (the key press as the X server hands it to the dialog) until the note's window maps on the
+// recipient's display.
 //   vimo_bench_delivery SENDER_DISPLAY RECIPIENT_DISPLAY RECIPIENT NOTES SEED LEAD_MS -- PROGRAM...
 // PROGRAM is the sender's copy started again, which opens the running copy's "New Vimo"
 // dialog. The first note waits a random time up to LEAD_MS, so that where only the poll
@@ -57,6 +58,7 @@ public:
         bool Mapped;
         xcb_window_t Window;
         std::string Title;
+        bool KeyPress = false;
     };
 
     explicit DisplayWatch(const std::string& display)
@@ -78,6 +80,14 @@ public:
         Stop = true;
         Thread.join();
         xcb_disconnect(X);
+    }
+
+    // From now on the key presses that the window receives are seen as well.
+    void WatchKeys(xcb_window_t window)
+    {
+        const uint32_t mask = XCB_EVENT_MASK_KEY_PRESS;
+        xcb_change_window_attributes(X, window, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(X);
     }
 
     size_t Count()
@@ -115,7 +125,11 @@ private:
             }
             const double at = NowMs();
             const int type = event->response_type & 0x7f;
-            if (type == XCB_MAP_NOTIFY || type == XCB_UNMAP_NOTIFY) {
+            if (type == XCB_KEY_PRESS) {
+                const auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
+                const std::lock_guard lock(Lock);
+                Seen.push_back({ at, false, key->event, "", true });
+            } else if (type == XCB_MAP_NOTIFY || type == XCB_UNMAP_NOTIFY) {
                 const bool mapped = type == XCB_MAP_NOTIFY;
                 const auto* map = reinterpret_cast<xcb_map_notify_event_t*>(event);
                 const auto* unmap = reinterpret_cast<xcb_unmap_notify_event_t*>(event);
@@ -202,6 +216,7 @@ int main(int argc, char* argv[])
         if (dialog == nullptr)
             Fail("no \"New Vimo\" dialog on the sender's display");
         const xcb_window_t window = dialog->Window;
+        sender.WatchKeys(window);
         const double focusDeadline = NowMs() + UiTimeoutMs;
         while (FocusedWindow(senderX) != window) {
             if (NowMs() > focusDeadline)
@@ -218,11 +233,16 @@ int main(int argc, char* argv[])
         const size_t beforeSend = sender.Count();
         if (Run({ "xdotool", "key", "space" }) != 0)
             Fail("xdotool failed");
-        const DisplayWatch::Sighting* gone = sender.WaitFor(beforeSend, NowMs() + UiTimeoutMs,
-            [window](const auto& s) { return !s.Mapped && s.Window == window; });
-        if (gone == nullptr)
+        const DisplayWatch::Sighting* pressed = sender.WaitFor(beforeSend, NowMs() + UiTimeoutMs,
+            [window](const auto& s) { return s.KeyPress && s.Window == window; });
+        if (pressed == nullptr)
+            Fail("the press of Send never reached the \"New Vimo\" dialog");
+        sent[size_t(note)] = pressed->Ms;
+        // The next note is written once this one has left the dialog.
+        if (sender.WaitFor(beforeSend, NowMs() + UiTimeoutMs,
+                [window](const auto& s) { return !s.Mapped && s.Window == window; })
+            == nullptr)
             Fail("the \"New Vimo\" dialog stayed after Send (an alert?)");
-        sent[size_t(note)] = gone->Ms;
     }
 
     const double deadline = NowMs() + DeliveryLimitMs;

@@ -1,11 +1,13 @@
 // Starts a program on an X display with a tray host and watches it from outside, as a user
-// would see it: the time from exec until its sign-in window maps, the time from the Enter
-// that signs in until its tray icon is docked and mapped, and then, once it is idle, its
-// memory and what it added to the X server.
-//   vimo_bench_desktop TITLE NAME KEYS WINDOWS XSERVER_PID -- PROGRAM [ARGUMENTS...]
+// would see it: the time from exec until its sign-in window maps, the time from the key press
+// that signs in (as the X server hands it to the window) until its tray icon is docked and
+// mapped, and then, once its memory has settled, its memory and what it added to the X server.
+//   vimo_bench_desktop TITLE NAME KEYS WINDOWS XSERVER_PID SETTLE_S -- PROGRAM [ARGUMENTS...]
 // TITLE is the sign-in window's title, NAME is typed into it, then KEYS (xdotool key names,
 // blank-separated) are pressed: the clock for the tray icon starts at the last one. WINDOWS
-// is how many more top-level windows (notes) to wait for. Prints one "desktop" row.
+// is how many more top-level windows (notes) to wait for. SETTLE_S is the least time after
+// the tray icon before memory is read (a copy's first timed poll comes after 20 s); then it is
+// read once RSS has not grown for 10 s. Prints one "desktop" row.
 
 #include "Figures.h"
 
@@ -104,15 +106,26 @@ double CpuTicks(pid_t pid)
     return ticks;
 }
 
-int Run(const char* program, const char* const* arguments)
+pid_t Start(const char* program, const char* const* arguments)
 {
     pid_t pid = 0;
     if (posix_spawnp(&pid, program, nullptr, nullptr, const_cast<char* const*>(arguments), environ)
         != 0)
         return -1;
+    return pid;
+}
+
+int Finished(pid_t pid)
+{
     int status = 0;
-    waitpid(pid, &status, 0);
+    if (pid < 0 || waitpid(pid, &status, 0) < 0)
+        return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int Run(const char* program, const char* const* arguments)
+{
+    return Finished(Start(program, arguments));
 }
 
 [[noreturn]] void Fail(pid_t child, const char* what)
@@ -129,8 +142,9 @@ int Run(const char* program, const char* const* arguments)
 
 int main(int argc, char* argv[])
 {
-    if (argc < 8 || std::strcmp(argv[6], "--") != 0) {
-        std::fprintf(stderr, "usage: %s TITLE NAME KEYS WINDOWS XSERVER_PID -- PROGRAM [ARGS...]\n",
+    if (argc < 9 || std::strcmp(argv[7], "--") != 0) {
+        std::fprintf(stderr,
+            "usage: %s TITLE NAME KEYS WINDOWS XSERVER_PID SETTLE_S -- PROGRAM [ARGS...]\n",
             argv[0]);
         return 2;
     }
@@ -144,6 +158,7 @@ int main(int argc, char* argv[])
         return 2;
     const int notes = std::atoi(argv[4]);
     const std::string xserverStatus = std::string("/proc/") + argv[5] + "/status";
+    const double settleMs = std::atof(argv[6]) * 1000;
 
     X = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(X))
@@ -156,7 +171,7 @@ int main(int argc, char* argv[])
     const long xserverBefore = ProcKb(xserverStatus, "VmRSS");
     const double start = NowMs();
     pid_t child = 0;
-    if (posix_spawn(&child, argv[7], nullptr, nullptr, argv + 7, environ) != 0)
+    if (posix_spawn(&child, argv[8], nullptr, nullptr, argv + 8, environ) != 0)
         Fail(0, "cannot start the program");
 
     // The sign-in window.
@@ -171,6 +186,9 @@ int main(int argc, char* argv[])
             if (map->event == Root && Title(map->window) == title) {
                 windowMs = NowMs() - start;
                 signIn = map->window;
+                const uint32_t keys = XCB_EVENT_MASK_KEY_PRESS;
+                xcb_change_window_attributes(X, signIn, XCB_CW_EVENT_MASK, &keys);
+                xcb_flush(X);
             }
         }
         std::free(event);
@@ -191,19 +209,28 @@ int main(int argc, char* argv[])
         if (Run("xdotool", press) != 0)
             Fail(child, "xdotool key failed");
     }
+    // The presses of the keys so far are in the queue after one round trip: gone with them.
+    std::free(xcb_get_input_focus_reply(X, xcb_get_input_focus(X), nullptr));
+    while (xcb_generic_event_t* event = xcb_poll_for_event(X))
+        std::free(event);
+    // The clock starts when the window receives the last key's press, seen here at once while
+    // xdotool runs: the time to start xdotool is no part of the sign-in.
     const char* last[] = { "xdotool", "key", keys.back().c_str(), nullptr };
-    const double signedIn = NowMs();
-    if (Run("xdotool", last) != 0)
+    const pid_t lastKey = Start("xdotool", last);
+    if (lastKey < 0)
         Fail(child, "xdotool key failed");
+    double signedIn = 0;
     xcb_window_t icon = 0;
-    double trayMs = 0;
+    double trayAt = 0;
     int mapped = 0;
-    while (trayMs == 0 || mapped < notes) {
-        xcb_generic_event_t* event = NextEvent(signedIn + 120000);
+    while (trayAt == 0 || mapped < notes) {
+        xcb_generic_event_t* event = NextEvent(start + 180000);
         if (event == nullptr)
             Fail(child, "no tray icon or too few windows");
         const int type = event->response_type & 0x7f;
-        if (type == XCB_REPARENT_NOTIFY && icon == 0) {
+        if (type == XCB_KEY_PRESS && signedIn == 0) {
+            signedIn = NowMs();
+        } else if (type == XCB_REPARENT_NOTIFY && icon == 0) {
             const auto* reparent = reinterpret_cast<xcb_reparent_notify_event_t*>(event);
             if (reparent->parent != Root) {
                 icon = reparent->window;
@@ -211,19 +238,32 @@ int main(int argc, char* argv[])
                 xcb_change_window_attributes(X, icon, XCB_CW_EVENT_MASK, &structure);
                 xcb_flush(X);
                 if (IsMapped(icon))
-                    trayMs = NowMs() - signedIn;
+                    trayAt = NowMs();
             }
         } else if (type == XCB_MAP_NOTIFY) {
             const auto* map = reinterpret_cast<xcb_map_notify_event_t*>(event);
-            if (icon != 0 && map->window == icon && trayMs == 0)
-                trayMs = NowMs() - signedIn;
+            if (icon != 0 && map->window == icon && trayAt == 0)
+                trayAt = NowMs();
             else if (map->event == Root && map->window != signIn)
                 ++mapped;
         }
         std::free(event);
     }
+    if (Finished(lastKey) != 0 || signedIn == 0)
+        Fail(child, "the last key never reached the sign-in window");
+    const double trayMs = trayAt - signedIn;
 
-    // Idle: no CPU time used for a whole second.
+    // Settled: past the least time, and no growth of RSS over the last 10 s, sampled every
+    // second (at most 3 minutes). Then once more no CPU time used for a whole second.
+    const std::string rollup = "/proc/" + std::to_string(child) + "/smaps_rollup";
+    std::vector<long> samples;
+    while (NowMs() - trayAt < 180000) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        samples.push_back(ProcKb(rollup, "Rss"));
+        if (NowMs() - trayAt >= settleMs && samples.size() > 10
+            && *std::max_element(samples.end() - 10, samples.end()) <= samples[samples.size() - 11])
+            break;
+    }
     double ticks = CpuTicks(child);
     for (int quiet = 0, waited = 0; quiet < 4 && waited < 120; ++waited) {
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
@@ -231,7 +271,7 @@ int main(int argc, char* argv[])
         quiet = now == ticks ? quiet + 1 : 0;
         ticks = now;
     }
-    const std::string rollup = "/proc/" + std::to_string(child) + "/smaps_rollup";
+    const double settledS = (NowMs() - trayAt) / 1000;
     const long rss = ProcKb(rollup, "Rss");
     const long pss = ProcKb(rollup, "Pss");
     const long xserverAfter = ProcKb(xserverStatus, "VmRSS");
@@ -243,7 +283,8 @@ int main(int argc, char* argv[])
     }
     kill(child, SIGTERM);
     waitpid(child, nullptr, 0);
-    Row("desktop", windowMs, trayMs, rss, pss, xserverAfter - xserverBefore, mapped);
+    Row("desktop", windowMs, trayMs, rss, pss, xserverAfter - xserverBefore, mapped, settledS,
+        samples.empty() ? 0L : samples.front());
     xcb_disconnect(X);
     return 0;
 }

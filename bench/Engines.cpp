@@ -26,8 +26,8 @@ public:
         if (rc == SQLITE_OK)
             rc = SQLITE_ROW;
         while (rc == SQLITE_ROW && (rc = sqlite3_step(prepared)) == SQLITE_ROW) {
-            if (values) {
-                const auto* text = sqlite3_column_text(prepared, 0);
+            for (int column = 0; values && column < sqlite3_column_count(prepared); ++column) {
+                const auto* text = sqlite3_column_text(prepared, column);
                 values->emplace_back(text ? reinterpret_cast<const char*>(text) : "");
             }
         }
@@ -73,8 +73,10 @@ public:
         State.clear();
         Message.clear();
         if (ok && values) {
-            for (int row = 0; row < PQntuples(result); ++row)
-                values->emplace_back(PQgetvalue(result, row, 0));
+            for (int row = 0; row < PQntuples(result); ++row) {
+                for (int column = 0; column < PQnfields(result); ++column)
+                    values->emplace_back(PQgetvalue(result, row, column));
+            }
         } else if (!ok) {
             const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
             State = state ? state : "";

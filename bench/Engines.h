@@ -13,7 +13,8 @@ public:
     enum class Failure { None, DuplicateKey, Busy, Other };
 
     virtual ~Engine() = default;
-    // Runs a statement, reads every row's first column as text; false when the engine refused.
+    // Runs a statement, reads every column of every row as text, row after row; false when the
+    // engine refused.
     virtual bool Run(const std::string& statement, std::vector<std::string>* values = nullptr) = 0;
     virtual Failure LastFailure() const = 0;
     virtual std::string LastMessage() const = 0;

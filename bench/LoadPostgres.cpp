@@ -1,10 +1,11 @@
 // Many copies of Vimo on one PostgreSQL server, directly or through a pooler, in one process.
 //   vimo_bench_clients CONNINFO LEVELS WINDOW_S POSTS_PER_HOUR SERVER_PID [POOLER_PID [LISTEN]]
 // Each simulated copy holds one connection and sends, on the wire, what the program sends
-// through psqlODBC (the driver's statements at connect, then the program's own, here with
-// their values written in and sent as simple queries, where the program binds them): every
-// 20 s the poll, which reads each note whole; the user deletes a note at the poll after it
-// showed; now and then it posts (next key, insert, the program's retry on a taken key). LEVELS are
+// through psqlODBC (simple query protocol, the driver's statements at connect, then the
+// program's own): every 20 s the poll, which reads each note whole; the receipts of the notes
+// that showed (stamped again at the next poll, as the program does); the user deletes a note
+// at the poll after it showed, and its receipt is stamped; now and then it posts (next key,
+// insert, the program's retry on a taken key, then the sender's record and its pruning). LEVELS are
 // client counts, reached in turn; at each the load runs WINDOW_S seconds and one "clients" row is
 // printed. With LISTEN (a conninfo) each copy also holds the link that waits for the wake-up
 // trigger's announcements, there, and polls at once when one comes; the row then says how soon
@@ -44,13 +45,13 @@ const char* const ConnectStatements[] = {
     "select oid, typbasetype from pg_type where typname = 'lo'",
 };
 
-enum class Kind { Connect, Poll, ByKey, Delete, NextKey, Insert };
+enum class Kind { Connect, Poll, Receipt, Delete, NextKey, Insert };
 
 struct Step {
     Kind What;
     std::string Text;
     int Attempt = 1;
-    int Key = 0; // of an insert
+    NoteValues Note = {}; // of an insert
 };
 
 struct Client {
@@ -64,7 +65,8 @@ struct Client {
     double ConnectStart = 0;
     std::deque<Step> Steps;
     std::set<int> Shown; // keys whose note this copy shows
-    std::map<int, std::string> Pending; // shown at the last poll: deleted at the next
+    std::map<int, NoteValues> Pending; // shown at the last poll: deleted at the next
+    QList<NoteValues> LastShown; // their receipts are stamped once more at the next poll
 };
 
 std::string User(int index)
@@ -348,38 +350,51 @@ private:
             return;
         }
         if (step.What == Kind::Poll) {
-            // TKEY,SENDER,DT,URGENCY,MSG, as the program's poll reads them.
+            const QString user = QString::fromStdString(User(client.Index));
             std::map<int, NoteValues> rows;
+            auto column = [&](int row, int at) {
+                std::string text = PQgetvalue(result, row, at);
+                return QString::fromStdString(text.substr(0, text.find_last_not_of(' ') + 1));
+            };
             for (int row = 0; row < PQntuples(result); ++row) {
                 const int key = std::atoi(PQgetvalue(result, row, 0));
-                rows[key] = { key, QString::fromUtf8(PQgetvalue(result, row, 4)).trimmed(),
-                    QString::fromStdString(User(client.Index)),
-                    QString::fromUtf8(PQgetvalue(result, row, 1)).trimmed(),
-                    std::atoi(PQgetvalue(result, row, 2)), std::atoi(PQgetvalue(result, row, 3)) };
+                rows[key]
+                    = { key, user, column(row, 1), column(row, 2), column(row, 3), column(row, 4) };
             }
-            // The user deletes what showed at the last poll, by its row; new keys open a note
-            // each.
-            for (const auto& [key, deletion] : client.Pending) {
-                if (rows.count(key))
-                    client.Steps.push_back({ Kind::Delete, deletion });
+            // The user deletes what showed at the last poll; new notes open a window each.
+            for (const auto& [key, note] : client.Pending) {
+                if (rows.count(key)) {
+                    client.Steps.push_back({ Kind::Delete, Text(DeleteRowStatement(note)) });
+                    client.Steps.push_back({ Kind::Receipt, Text(DeletedReceiptStatement(note)) });
+                }
                 client.Shown.erase(key);
             }
             client.Pending.clear();
+            QList<NoteValues> shown;
             for (const auto& [key, note] : rows) {
-                if (client.Shown.insert(key).second)
-                    client.Pending[key] = Text(DeleteNoteStatement(note));
+                if (client.Shown.insert(key).second) {
+                    client.Pending[key] = note;
+                    shown.append(note);
+                }
             }
+            for (const QList<NoteValues>& stamped : { client.LastShown, shown }) {
+                if (!stamped.isEmpty())
+                    client.Steps.push_back(
+                        { Kind::Receipt, Text(ShownReceiptsStatement(stamped)) });
+            }
+            client.LastShown = shown;
         } else if (step.What == Kind::NextKey) {
             const int largest = PQntuples(result) ? std::atoi(PQgetvalue(result, 0, 0)) : 0;
-            const int key = largest + (1 << (step.Attempt - 1));
             std::uniform_int_distribution<int> anyone(0, int(Clients.size()) - 1);
-            client.Steps.push_back({ Kind::Insert,
-                Text(PostNoteStatement({ key, QStringLiteral("Lunch at one?"),
-                    QString::fromStdString(User(anyone(Random))),
-                    QString::fromStdString(User(client.Index)) })),
-                step.Attempt, key });
+            const NoteValues note = NewNote(QStringLiteral("Lunch at one?"),
+                QString::fromStdString(User(anyone(Random))),
+                QString::fromStdString(User(client.Index)), largest + (1 << (step.Attempt - 1)), 1);
+            client.Steps.push_back(
+                { Kind::Insert, Text(InsertStatement(note)), step.Attempt, note });
         } else if (step.What == Kind::Insert) {
             ++Posts;
+            for (const QString& statement : SentRecordStatements(step.Note))
+                client.Steps.push_back({ Kind::Receipt, Text(statement) });
         }
     }
 
@@ -424,7 +439,7 @@ private:
     {
         client.SentAt = NowMs();
         if (client.Steps.front().What == Kind::Insert)
-            PostSent[client.Steps.front().Key] = client.SentAt;
+            PostSent[int(client.Steps.front().Note.Key)] = client.SentAt;
         if (!PQsendQuery(client.Conn, client.Steps.front().Text.c_str())) {
             Drop(client);
             return;

@@ -1,7 +1,8 @@
-// Many copies of Vimo on one shared SQLite file, each a thread with its own connection
-// through the data source "VIMO" (the SQLite ODBC driver with the data source's busy wait),
-// in the pattern LoadPostgres.cpp describes: a poll every 20 s, a deletion at the poll after,
-// and now and then a post with the program's retry, each through the program's own operations.
+// Many copies of Vimo on one shared SQLite file, each a thread with its own link through the
+// data source "VIMO" (the program's store: the SQLite ODBC driver with the data source's busy
+// wait), in the pattern LoadPostgres.cpp describes: a poll every 20 s that reads the notes
+// whole, their receipts, a deletion at the poll after, and now and then a post with the
+// program's retry and the sender's record.
 //   vimo_bench_copies LEVELS WINDOW_S POSTS_PER_HOUR
 // At each level the load runs WINDOW_S seconds; then every copy posts at the same moment,
 // as after a meeting, the worst case for the file's single writer. One "copies" row a level.
@@ -9,9 +10,12 @@
 #include "Figures.h"
 #include "VimoAdapter.h"
 
+#include <QList>
+
 #include <atomic>
 #include <barrier>
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <random>
 #include <set>
@@ -24,6 +28,8 @@ using namespace vimo::bench;
 namespace {
 
 constexpr int PollPeriodMs = 20000;
+constexpr int SqliteBusy = 5;
+constexpr int SqliteConstraint = 19;
 
 struct Figures {
     std::mutex Lock;
@@ -44,7 +50,7 @@ struct Figures {
     }
 };
 
-// One copy: a thread with its own link, running the program's own operations on it.
+// One copy: its own link, through the program's store, on the thread that made it.
 class Copy {
 public:
     Copy(int index, Figures& figures)
@@ -57,61 +63,71 @@ public:
             Out.Count(Out.Refused);
     }
 
-    // Counts an operation's time and outcome, as the copy's statements.
-    StoreCopy::Outcome Count(StoreCopy::Outcome outcome, double start)
+    // One operation of the program's, timed; its refusal counted.
+    template <class Operation> bool Timed(Operation operation)
     {
+        const double start = NowMs();
+        const bool done = operation();
         Out.Add(Out.Statements, NowMs() - start);
-        if (outcome == StoreCopy::Outcome::Busy)
+        if (Link.LastNative() == SqliteBusy)
             Out.Count(Out.Busy);
-        else if (outcome == StoreCopy::Outcome::Failed)
+        else if (!done && Link.LastNative() != 0)
             Out.Count(Out.Errors);
-        return outcome;
+        return done;
     }
 
+    // The timed poll, as the program's: the notes read whole; the user deletes at this poll
+    // what showed at the last one; the receipts of the notes that showed, stamped again at the
+    // next poll.
     void Tick()
     {
-        QList<qint64> keys;
+        QList<NoteValues> rows;
         const double start = NowMs();
-        if (Count(Link.Poll(User(), keys), start) != StoreCopy::Outcome::Done)
+        if (!Timed([&] { return Link.Poll(User(), rows); }))
             return;
         Out.Add(Out.Polls, NowMs() - start);
-        for (qint64 key : Pending) {
-            if (keys.contains(key)) {
-                const double deleteStart = NowMs();
-                Count(Link.Delete(key), deleteStart);
-            }
+        std::map<qint64, NoteValues> found;
+        for (const NoteValues& row : rows)
+            found[row.Key] = row;
+        for (const auto& [key, note] : Pending) {
+            if (found.count(key))
+                Timed([&] { return Link.Delete(note); });
             Shown.erase(key);
         }
         Pending.clear();
-        for (qint64 key : keys) {
-            if (Shown.insert(key).second)
-                Pending.insert(key);
+        QList<NoteValues> shown;
+        for (const auto& [key, note] : found) {
+            if (Shown.insert(key).second) {
+                Pending[key] = note;
+                shown.append(note);
+            }
         }
+        for (const QList<NoteValues>& stamped : { LastShown, shown }) {
+            if (!stamped.isEmpty())
+                Timed([&] { return Link.RecordShown(stamped); });
+        }
+        LastShown = shown;
     }
 
-    // The program's post: next key, insert, and on a taken key the widening retry.
+    // The program's Send: next key and insert in one write transaction, the widening retry
+    // on a taken key, then the sender's record.
     bool Post(int copies)
     {
         std::uniform_int_distribution<int> anyone(0, copies - 1);
         const QString recipient
             = QStringLiteral("C%1").arg(anyone(Random), 5, 10, QLatin1Char('0'));
-        const double start = NowMs();
-        const StoreCopy::Posted posted
-            = Link.Post(User(), recipient, QStringLiteral("Lunch at one?"));
-        Out.Add(Out.Statements, NowMs() - start);
-        for (int retry = 1; retry < posted.Attempts; ++retry)
+        PostResult result;
+        Timed([&] {
+            result = Link.Post(User(), recipient, QStringLiteral("Lunch at one?"));
+            return result.Stored;
+        });
+        for (int retry = 1; retry < result.Attempts; ++retry)
             Out.Count(Out.Retries);
-        if (posted.Result == StoreCopy::Outcome::Done) {
+        if (result.Stored)
             Out.Count(Out.Posts);
-            return true;
-        }
-        if (posted.GaveUp)
-            Out.Count(Out.GaveUp);
-        else if (posted.Result == StoreCopy::Outcome::Busy)
-            Out.Count(Out.Busy);
-        else
-            Out.Count(Out.Errors);
-        return false;
+        else if (result.Attempts >= 8 && Link.LastNative() == SqliteConstraint)
+            Out.Count(Out.GaveUp); // every key it tried was taken
+        return result.Stored;
     }
 
     QString User() const { return QStringLiteral("C%1").arg(Index, 5, 10, QLatin1Char('0')); }
@@ -123,7 +139,9 @@ private:
     StoreCopy Link;
     int Index;
     Figures& Out;
-    std::set<qint64> Shown, Pending;
+    std::set<qint64> Shown;
+    std::map<qint64, NoteValues> Pending;
+    QList<NoteValues> LastShown;
 };
 
 } // namespace

@@ -33,19 +33,13 @@ QString UserName(int index)
     return QStringLiteral("USER%1").arg(index, 3, 10, QLatin1Char('0'));
 }
 
-NoteValues StoredNote(int key)
-{
-    return { key, QStringLiteral("Note number %1 about lunch").arg(key), UserName(Recipient(key)),
-        UserName(key * 7 % StoreUsers), 20261207, 1 + key % 3 };
-}
-
 bool FillStore(Engine& engine, bool postgres, int notes, bool withIndexes)
 {
     const QStringList schema = SchemaStatements(withIndexes);
     if (postgres) {
-        if (!Must(engine, "DROP TABLE IF EXISTS MSGS, USRS"))
+        if (!Must(engine, "DROP TABLE IF EXISTS MSGS, USRS, RCPTS"))
             return false;
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < 5; ++i) {
             if (!Must(engine, Utf8(schema[i])))
                 return false;
         }
@@ -71,10 +65,10 @@ bool FillStore(Engine& engine, bool postgres, int notes, bool withIndexes)
                     + ") k"))
             return false;
     } else {
-        if (!Must(engine, "DROP TABLE IF EXISTS MSGS")
-            || !Must(engine, "DROP TABLE IF EXISTS USRS"))
+        if (!Must(engine, "DROP TABLE IF EXISTS MSGS") || !Must(engine, "DROP TABLE IF EXISTS USRS")
+            || !Must(engine, "DROP TABLE IF EXISTS RCPTS"))
             return false;
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < 5; ++i) {
             if (!Must(engine, Utf8(schema[i])))
                 return false;
         }
@@ -85,13 +79,16 @@ bool FillStore(Engine& engine, bool postgres, int notes, bool withIndexes)
                 return false;
         }
         for (int key = 1; key <= notes; ++key) {
-            if (!Must(engine, Utf8(PostNoteStatement(StoredNote(key)))))
+            const QString post
+                = PostNoteStatement(QStringLiteral("Note number %1 about lunch").arg(key),
+                    UserName(Recipient(key)), UserName(key * 7 % StoreUsers), key, 1 + key % 3);
+            if (!Must(engine, Utf8(post)))
                 return false;
         }
         if (!Must(engine, "COMMIT"))
             return false;
     }
-    for (int i = 2; i < schema.size(); ++i) {
+    for (int i = 5; i < schema.size(); ++i) {
         if (!Must(engine, Utf8(schema[i])))
             return false;
     }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Engines.h"
-#include "VimoAdapter.h"
 
 #include <QString>
 
@@ -14,9 +13,6 @@ inline constexpr int StoreUsers = 1000;
 inline constexpr int ActiveUsers = 10;
 
 QString UserName(int index);
-
-// The note that FillStore writes under the key, on either engine.
-NoteValues StoredNote(int key);
 
 // Empties the store and fills it with this many notes, the indexes made afterwards (or not, as
 // in a store made before they existed). False with the reason on stderr.

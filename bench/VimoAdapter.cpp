@@ -6,14 +6,19 @@
 #include "notes/CNoteDlg.h"
 #include "setup/Prompts.h"
 #include "store/NoteTable.h"
+#include "store/ReceiptStatements.h"
+#include "store/ReceiptTable.h"
 #include "store/Statements.h"
 #include "store/Store.h"
 #include "store/StoreSql.h"
 #include "store/StoreUpgrade.h"
 #include "store/StoreWorker.h"
+#include "wakeup/DataFileCheck.h"
+#include "wakeup/DataSourceKeys.h"
 #include "wakeup/StoreWakeup.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -56,11 +61,23 @@ void Settle()
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
-} // namespace
+NoteRow ToRow(const NoteValues& note)
+{
+    return { note.Key, note.Recipient, note.Sender, note.Stamp, note.Urgency, note.Text };
+}
 
-namespace {
+NoteValues FromRow(const NoteRow& row)
+{
+    return { row.Key, row.Recipient, row.Sender, row.Stamp, row.Urgency, row.Text };
+}
 
-// The benchmark's values into the markers; doubled quotes do for its plain words.
+NoteIdentity IdentityOf(const NoteValues& note)
+{
+    return { note.Key, note.Sender, note.Recipient, note.Stamp.toInt() };
+}
+
+// The C APIs run text: the bound values written into their markers. Doubled quotes do for
+// the benchmark's plain words.
 QString Inline(const SqlStatement& statement)
 {
     QString text;
@@ -79,17 +96,6 @@ QString Inline(const SqlStatement& statement)
     return text;
 }
 
-QString StampOf(const NoteValues& note)
-{
-    return note.Stamp == 0 ? MakeDateStamp() : QString::number(note.Stamp);
-}
-
-NoteRow RowOf(const NoteValues& note)
-{
-    return { note.Key, note.Recipient, note.Sender, StampOf(note), QString::number(note.Urgency),
-        note.Text };
-}
-
 } // namespace
 
 QString PollStatement(const QString& recipient)
@@ -102,20 +108,58 @@ QString NextKeyStatement()
     return NextKeyQuery();
 }
 
-QString PostNoteStatement(const NoteValues& note)
+QString BeginWriteSqlStatement()
 {
-    return Inline(PostStatement(note.Text, note.Recipient, note.Sender, StampOf(note), note.Key,
-        QChar(u'0' + note.Urgency)));
+    return BeginWriteStatement();
 }
 
-QString NoteCheckStatement(const NoteValues& note)
+QString CommitSqlStatement()
 {
-    return Inline(NoteCountQuery(RowOf(note)));
+    return CommitStatement();
 }
 
-QString DeleteNoteStatement(const NoteValues& note)
+NoteValues NewNote(
+    const QString& text, const QString& recipient, const QString& sender, qint64 key, int urgency)
 {
-    return Inline(vimo::DeleteNoteStatement(RowOf(note)));
+    return { key, recipient, sender, MakeDateStamp(), QString::number(urgency), text };
+}
+
+QString InsertStatement(const NoteValues& note)
+{
+    return Inline(PostStatement(
+        note.Text, note.Recipient, note.Sender, note.Stamp, note.Key, note.Urgency.at(0)));
+}
+
+QString PostNoteStatement(
+    const QString& text, const QString& recipient, const QString& sender, int key, int urgency)
+{
+    return InsertStatement(NewNote(text, recipient, sender, key, urgency));
+}
+
+QString DeleteRowStatement(const NoteValues& note)
+{
+    return Inline(DeleteNoteStatement(ToRow(note)));
+}
+
+QStringList SentRecordStatements(const NoteValues& note)
+{
+    return { Inline(SentRecordStatement(
+                 IdentityOf(note), note.Text, ReceiptTime(QDateTime::currentDateTimeUtc()))),
+        Inline(SentPruneStatement(note.Sender)) };
+}
+
+QString ShownReceiptsStatement(const QList<NoteValues>& notes)
+{
+    QList<NoteIdentity> identities;
+    for (const NoteValues& note : notes)
+        identities.append(IdentityOf(note));
+    return Inline(ShownReceiptStatement(identities, ReceiptTime(QDateTime::currentDateTimeUtc())));
+}
+
+QString DeletedReceiptStatement(const NoteValues& note)
+{
+    return Inline(vimo::DeletedReceiptStatement(
+        IdentityOf(note), ReceiptTime(QDateTime::currentDateTimeUtc())));
 }
 
 QString AddUserSqlStatement(const QString& name)
@@ -130,10 +174,27 @@ QString WakeupChannelName(const QString& user)
 
 QStringList SchemaStatements(bool withIndexes)
 {
-    QStringList schema = { NotesTableCreation(), UsersTableCreation() };
+    QStringList schema = { NotesTableCreation(), UsersTableCreation(), ReceiptsTableCreation(),
+        ReceiptsSenderIndexCreation(), ReceiptsKeyIndexCreation() };
     if (withIndexes)
         schema << NotesKeyIndexCreation() << NotesRecipientIndexCreation();
     return schema;
+}
+
+qint64 DataFileChangeCounter(const QString& path)
+{
+    const std::optional<quint32> counter = ReadChangeCounter(path);
+    return counter ? qint64(*counter) : -1;
+}
+
+QString DataSourceFile()
+{
+    return QString::fromUtf8(DataSourceKey("Database"));
+}
+
+int DataFileCheckMs()
+{
+    return StoreWakeup::CheckMs;
 }
 
 void OnAlert(std::function<void(const QString&)> handler)
@@ -156,19 +217,9 @@ void UpgradeStore()
     OnStore([](Store& store) { UpgradeOldStore(store); });
 }
 
-int PollNotes(const QString& recipient)
+QStringList QueryKeys(const QString& statement)
 {
-    return OnStore([&](Store& store) {
-        const StoreResult<QList<NoteRow>> notes = NoteTable(store).Addressed(recipient);
-        return notes.Failure ? -1 : int(notes.Value.size());
-    });
-}
-
-int CountNote(const NoteValues& note)
-{
-    return OnStore([&](Store& store) {
-        return StoreSql(store).FirstValue(NoteCountQuery(RowOf(note))).Value.toInt();
-    });
+    return OnStore([&](Store& store) { return StoreSql(store).ColumnValues(statement).Value; });
 }
 
 QString QueryValue(const QString& statement)
@@ -176,71 +227,107 @@ QString QueryValue(const QString& statement)
     return OnStore([&](Store& store) { return StoreSql(store).FirstValue(statement).Value; });
 }
 
-PostResult PostNote(const QString& sender, const QString& recipient, const QString& text)
+bool Execute(const QString& statement)
 {
-    const PostOutcome outcome
-        = OnStore([&](Store& store) { return WriteNote(store, sender, recipient, text, u'1'); });
-    if (outcome.Failure)
-        ShowFailureAlert(*outcome.Failure);
+    return SucceededOrAlert(OnStore([&](Store& store) { return StoreSql(store).Exec(statement); }));
+}
+
+int PollRows(const QString& user)
+{
+    const StoreResult<QList<NoteRow>> rows
+        = OnStore([&](Store& store) { return NoteTable(store).Addressed(user); });
+    return rows.Failure ? -1 : int(rows.Value.size());
+}
+
+bool DeleteRow(const NoteValues& note)
+{
+    const StoreResult<NoteTable::Deletion> deleted
+        = OnStore([&](Store& store) { return NoteTable(store).Delete(ToRow(note)); });
+    return deleted.Succeeded() && deleted.Value == NoteTable::Deletion::Deleted;
+}
+
+namespace {
+
+// The compose dialog's Send: the note, then the sender's record of it. The attempts are those
+// of the note's insert.
+PostResult Send(Store& store, const QString& sender, const QString& recipient, const QString& text,
+    std::optional<StoreFailure>& failure)
+{
+    const PostOutcome outcome = WriteNote(store, sender, recipient, text, u'1');
+    if (outcome.Stored) {
+        (void)ReceiptTable(store).RecordSent(
+            { outcome.Key, sender, recipient, outcome.DateStamp.toInt() }, text);
+    }
+    failure = outcome.Failure;
     return { outcome.Stored, outcome.Attempts };
 }
 
-struct StoreCopy::Parts {
-    Store Link;
-    bool Connected = false;
-    QList<NoteRow> LastPoll;
+} // namespace
+
+PostResult PostNote(const QString& sender, const QString& recipient, const QString& text)
+{
+    std::optional<StoreFailure> failure;
+    const PostResult result
+        = OnStore([&](Store& store) { return Send(store, sender, recipient, text, failure); });
+    if (failure)
+        ShowFailureAlert(*failure);
+    return result;
+}
+
+struct StoreCopy::Link {
+    Store Own;
 };
 
 StoreCopy::StoreCopy()
-    : Inner(std::make_unique<Parts>())
+    : Inner(std::make_unique<Link>())
 {
-    Inner->Connected = Inner->Link.Connect().Succeeded();
+    (void)Inner->Own.Connect();
 }
 
 StoreCopy::~StoreCopy() = default;
 
 bool StoreCopy::Connected() const
 {
-    return Inner->Connected;
+    return Inner->Own.IsConnected();
 }
 
-namespace {
-
-StoreCopy::Outcome OutcomeOf(const std::optional<StoreFailure>& failure)
+bool StoreCopy::Poll(const QString& user, QList<NoteValues>& rows)
 {
-    if (!failure)
-        return StoreCopy::Outcome::Done;
-    return failure->OutOfReach() ? StoreCopy::Outcome::Busy : StoreCopy::Outcome::Failed;
+    const StoreResult<QList<NoteRow>> read = NoteTable(Inner->Own).Addressed(user);
+    Native = read.Failure ? int(read.Failure->Error.NativeError) : 0;
+    rows.clear();
+    for (const NoteRow& row : read.Value)
+        rows.append(FromRow(row));
+    return read.Succeeded();
 }
 
-} // namespace
-
-StoreCopy::Outcome StoreCopy::Poll(const QString& user, QList<qint64>& keys)
+bool StoreCopy::RecordShown(const QList<NoteValues>& notes)
 {
-    StoreResult<QList<NoteRow>> notes = NoteTable(Inner->Link).Addressed(user);
-    keys.clear();
-    for (const NoteRow& row : std::as_const(notes.Value))
-        keys.append(row.Key);
-    if (notes.Succeeded())
-        Inner->LastPoll = std::move(notes.Value);
-    return OutcomeOf(notes.Failure);
+    QList<NoteIdentity> identities;
+    for (const NoteValues& note : notes)
+        identities.append(IdentityOf(note));
+    const StoreResult<> stamped = ReceiptTable(Inner->Own).RecordShown(identities);
+    Native = stamped.Failure ? int(stamped.Failure->Error.NativeError) : 0;
+    return stamped.Succeeded();
 }
 
-StoreCopy::Outcome StoreCopy::Delete(qint64 key)
+bool StoreCopy::Delete(const NoteValues& note)
 {
-    for (const NoteRow& row : std::as_const(Inner->LastPoll)) {
-        if (row.Key == key)
-            return OutcomeOf(NoteTable(Inner->Link).Delete(row).Failure);
-    }
-    return Outcome::Failed;
+    const StoreResult<NoteTable::Deletion> deleted = NoteTable(Inner->Own).Delete(ToRow(note));
+    Native = deleted.Failure ? int(deleted.Failure->Error.NativeError) : 0;
+    if (!deleted.Succeeded() || deleted.Value != NoteTable::Deletion::Deleted)
+        return false;
+    const StoreResult<> stamped = ReceiptTable(Inner->Own).RecordDeleted(IdentityOf(note));
+    Native = stamped.Failure ? int(stamped.Failure->Error.NativeError) : 0;
+    return stamped.Succeeded();
 }
 
-StoreCopy::Posted StoreCopy::Post(
-    const QString& sender, const QString& recipient, const QString& text)
+PostResult StoreCopy::Post(const QString& sender, const QString& recipient, const QString& text)
 {
-    const PostOutcome outcome = WriteNote(Inner->Link, sender, recipient, text, u'1');
-    return { OutcomeOf(outcome.Failure), outcome.Attempts,
-        outcome.Failure && outcome.Failure->Kind == FailureKind::DuplicateKey };
+    std::optional<StoreFailure> failure;
+    const PostResult result = Send(Inner->Own, sender, recipient, text, failure);
+    Native = failure ? int(failure->Error.NativeError) : 0;
+    return result;
 }
 
 namespace {

@@ -14,33 +14,51 @@ class QWidget;
 // of the program's inner interfaces is followed here alone.
 namespace vimo::bench {
 
-// One note's values, as the benchmarks write them.
+// One note's row as a poll reads it.
 struct NoteValues {
-    int Key = 0;
-    QString Text;
+    qint64 Key = 0;
     QString Recipient;
     QString Sender;
-    int Stamp = 0; // 0: today
-    int Urgency = 1;
+    QString Stamp;
+    QString Urgency;
+    QString Text;
 };
 
-// The program's own statement texts with the benchmark's values written in, for the engines'
-// C APIs, which run text. The program itself binds them; the benchmark's values are plain
-// words and numbers of its own.
+// The program's own statement texts, as it sends them today.
+// The poll: every note of the user, read whole (SELECT TKEY,SENDER,DT,URGENCY,MSG ...).
 QString PollStatement(const QString& recipient);
 QString NextKeyStatement();
-QString PostNoteStatement(const NoteValues& note);
-// How many rows are exactly this note: the row check of a post after a broken link, whose
-// condition is also a deletion's.
-QString NoteCheckStatement(const NoteValues& note);
-// Deletes exactly this note.
-QString DeleteNoteStatement(const NoteValues& note);
+// SQLite: the transaction around the next key and the insert.
+QString BeginWriteSqlStatement();
+QString CommitSqlStatement();
+// A new note's values, dated today, and its insert.
+NoteValues NewNote(
+    const QString& text, const QString& recipient, const QString& sender, qint64 key, int urgency);
+QString InsertStatement(const NoteValues& note);
+QString PostNoteStatement(
+    const QString& text, const QString& recipient, const QString& sender, int key, int urgency);
+// The deletion of exactly the row a note window shows.
+QString DeleteRowStatement(const NoteValues& note);
+// The receipts: the sender's record and its pruning after a post, the recipient's stamps when
+// notes first show and when one is deleted.
+QStringList SentRecordStatements(const NoteValues& note);
+QString ShownReceiptsStatement(const QList<NoteValues>& notes);
+QString DeletedReceiptStatement(const NoteValues& note);
 QString AddUserSqlStatement(const QString& name);
 // The channel on which a PostgreSQL store with the wake-up trigger announces a note for the
 // user.
 QString WakeupChannelName(const QString& user);
-// The tables and, for a store made by this version, the indexes.
+// The tables (the receipts table too) and, for a store made by this version, the indexes of
+// the notes table.
 QStringList SchemaStatements(bool withIndexes);
+
+// The check a copy makes of a data file on a network share: the file's change counter, read
+// as the program reads it; -1 when the file cannot be read.
+qint64 DataFileChangeCounter(const QString& path);
+// The file that the data source "VIMO" names.
+QString DataSourceFile();
+// How often the program makes that check, in ms.
+int DataFileCheckMs();
 
 // Sends alerts to the handler instead of a box.
 void OnAlert(std::function<void(const QString&)> handler);
@@ -51,44 +69,45 @@ void CloseStore();
 // What a start of the program does to a store made before the indexes existed.
 void UpgradeStore();
 
-// The program's operations on that link: the poll (how many notes it read; -1 when it
-// failed), the row check, and one value of a statement without values.
-int PollNotes(const QString& recipient);
-int CountNote(const NoteValues& note);
+// The program's executors on that link: the poll's key list, and a single value.
+QStringList QueryKeys(const QString& statement);
 QString QueryValue(const QString& statement);
+bool Execute(const QString& statement);
+// The program's poll on that link: every note for the user, read whole. How many, or -1 when
+// the store refused.
+int PollRows(const QString& user);
+// The program's deletion of one note on that link; false when the store refused or the row
+// was gone.
+bool DeleteRow(const NoteValues& note);
 
 struct PostResult {
     bool Stored = false;
     int Attempts = 0;
 };
-// Posts a note the way the compose dialog's Send does, as the signed-in user.
+// Posts a note the way the compose dialog's Send does, as the signed-in user: the note, then
+// the sender's record of it.
 PostResult PostNote(const QString& sender, const QString& recipient, const QString& text);
 
-// One copy of the program on a link of its own, for the load models that run many copies on
-// threads of their own: each call is one of the program's operations, on that thread.
+// A copy's own link to the data source "VIMO", for many copies in one process, each on a
+// thread of its own: what the program's poll, deletion and Send run, as the program runs it.
 class StoreCopy {
 public:
-    // Connects to the data source "VIMO".
     StoreCopy();
     ~StoreCopy();
     bool Connected() const;
-
-    // Busy: the store could not serve now (another copy held the file past the busy wait).
-    enum class Outcome { Done, Busy, Failed };
-    // The keys of the notes addressed to the user.
-    Outcome Poll(const QString& user, QList<qint64>& keys);
-    // Deletes the note the last poll read under this key.
-    Outcome Delete(qint64 key);
-    struct Posted {
-        Outcome Result = Outcome::Failed;
-        int Attempts = 0;
-        bool GaveUp = false; // every key it tried was taken
-    };
-    Posted Post(const QString& sender, const QString& recipient, const QString& text);
+    // The poll; false when the store refused. Rows get the user's notes.
+    bool Poll(const QString& user, QList<NoteValues>& rows);
+    // The receipts of notes that showed, and of a deletion.
+    bool RecordShown(const QList<NoteValues>& notes);
+    bool Delete(const NoteValues& note);
+    PostResult Post(const QString& sender, const QString& recipient, const QString& text);
+    // The native code of the last refusal (SQLite: 5 busy), 0 when there was none.
+    int LastNative() const { return Native; }
 
 private:
-    struct Parts;
-    std::unique_ptr<Parts> Inner;
+    struct Link;
+    std::unique_ptr<Link> Inner;
+    int Native = 0;
 };
 
 // The signed-in program's note exchange: polls open note windows under the owner, and a

@@ -44,7 +44,7 @@ check() { # check WHAT OUTPUT AWK-CONDITION
 
 # Each query's result is checked inside the program, on both paths.
 out=$("$bin/vimo_bench_store" queries "$where" 300 5)
-check "queries" "$out" '$1 == "query" && $2 == "'"$store"'" && $4 == "no" && $5 == "by key"'
+check "queries" "$out" '$1 == "query" && $2 == "'"$store"'" && $4 == "no" && $5 == "delete"'
 
 "$bin/vimo_bench_store" make "$where" 0 USER001
 out=$("$bin/vimo_bench_store" post "$where" odbc 0.3 0)

@@ -10,7 +10,11 @@ and every row that left the store is one a copy showed and its user deleted (the
 trigger records each deletion). Prints its figures; exits 1 on any failure.
 
   bench/stress.py --build BUILD --store sqlite|postgres [--posters 8] [--notes 1000]
-                  [--pg-port PORT] [--without-indexes]"""
+                  [--pg-port PORT] [--without-indexes] [--fuse-mounts direct_io|cached]
+
+With --fuse-mounts every poster and copy reaches the data file through a FUSE mount of its
+folder of its own (bench/fuseshare.py), as from a machine of its own; "cached" leaves FUSE's
+page cache on."""
 
 import argparse
 import os
@@ -20,6 +24,9 @@ import subprocess
 import sys
 import time
 from collections import Counter
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from fuseshare import FuseShare  # noqa: E402
 
 SCHEMA = (
     "CREATE TABLE MSGS(MSG CHAR(250) NULL,RECIPIENT CHAR(15) NULL,SENDER CHAR(15) NULL,"
@@ -51,8 +58,10 @@ def log(text):
 
 
 class Sqlite:
-    def __init__(self, work):
+    def __init__(self, work, folder=None):
         self.path = os.path.join(work, "office.vmo")
+        # Where the copies and posters open it, when not here.
+        self.folder = folder or work
 
     def create(self, indexes):
         with sqlite3.connect(self.path) as db:
@@ -61,13 +70,20 @@ class Sqlite:
         db.close()
 
     def data_source(self, _driver):
-        return f"[VIMO]\nDriver=Vimo SQLite\nDatabase={self.path}\nNoCreat=1\nTimeout=5000\n"
+        path = os.path.join(self.folder, "office.vmo")
+        return f"[VIMO]\nDriver=Vimo SQLite\nDatabase={path}\nNoCreat=1\nTimeout=5000\n"
 
     def rows(self, table):
         with sqlite3.connect(self.path, timeout=30) as db:
             found = db.execute(f"SELECT MSG, RECIPIENT, TKEY FROM {table}").fetchall()
         db.close()
         return [(str(m or "").rstrip(), str(r or "").rstrip(), int(k)) for m, r, k in found]
+
+    def integrity(self):
+        with sqlite3.connect(self.path, timeout=30) as db:
+            found = db.execute("PRAGMA integrity_check").fetchall()
+        db.close()
+        return "ok" if found == [("ok",)] else "; ".join(str(r[0]) for r in found[:3])
 
     def remove(self):
         pass
@@ -102,6 +118,9 @@ class Postgres:
         return [(m.rstrip(), r.rstrip(), int(k))
                 for m, r, k in self.psql(self.database, f"SELECT MSG, RECIPIENT, TKEY FROM {table}")]
 
+    def integrity(self):
+        return "ok"
+
     def remove(self):
         try:
             self.psql("postgres", f"DROP DATABASE IF EXISTS {self.database} WITH (FORCE)")
@@ -125,7 +144,11 @@ def main():
     parser.add_argument("--without-indexes", action="store_true",
                         help="a store made before the key index existed")
     parser.add_argument("--work", help="a folder of its own (default: BUILD/stress-STORE)")
+    parser.add_argument("--fuse-mounts", choices=("direct_io", "cached"),
+                        help="SQLite: each process reaches the file through a FUSE mount")
     args = parser.parse_args()
+    if args.fuse_mounts and args.store != "sqlite":
+        parser.error("--fuse-mounts is for the SQLite store")
 
     program = os.path.join(args.build, "bench", "vimo_bench_stress")
     work = args.work or os.path.join(args.build, f"stress-{args.store}")
@@ -133,27 +156,43 @@ def main():
     os.makedirs(work)
     if args.store == "postgres" and not args.pg_port:
         parser.error("--pg-port or VIMO_TEST_PG_PORT is needed for PostgreSQL")
-    store = Sqlite(work) if args.store == "sqlite" else Postgres(args.pg_port)
+    shared = os.path.join(work, "share")
+    os.makedirs(shared)
+    processes = len(RECIPIENTS) + args.posters
+    mounts = [FuseShare(shared, os.path.join(work, f"mount-{n}"),
+                        coherent=args.fuse_mounts == "direct_io")
+              for n in range(processes)] if args.fuse_mounts else []
+    sides = [m.mount_point for m in mounts] or [shared]
+    store = Sqlite(shared) if args.store == "sqlite" else Postgres(args.pg_port)
     store.create(not args.without_indexes)
 
     with open(os.path.join(args.build, "odbcinst-entry.ini")) as ours, \
             open(os.path.join(work, "odbcinst.ini"), "w") as out:
         out.write(ours.read() + f"\n[PostgreSQL ANSI]\nDriver={args.psqlodbc}\n")
-    with open(os.path.join(work, "odbc.ini"), "w") as odbc_ini:
-        odbc_ini.write(store.data_source(args.psqlodbc))
-    environment = {k: v for k, v in os.environ.items() if not k.startswith(("QT_", "ODBC", "XDG_"))}
-    environment.update(ODBCSYSINI=work, ODBCINI=os.path.join(work, "odbc.ini"), HOME=work,
-                       XDG_CONFIG_HOME=work, QT_QPA_PLATFORM="offscreen", TZ="UTC")
+    environments = []
+    for number, side in enumerate(sides):
+        if args.store == "sqlite":
+            store.folder = side
+        odbc_ini = os.path.join(work, f"odbc-{number}.ini")
+        with open(odbc_ini, "w") as out:
+            out.write(store.data_source(args.psqlodbc))
+        environment = {k: v for k, v in os.environ.items()
+                       if not k.startswith(("QT_", "ODBC", "XDG_"))}
+        environment.update(ODBCSYSINI=work, ODBCINI=odbc_ini, HOME=work, XDG_CONFIG_HOME=work,
+                           QT_QPA_PLATFORM="offscreen", TZ="UTC")
+        environments.append(environment)
     stop_file = os.path.join(work, "stop")
 
-    def launch(*arguments):
-        return subprocess.Popen([program, *arguments], env=environment, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, text=True)
+    def launch(number, *arguments):
+        return subprocess.Popen([program, *arguments], env=environments[number % len(sides)],
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
     try:
-        copies = {user: launch("copy", user, stop_file) for user in RECIPIENTS}
+        for mount in mounts:
+            mount.mount()
+        copies = {user: launch(n, "copy", user, stop_file) for n, user in enumerate(RECIPIENTS)}
         started = time.monotonic()
-        posters = [launch("post", f"P{n}", str(args.notes), *RECIPIENTS)
+        posters = [launch(len(RECIPIENTS) + n, "post", f"P{n}", str(args.notes), *RECIPIENTS)
                    for n in range(args.posters)]
         poster_out = [p.communicate() for p in posters]
         posting_s = time.monotonic() - started
@@ -179,6 +218,7 @@ def main():
             for key, text in fields(out, "deleted"):
                 deleted_by[(text, user, int(key))] += 1
         alerts = [a for out, _ in copy_out.values() for a in fields(out, "alert")]
+        integrity = store.integrity()
         stored, gone = store.rows("MSGS"), store.rows("GONE")
 
         everywhere = Counter(text for text, _, _ in stored + gone)
@@ -193,7 +233,9 @@ def main():
         left = [t for t, r, _ in stored if r in RECIPIENTS]
 
         figures = [
-            ("store", args.store + (" (without indexes)" if args.without_indexes else "")),
+            ("store", args.store + (" (without indexes)" if args.without_indexes else "")
+             + (f" through a FUSE mount for each process ({args.fuse_mounts})"
+                if mounts else "")),
             ("posters x notes", f"{args.posters} x {args.notes}"),
             ("posting took (s)", f"{posting_s:.1f}"),
             ("posts per second", f"{len(posted) / posting_s:.0f}"),
@@ -209,6 +251,7 @@ def main():
             ("deleted by a copy, yet still stored", len(not_carried_out)),
             ("left in the store for the two recipients", len(left)),
             ("alerts in the copies", len(alerts)),
+            ("the store's integrity check", integrity),
             ("whole run (s)", f"{total_s:.1f}"),
         ]
         width = max(len(name) for name, _ in figures)
@@ -227,8 +270,12 @@ def main():
             (len(duplicate_keys), "keys shared"), (len(unseen), "rows deleted unseen"),
             (len(not_carried_out), "deletions not carried out"),
             (len(left), "notes never shown to their recipient")) if n]
+        if integrity != "ok":
+            failures.append(f"the store is damaged: {integrity}")
     finally:
         store.remove()
+        for mount in mounts:
+            mount.unmount()
     for failure in failures:
         print(f"FAILED: {failure}")
     return 1 if failures else 0

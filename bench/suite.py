@@ -15,6 +15,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(HERE)
+sys.path.insert(0, HERE)
+from fuseshare import FuseShare, count_operations  # noqa: E402
 
 
 class Failure(Exception):
@@ -37,12 +39,16 @@ def rows(output, kind):
 
 
 def slope(points):
-    """Least-squares slope of (x, y) points."""
+    """Least-squares slope of (x, y) points, and its standard error."""
     n = len(points)
     mx = sum(x for x, _ in points) / n
     my = sum(y for _, y in points) / n
     sxx = sum((x - mx) ** 2 for x, _ in points)
-    return sum((x - mx) * (y - my) for x, y in points) / sxx if sxx else 0.0
+    if not sxx or n < 3:
+        return 0.0, 0.0
+    b = sum((x - mx) * (y - my) for x, y in points) / sxx
+    residual = sum((y - my - b * (x - mx)) ** 2 for x, y in points)
+    return b, (residual / (n - 2) / sxx) ** 0.5
 
 
 class Table:
@@ -93,6 +99,8 @@ class Suite:
                                          for v in os.listdir("/usr/lib/postgresql"))
                              if os.path.exists(os.path.join(d, "pg_ctl")))[-1]
         self.machine = {}
+        # Memory is read once it has settled, and never before a copy's first timed poll.
+        self.settle_s = 12 if self.quick else 25
 
     # Plumbing
 
@@ -282,21 +290,23 @@ log_disconnections = 0
         """One start of a program on a fresh desktop; the probe's row."""
         xserver = self.desktop("start")
         try:
-            if program in ("vimo", "floor-store"):
+            if program in ("vimo", "floor-store", "before"):
                 store = os.path.join(self.work, f"desk-{notes}.vmo")
                 env = self.odbc_env(program, self.sqlite_dsn(store),
                                     {"DISPLAY": f":{self.displays[0]}", "QT_QPA_PLATFORM": "xcb"})
                 if not os.path.exists(store):
                     self.bench("make", f"sqlite:{store}", notes, "ANN", env=env)
-                command = ["Login & Identification", "ann", "Tab Tab space", notes, xserver, "--",
-                           os.path.join(self.build, "src", "app", "vimo")]
+                vimo = self.args.before if program == "before" else os.path.join(
+                    self.build, "src", "app", "vimo")
+                command = ["Login & Identification", "ann", "Tab Tab space", notes, xserver,
+                           self.settle_s, "--", vimo]
                 if program == "floor-store":
-                    command = ["Floor sign-in", "ann", "Return", notes, xserver, "--",
-                               os.path.join(self.bin, "vimo_bench_floor_store"), notes]
+                    command = ["Floor sign-in", "ann", "Return", notes, xserver, self.settle_s,
+                               "--", os.path.join(self.bin, "vimo_bench_floor_store"), notes]
             else:
                 env = self.odbc_env("floor", "", {"DISPLAY": f":{self.displays[0]}",
                                                   "QT_QPA_PLATFORM": "xcb"})
-                command = ["Floor sign-in", "ann", "Return", notes, xserver, "--",
+                command = ["Floor sign-in", "ann", "Return", notes, xserver, self.settle_s, "--",
                            os.path.join(self.bin, "vimo_bench_floor"), notes]
             env["VIMO_BENCH_SCREENSHOT"] = os.path.join(self.work, f"{program}-{notes}.png")
             out = self.run([os.path.join(self.bin, "vimo_bench_desktop"), *command], env=env,
@@ -308,63 +318,101 @@ log_disconnections = 0
     def desktop_figures(self):
         t = self.table
         t.section("Start-up and memory (SQLite store, virtual desktop with a tray host)")
-        runs = 3 if self.quick else 5
+        runs = 3 if self.quick else 7
         sessions = {"vimo": [], "floor": [], "floor-store": []}
+        if self.args.before:
+            sessions["before"] = []
         for _ in range(runs):  # alternating, so both see the same machine
             for program in sessions:
                 sessions[program].append(self.desktop_session(program, 0))
-        median = {p: [statistics.median(r[i] for r in s) for i in range(5)]
+        median = {p: [statistics.median(r[i] for r in s) for i in range(8)]
                   for p, s in sessions.items()}
+
+        def spread(program, field, scale=1.0):
+            values = [r[field] * scale for r in sessions[program]]
+            return f"{min(values):.1f}-{max(values):.1f}"
+
         how = f"median of {runs} alternating runs, each on a fresh Xvfb + trayer"
         t.add("exec to the sign-in window (ms)", median["vimo"][0], median["floor"][0],
-              how=f"X MapNotify seen from outside (xcb); {how}")
+              how=f"X MapNotify seen from outside (xcb); {how}; runs {spread('vimo', 0)} against "
+                  f"{spread('floor', 0)}")
         t.add("sign-in to tray icon (ms)", median["vimo"][1], median["floor"][1],
-              how="last key (xdotool) to the icon's MapNotify in the tray host; Vimo also polls "
-                  "the store first")
+              how="the last key's press as the sign-in window receives it, to the icon's "
+                  "MapNotify in the tray host; Vimo also polls the store first; runs "
+                  f"{spread('vimo', 1)} against {spread('floor', 1)}")
+        settled = (f"/proc/PID/smaps_rollup once RSS has not grown for 10 s, at least "
+                   f"{self.settle_s} s after the tray icon (median {median['vimo'][6]:.0f} s), "
+                   "and no CPU is used for 1 s")
         t.add("RSS idle, signed in, no notes (MB)", median["vimo"][2] / 1024,
-              median["floor"][2] / 1024, how="/proc/PID/smaps_rollup once no CPU is used for 1 s")
+              median["floor"][2] / 1024,
+              how=f"{settled}; runs {spread('vimo', 2, 1 / 1024)} against "
+                  f"{spread('floor', 2, 1 / 1024)}; 1 s after the icon "
+                  f"{median['vimo'][7] / 1024:.1f} against {median['floor'][7] / 1024:.1f}")
+        if self.args.before:
+            for field, what, scale in ((0, "exec to the sign-in window (ms)", 1.0),
+                                       (1, "sign-in to tray icon (ms)", 1.0),
+                                       (2, "RSS idle, signed in, no notes (MB)", 1 / 1024)):
+                t.add(f"{what}, the program as it was before", median["before"][field] * scale,
+                      median["floor"][field] * scale,
+                      how=f"{self.args.before}, in the same alternating runs; runs "
+                          f"{spread('before', field, scale)}")
         t.add("PSS idle (MB)", median["vimo"][3] / 1024, median["floor"][3] / 1024,
               how="the same; shared libraries divided among their users")
         t.add("RSS idle against the floor with the store open (MB)", median["vimo"][2] / 1024,
               median["floor-store"][2] / 1024,
               how="reference: the floor program that also holds a link to the same SQLite store "
-                  "through unixODBC and has polled once; what Vimo's own code costs")
+                  "through unixODBC and has polled once; what Vimo's own code costs; runs "
+                  f"{spread('floor-store', 2, 1 / 1024)}")
         for notes in ((100,) if self.quick else (100, 500)):
-            vimo = self.desktop_session("vimo", notes)
-            floor = self.desktop_session("floor", notes)
-            if vimo[5] < notes:
-                raise Failure(f"only {vimo[5]} of {notes} notes showed")
+            with_notes = {"vimo": [], "floor": []}
+            for _ in range(1 if self.quick else 2):
+                for program in with_notes:
+                    with_notes[program].append(self.desktop_session(program, notes))
+            for program, found in with_notes.items():
+                if min(r[5] for r in found) < notes:
+                    raise Failure(f"{program}: only {min(r[5] for r in found)} of {notes} "
+                                  "windows showed")
+            vimo, floor = ([statistics.median(r[i] for r in with_notes[p]) for i in range(8)]
+                           for p in ("vimo", "floor"))
+            count = len(with_notes["vimo"])
             t.add(f"RSS with {notes} notes open (MB)", vimo[2] / 1024, floor[2] / 1024,
-                  how=f"one run; reference: the floor program with {notes} plain coloured windows")
+                  how=f"median of {count} runs, memory read as above; reference: the floor "
+                      f"program with {notes} plain coloured windows")
             t.add(f"program memory per note at {notes} (KB)",
                   (vimo[2] - median['vimo'][2]) / notes, (floor[2] - median['floor'][2]) / notes,
-                  how="(RSS with notes - idle RSS) / notes")
+                  how="(RSS with notes - idle RSS) / notes, both medians")
             t.add(f"X server memory per note at {notes} (KB)", vimo[4] / notes, floor[4] / notes,
-                  how="Xvfb VmRSS growth from before start to idle, / notes")
+                  how="Xvfb VmRSS growth from before start to the reading, / notes")
 
     def poll_loop(self):
-        polls = 2000 if self.quick else 10000
+        # Long enough that twice the slope's standard error stays well under 1 KB per 1,000
+        # polls: RSS moves in 4 KB pages.
+        alone, churning = (10000, 5000) if self.quick else (100000, 40000)
         store = os.path.join(self.work, "loop.vmo")
         env = self.odbc_env("loop", self.sqlite_dsn(store),
                             {"DISPLAY": f":{self.displays[0]}", "QT_QPA_PLATFORM": "xcb"})
         t = self.table
         t.section("Memory over time: the program's poll in process, as fast as it goes, on a "
-                  "SQLite store with 10 notes open")
+                  "SQLite store with 10 notes open; slope of RSS with twice its standard error")
         self.desktop("start")
         try:
-            reference = rows(self.bench("window-loop", polls // 10, env=env), "rss")
-            reference_slope = slope([(p, kb) for p, kb, _, _ in reference if p >= polls / 10])
-            for churn, what in ((0, "polls alone"),
-                                (10, "a note deleted and one posted every 10 polls")):
+            reference = rows(self.bench("window-loop", churning // 10, env=env), "rss")
+            reference_slope, reference_error = slope(
+                [(p, kb) for p, kb, _, _ in reference if p >= churning / 10])
+            for polls, churn, what in ((alone, 0, "polls alone"),
+                                       (churning, 10, "a note deleted and one sent every 10 "
+                                                      "polls")):
                 self.bench("make", f"sqlite:{store}", 10, "ANN", env=env)
                 out = self.bench("poll-loop", polls, "ANN", churn, env=env)
                 samples = rows(out, "rss")
                 per_poll = rows(out, "polls")[0]
-                steady = [(p, kb) for p, kb, _, _ in samples if p >= polls / 10]
+                b, error = slope([(p, kb) for p, kb, _, _ in samples if p >= polls / 10])
                 t.add(f"RSS slope over {polls:,} polls, {what} (KB per 1,000 polls)",
-                      slope(steady) * 1000, reference_slope * 1000 if churn else 0.0,
-                      ratio=None if churn else "",
+                      f"{b * 1000:.2f} ± {2 * error * 1000:.2f}",
+                      f"{reference_slope * 1000:.2f} ± {2 * reference_error * 1000:.2f}"
+                      if churn else "0", ratio="",
                       how=f"least squares over samples every 250 polls after the first tenth; "
+                          f"RSS {samples[0][1] / 1024:.1f} -> {samples[-1][1] / 1024:.1f} MB; "
                           f"descriptors {samples[0][2]:.0f} -> {samples[-1][2]:.0f}; "
                           f"{per_poll[1]:.3f} ms a poll; reference: "
                           + ("flat" if not churn else
@@ -389,8 +437,10 @@ log_disconnections = 0
         results += rows(out, "query")
         upgrades += rows(out, "upgrade")
         t = self.table
-        t.section("Queries, p50 / p99 in ms: Vimo through ODBC; reference: the engine's C API "
-                  "(sqlite3, libpq), same text, same run")
+        t.section("The program's statements, p50 / p99 in ms: the poll (every note of the user, "
+                  "whole), the next key, the deletion of one note by its whole row; Vimo "
+                  "through ODBC; reference: the engine's C API (sqlite3, libpq), same text, "
+                  "same run")
         for store, notes, indexes, query, p50, p99, c50, c99, count in results:
             if indexes != "yes":
                 continue
@@ -454,8 +504,11 @@ log_disconnections = 0
             v = outcome["odbc"]
             c = outcome.get("capi")
             t.add(f"{name}: notes stored per second", v[0], c[0] if c else "",
-                  how=f"{seconds} s, 8 processes; next key + insert, retry on a taken key; "
-                      "reference: the same with the C API")
+                  how=f"{seconds} s, 8 processes; the program's Send: "
+                      + ("BEGIN IMMEDIATE, next key, insert, COMMIT" if store == "sqlite" else
+                         "next key, insert")
+                      + ", the sender's record and its pruning; retry on a taken key; "
+                        "reference: the same statements with the C API")
             t.add(f"{name}: retries / failed posts", f"{v[1]:.0f} / {v[2]:.0f}",
                   f"{c[1]:.0f} / {c[2]:.0f}" if c else "", how="")
             t.add(f"{name}: p99 of one post (ms, median over posters)", v[3], c[3] if c else "",
@@ -466,7 +519,8 @@ log_disconnections = 0
         rate = self.args.posts_per_hour
         t = self.table
         t.section(f"Many copies on one PostgreSQL: a poll every 20 s, {rate:g} posts per user "
-                  f"an hour (libpq, async, the wire traffic of psqlODBC); {window} s window")
+                  f"an hour, with the receipts (libpq, async, the wire traffic of psqlODBC); "
+                  f"{window} s window")
         # Direct at the default limit shows what refuses first; raised, what it costs.
         plans = [("direct, max_connections=100", self.pg_port, 100, "1000", False),
                  ("direct, max_connections=1100", self.pg_port, 1100,
@@ -533,12 +587,14 @@ log_disconnections = 0
         out = self.run([os.path.join(self.bin, "vimo_bench_copies"), levels, window, rate],
                        env=env, timeout=900)
         t = self.table
-        t.section(f"Many copies on one shared SQLite file (local disk): the same load, {window} s "
-                  "window, then all copies post at the same moment")
+        t.section(f"Many copies on one shared SQLite file (local disk): the same load, each copy "
+                  f"the program's store on a thread of its own, {window} s window, then all "
+                  "copies post at the same moment")
         for (count, refused, polls, p50, p99, all99, busy, errors, posts, burst_failed,
              burst_busy, burst50, burst_max, gave_up) in rows(out, "copies"):
             t.add(f"{count:.0f} copies: poll p50 / p99 (ms)", f"{p50:.2f} / {p99:.2f}", "",
-                  how=f"{polls:.0f} polls, every statement p99 {all99:.2f} ms; {posts:.0f} posts")
+                  how=f"{polls:.0f} polls, every operation (poll, receipts, deletion, Send) "
+                      f"p99 {all99:.2f} ms; {posts:.0f} posts")
             t.add(f"{count:.0f} copies: busy / other errors in the window", f"{busy:.0f} / "
                   f"{errors:.0f}", "", how="SQLITE_BUSY after the data source's 5 s wait")
             t.add(f"{count:.0f} copies posting at once: failed posts, median / slowest post (ms)",
@@ -546,15 +602,133 @@ log_disconnections = 0
                   how=f"{burst_busy:.0f} busy errors; {gave_up:.0f} gave up after the program's "
                       "8 tries on taken keys")
 
-    def delivery_copies(self, dsn, notes, seed, lead_ms):
-        """ANN and BOB, each signed in on a desktop of their own; ANN writes BOB notes through
-        her "New Vimo" dialog. The delivery of each, in ms (-1: never came)."""
+    def share_copies(self, envs, count, method, interval_ms, poll_ms, seconds, start_at):
+        """count copies of vimo_bench_share, spread over the environments (one a mount)."""
+        return [subprocess.Popen([os.path.join(self.bin, "vimo_bench_share"), "copy", method,
+                                  str(interval_ms), str(poll_ms), str(seconds), f"C{n + 1:05d}",
+                                  f"{start_at:.0f}"], env=envs[n % len(envs)],
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                for n in range(count)]
+
+    def share(self):
+        """What it costs a shared data file that copies ask it between polls whether anything
+        was written, and what that does to posting, through FUSE mounts of the file's folder."""
+        t = self.table
+        folder = os.path.join(self.work, "share")
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, "office.vmo")
+        self.bench("make", f"sqlite:{path}", 0, "USER001",
+                   env=self.odbc_env("share-make", self.sqlite_dsn(path)))
+        with sqlite3.connect(path) as db:
+            db.executemany("INSERT INTO USRS VALUES(?)", [(f"C{i:05d}",) for i in range(1, 100)])
+        db.close()
+        program_ms = int(self.run([os.path.join(self.bin, "vimo_bench_share"), "interval"])
+                         .strip())
+        mounts = os.path.join(self.work, "mounts")
+
+        def env_on(mount, name):
+            return self.odbc_env(name, self.sqlite_dsn(os.path.join(mount.mount_point,
+                                                                    "office.vmo")))
+
+        # What one check costs the share: every operation a mount forwards, counted in its log
+        # between the window's two marks.
+        t.section("A data file on a network share: what asking it whether anything was "
+                  "written costs, per check, through a FUSE mount (bindfs) that logs each "
+                  "operation")
+        debug_log = os.path.join(self.work, "share-operations.log")
+        per_check = {}
+        with FuseShare(folder, os.path.join(mounts, "counted"), debug_log=debug_log) as mount:
+            env = env_on(mount, "share-counted")
+            for method, how in (("counter", "the program's check: open, read the header's "
+                                 "change counter, close"),
+                                ("data-version", "PRAGMA data_version on the copy's own link"),
+                                ("stat", "the file's size and modification time (stat)"),
+                                ("poll", "for comparison: the program's poll itself")):
+                copy = self.share_copies([env], 1, method, 100, 0, 3 if self.quick else 5,
+                                         time.time() * 1000 + 300)[0]
+                row = rows(copy.communicate(timeout=120)[0], "share")[0]
+                time.sleep(0.5)
+                with open(debug_log, "rb") as log:
+                    text = log.read()
+                begin = text.rfind(b"office.vmo-window-begin")
+                end = text.rfind(b"office.vmo-window-end")
+                ops, locks, read = count_operations(debug_log, begin, end)
+                checks = row[1]
+                per_check[method] = (sum(ops.values()) / checks, locks / checks, read / checks)
+                t.add(f"{method}: file system operations / locks / bytes read per check",
+                      f"{per_check[method][0]:.1f} / {per_check[method][1]:.1f} / "
+                      f"{per_check[method][2]:,.0f}", "",
+                      how=f"{how}; {checks:.0f} checks; "
+                          + ", ".join(f"{k} {v / checks:.1f}" for k, v in sorted(ops.items()))
+                          + f"; {row[4]:.2f} ms a check (p50)")
+        for interval in (250, 500, 1000, 2000):
+            ops, locks, read = (50 * v * 1000 / interval for v in per_check["counter"])
+            d_ops, d_locks, _ = (50 * v * 1000 / interval for v in per_check["data-version"])
+            t.add(f"50 copies checking every {interval} ms: operations / locks / KB read per "
+                  "second on the share", f"{ops:,.0f} / {locks:.0f} / {read / 1024:,.0f}",
+                  f"{d_ops:,.0f} / {d_locks:.0f}", ratio="",
+                  how=f"the program's check{' (its interval)' if interval == program_ms else ''}"
+                      f"; reference: PRAGMA data_version; a note then waits {interval / 2000:g} "
+                      f"s on average and {interval / 1000:g} s at most for its poll")
+
+        # What it does to posting: 8 posters as fast as they can, while 50 copies ask. Each
+        # process on a mount of its own, as on a machine of its own (bench/fuseshare.py).
+        seconds = 3 if self.quick else 8
+        t.section(f"Posting through FUSE mounts while 50 copies ask the file: 8 posters, "
+                  f"{seconds} s, as fast as they can; each copy and poster on a mount of its own")
+        own = [FuseShare(folder, os.path.join(mounts, f"m{n}")) for n in range(58)]
+        try:
+            for mount in own:
+                mount.mount()
+            envs = [env_on(m, f"share-{n}") for n, m in enumerate(own)]
+            cases = [("no copies", "none", 0, 0),
+                     (f"50 copies, the program's check every {program_ms} ms", "counter",
+                      program_ms, 50),
+                     (f"50 copies, PRAGMA data_version every {program_ms} ms", "data-version",
+                      program_ms, 50),
+                     ("50 copies, the program's check every 250 ms", "counter", 250, 50)]
+            baseline = None
+            for label, method, interval, count in cases:
+                start_at = time.time() * 1000 + 3000 + count * 60
+                copies = self.share_copies(envs[8:], count, method, interval, 20000,
+                                           seconds + 2, start_at - 1000)
+                posters = [subprocess.Popen([os.path.join(self.bin, "vimo_bench_store"), "post",
+                                             f"sqlite:{path}", "odbc", str(seconds),
+                                             f"{start_at:.0f}"], env=envs[n],
+                                            stdout=subprocess.PIPE, text=True)
+                           for n in range(8)]
+                posted = [rows(p.communicate(timeout=300)[0], "post")[0] for p in posters]
+                asked = [rows(c.communicate(timeout=300)[0], "share") for c in copies]
+                asked = [r[0] for r in asked if r]
+                stored = sum(r[1] for r in posted) / seconds
+                slowest = max(r[7] for r in posted)
+                p99 = statistics.median(r[5] for r in posted)
+                failed = sum(r[3] for r in posted)
+                baseline = baseline or (stored, p99, slowest)
+                t.add(f"{label}: notes stored per second", stored, baseline[0],
+                      how="reference: the same posters with no copy asking")
+                t.add(f"{label}: p99 / slowest post (ms), failed posts",
+                      f"{p99:.0f} / {slowest:.0f}, {failed:.0f}",
+                      f"{baseline[1]:.0f} / {baseline[2]:.0f}", ratio="",
+                      how=(f"{len(asked)} copies asked {sum(r[1] for r in asked):,.0f} times, "
+                           f"saw a change {sum(r[2] for r in asked):,.0f} times and polled "
+                           f"{sum(r[3] for r in asked):,.0f} times; "
+                           f"{sum(r[8] for r in asked):.0f} failed") if count else
+                          "p99: median over the posters")
+        finally:
+            for mount in own:
+                mount.unmount()
+
+    def delivery_copies(self, dsns, notes, seed, lead_ms):
+        """ANN and BOB, each signed in on a desktop of their own and on a data source of their
+        own (dsns); ANN writes BOB notes through her "New Vimo" dialog. The delivery of each,
+        in ms (-1: never came)."""
         displays = self.displays[:2]
         copies = []
         try:
             for index, name in enumerate(("ann", "bob")):
                 self.desktop("start", index)
-                env = self.odbc_env(f"delivery-{name}", dsn, {
+                env = self.odbc_env(f"delivery-{name}", dsns[index], {
                     "DISPLAY": f":{displays[index]}", "QT_QPA_PLATFORM": "xcb"})
                 with open(os.path.join(self.work, f"delivery-{name}.log"), "w") as log_file:
                     copies.append((subprocess.Popen(
@@ -589,8 +763,9 @@ log_disconnections = 0
     def delivery_store(self, kind, trigger=True):
         """A store with ANN and BOB and nothing else; on PostgreSQL, the administrator's schema
         with its wake-up trigger, or without the trigger."""
-        if kind == "sqlite":
-            path = os.path.join(self.work, "delivery.vmo")
+        if kind in ("sqlite", "fuse"):
+            os.makedirs(os.path.join(self.work, "delivery"), exist_ok=True)
+            path = os.path.join(self.work, "delivery", "delivery.vmo")
             if os.path.exists(path):
                 os.remove(path)
             env = self.odbc_env("delivery-make", self.sqlite_dsn(path))
@@ -631,14 +806,36 @@ log_disconnections = 0
              bouncer + f"ListenPort={self.pg_port}\n", other, False),
             ("SQLite file on a local disk, watched", "sqlite", True, None, main, False),
             ("SQLite file, Listen=0", "sqlite", False, None, other, True),
+            # A share without change events: each copy through a FUSE mount of its own.
+            ("SQLite file through FUSE mounts, Listen=0 (the poll alone, as before the change "
+             "check)", "fuse", False, None, other, True),
+            ("SQLite file through FUSE mounts, the change check", "fuse", True, None, main,
+             False),
         ]
+        if self.args.only_delivery:
+            runs = [r for r in runs if r[1] in self.args.only_delivery.split(",")]
         for number, (label, kind, wakeup, dsn, notes, polled) in enumerate(runs):
             log(f"-- {label}")
             sqlite_dsn = self.delivery_store(kind, trigger=wakeup)
+            dsns = [dsn, dsn]
+            mounts = []
             if kind == "sqlite":
-                dsn = sqlite_dsn + ("" if wakeup else "Listen=0\n")
-            # Where only the poll brings the notes, they start at a random point of its period.
-            ms = self.delivery_copies(dsn, notes, 1000 + number, 20000 if polled else 0)
+                dsns = [sqlite_dsn + ("" if wakeup else "Listen=0\n")] * 2
+            elif kind == "fuse":
+                folder = os.path.join(self.work, "delivery")
+                mounts = [FuseShare(folder, os.path.join(self.work, "mounts", f"delivery-{n}"))
+                          for n in ("ann", "bob")]
+                for mount in mounts:
+                    mount.mount()
+                dsns = [self.sqlite_dsn(os.path.join(m.mount_point, "delivery.vmo"))
+                        + ("" if wakeup else "Listen=0\n") for m in mounts]
+            try:
+                # Where only the poll brings the notes, they start at a random point of its
+                # period.
+                ms = self.delivery_copies(dsns, notes, 1000 + number, 20000 if polled else 0)
+            finally:
+                for mount in mounts:
+                    mount.unmount()
             came = sorted(m for m in ms if m >= 0)
             if not came:
                 raise Failure(f"{label}: no note arrived")
@@ -658,12 +855,17 @@ log_disconnections = 0
             self.start_postgres()
             self.start_bouncer()
             steps = [self.desktop_figures, self.poll_loop, self.queries, self.posters,
-                     self.postgres_clients, self.sqlite_copies, self.delivery]
+                     self.postgres_clients, self.sqlite_copies, self.share, self.delivery]
             if self.args.only:
                 steps = [s for s in steps if s.__name__ in self.args.only.split(",")]
+            loads = []
             for step in steps:
                 log(f"== {step.__name__}")
+                before = open("/proc/loadavg").read().split()[0]
                 step()
+                loads.append(f"{step.__name__} {before}-{open('/proc/loadavg').read().split()[0]}")
+            # The machine is shared: what else ran beside each step, as the 1-minute load.
+            self.machine["load by step"] = ", ".join(loads)
         finally:
             self.stop_all()
             self.desktop("stop")
@@ -684,6 +886,10 @@ def main():
     parser.add_argument("--work", default=None)
     parser.add_argument("--quick", action="store_true")
     parser.add_argument("--only", help="comma-separated step names")
+    parser.add_argument("--before", help="desktop_figures: another build's vimo, measured in "
+                        "the same alternating runs (the program before a change)")
+    parser.add_argument("--only-delivery", help="the delivery step's stores: comma-separated "
+                        "among postgres, sqlite, fuse")
     parser.add_argument("--ports", type=int, nargs=2, default=[55460, 55461],
                         help="PostgreSQL and PgBouncer ports")
     parser.add_argument("--displays", type=int, nargs=2, default=[135, 136])

@@ -27,6 +27,8 @@ packages=(
     # bench/: the engines' C APIs, the X watcher (TestNoteExchange_x11's too), and a pooler of
     # its own to measure through
     libpq-dev libxcb1-dev pkg-config pgbouncer
+    # a share without change events, two FUSE mounts of one folder (wakeup test, bench/)
+    bindfs fuse
     # the failover runs' replicated cluster (scripts/cluster.py), and the proxy that
     # bench/failover.py measures beside it
     patroni python3-etcd etcd-server haproxy

@@ -65,7 +65,7 @@ bool CNoteApp::InitInstance()
     // Where the store can tell that a note has come, the poll runs at once.
     StoreWakeup wakeup(user);
     QObject::connect(&wakeup, &StoreWakeup::NoteMayHaveArrived, &tray, &CTrayDlg::PollSoon);
-    wakeup.Start(worker.Call([](Store& store) { return store.EngineName(); }));
+    wakeup.Start(worker);
     ServeFromTray(channel, tray, command);
     tray.exec();
     return false;

@@ -54,8 +54,6 @@ CTrayDlg::CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent)
     , Worker(worker)
     , User(user)
     , AppIcon(vimo::AppIcon())
-    , OutageIcon(Greyed(AppIcon))
-    , UrgentIcon(WithUrgentMark(AppIcon))
     , Tray(new QSystemTrayIcon(AppIcon, this))
     , QuitTimer(NamedTimer(this, QStringLiteral("QuitTimer"), QuitDelayMs, true))
     , PollTimer(NamedTimer(this, QStringLiteral("PollTimer"), PollPeriodMs, false))
@@ -138,8 +136,16 @@ void CTrayDlg::RefreshTrayIcon(TrayAction action)
     const QString tip
         = reach.IsOut() ? OutageTipText(reach.OutageSince()) : TrayTipText(Exchange.OpenNotes());
     setWindowTitle(tip);
-    const QIcon& icon
-        = reach.IsOut() ? OutageIcon : (Exchange.UrgentNoteWaits() ? UrgentIcon : AppIcon);
+    // The other two icons are drawn when first needed: most days need neither, and the tray
+    // shows sooner without them.
+    const auto drawn = [this](QIcon& icon, QIcon (*draw)(const QIcon&)) -> const QIcon& {
+        if (icon.isNull())
+            icon = draw(AppIcon);
+        return icon;
+    };
+    const QIcon& icon = reach.IsOut()
+        ? drawn(OutageIcon, Greyed)
+        : (Exchange.UrgentNoteWaits() ? drawn(UrgentIcon, WithUrgentMark) : AppIcon);
     switch (action) {
     case TrayAction::Add:
     case TrayAction::Modify:

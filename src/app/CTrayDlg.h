@@ -82,9 +82,9 @@ private:
     const QString User;
     // The tray's icon, and the greyed one it shows while the store cannot be reached.
     const QIcon AppIcon;
-    const QIcon OutageIcon;
+    QIcon OutageIcon;
     // The icon with a red mark, while a red note waits untouched.
-    const QIcon UrgentIcon;
+    QIcon UrgentIcon;
     // Children with names, so that the desktop's tools and the tests find them.
     QSystemTrayIcon* const Tray;
     QTimer* const QuitTimer;

@@ -2,6 +2,8 @@
 
 #include "model/TextRules.h"
 #include "store/Store.h"
+#include "store/StoreWorker.h"
+#include "wakeup/DataFileCheck.h"
 #include "wakeup/DataSourceKeys.h"
 #include "wakeup/LibPq.h"
 #include "wakeup/PgListener.h"
@@ -77,6 +79,14 @@ StoreWakeup::StoreWakeup(const QString& user, QObject* parent)
 
 StoreWakeup::~StoreWakeup() = default;
 
+void StoreWakeup::Start(StoreWorker& worker)
+{
+    Worker = &worker;
+    // Asked, not waited for: the tray comes first.
+    worker.Run([](Store& store) { return store.EngineName(); }, this,
+        [this](const QString& engine) { Start(engine); });
+}
+
 void StoreWakeup::Start(const Store& store)
 {
     Start(store.EngineName());
@@ -98,6 +108,8 @@ StoreWakeup::Means StoreWakeup::Active() const
         return Means::Listening;
     if (Watcher != nullptr && !Watcher->files().isEmpty())
         return Means::FileWatch;
+    if (CheckTimer != nullptr)
+        return Means::FileCheck;
     return Means::None;
 }
 
@@ -113,8 +125,12 @@ void StoreWakeup::StartListening()
 
 void StoreWakeup::StartWatching(const QString& file)
 {
-    if (file.isEmpty() || IsNetworkFileSystem(QFileInfo(file).absolutePath()))
+    if (file.isEmpty())
         return;
+    if (IsNetworkFileSystem(QFileInfo(file).absolutePath())) {
+        StartChecking(file);
+        return;
+    }
     WatchedFile = QFileInfo(file).absoluteFilePath();
     Watcher = new QFileSystemWatcher(this);
     connect(Watcher, &QFileSystemWatcher::fileChanged, this, [this] {
@@ -141,6 +157,37 @@ void StoreWakeup::WatchAgain()
         WatchRetry->stop();
     else if (!WatchRetry->isActive())
         WatchRetry->start();
+}
+
+void StoreWakeup::StartChecking(const QString& file)
+{
+    if (Worker == nullptr)
+        return;
+    CheckedFile = QFileInfo(file).absoluteFilePath();
+    CheckTimer = new QTimer(this);
+    connect(CheckTimer, &QTimer::timeout, this, &StoreWakeup::Check);
+    CheckTimer->start(CheckMs);
+    Check();
+}
+
+void StoreWakeup::Check()
+{
+    // One at a time: while the worker waits for the store, a poll could not run either.
+    if (CheckAsked)
+        return;
+    CheckAsked = true;
+    // On the worker, between two jobs: the link then holds no lock that closing the file
+    // could drop. And behind any poll asked before, so a change seen here is one that a poll
+    // asked from now on reads.
+    Worker->Run([file = CheckedFile](Store&) { return ReadChangeCounter(file); }, this,
+        [this](std::optional<quint32> counter) {
+            CheckAsked = false;
+            const bool changed = CounterRead && counter != LastCounter;
+            CounterRead = true;
+            LastCounter = counter;
+            if (changed)
+                Wake();
+        });
 }
 
 void StoreWakeup::Heard()

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <utility>
 
 class QFileSystemWatcher;
@@ -15,6 +16,7 @@ namespace vimo {
 
 class PgListener;
 class Store;
+class StoreWorker;
 
 // The channel on which a PostgreSQL store announces a note for the user, with nothing said:
 // any role may listen on any channel, and a key there would tell it when the user gets
@@ -24,14 +26,15 @@ class Store;
 QByteArray WakeupChannel(const QString& user);
 
 // Says when a note for the user may have come to the store, where the store can tell: a
-// PostgreSQL store that announces new notes, or a SQLite data file on a local disk, watched
-// for changes. It knows nothing of the poll and delivers nothing: its signal only brings the
-// next poll forward, and where it cannot work the poll goes on as it always does.
+// PostgreSQL store that announces new notes, a SQLite data file on a local disk, watched for
+// changes, or one on a network share, whose change counter is read every CheckMs. It knows
+// nothing of the poll and delivers nothing: its signal only brings the next poll forward, and
+// where it cannot work the poll goes on as it always does.
 class StoreWakeup : public QObject {
     Q_OBJECT
 
 public:
-    enum class Means { None, Listening, FileWatch };
+    enum class Means { None, Listening, FileWatch, FileCheck };
     Q_ENUM(Means)
 
     // A burst of notes gives one signal: it comes once nothing more was heard for QuietMs,
@@ -41,11 +44,19 @@ public:
     static constexpr int QuietMs = 100;
     static constexpr int LongestWaitMs = 1000;
     static constexpr int LeastGapMs = 1000;
+    // How often a data file on a network share is asked whether it changed: delivery waits
+    // half of it on average, and every copy costs the share one open and one read of a page
+    // each time (bench/README.md).
+    static constexpr int CheckMs = 1000;
 
     explicit StoreWakeup(const QString& user, QObject* parent = nullptr);
     ~StoreWakeup() override;
 
-    // Starts listening or watching, as the engine behind the store's link allows.
+    // Starts listening, watching or checking, as the engine behind the worker's store allows,
+    // once the worker has said which engine that is. The checks run on the worker, so that a
+    // share that hangs keeps the desktop turning.
+    void Start(StoreWorker& worker);
+    // Listening or watching alone, for the engine of a store no worker holds.
     void Start(const Store& store);
     // The same, for the engine as Store::EngineName names it.
     void Start(const QString& engine);
@@ -60,6 +71,8 @@ private:
     void StartListening();
     void StartWatching(const QString& file);
     void WatchAgain();
+    void StartChecking(const QString& file);
+    void Check();
     void Heard();
     void Wake();
 
@@ -70,6 +83,12 @@ private:
     std::pair<quint64, quint64> WatchedIdentity; // device and inode
     QTimer* const Debounce;
     QTimer* const WatchRetry;
+    StoreWorker* Worker = nullptr;
+    QTimer* CheckTimer = nullptr;
+    QString CheckedFile;
+    bool CheckAsked = false;
+    bool CounterRead = false;
+    std::optional<quint32> LastCounter;
     QElapsedTimer FirstHeard;
     QElapsedTimer LastWake;
 };

@@ -12,6 +12,7 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QStorageInfo>
 #include <QTcpServer>
 #include <QTest>
 
@@ -74,6 +75,44 @@ private Q_SLOTS:
         StoreWakeup off(u"ANN"_s);
         off.Start(test::TestStore());
         QCOMPARE(off.Active(), StoreWakeup::Means::None);
+    }
+
+    void aWriteThroughAnotherMountWakesTheCopy()
+    {
+        // One folder through two FUSE mounts, as two machines see a share: a write through one
+        // raises no change event on the other.
+        const QString folder = test::NewPath(u"share"_s);
+        const QStringList mounts { test::NewPath(u"ann"_s), test::NewPath(u"bob"_s) };
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::copy(test::UseFreshSqliteStore(), folder + u"/office.vmo"_s));
+        QProcess bindfs[2];
+        const auto unmount = qScopeGuard([&] {
+            test::TestWorker().Call([](Store& store) { store.Close(); });
+            for (const QString& mount : mounts)
+                QProcess::execute(u"fusermount"_s, { u"-u"_s, mount });
+        });
+        for (int side = 0; side < 2; ++side) {
+            QVERIFY(QDir().mkpath(mounts[side]));
+            bindfs[side].start(u"bindfs"_s,
+                { u"-f"_s, u"--no-allow-other"_s, u"--enable-lock-forwarding"_s,
+                    u"--multithreaded"_s, u"-o"_s, u"direct_io"_s, folder, mounts[side] });
+            QVERIFY2(bindfs[side].waitForStarted(), "bindfs is not installed");
+            QTRY_COMPARE_WITH_TIMEOUT(
+                QStorageInfo(mounts[side]).rootPath(), mounts[side], Patience);
+        }
+        test::WriteOdbcIni(u"[VIMO]\nDriver=%1\nDatabase=%2/office.vmo\n"_s.arg(
+            QString::fromLatin1(VIMO_DRIVER_NAME), mounts[0]));
+        QVERIFY(test::TestStore().Connect().Succeeded());
+        StoreWakeup wakeup(u"ANN"_s);
+        QSignalSpy woken(&wakeup, &StoreWakeup::NoteMayHaveArrived);
+        wakeup.Start(test::TestWorker());
+        QTRY_COMPARE_WITH_TIMEOUT(wakeup.Active(), StoreWakeup::Means::FileCheck, Patience);
+        QVERIFY(test::Settled()); // the first check has read the file as it was
+        QCOMPARE(QProcess::execute(u"sqlite3"_s,
+                     { mounts[1] + u"/office.vmo"_s,
+                         u"INSERT INTO MSGS VALUES('through BOB''s mount','ANN','BOB',1,1,7)"_s }),
+            0);
+        QTRY_COMPARE_WITH_TIMEOUT(woken.count(), 1, Patience);
     }
 
     void aNoteWakesTheListenerOfItsRecipientOnly()
