@@ -120,8 +120,7 @@ void CLoginDlg::SignInAsBoundRole()
     const StoreResult<QStringList> missing
         = Users.Call([](Store& store) { return store.MissingGrants(); });
     if (missing.Failure) {
-        ShowStoreFailure(
-            *missing.Failure, tr("the user name cannot be looked up now."));
+        ShowStoreFailure(*missing.Failure, tr("the user name cannot be looked up now."));
         return;
     }
     if (!missing.Value.isEmpty()) {

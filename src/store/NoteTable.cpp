@@ -116,8 +116,7 @@ NoteTable::InsertTry NoteTable::TryInsert(const NewNote& note, int step, NoteRow
 
 StoreResult<qint64> NoteTable::FreeKey()
 {
-    const StoreResult<QString> found
-        = StoreSql(Link).FirstValue(
+    const StoreResult<QString> found = StoreSql(Link).FirstValue(
         Link.BoundRole().isEmpty() ? FreeKeyQuery() : SharedFreeKeyQuery(), StoreSql::Retry::Never);
     if (found.Failure)
         return { 0, found.Failure };
