@@ -54,13 +54,6 @@ public:
     const QString& BoundRole() const { return Role; }
     // The privileges a copy uses that the connected role lacks, each as a GRANT names it.
     StoreResult<QStringList> MissingGrants();
-    // The connected role, where the store's row-level security binds it (a PostgreSQL store
-    // with resources/postgresql-identity.sql): the one name this copy may sign in with. Empty
-    // when nothing binds the link: a data file, a server without the policies, or the owner
-    // of the tables. Learnt at every connect.
-    const QString& BoundRole() const { return Role; }
-    // The privileges a copy uses that the connected role lacks, each as a GRANT names it.
-    StoreResult<QStringList> MissingGrants();
 
     // The link belongs to the first thread that uses it; in a debug build a second one is
     // stopped at once. A StoreWorker hands it over through this, at its start and its end.
@@ -94,7 +87,6 @@ private:
     bool WideText = true;
     QString FilePath; // SQLite: the data file the link opened
     QString Role; // PostgreSQL: the role the policies bind, if any
-    QString Role;
     FileIdentity OpenedFile;
     bool InTransaction = false;
     mutable std::atomic<QThread*> LinkThread { nullptr };
