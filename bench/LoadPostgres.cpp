@@ -296,18 +296,22 @@ private:
             PQclear(result);
         }
         while (PGnotify* notice = PQnotifies(client.Conn)) {
-            Announced(client, std::atoi(notice->extra));
+            Announced(client);
             PQfreemem(notice);
         }
     }
 
-    // A listening link heard of a note: the copy polls now, unless it is busy anyway.
-    void Announced(Client& listener, int key)
+    // A listening link heard of a note: the copy polls now, unless it is busy anyway. The
+    // announcement names nothing, so it is timed from the last post to its copy's user.
+    void Announced(Client& listener)
     {
-        const auto sent = PostSent.find(key);
-        if (sent != PostSent.end())
-            NotifyMs.push_back(NowMs() - sent->second);
         Client* copy = listener.Copy;
+        if (copy != nullptr) {
+            if (const auto sent = PostSent.find(User(copy->Index)); sent != PostSent.end()) {
+                NotifyMs.push_back(NowMs() - sent->second);
+                PostSent.erase(sent);
+            }
+        }
         if (copy == nullptr || !copy->Ready || copy->Busy || !copy->Steps.empty())
             return;
         copy->Steps.push_back(
@@ -439,7 +443,7 @@ private:
     {
         client.SentAt = NowMs();
         if (client.Steps.front().What == Kind::Insert)
-            PostSent[int(client.Steps.front().Note.Key)] = client.SentAt;
+            PostSent[client.Steps.front().Note.Recipient.toStdString()] = client.SentAt;
         if (!PQsendQuery(client.Conn, client.Steps.front().Text.c_str())) {
             Drop(client);
             return;
@@ -454,7 +458,7 @@ private:
     int Epoll;
     std::vector<std::unique_ptr<Client>> Clients;
     std::vector<std::unique_ptr<Client>> Listeners;
-    std::map<int, double> PostSent;
+    std::map<std::string, double> PostSent; // the last post to each user
     std::deque<Client*> Waiting;
     size_t InFlight = 0;
     int ConnectedCount = 0;
