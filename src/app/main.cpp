@@ -23,7 +23,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("vimo"));
     // No display name: Qt would append it to every window title, notes and dialogs included.
     QApplication::setDesktopFileName(QStringLiteral("vimo"));
-    QApplication::setWindowIcon(vimo::WindowIcon());
+    QApplication::setWindowIcon(vimo::AppIcon());
     vimo::InstallTranslations();
 
     vimo::CNoteApp app(QApplication::arguments());

@@ -1,28 +1,13 @@
 #include "widgets/AppIcon.h"
 
-#include <initializer_list>
-
 namespace vimo {
-namespace {
-
-QIcon IconOfSizes(std::initializer_list<int> sizes)
-{
-    QIcon icon;
-    for (const int size : sizes)
-        icon.addFile(QStringLiteral(":/icons/vimo-%1.png").arg(size), QSize(size, size));
-    return icon;
-}
-
-} // namespace
 
 QIcon AppIcon()
 {
-    return IconOfSizes({ 16, 22, 32, 48, 64, 128 });
-}
-
-QIcon WindowIcon()
-{
-    return IconOfSizes({ 16, 32, 48 });
+    QIcon icon;
+    for (const int size : { 16, 22, 32, 48, 64, 128 })
+        icon.addFile(QStringLiteral(":/icons/vimo-%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 } // namespace vimo
