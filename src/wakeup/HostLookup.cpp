@@ -1,19 +1,67 @@
 #include "wakeup/HostLookup.h"
 
-#include <QHostInfo>
+#include <QMetaObject>
 
+#include <mutex>
+#include <thread>
 #include <utility>
+
+#include <netdb.h>
+#include <sys/socket.h>
 
 namespace vimo {
 
+struct HostLookup::Answers {
+    std::mutex Lock;
+    // Cleared as the lookup goes, under the lock, so that no answer is sent to it after.
+    HostLookup* Owner = nullptr;
+};
+
+namespace {
+
+// Every address of the name as text, each once, in the resolver's order; none when it has
+// no address or the lookup failed.
+QByteArrayList AddressesOf(const QByteArray& name)
+{
+    addrinfo hints {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    // Only the kinds of address this machine can reach; a machine with loopback alone has
+    // none of those, and then every kind.
+    hints.ai_flags = AI_ADDRCONFIG;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(name.constData(), nullptr, &hints, &found) != 0) {
+        hints.ai_flags = 0;
+        if (getaddrinfo(name.constData(), nullptr, &hints, &found) != 0)
+            return {};
+    }
+    QByteArrayList addresses;
+    for (const addrinfo* at = found; at; at = at->ai_next) {
+        char text[NI_MAXHOST];
+        if (getnameinfo(at->ai_addr, at->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST)
+            == 0) {
+            const QByteArray address(text);
+            if (!addresses.contains(address))
+                addresses.append(address);
+        }
+    }
+    freeaddrinfo(found);
+    return addresses;
+}
+
+} // namespace
+
 HostLookup::HostLookup(QObject* parent)
     : QObject(parent)
+    , Inbox(std::make_shared<Answers>())
 {
+    Inbox->Owner = this;
 }
 
 HostLookup::~HostLookup()
 {
-    Cancel();
+    const std::lock_guard<std::mutex> guard(Inbox->Lock);
+    Inbox->Owner = nullptr;
 }
 
 void HostLookup::Start(const QByteArray& hosts)
@@ -35,33 +83,34 @@ void HostLookup::Start(const QByteArray& hosts)
     for (qsizetype index = 0; index < Names.size(); ++index) {
         if (!Addresses[index].isEmpty())
             continue;
-        Running.append(QHostInfo::lookupHost(
-            QString::fromUtf8(Names[index]), this, [this, index, round](const QHostInfo& info) {
-                if (round == Round)
-                    OnFound(index, info);
-            }));
+        // One thread a name and attempt; it ends with its answer, which a cancelled or
+        // destroyed lookup no longer takes.
+        std::thread([inbox = Inbox, name = Names[index], index, round] {
+            const QByteArrayList addresses = AddressesOf(name);
+            const std::lock_guard<std::mutex> guard(inbox->Lock);
+            if (HostLookup* owner = inbox->Owner) {
+                QMetaObject::invokeMethod(
+                    owner,
+                    [owner, index, round, addresses] { owner->OnFound(index, round, addresses); },
+                    Qt::QueuedConnection);
+            }
+        }).detach();
     }
 }
 
 void HostLookup::Cancel()
 {
-    for (const int id : std::as_const(Running))
-        QHostInfo::abortHostLookup(id);
-    Running.clear();
     Waiting = 0;
     Names.clear();
     Addresses.clear();
     ++Round;
 }
 
-void HostLookup::OnFound(qsizetype index, const QHostInfo& info)
+void HostLookup::OnFound(qsizetype index, quint64 round, const QByteArrayList& addresses)
 {
-    QByteArrayList& found = Addresses[index];
-    for (const QHostAddress& address : info.addresses()) {
-        const QByteArray text = address.toString().toLatin1();
-        if (!found.contains(text))
-            found.append(text);
-    }
+    if (round != Round)
+        return;
+    Addresses[index] = addresses;
     if (--Waiting == 0)
         Finish();
 }

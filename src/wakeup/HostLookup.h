@@ -5,13 +5,14 @@
 #include <QList>
 #include <QObject>
 
-class QHostInfo;
+#include <memory>
 
 namespace vimo {
 
-// Looks host names up through Qt's own lookup pool, for a name server that does not answer
-// holds a lookup for many seconds. A lookup that is dropped is aborted: its answer never
-// arrives.
+// Looks host names up on threads of their own, for a name server that does not answer holds
+// a lookup for many seconds. A lookup that is dropped is forgotten: its answer never arrives.
+// The system's resolver rather than Qt's network module, which a copy would load (with
+// Kerberos and the proxy library) for this alone.
 class HostLookup : public QObject {
     Q_OBJECT
 
@@ -32,17 +33,20 @@ Q_SIGNALS:
     void Resolved(const QByteArray& hosts, const QByteArray& addresses);
 
 private:
-    void OnFound(qsizetype index, const QHostInfo& info);
+    struct Answers;
+
+    void OnFound(qsizetype index, quint64 round, const QByteArrayList& addresses);
     void Finish();
 
     QByteArrayList Names;
     // The addresses of each name, filled as the answers come.
     QList<QByteArrayList> Addresses;
-    // Qt's ids of the lookups started, and how many have not answered yet.
-    QList<int> Running;
     int Waiting = 0;
     // Counts the lookups started, so that an answer for an older one is known as such.
     quint64 Round = 0;
+    // Where the lookup threads send their answers; it outlives this object for the threads
+    // still waiting on a name server.
+    const std::shared_ptr<Answers> Inbox;
 };
 
 } // namespace vimo

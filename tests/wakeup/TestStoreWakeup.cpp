@@ -2,6 +2,7 @@
 
 #include "store/Statements.h"
 #include "wakeup/DataSourceKeys.h"
+#include "wakeup/HostLookup.h"
 #include "wakeup/PgListener.h"
 #include "wakeup/StoreWakeup.h"
 
@@ -164,6 +165,29 @@ private Q_SLOTS:
         listener.Start();
         QTRY_COMPARE_WITH_TIMEOUT(listener.CurrentState(), PgListener::State::Listening,
             PgListener::StepTimeoutMs + Patience);
+    }
+
+    void hostNamesAreLookedUpAndACancelledLookupStaysSilent()
+    {
+        HostLookup lookup;
+        QSignalSpy resolved(&lookup, &HostLookup::Resolved);
+        lookup.Start("localhost, /run/postgresql");
+        QVERIFY(resolved.wait(Patience));
+        const QByteArrayList hosts = resolved.at(0).at(0).toByteArray().split(',');
+        const QByteArrayList addresses = resolved.at(0).at(1).toByteArray().split(',');
+        QCOMPARE(hosts.size(), addresses.size());
+        QVERIFY(addresses.contains("127.0.0.1") || addresses.contains("::1"));
+        QCOMPARE(hosts.last(), "/run/postgresql");
+        QCOMPARE(addresses.last(), "");
+
+        lookup.Start("localhost,no-such-host.invalid");
+        QVERIFY(resolved.wait(Patience));
+        QCOMPARE(resolved.at(1), (QVariantList { QByteArray(), QByteArray() }));
+
+        lookup.Start("localhost");
+        lookup.Cancel();
+        QTest::qWait(500);
+        QCOMPARE(resolved.size(), 2);
     }
 
     void aBurstOfNotesWakesTheCopyOnce()
