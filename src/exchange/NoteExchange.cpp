@@ -9,6 +9,7 @@
 #include "store/NoteTable.h"
 #include "store/ReceiptTable.h"
 #include "store/StoreWorker.h"
+#include "widgets/AppIcon.h"
 #include "widgets/CColorLabel.h"
 
 #include <QGuiApplication>
@@ -50,6 +51,7 @@ QRect AvailableArea(const QWidget* owner)
 NoteExchange::NoteExchange(QWidget* owner, StoreWorker& worker, const QString& user,
     std::chrono::milliseconds urgentInterval)
     : Owner(owner)
+    , NoteIcon(NoteWindowIcon())
     , Worker(worker)
     , User(user)
     , Urgent(urgentInterval)
@@ -159,6 +161,7 @@ bool NoteExchange::ShowNote(const NoteRow& row, bool announce)
 
     auto window
         = std::make_unique<CNoteDlg>(row, slot, UrgencyColor(AtoI(row.Urgency)), Owner, announce);
+    window->setWindowIcon(NoteIcon);
     connect(window.get(), &CNoteDlg::DeleteRequested, this, &NoteExchange::OnDeleteNote);
     connect(window.get(), &CNoteDlg::ReplyRequested, this, &NoteExchange::ReplyRequested);
     Urgent.Watch(window.get(), AtoI(row.Urgency));

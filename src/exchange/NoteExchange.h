@@ -8,6 +8,7 @@
 #include "store/NoteTable.h"
 
 #include <QDateTime>
+#include <QIcon>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -107,6 +108,8 @@ private:
     void DeferDeletion(const NoteRow& row, const StoreFailure& failure);
 
     QWidget* const Owner;
+    // Decoded once for all the notes; without it they would take the owner's larger icon.
+    const QIcon NoteIcon;
     StoreWorker& Worker;
     const QString User;
     vimo::NoteSlotTable<ShownNote> Notes;
