@@ -15,12 +15,29 @@
 
 #include <QApplication>
 #include <QScopeGuard>
+#include <QTimer>
 
 #include <cstdlib>
 #include <memory>
 #include <utility>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace vimo {
+namespace {
+
+// The sign-in and the store's opening leave free memory all through the heap, and glibc gives
+// back only what is free at its top; a copy then idles in the tray all day.
+void ReturnFreeMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+} // namespace
 
 CNoteApp::CNoteApp(QStringList arguments)
     : Arguments(std::move(arguments))
@@ -67,6 +84,7 @@ bool CNoteApp::InitInstance()
     QObject::connect(&wakeup, &StoreWakeup::NoteMayHaveArrived, &tray, &CTrayDlg::PollSoon);
     wakeup.Start(worker);
     ServeFromTray(channel, tray, command);
+    QTimer::singleShot(0, &tray, ReturnFreeMemory);
     tray.exec();
     return false;
 }
