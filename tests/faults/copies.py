@@ -67,14 +67,15 @@ class Copy(Workstation):
             elif self.records and not line.startswith("--- started"):
                 self.records[-1][2] += "\n" + line
 
-    def stalls(self, start, end):
+    def stalls(self, start, end, excused=lambda ended, ms: False):
         """The longest gap of the GUI thread that ended between start and end, in ms (0 when
-        none above 30 ms)."""
+        none above 30 ms), leaving out those excused(ended, ms) says were not the program's."""
         self.read_log()
         longest = 0
         for _, category, text in self.records:
             match = GAP.match(text) if category == "vimo.stall" else None
-            if match and start <= int(match[2]) / 1000 <= end:
+            if match and start <= int(match[2]) / 1000 <= end \
+                    and not excused(int(match[2]) / 1000, int(match[1])):
                 longest = max(longest, int(match[1]))
         return longest
 
