@@ -1,10 +1,10 @@
 #include "VimoAdapter.h"
 
-#include "exchange/NoteExchange.h"
-#include "exchange/NotePosting.h"
+#include "delivery/NotePosting.h"
 #include "model/DateStamp.h"
 #include "notes/CNoteDlg.h"
-#include "setup/Prompts.h"
+#include "notes/NoteExchange.h"
+#include "prompts/Prompts.h"
 #include "store/NoteTable.h"
 #include "store/ReceiptStatements.h"
 #include "store/ReceiptTable.h"

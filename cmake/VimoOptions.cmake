@@ -8,7 +8,6 @@ target_compile_definitions(vimo_options INTERFACE
     QT_NO_CAST_TO_ASCII
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
     QT_NO_KEYWORDS)
-target_include_directories(vimo_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
 
 if(VIMO_SANITIZE)
     # A report ends the run, so that a test that triggers one fails.

@@ -1,16 +1,16 @@
 #include "app/CNoteApp.h"
 
-#include "app/CTrayDlg.h"
 #include "app/CommandLine.h"
-#include "app/DesktopNotifier.h"
 #include "app/DesktopSession.h"
 #include "app/SessionChannel.h"
 #include "app/SignIn.h"
+#include "dialogs/DesktopPrompts.h"
 #include "setup/OpenStore.h"
-#include "setup/ui/DesktopPrompts.h"
 #include "store/Store.h"
 #include "store/StoreUpgrade.h"
 #include "store/StoreWorker.h"
+#include "tray/CTrayDlg.h"
+#include "tray/DesktopNotifier.h"
 #include "wakeup/StoreWakeup.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 #include "app/DesktopSession.h"
 
-#include "app/CTrayDlg.h"
 #include "app/DesktopPlatform.h"
 #include "app/SessionChannel.h"
-#include "setup/Prompts.h"
+#include "prompts/Prompts.h"
+#include "tray/CTrayDlg.h"
 
 #include <QApplication>
 #include <QSystemTrayIcon>

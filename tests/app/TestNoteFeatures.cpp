@@ -2,15 +2,15 @@
 #include "TestEnvironment.h"
 #include "TrayDriver.h"
 
-#include "app/CTrayDlg.h"
+#include "delivery/NotePosting.h"
 #include "dialogs/CSentDlg.h"
-#include "exchange/NoteExchange.h"
-#include "exchange/NotePosting.h"
 #include "model/NoteTexts.h"
 #include "notes/CNoteDlg.h"
+#include "notes/NoteExchange.h"
 #include "store/ReceiptTable.h"
 #include "store/Statements.h"
 #include "store/StoreUpgrade.h"
+#include "tray/CTrayDlg.h"
 
 #include <QApplication>
 #include <QTest>

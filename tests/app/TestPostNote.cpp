@@ -2,12 +2,12 @@
 #include "TestEnvironment.h"
 #include "TrayDriver.h"
 
-#include "app/CTrayDlg.h"
 #include "dialogs/CComposeDlg.h"
 #include "dialogs/CNoteTextEdit.h"
 #include "model/TextRules.h"
 #include "notes/CNoteDlg.h"
 #include "store/Statements.h"
+#include "tray/CTrayDlg.h"
 
 #include <QApplication>
 #include <QCheckBox>

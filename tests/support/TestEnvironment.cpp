@@ -1,7 +1,7 @@
 #include "TestEnvironment.h"
 
+#include "prompts/Prompts.h"
 #include "setup/OpenStore.h"
-#include "setup/Prompts.h"
 #include "store/StoreSql.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "setup/Prompts.h"
+#include "prompts/Prompts.h"
 #include "store/SqlStatement.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"

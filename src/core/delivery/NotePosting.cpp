@@ -1,0 +1,155 @@
+#include "delivery/NotePosting.h"
+
+#include "model/DateStamp.h"
+#include "model/NoteTexts.h"
+#include "prompts/Prompts.h"
+#include "store/NoteTable.h"
+#include "store/ReceiptTable.h"
+#include "store/UserTable.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QRandomGenerator>
+#include <QThread>
+
+namespace vimo {
+namespace {
+
+Q_LOGGING_CATEGORY(PostLog, "vimo.receipts", QtInfoMsg)
+
+// Two copies that read the same largest key at the same moment would go on meeting at every
+// retry; a short wait of random length, longer after each meeting, breaks the step.
+void WaitBeforeRetry(int attempt)
+{
+    const int longest = 4 << qMin(attempt, 4); // ms
+    QThread::msleep(QRandomGenerator::global()->bounded(longest));
+}
+
+// The names stopped the note: the keys go back to them, to the one at fault if there is one.
+SendVerdict NamesRefused(
+    const QString& name, const QString& alert, std::optional<StoreFailure> failure = {})
+{
+    SendVerdict verdict;
+    verdict.BackToNames = true;
+    verdict.Name = name;
+    verdict.Alert = alert;
+    verdict.Failure = std::move(failure);
+    return verdict;
+}
+
+} // namespace
+
+QChar UrgencyCharacter(int yellow, int green)
+{
+    if (yellow != 0)
+        return u'1';
+    if (green != 0)
+        return u'2';
+    return u'3';
+}
+
+PostOutcome WriteNote(Store& store, const QString& sender, const QString& recipient,
+    const QString& text, QChar urgency)
+{
+    const NewNote note { text, recipient, sender, MakeDateStamp(), urgency };
+    PostOutcome outcome;
+    outcome.DateStamp = note.DateStamp;
+    for (outcome.Attempts = 1;; ++outcome.Attempts) {
+        if (outcome.Attempts > 1)
+            WaitBeforeRetry(outcome.Attempts - 1);
+        // A retry leaves the next few keys, more each time, to the copy that has just won
+        // one: it may well be posting again while this one reads.
+        StoreResult<qint64> posted = NoteTable(store).Insert(note, 1 << (outcome.Attempts - 1));
+        outcome.Key = posted.Value;
+        if (posted.Succeeded()) {
+            outcome.Stored = true;
+            return outcome;
+        }
+        if (posted.Failure->Kind != FailureKind::DuplicateKey || outcome.Attempts == PostAttempts) {
+            outcome.Failure = std::move(posted.Failure);
+            return outcome;
+        }
+    }
+}
+
+PostToEachOutcome WriteNoteToEach(Store& store, const QString& sender,
+    const QStringList& recipients, const QString& text, QChar urgency)
+{
+    PostToEachOutcome outcome;
+    for (qsizetype at = 0; at < recipients.size(); ++at) {
+        const QString& recipient = recipients[at];
+        PostOutcome posted = WriteNote(store, sender, recipient, text, urgency);
+        if (!posted.Stored) {
+            outcome.Left = recipients.mid(at);
+            outcome.Failure = std::move(posted.Failure);
+            return outcome;
+        }
+        outcome.Reached.append(recipient);
+        const StoreResult<> recorded = ReceiptTable(store).RecordSent(
+            { posted.Key, sender, recipient, posted.DateStamp.toInt() }, text);
+        if (recorded.Failure)
+            qCWarning(PostLog, "could not keep the record of a note sent: %s",
+                qUtf8Printable(recorded.Failure->Error.Message));
+    }
+    return outcome;
+}
+
+std::optional<SendVerdict> RefusedBeforeStore(const NoteDraft& draft)
+{
+    if (!draft.Recipients.isEmpty())
+        return std::nullopt;
+    return NamesRefused(
+        QString(), QCoreApplication::translate("NotePosting", "User name cannot be Empty"));
+}
+
+SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft)
+{
+    if (std::optional<SendVerdict> refused = RefusedBeforeStore(draft))
+        return *refused;
+    // With one name the refusal says what it always said; in a list it names the name.
+    for (const QString& name : draft.Recipients) {
+        // A name longer than the store keeps cannot be anybody's.
+        const StoreResult<bool> known = name.size() > MaxUserNameLength
+            ? StoreResult<bool> { false, {} }
+            : UserTable(store).IsKnown(name);
+        if (known.Failure) {
+            return NamesRefused(name,
+                QCoreApplication::translate(
+                    "NotePosting", "the addressee cannot be looked up now."),
+                known.Failure);
+        }
+        if (!known.Value) {
+            return NamesRefused(name,
+                draft.Recipients.size() == 1 ? QCoreApplication::translate(
+                    "NotePosting", "User name must be Valid\n[Press ? for List]")
+                                             : UnknownUserAlert(name));
+        }
+    }
+    PostToEachOutcome posted
+        = WriteNoteToEach(store, sender, draft.Recipients, draft.Text, draft.Urgency);
+    SendVerdict verdict;
+    verdict.Sent = !posted.Failure;
+    verdict.Failure = std::move(posted.Failure);
+    if (verdict.Sent)
+        return verdict;
+    const QString comma = QStringLiteral(", ");
+    if (posted.Reached.isEmpty()) {
+        verdict.Alert = QCoreApplication::translate("NotePosting", "the note was not sent.");
+    } else {
+        verdict.Alert
+            = QCoreApplication::translate("NotePosting", "the note was sent to %1 but not to %2.")
+                  .arg(posted.Reached.join(comma), posted.Left.join(comma));
+        verdict.Left = posted.Left;
+    }
+    return verdict;
+}
+
+void TellWhyNotSent(const SendVerdict& verdict)
+{
+    if (verdict.Failure)
+        ShowStoreFailure(*verdict.Failure, verdict.Alert);
+    else
+        ShowAlert(verdict.Alert);
+}
+
+} // namespace vimo

@@ -1,0 +1,69 @@
+#pragma once
+
+// Statements run on a store's link, their values bound. Internal to the store: its tables'
+// operations (NoteTable, UserTable, ReceiptTable) and its upgrades run their statements
+// through this. Tests and the bench include it to plant or inspect rows; nothing in src/
+// outside src/core/store does.
+
+#include "store/SqlStatement.h"
+#include "store/Store.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace vimo {
+
+class StoreSql {
+public:
+    explicit StoreSql(Store& store)
+        : Link(store)
+    {
+    }
+
+    // Once: a statement that fails because the link is gone runs once more on a new link.
+    // Never: inside a transaction, whose caller decides what a broken link means.
+    enum class Retry { Once, Never };
+
+    // Each runs one statement, its trailing white space cut, on a handle of its own.
+    StoreResult<> Exec(const SqlStatement& statement, Retry retry = Retry::Once);
+
+    // What a statement changed: the rows it touched (-1 when the driver cannot say), and
+    // whether it ran a second time on a new link, when the first run may have done its part.
+    struct Change {
+        qint64 Rows = -1;
+        bool Retried = false;
+    };
+    StoreResult<Change> ExecCounted(const SqlStatement& statement);
+
+    // The first column of the first row, trailing white space cut; the empty text when there
+    // is no row or the value is NULL.
+    StoreResult<QString> FirstValue(const SqlStatement& statement, Retry retry = Retry::Once);
+    // The first column of every row in the store's order, each cut with TrimTrailingBlanks;
+    // values that are then empty are left out. A fetch that fails midway keeps the rows read
+    // up to then, and the rows after an unreadable value are read all the same.
+    StoreResult<QStringList> ColumnValues(const SqlStatement& statement);
+    // The first columns of every row, in the store's order, as the driver gave them (NULL
+    // reads as the empty text); the caller cuts them by its own rule. A failure keeps what was
+    // read, as ColumnValues does.
+    StoreResult<QList<QStringList>> Rows(const SqlStatement& statement, int columns);
+
+    // SQLite: begins a transaction that holds the file's write lock from its start (after
+    // following a replaced file); elsewhere nothing. Until it ends the link is neither
+    // followed nor made anew behind the statements' backs.
+    StoreResult<> BeginWrite();
+    StoreResult<> Commit();
+    // Ends the transaction, if any; a link that broke has rolled back already.
+    void RollBack();
+
+    // Makes the link anew, the way it was last made.
+    StoreResult<> Reconnect();
+
+private:
+    struct Run;
+    Run RunOnce(const QString& text, const QList<SqlValue>& values) const;
+    Run RunStatement(const QString& text, const QList<SqlValue>& values, Retry retry);
+
+    Store& Link;
+};
+
+} // namespace vimo

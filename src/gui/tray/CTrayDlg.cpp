@@ -1,0 +1,315 @@
+#include "tray/CTrayDlg.h"
+
+#include "delivery/NotePosting.h"
+#include "delivery/TrayLogic.h"
+#include "dialogs/CComposeDlg.h"
+#include "dialogs/CSentDlg.h"
+#include "prompts/Prompts.h"
+#include "store/ReceiptTable.h"
+#include "store/StoreWorker.h"
+#include "tray/StallWatch.h"
+#include "tray/UrgentMark.h"
+#include "widgets/AppIcon.h"
+
+#include <QCursor>
+#include <QEventLoop>
+#include <QIcon>
+#include <QMenu>
+#include <QTimer>
+
+namespace vimo {
+namespace {
+
+QTimer* NamedTimer(QObject* owner, const QString& name, int intervalMs, bool singleShot)
+{
+    auto* timer = new QTimer(owner);
+    timer->setObjectName(name);
+    timer->setInterval(intervalMs);
+    timer->setSingleShot(singleShot);
+    return timer;
+}
+
+// The icon washed out to grey: notes cannot arrive while the tray shows it.
+QIcon Greyed(const QIcon& icon)
+{
+    QIcon greyed;
+    for (const QSize& size : icon.availableSizes()) {
+        QImage image = icon.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                const int grey = 96 + qGray(line[x]) / 3;
+                line[x] = qRgba(grey, grey, grey, qAlpha(line[x]));
+            }
+        }
+        greyed.addPixmap(QPixmap::fromImage(image));
+    }
+    return greyed;
+}
+
+} // namespace
+
+CTrayDlg::CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint)
+    , Exchange(this, worker, user)
+    , Worker(worker)
+    , User(user)
+    , AppIcon(vimo::AppIcon())
+    , Tray(new QSystemTrayIcon(AppIcon, this))
+    , QuitTimer(NamedTimer(this, QStringLiteral("QuitTimer"), QuitDelayMs, true))
+    , PollTimer(NamedTimer(this, QStringLiteral("PollTimer"), PollPeriodMs, false))
+    , DeleteTimer(NamedTimer(this, QStringLiteral("DeleteTimer"), DeleteDelayMs, true))
+{
+    Tray->setObjectName(QStringLiteral("TrayIcon"));
+    setWindowIcon(Tray->icon());
+    // The window is never shown, yet it exists on the desktop from the start: its title,
+    // the tooltip text, is where the desktop's tools read the program's state.
+    winId();
+
+    // Never early: a coarse timer may fire up to 5 % before its time, and a deleted note
+    // must stay its full half second.
+    for (QTimer* timer : { QuitTimer, PollTimer, DeleteTimer })
+        timer->setTimerType(Qt::PreciseTimer);
+    connect(QuitTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_QUIT); });
+    connect(PollTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_POLL); });
+    connect(DeleteTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_DELETE); });
+
+    connect(&Exchange, &NoteExchange::NotesChanged, this,
+        [this] { RefreshTrayIcon(TrayAction::Modify); });
+    connect(&Exchange, &NoteExchange::ReachabilityChanged, this,
+        [this] { RefreshTrayIcon(TrayAction::Modify); });
+    connect(&Exchange, &NoteExchange::UrgentNoteWaitsChanged, this,
+        [this] { RefreshTrayIcon(TrayAction::Modify); });
+    // Queued: the request comes from inside the note's menu, and the note may be gone by the
+    // time the dialog closes.
+    connect(
+        &Exchange, &NoteExchange::ReplyRequested, this,
+        [this](const QString& sender) { PostNote(sender); }, Qt::QueuedConnection);
+    // Every new request waits the full delay again, as the one before it did.
+    connect(&Exchange, &NoteExchange::DeletionRequested, DeleteTimer, qOverload<>(&QTimer::start));
+    connect(Tray, &QSystemTrayIcon::activated, this, &CTrayDlg::OnTrayNotify);
+}
+
+CTrayDlg::~CTrayDlg()
+{
+    delete SentList;
+}
+
+int CTrayDlg::exec()
+{
+    OnInitDialog();
+    QEventLoop loop;
+    RunLoop = &loop;
+    loop.exec(QEventLoop::DialogExec);
+    RunLoop = nullptr;
+    DestroyWindow();
+    return result();
+}
+
+void CTrayDlg::done(int result)
+{
+    // A note being written is never thrown away: the run ends once it is sent or cancelled.
+    if (Composing) {
+        EndAfterComposing = result;
+        Composing->raise();
+        Composing->activateWindow();
+        return;
+    }
+    setResult(result);
+    if (RunLoop != nullptr)
+        RunLoop->exit(result);
+}
+
+void CTrayDlg::OnInitDialog()
+{
+    StallWatch::StartIfEnabled(this);
+    // The notes already waiting open when the store answers this first poll, and the tooltip
+    // then counts them. The icon does not wait: a store that hangs must not keep Quit away.
+    Exchange.PollNotes();
+    PollTimer->start();
+    RefreshTrayIcon(TrayAction::Add);
+}
+
+void CTrayDlg::RefreshTrayIcon(TrayAction action)
+{
+    // While polls fail the tray says since when, and nothing more until that changes.
+    const StoreReachability& reach = Exchange.Reachability();
+    const QString tip
+        = reach.IsOut() ? OutageTipText(reach.OutageSince()) : TrayTipText(Exchange.OpenNotes());
+    setWindowTitle(tip);
+    // The other two icons are drawn when first needed: most days need neither, and the tray
+    // shows sooner without them.
+    const auto drawn = [this](QIcon& icon, QIcon (*draw)(const QIcon&)) -> const QIcon& {
+        if (icon.isNull())
+            icon = draw(AppIcon);
+        return icon;
+    };
+    const QIcon& icon = reach.IsOut()
+        ? drawn(OutageIcon, Greyed)
+        : (Exchange.UrgentNoteWaits() ? drawn(UrgentIcon, WithUrgentMark) : AppIcon);
+    switch (action) {
+    case TrayAction::Add:
+    case TrayAction::Modify:
+        if (Tray->toolTip() != tip)
+            Tray->setToolTip(tip);
+        if (Tray->icon().cacheKey() != icon.cacheKey())
+            Tray->setIcon(icon);
+        if (action == TrayAction::Add)
+            Tray->show();
+        break;
+    case TrayAction::Delete:
+        Tray->hide();
+        break;
+    }
+}
+
+void CTrayDlg::OnTrayNotify(QSystemTrayIcon::ActivationReason reason)
+{
+    // A left press opens the menu; the right button and the middle one do nothing.
+    // WORKAROUND: on X11 Qt hands a left press that comes within the double-click time of the
+    // press before it over as DoubleClick alone, without Trigger, even when that earlier press
+    // opened the menu and a command was chosen meanwhile. The first click after a command
+    // would be lost, so DoubleClick counts as a press as well while no menu is open.
+    const bool leftPress
+        = reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick;
+    if (leftPress && !TrayMenuOpen)
+        OpenTrayMenu();
+}
+
+void CTrayDlg::OpenTrayMenu()
+{
+    struct MenuItem {
+        int Id; // 0: a separator
+        const char* Text;
+    };
+    static constexpr MenuItem TrayMenu[] = {
+        { HideAllCommand, QT_TR_NOOP("&Hide All Vimos") },
+        { ShowAllCommand, QT_TR_NOOP("&Show All Vimos") },
+        { NewCommand, QT_TR_NOOP("&New Vimo") },
+        { SentCommand, QT_TR_NOOP("Sen&t Vimos") },
+        { 0, nullptr },
+        { QuitCommand, QT_TR_NOOP("&Quit") },
+    };
+    QMenu menu;
+    for (const MenuItem& item : TrayMenu) {
+        if (item.Id == 0)
+            menu.addSeparator();
+        else
+            menu.addAction(tr(item.Text))->setData(item.Id);
+    }
+    // Next to the icon, above it when the tray is at the bottom of the screen; Qt keeps the
+    // menu on screen wherever the tray is.
+    const QRect icon = Tray->geometry();
+    const QPoint place = icon.isValid()
+        ? QPoint(icon.right() - menu.sizeHint().width(), icon.top() - menu.sizeHint().height())
+        : QCursor::pos();
+    TrayMenuOpen = true;
+    const QAction* chosen = menu.exec(place);
+    TrayMenuOpen = false;
+    OnMenuCommand(chosen != nullptr ? chosen->data().toInt() : 0);
+}
+
+void CTrayDlg::OnMenuCommand(int id)
+{
+    switch (id) {
+    case HideAllCommand:
+        Exchange.SetAllNotesVisible(false);
+        break;
+    case ShowAllCommand:
+        Exchange.SetAllNotesVisible(true);
+        break;
+    case NewCommand:
+        PostNote();
+        break;
+    case SentCommand:
+        ShowSentNotes();
+        break;
+    case QuitCommand:
+        QuitTimer->start();
+        break;
+    default:
+        break;
+    }
+}
+
+void CTrayDlg::OnTimer(int id)
+{
+    switch (id) {
+    case TIMER_QUIT:
+        QuitTimer->stop();
+        accept();
+        break;
+    case TIMER_POLL:
+        Exchange.PollNotes();
+        break;
+    case TIMER_DELETE:
+        DeleteTimer->stop();
+        Exchange.CarryOutDeletions();
+        break;
+    default:
+        break;
+    }
+}
+
+void CTrayDlg::PollSoon()
+{
+    if (PollTimer->isActive())
+        OnTimer(TIMER_POLL);
+}
+
+void CTrayDlg::DestroyWindow()
+{
+    PollTimer->stop();
+    QuitTimer->stop();
+    DeleteTimer->stop();
+    delete SentList;
+    Exchange.CloseAllNotes();
+    RefreshTrayIcon(TrayAction::Delete);
+}
+
+void CTrayDlg::PostNote(const QString& replyTo)
+{
+    // A tray host that keeps serving the menu while the dialog is open could ask again; one
+    // note at a time.
+    if (Composing) {
+        Composing->raise();
+        Composing->activateWindow();
+        return;
+    }
+    CComposeDlg dialog(Worker, [sender = User](Store& store, const NoteDraft& draft) {
+        return SendNote(store, sender, draft);
+    });
+    if (!replyTo.isEmpty())
+        dialog.ReplyTo(replyTo);
+    // Modal to nothing: it has no parent, so the notes stay usable while the user writes.
+    dialog.setWindowModality(Qt::WindowModal);
+    Composing = &dialog;
+    // The timers keep running inside the dialog's run: polls and deletions go on meanwhile.
+    dialog.exec();
+    Composing = nullptr;
+    if (EndAfterComposing)
+        done(*std::exchange(EndAfterComposing, std::nullopt));
+}
+
+void CTrayDlg::ShowSentNotes()
+{
+    Worker.Run([user = User](Store& store) { return ReceiptTable(store).SentBy(user); }, this,
+        [this](const StoreResult<QList<SentNote>>& sent) {
+            if (sent.Failure) {
+                ShowStoreFailure(*sent.Failure, tr("the notes sent cannot be listed now."));
+                return;
+            }
+            if (!SentList) {
+                // No parent: like the compose dialog, it stays usable beside the notes.
+                auto* list = new CSentDlg();
+                list->setAttribute(Qt::WA_DeleteOnClose);
+                SentList = list;
+            }
+            static_cast<CSentDlg*>(SentList.data())->SetRows(sent.Value);
+            SentList->show();
+            SentList->raise();
+            SentList->activateWindow();
+        });
+}
+
+} // namespace vimo

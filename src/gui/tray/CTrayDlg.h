@@ -1,0 +1,105 @@
+#pragma once
+
+#include "notes/NoteExchange.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QPointer>
+#include <QSystemTrayIcon>
+
+#include <optional>
+
+class QEventLoop;
+class QTimer;
+
+namespace vimo {
+
+class StoreWorker;
+
+// The program's main window. Nobody sees it: it owns the tray icon with its tooltip and
+// menu, the note windows (through its NoteExchange) and the three timers. The program lives
+// exactly as long as its run (exec), from sign-in to Quit.
+class CTrayDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int QuitDelayMs = 1000;
+    static constexpr int PollPeriodMs = 20000;
+    static constexpr int DeleteDelayMs = 500;
+
+    // The tray menu's commands; a later start of the program hands them over as well.
+    enum MenuCommand : int {
+        NewCommand = 32771,
+        QuitCommand = 32772,
+        HideAllCommand = 32773,
+        ShowAllCommand = 32774,
+        SentCommand = 32775,
+    };
+
+    // The tray of the signed-in user, on the store that the worker holds.
+    CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent = nullptr);
+    ~CTrayDlg() override;
+
+    // The run: asks for a poll, puts the icon into the tray, then serves the tray, the timers and
+    // the notes until Quit; the window itself stays hidden. Returns the result that ended it.
+    int exec() override;
+    void done(int result) override;
+
+    // Carries out a tray menu command; any other id (0: the menu was dismissed) does nothing.
+    void OnMenuCommand(int id);
+
+    // Polls now, as the poll timer would: a note may have come. Only while the run lasts.
+    void PollSoon();
+
+    // The icon in the tray, for whoever shows messages there.
+    QSystemTrayIcon* TrayIcon() const { return Tray; }
+
+private:
+    enum TimerId : int {
+        TIMER_QUIT = 1, // one-shot: ends the run
+        TIMER_POLL = 2, // periodic: polls the store
+        TIMER_DELETE = 3, // one-shot: carries out pending deletions
+    };
+    enum class TrayAction { Add, Modify, Delete };
+
+    void OnInitDialog();
+    void RefreshTrayIcon(TrayAction action);
+    // A left press on the icon opens the menu, unless it is open already.
+    void OnTrayNotify(QSystemTrayIcon::ActivationReason reason);
+    void OpenTrayMenu();
+    void OnTimer(int id);
+    // Closes every note window and takes the icon out of the tray.
+    void DestroyWindow();
+    // The tray command New, or Reply on a note (the sender given): write a note to somebody.
+    // The dialog stays open until the note is stored; one the store refuses stays in it as it
+    // was left, less the names it reached, to be sent again or cancelled.
+    void PostNote(const QString& replyTo = QString());
+    // The tray command Sent Vimos: the user's last notes sent and what became of them.
+    void ShowSentNotes();
+
+    NoteExchange Exchange;
+    StoreWorker& Worker;
+    const QString User;
+    // The tray's icon, and the greyed one it shows while the store cannot be reached.
+    const QIcon AppIcon;
+    QIcon OutageIcon;
+    // The icon with a red mark, while a red note waits untouched.
+    QIcon UrgentIcon;
+    // Children with names, so that the desktop's tools and the tests find them.
+    QSystemTrayIcon* const Tray;
+    QTimer* const QuitTimer;
+    QTimer* const PollTimer;
+    QTimer* const DeleteTimer;
+    // While the tray menu runs: a press on the icon then opens no second one.
+    bool TrayMenuOpen = false;
+    QEventLoop* RunLoop = nullptr;
+    // The compose dialog while PostNote runs it.
+    QPointer<QDialog> Composing;
+    // "Sent Vimos" while it is open: not modal, it holds nothing that could be lost.
+    QPointer<QDialog> SentList;
+    // The run was asked to end while a note was being written: it ends once the note is sent
+    // or cancelled, never by throwing it away.
+    std::optional<int> EndAfterComposing;
+};
+
+} // namespace vimo

@@ -1,0 +1,124 @@
+#include "tray/DesktopNotifier.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QPointer>
+#include <QSystemTrayIcon>
+
+#include <utility>
+
+namespace vimo {
+namespace {
+
+// The urgency hint of the notification service: 1 normal, 2 critical.
+constexpr uchar NormalUrgency = 1;
+constexpr uchar CriticalUrgency = 2;
+
+const QString ServiceName = QStringLiteral("org.freedesktop.Notifications");
+
+} // namespace
+
+DesktopNotifier::DesktopNotifier(Fallback fallback, const QDBusConnection& bus, QObject* parent)
+    : QObject(parent)
+    , ShowInstead(std::move(fallback))
+    , Bus(bus)
+    , Previous(SetNotificationHandler([this](const NoteNotification& n) { Show(n); }))
+{
+    auto* service = new QDBusServiceWatcher(ServiceName, Bus,
+        QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration,
+        this);
+    connect(service, &QDBusServiceWatcher::serviceRegistered, this,
+        [] { SetNotificationServiceRuns(true); });
+    connect(service, &QDBusServiceWatcher::serviceUnregistered, this,
+        [this] { AskWhetherServiceRuns(); });
+    AskWhetherServiceRuns();
+    if (!Bus.isConnected())
+        return;
+    // Whether the service reads markup in a body: asked once, without waiting.
+    const QDBusMessage ask = QDBusMessage::createMethodCall(ServiceName,
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("GetCapabilities"));
+    auto* capabilities = new QDBusPendingCallWatcher(Bus.asyncCall(ask, ReplyTimeoutMs), this);
+    connect(capabilities, &QDBusPendingCallWatcher::finished, this,
+        [this](QDBusPendingCallWatcher* finished) {
+            finished->deleteLater();
+            const QDBusPendingReply<QStringList> reply = *finished;
+            if (reply.isValid())
+                MarkupInBody = reply.value().contains(QStringLiteral("body-markup"));
+        });
+}
+
+DesktopNotifier::~DesktopNotifier()
+{
+    SetNotificationHandler(std::move(Previous));
+    SetNotificationServiceRuns(false);
+}
+
+void DesktopNotifier::AskWhetherServiceRuns()
+{
+    SetNotificationServiceRuns(false);
+    if (!Bus.isConnected())
+        return;
+    // Asked without waiting, as every call to the bus here.
+    for (const QString& method :
+        { QStringLiteral("NameHasOwner"), QStringLiteral("ListActivatableNames") }) {
+        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+            QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
+            method);
+        if (method == u"NameHasOwner")
+            call << ServiceName;
+        auto* watcher = new QDBusPendingCallWatcher(Bus.asyncCall(call), this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [](QDBusPendingCallWatcher* answered) {
+                answered->deleteLater();
+                const QVariant answer = answered->reply().arguments().value(0);
+                if (answer.toBool() || answer.toStringList().contains(ServiceName))
+                    SetNotificationServiceRuns(true);
+            });
+    }
+}
+
+void DesktopNotifier::Show(const NoteNotification& notification)
+{
+    if (!Bus.isConnected()) {
+        ShowInstead(notification);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(ServiceName,
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    const QVariantMap hints {
+        { QStringLiteral("urgency"),
+            QVariant::fromValue(notification.Critical ? CriticalUrgency : NormalUrgency) },
+        { QStringLiteral("desktop-entry"), QStringLiteral("vimo") },
+    };
+    // The text names senders, as the store has them: it goes in the body, escaped where the
+    // service reads markup there (until it has said, it may), never in the summary, which
+    // some services read as markup too.
+    const QString body = MarkupInBody ? notification.Text.toHtmlEscaped() : notification.Text;
+    // app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout (-1: the
+    // service decides; it keeps a critical one until it is read).
+    call << notification.Title << 0U << QStringLiteral("vimo") << notification.Title << body
+         << QStringList() << hints << -1;
+    // Asked without waiting: a service that starts on demand or hangs must not stop the poll.
+    auto* watcher = new QDBusPendingCallWatcher(Bus.asyncCall(call, ReplyTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+        [this, notification](QDBusPendingCallWatcher* finished) {
+            finished->deleteLater();
+            if (finished->isError())
+                ShowInstead(notification);
+        });
+}
+
+DesktopNotifier::Fallback DesktopNotifier::TrayMessage(QSystemTrayIcon* tray)
+{
+    return [icon = QPointer<QSystemTrayIcon>(tray)](const NoteNotification& notification) {
+        if (icon)
+            icon->showMessage(notification.Title, notification.Text,
+                notification.Critical ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
+    };
+}
+
+} // namespace vimo
