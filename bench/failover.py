@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """How a data source should follow a cluster's primary, and what Patroni's synchronous mode
 costs a post. Two posters of the program's own posting run in a loop against one cluster
-(scripts/cluster.py), one through every node in the data source (libpq keeps to the node that
-takes writes), one through a HAProxy that asks Patroni's REST API. The primary is killed (its
-postmaster; its Patroni with it) or switched over, and each route's figure is the time from
-the fault to the first note stored again after its posts began to fail. Then the time of one
-post with synchronous mode on and off.
+(tests/harness/cluster.py), one through every node in the data source (libpq keeps to the
+node that takes writes), one through a HAProxy that asks Patroni's REST API. The primary is
+killed (its postmaster; its Patroni with it) or switched over, and each route's figure is the
+time from the fault to the first note stored again after its posts began to fail. Then the
+time of one post with synchronous mode on and off.
 
-  bench/failover.py --build BUILD [--port-base 25460] [--rounds 2] [--nodes 3]"""
+  PYTHONPATH=tests python3 bench/failover.py --build BUILD [--port-base 25460] [--rounds 2]
+      [--nodes 3]"""
 
 import argparse
 import os
@@ -16,68 +17,12 @@ import subprocess
 import sys
 import time
 
-sys.dont_write_bytecode = True
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
-
-from cluster import Cluster, wait_until  # noqa: E402
+from harness.cluster import Cluster, wait_until
+from harness.poster import Poster
 
 DATABASE = "vimo_bench"
 ROUTES = ("hosts", "haproxy")
 FAULTS = ("postmaster killed", "node killed", "switchover")
-
-
-class Poster:
-    """vimo_bench_stress loop on one data source: its rows as (stored, text, start, end) in
-    seconds of time.monotonic()."""
-
-    def __init__(self, program, work, name, data_source, psqlodbc, pause_ms):
-        self.folder = os.path.join(work, name)
-        os.makedirs(self.folder, exist_ok=True)
-        with open(os.path.join(self.folder, "odbcinst.ini"), "w") as out:
-            out.write(f"[PostgreSQL ANSI]\nDriver={psqlodbc}\n")
-        with open(os.path.join(self.folder, "odbc.ini"), "w") as out:
-            out.write(data_source)
-        environment = {k: v for k, v in os.environ.items()
-                       if not k.startswith(("QT_", "ODBC", "XDG_"))}
-        environment.update(ODBCSYSINI=self.folder, HOME=self.folder, XDG_CONFIG_HOME=self.folder,
-                           ODBCINI=os.path.join(self.folder, "odbc.ini"),
-                           QT_QPA_PLATFORM="offscreen", TZ="UTC")
-        self.name, self.given = name.upper(), 0
-        self.stop_file = os.path.join(self.folder, "stop")
-        self.output = os.path.join(self.folder, "posts.tsv")
-        with open(self.output, "w") as out:
-            self.process = subprocess.Popen(
-                [program, "loop", self.name, "DAN",
-                 self.stop_file, str(pause_ms)], env=environment, stdout=out,
-                stderr=subprocess.DEVNULL)
-
-    def rows(self):
-        with open(self.output) as posts:
-            lines = [line.rstrip("\n").split("\t") for line in posts if line.endswith("\n")]
-        return [(kind == "stored", text, float(start) / 1000, float(end) / 1000)
-                for kind, text, start, end, *_ in lines]
-
-    def new_rows(self):
-        """The rows not given before, and the texts of the posts that may be stored before
-        whoever asks has looked at the store: the next ones, for some seconds."""
-        rows = self.rows()
-        fresh, self.given = rows[self.given:], len(rows)
-        return fresh, [f"{self.name} loop {len(rows) + n}" for n in range(20)]
-
-    def back_after(self, fault_at):
-        """Seconds from the fault to the end of the first post stored after one refused; 0
-        when none was refused; None while it is not back."""
-        after = [r for r in self.rows() if r[3] >= fault_at]
-        refused = [i for i, r in enumerate(after) if not r[0]]
-        if not refused:
-            return 0.0 if any(r[0] for r in after) else None
-        stored = [r for r in after[refused[0]:] if r[0]]
-        return stored[0][3] - fault_at if stored else None
-
-    def stop(self):
-        open(self.stop_file, "w").close()
-        self.process.wait(timeout=120)
 
 
 def healthy(cluster):

@@ -11,4 +11,5 @@ build_dir=${BUILD_DIR:-$source_dir/build}
 [ -f "$build_dir/CMakeCache.txt" ] || cmake -S "$source_dir" -B "$build_dir" -G Ninja \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo
 nice cmake --build "$build_dir" --target vimo_bench
+export PYTHONPATH="$source_dir/tests"
 exec nice -n 10 python3 "$source_dir/bench/suite.py" --build "$build_dir" "$@"

@@ -13,9 +13,9 @@ place) and the slowest tray menu (click to the menu on screen), then whether the
 was stored once the fault ended. Exits 1 when a gap exceeds --fail-above (ms), or a step
 failed; the figures are for reading, only that bound is judged.
 
-  bench/stalls.py --store sqlite|postgres --program BUILD/src/app/vimo --odbcinst-entry INI
-                  --psqlodbc SO --desktop-fixture SH --pg-fixture SH --display N --port P
-                  --work DIR [--seconds S] [--fail-above MS]"""
+  PYTHONPATH=tests python3 bench/stalls.py --store sqlite|postgres
+      --program BUILD/src/app/vimo --odbcinst-entry INI --psqlodbc SO --desktop-fixture SH
+      --pg-fixture SH --display N --port P --work DIR [--seconds S] [--fail-above MS]"""
 
 import argparse
 import os
@@ -26,14 +26,10 @@ import sys
 import threading
 import time
 
-sys.dont_write_bytecode = True
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path[:0] = [os.path.join(HERE, "..", "tests", "faults"), os.path.join(HERE, "..", "tests", "e2e")]
-
-from copies import ACTIVE_TIP, SEND_BUTTON, Copy  # noqa: E402
-from desktop import Desktop, StepFailure, wait_for  # noqa: E402
-from injectors import FileLock, PostgresServer  # noqa: E402
-from stores import PostgresStore  # noqa: E402
+from harness.copies import ACTIVE_TIP, SEND_BUTTON, Copy
+from harness.desktop import Desktop, StepFailure, wait_for
+from harness.injectors import FileLock, PostgresServer
+from harness.stores import PostgresStore
 
 UI = 30
 
@@ -178,6 +174,7 @@ class Run:
         end = time.monotonic()
         # The note goes in once the store answers again, or its refusal comes as an alert
         # (which a key of the user's may have closed already); then it is sent again.
+
         def alerted():
             self.copy.read_log()
             return any(category == "vimo.alert" and at >= start
@@ -275,8 +272,8 @@ class Run:
               "slowest tray menu (ms) | drags | the note sent into it |")
         print("|---|---|---|---|---|---|---|")
         for name, seconds, gap, drag, menu, count, outcome in self.rows:
-            print(f"| {name} | {seconds:g} | {gap or '< 30'} | {drag * 1000:.0f} | {menu * 1000:.0f} | "
-                  f"{count} | {outcome} |")
+            print(f"| {name} | {seconds:g} | {gap or '< 30'} | {drag * 1000:.0f} | "
+                  f"{menu * 1000:.0f} | {count} | {outcome} |")
         return 1 if self.failed else 0
 
 

@@ -9,11 +9,12 @@ recipient's copy exactly once (posted = stored), no post was refused, no two row
 and every row that left the store is one a copy showed and its user deleted (the store's own
 trigger records each deletion). Prints its figures; exits 1 on any failure.
 
-  bench/stress.py --build BUILD --store sqlite|postgres [--posters 8] [--notes 1000]
-                  [--pg-port PORT] [--without-indexes] [--fuse-mounts direct_io|cached]
+  PYTHONPATH=tests python3 bench/stress.py --build BUILD --store sqlite|postgres
+      [--posters 8] [--notes 1000] [--pg-port PORT] [--without-indexes]
+      [--fuse-mounts direct_io|cached]
 
 With --fuse-mounts every poster and copy reaches the data file through a FUSE mount of its
-folder of its own (bench/fuseshare.py), as from a machine of its own; "cached" leaves FUSE's
+folder of its own (tests/harness/fuseshare.py), as from a machine of its own; "cached" leaves FUSE's
 page cache on."""
 
 import argparse
@@ -25,8 +26,7 @@ import sys
 import time
 from collections import Counter
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fuseshare import FuseShare  # noqa: E402
+from harness.fuseshare import FuseShare
 
 SCHEMA = (
     "CREATE TABLE MSGS(MSG CHAR(250) NULL,RECIPIENT CHAR(15) NULL,SENDER CHAR(15) NULL,"
@@ -115,8 +115,8 @@ class Postgres:
                 "ConnSettings=SET client_encoding TO 'UTF8'\n")
 
     def rows(self, table):
-        return [(m.rstrip(), r.rstrip(), int(k))
-                for m, r, k in self.psql(self.database, f"SELECT MSG, RECIPIENT, TKEY FROM {table}")]
+        query = f"SELECT MSG, RECIPIENT, TKEY FROM {table}"
+        return [(m.rstrip(), r.rstrip(), int(k)) for m, r, k in self.psql(self.database, query)]
 
     def integrity(self):
         return "ok"

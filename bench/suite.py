@@ -13,10 +13,10 @@ import subprocess
 import sys
 import time
 
+from harness.fuseshare import FuseShare, count_operations
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(HERE)
-sys.path.insert(0, HERE)
-from fuseshare import FuseShare, count_operations  # noqa: E402
 
 
 class Failure(Exception):
@@ -59,8 +59,8 @@ class Table:
         self.lines.append(("section", title))
 
     def add(self, figure, vimo, reference="", ratio=None, how=""):
-        if ratio is None and isinstance(vimo, (int, float)) and isinstance(reference, (int, float)) \
-                and reference:
+        if ratio is None and isinstance(vimo, (int, float)) \
+                and isinstance(reference, (int, float)) and reference:
             ratio = vimo / reference
         self.lines.append(("row", figure, vimo, reference, ratio, how))
 
@@ -672,7 +672,7 @@ log_disconnections = 0
                       f"s on average and {interval / 1000:g} s at most for its poll")
 
         # What it does to posting: 8 posters as fast as they can, while 50 copies ask. Each
-        # process on a mount of its own, as on a machine of its own (bench/fuseshare.py).
+        # process on a mount of its own, as on a machine of its own (tests/harness/fuseshare.py).
         seconds = 3 if self.quick else 8
         t.section(f"Posting through FUSE mounts while 50 copies ask the file: 8 posters, "
                   f"{seconds} s, as fast as they can; each copy and poster on a mount of its own")
@@ -713,8 +713,8 @@ log_disconnections = 0
                       how=(f"{len(asked)} copies asked {sum(r[1] for r in asked):,.0f} times, "
                            f"saw a change {sum(r[2] for r in asked):,.0f} times and polled "
                            f"{sum(r[3] for r in asked):,.0f} times; "
-                           f"{sum(r[8] for r in asked):.0f} failed") if count else
-                          "p99: median over the posters")
+                           f"{sum(r[8] for r in asked):.0f} failed") if count
+                      else "p99: median over the posters")
         finally:
             for mount in own:
                 mount.unmount()

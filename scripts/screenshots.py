@@ -9,7 +9,8 @@ only: ANN and BOB sign up, ANN sends BOB a few notes of each urgency, BOB arrang
 rests the pointer on one, and opens his tray menu. Nothing outside the work folder and the
 two pictures is touched.
 
-  scripts/screenshots.py [--build build] [--displays N M] [--out docs/images]"""
+  PYTHONPATH=tests python3 scripts/screenshots.py [--build build] [--displays N M]
+      [--out docs/images]"""
 
 import argparse
 import os
@@ -19,14 +20,11 @@ import subprocess
 import sys
 import tempfile
 
-SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-# The end-to-end harness drives the program; no compiled copies of it in the source tree.
-sys.dont_write_bytecode = True
-sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
+from e2e.two_colleagues import UI_TIMEOUT, Run, sign_in, write_note
+from harness.desktop import Desktop, StepFailure, Workstation, wait_for
+from harness.stores import PostgresStore
 
-from desktop import Desktop, StepFailure, Workstation, wait_for  # noqa: E402
-from stores import PostgresStore  # noqa: E402
-from two_colleagues import UI_TIMEOUT, Run, sign_in, write_note  # noqa: E402
+SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 # In the order ANN sends them: the newest opens on top.
 NOTES = (

@@ -14,7 +14,7 @@ packages=(
     unixodbc-dev odbcinst libsqlite3-dev libsqliteodbc odbc-postgresql postgresql
     xvfb xauth x11-utils trayer xdotool imagemagick fonts-dejavu-core shared-mime-info
     clang-format
-    python3
+    python3 flake8
     # tests/faults: the shell that locks a data file, a share of ext4 on a loop device
     sqlite3 e2fsprogs mount util-linux
     # the notification test runs a session bus of its own
@@ -29,7 +29,7 @@ packages=(
     libpq-dev libxcb1-dev pkg-config pgbouncer
     # a share without change events, two FUSE mounts of one folder (wakeup test, bench/)
     bindfs fuse
-    # the failover runs' replicated cluster (scripts/cluster.py), and the proxy that
+    # the failover runs' replicated cluster (tests/harness/cluster.py), and the proxy that
     # bench/failover.py measures beside it
     patroni python3-etcd etcd-server haproxy
 )

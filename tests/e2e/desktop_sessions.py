@@ -20,12 +20,8 @@ import tempfile
 import time
 from contextlib import contextmanager
 
-# The helpers sit next to this script; no compiled copies of them in the source tree.
-sys.dont_write_bytecode = True
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-
-from desktop import Desktop, Screenshot, StepFailure, Workstation, remove_tree, wait_for  # noqa: E402
-from two_colleagues import Run, ScenarioFailed, check  # noqa: E402
+from harness.desktop import Desktop, Screenshot, StepFailure, Workstation, remove_tree, wait_for
+from two_colleagues import Run, ScenarioFailed, check
 
 UI_TIMEOUT = 30
 QUIT_TIMEOUT = 15

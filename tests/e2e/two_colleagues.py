@@ -14,12 +14,8 @@ import time
 import traceback
 from contextlib import contextmanager
 
-# The helpers sit next to this script; no compiled copies of them in the source tree.
-sys.dont_write_bytecode = True
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-
-from desktop import Desktop, StepFailure, Workstation, remove_tree, wait_for  # noqa: E402
-from stores import PostgresStore, SqliteStore  # noqa: E402
+from harness.desktop import Desktop, StepFailure, Workstation, remove_tree, wait_for
+from harness.stores import PostgresStore, SqliteStore
 
 YELLOW, GREEN, RED = (255, 255, 0), (0, 255, 0), (255, 0, 0)
 URGENCY_COLOURS = {1: YELLOW, 2: GREEN, 3: RED}
@@ -374,7 +370,8 @@ def scenario(run, store, ann, bob, data_file):
         check_note_colour(bob, lower, URGENCY_COLOURS[urgency], "uncovered-note", others=[upper])
         notes[upper_text] = upper
         # The upper note is the red one, sent last: dragged, it has been seen.
-        check(upper_text == MORE_NOTES[-1][0], f"the upper note should be the red one: {upper_text}")
+        check(upper_text == MORE_NOTES[-1][0],
+              f"the upper note should be the red one: {upper_text}")
         urgent_mark_reads(bob, False, "no-urgent-mark")
 
     with run.step("BOB rests the pointer on ANN's red note: its tip names her", bob):

@@ -1,18 +1,12 @@
-"""The fault run on a replicated PostgreSQL cluster (scripts/cluster.py): the primary dies, or
+"""The fault run on a replicated PostgreSQL cluster (tests/harness/cluster.py): the primary dies, or
 is switched over, under the two copies and a third process that posts in a loop."""
 
-import os
-import sys
 import time
 
-from copies import ACTIVE_TIP, OUTAGE_TIP
-from stores import PostgresStore
-
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path[:0] = [os.path.join(HERE, "..", "..", "scripts"), os.path.join(HERE, "..", "..", "bench")]
-
-from cluster import DCS_SETTINGS, Cluster  # noqa: E402
-from failover import Poster  # noqa: E402  (bench/failover.py)
+from harness.cluster import DCS_SETTINGS, Cluster
+from harness.copies import ACTIVE_TIP, OUTAGE_TIP
+from harness.poster import Poster
+from harness.stores import PostgresStore
 
 # The failover manager's promise, a primary again within its TTL and one of its loops, and a
 # poll for the copy to notice; with some slack for a loaded machine.

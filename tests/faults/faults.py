@@ -17,18 +17,13 @@ from collections import Counter
 from contextlib import contextmanager
 from dataclasses import dataclass, field
 
-sys.dont_write_bytecode = True
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path[:0] = [HERE, os.path.join(HERE, "..", "e2e")]
-
-from cluster_faults import ClusterFaults  # noqa: E402
-from copies import (ACTIVE_TIP, CANCEL_BUTTON, COMPOSE_TITLE, OUTAGE_TIP, SEND_BUTTON,  # noqa: E402
-                    SIGN_IN_TITLE, Copy)
-from desktop import Desktop, StepFailure, remove_tree, wait_for  # noqa: E402
-from injectors import (FileLock, PostgresServer, Share, backup, remove_path,  # noqa: E402
-                       set_immutable, wait_until)
-from pgproxy import CutAfterInsertProxy  # noqa: E402
-from stores import PostgresStore, SqliteStore  # noqa: E402
+from cluster_faults import ClusterFaults
+from harness.copies import (ACTIVE_TIP, CANCEL_BUTTON, OUTAGE_TIP, SEND_BUTTON, SIGN_IN_TITLE,
+                            Copy)
+from harness.desktop import Desktop, StepFailure, remove_tree, wait_for
+from harness.injectors import FileLock, PostgresServer, Share, backup, remove_path, set_immutable
+from harness.pgproxy import CutAfterInsertProxy
+from harness.stores import PostgresStore, SqliteStore
 
 POLL = 20.0
 # A poll comes within one period; it may wait out the file's busy time (5 s) on a busy machine.

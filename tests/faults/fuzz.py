@@ -2,17 +2,14 @@
 """Hostile rows (bytes, markup, control characters, NULLs, keys at the edges of 64 bits)
 written straight into a data file while a copy polls, shows, hovers and lists them. Passes
 when the copy still runs, logged no sanitizer report and keeps every window on the screen.
-  fuzz.py --program VIMO --odbcinst-entry INI --psqlodbc SO --desktop-fixture SH --display N
-          --work DIR [--seconds 60] [--seed N]"""
+  PYTHONPATH=tests python3 tests/faults/fuzz.py --program VIMO --odbcinst-entry INI
+      --psqlodbc SO --desktop-fixture SH --display N --work DIR [--seconds 60] [--seed N]"""
 
 import argparse, os, random, shutil, sqlite3, sys, time  # noqa: E401
 
-sys.dont_write_bytecode = True
-sys.path[:0] = [os.path.dirname(os.path.abspath(__file__)),
-                os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e")]
-from copies import Copy  # noqa: E402
-from desktop import Desktop, StepFailure  # noqa: E402
-from stores import PostgresStore  # noqa: E402
+from harness.copies import Copy
+from harness.desktop import Desktop, StepFailure
+from harness.stores import PostgresStore
 
 PIECES = ['<img src="/dev/zero">', "<B>EVE</B>", "<a href='file:///etc/passwd'>x</a>", "&lt;",
           "\u202e", "\x1b[2J", "a[*]b", "%s%n", "\r\n\t", "\0", "\U0001F600", "ANN", " "]
@@ -29,8 +26,8 @@ def main():
     args = parser.parse_args()
     print(f"fuzz: seed {args.seed}, {args.seconds:g} s", flush=True)
     rng = random.Random(args.seed)
-    text = lambda: rng.choice([None, rng.randbytes(rng.randrange(1, 300)), "x" * 10000,  # noqa: E731
-                               "".join(rng.choices(PIECES, k=rng.randrange(1, 8)))])
+    text = lambda: rng.choice([None, rng.randbytes(rng.randrange(1, 300)),  # noqa: E731
+                               "x" * 10000, "".join(rng.choices(PIECES, k=rng.randrange(1, 8)))])
     name = lambda: "ANN" if rng.random() < 0.7 else text()  # noqa: E731
 
     shutil.rmtree(args.work, ignore_errors=True)
@@ -48,8 +45,9 @@ def main():
         with sqlite3.connect(path, timeout=30) as db:
             for _ in range(count):
                 db.execute("INSERT OR IGNORE INTO MSGS VALUES(CAST(? AS TEXT),CAST(? AS TEXT),"
-                           "CAST(? AS TEXT),?,?,?)", (text(), name(), text(), *rng.choices(EDGES, k=2),
-                                                   rng.choice(EDGES + [rng.randrange(2**31)] * 9)))
+                           "CAST(? AS TEXT),?,?,?)",
+                           (text(), name(), text(), *rng.choices(EDGES, k=2),
+                            rng.choice(EDGES + [rng.randrange(2**31)] * 9)))
                 db.execute("INSERT INTO RCPTS VALUES(?,'ANN',CAST(? AS TEXT),?,CAST(? AS TEXT),"
                            "?,?,?)", (rng.choice(EDGES), text(), rng.choice(EDGES), text(),
                                       text(), text(), text()))
@@ -72,7 +70,8 @@ def main():
             if rounds % 5 == 0:
                 before = {w.id for w in copy.shown()}
                 copy.tray_command("t")
-                listing = copy.new_window(before, '"Sent Vimos"', where=lambda w: w.title == "Sent Vimos")
+                listing = copy.new_window(before, '"Sent Vimos"',
+                                          where=lambda w: w.title == "Sent Vimos")
                 copy.desktop.move(*listing.centre)
                 time.sleep(1.5)
                 copy.desktop.key("Escape")

@@ -6,9 +6,7 @@ import os
 import re
 import sys
 
-sys.dont_write_bytecode = True
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "e2e"))
-from stores import PostgresStore  # noqa: E402
+from harness.stores import PostgresStore
 
 POST = ("INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,TKEY,URGENCY) VALUES('Hi','BOB','{}',20260101,"
         "COALESCE(VIMO_LARGEST_KEY(),0)+1,3)")

@@ -93,4 +93,3 @@ def count_operations(debug_log, begin=0, end=None):
     for match in re.finditer(r"^unique: \d+, opcode: (SETLKW?|GETLK) ", text, re.M):
         lock_requests += 1
     return counts, lock_requests, read_bytes
-

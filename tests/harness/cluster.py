@@ -4,9 +4,9 @@ it for Vimo: one etcd, two or three PostgreSQL nodes under Patroni in synchronou
 optionally a HAProxy in front that asks Patroni which node is the primary. For trying the
 data source "VIMO" against a failover by hand, and for the runs that measure and test one.
 
-  scripts/cluster.py start [--nodes 3] [--port-base 25460] [--haproxy] [--asynchronous]
-                           [--database vimo --users ANN,BOB]
-  scripts/cluster.py status|switchover|stop --folder FOLDER
+  PYTHONPATH=tests python3 tests/harness/cluster.py start [--nodes 3] [--port-base 25460]
+      [--haproxy] [--asynchronous] [--database vimo --users ANN,BOB]
+  PYTHONPATH=tests python3 tests/harness/cluster.py status|switchover|stop --folder FOLDER
 
 Ports from the base: etcd +0 and +1, HAProxy +2, PostgreSQL +10 on, Patroni's REST API +20
 on. As root, etcd and Patroni run as the user postgres in a folder made for them."""
@@ -41,8 +41,8 @@ DCS_SETTINGS = {
         "parameters": {"wal_log_hints": "on", "max_connections": 100},
     },
 }
-SCHEMA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources",
-                      "postgresql-schema.sql")
+SCHEMA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                      "resources", "postgresql-schema.sql")
 HBA = ["local all all trust", "host all all 127.0.0.1/32 trust",
        "host replication all 127.0.0.1/32 trust"]
 

@@ -1,14 +1,13 @@
-"""A running copy of the program as the fault runs see it: a workstation (tests/e2e) whose
+"""A running copy of the program as the fault runs see it: a workstation (desktop.py) whose
 program also writes what it told the user and how long its desktop stood still, read from
 its log, and whose windows are read in two calls however many notes are open."""
 
-import os
 import re
 import subprocess
 import time
 from dataclasses import dataclass
 
-from desktop import StepFailure, Window, Workstation, wait_for
+from .desktop import StepFailure, Window, Workstation, wait_for
 
 ACTIVE_TIP = re.compile(r"^\d+ Vimos? Active$")
 OUTAGE_TIP = re.compile(r"^Vimo: the store cannot be reached since (\d\d):(\d\d)$")

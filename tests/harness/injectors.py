@@ -11,7 +11,7 @@ import struct
 import subprocess
 import time
 
-from desktop import StepFailure, wait_for
+from .desktop import StepFailure, wait_for
 
 # ext4's "going down" request: the file system refuses all further I/O, as the share of a
 # server that went away does. Flag 0 syncs first, so the image stays consistent.
