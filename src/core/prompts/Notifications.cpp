@@ -35,6 +35,8 @@ void ShowNotification(const NoteNotification& notification)
     const NotificationHandler handler = CurrentNotificationHandler();
     if (handler)
         handler(notification);
+    else if (notification.Missed)
+        notification.Missed();
 }
 
 NoteNotification NewNotesNotification(const QList<ArrivedNote>& notes)
@@ -74,10 +76,13 @@ bool NotificationsEnabled()
     return true;
 }
 
-void NotifyNewNotes(const QList<ArrivedNote>& notes)
+void NotifyNewNotes(const QList<ArrivedNote>& notes, std::function<void()> missed)
 {
-    if (!notes.isEmpty() && NotificationsEnabled())
-        ShowNotification(NewNotesNotification(notes));
+    if (notes.isEmpty() || !NotificationsEnabled())
+        return;
+    NoteNotification notification = NewNotesNotification(notes);
+    notification.Missed = std::move(missed);
+    ShowNotification(notification);
 }
 
 void SetNotificationServiceRuns(bool runs)

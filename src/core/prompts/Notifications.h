@@ -14,6 +14,9 @@ struct NoteNotification {
     QString Title; // "Vimo"
     QString Text; // "3 new Vimos from ANN, BOB"
     bool Critical = false; // a red note is among them
+    // Called, perhaps long after, when no service showed it: then the notes must tell the
+    // user themselves.
+    std::function<void()> Missed = nullptr;
 };
 
 using NotificationHandler = std::function<void(const NoteNotification& notification)>;
@@ -21,7 +24,7 @@ using NotificationHandler = std::function<void(const NoteNotification& notificat
 // Returns the handler it replaces, so a test can put it back.
 NotificationHandler SetNotificationHandler(NotificationHandler handler);
 
-// Hands the notification to the current handler; without one nothing happens.
+// Hands the notification to the current handler; without one it is missed.
 void ShowNotification(const NoteNotification& notification);
 
 // A note that a poll has just opened.
@@ -38,12 +41,12 @@ NoteNotification NewNotesNotification(const QList<ArrivedNote>& notes);
 bool NotificationsEnabled();
 
 // Shows the notification of the notes a poll opened, when there are any and notifications
-// are on.
-void NotifyNewNotes(const QList<ArrivedNote>& notes);
+// are on; missed is called if no service showed it.
+void NotifyNewNotes(const QList<ArrivedNote>& notes, std::function<void()> missed = {});
 
 // Whether a notification service will tell the user of new notes: the desktop says whether
-// one runs (none until it does), the settings whether notifications are on. Where none will,
-// a new note announces itself to screen readers.
+// one runs (none until it does, none again once a call to it failed), the settings whether
+// notifications are on. Where none will, a new note announces itself to screen readers.
 void SetNotificationServiceRuns(bool runs);
 bool NotificationsAnnounceNotes();
 

@@ -111,6 +111,21 @@ void CNoteDlg::OnInitDialog()
     raise();
 }
 
+void CNoteDlg::AnnounceNow()
+{
+    if (Announce)
+        return;
+    Announce = true;
+    // Screen readers keep the role they once read: the note comes to them as a new object,
+    // an alert that shows.
+    if (QAccessibleInterface* told = QAccessible::queryAccessibleInterface(this))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(told));
+    if (isVisible()) {
+        QAccessibleEvent shows(this, QAccessible::ObjectShow);
+        QAccessible::updateAccessibility(&shows);
+    }
+}
+
 void CNoteDlg::TakeFocus()
 {
     raise();

@@ -57,6 +57,8 @@ public:
     const NoteRow& Row() const { return Shown; }
     // Nothing else told the user of the note: screen readers announce it as an alert.
     bool Announces() const { return Announce; }
+    // Nothing else did after all (the notification failed): the note announces itself now.
+    void AnnounceNow();
 
     // To the front, with the keyboard.
     void TakeFocus();
@@ -91,7 +93,7 @@ private:
 
     const NoteRow Shown;
     const int Slot;
-    const bool Announce;
+    bool Announce;
     CColorLabel* const Label;
     bool Dragging = false;
     // The size when a drag began or a resize ended.

@@ -14,6 +14,7 @@
 
 #include <QGuiApplication>
 #include <QLoggingCategory>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
@@ -143,7 +144,10 @@ void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
             ++waiting;
         }
     }
-    NotifyNewNotes(arrived);
+    NotifyNewNotes(arrived, [exchange = QPointer<NoteExchange>(this), shown] {
+        if (exchange)
+            exchange->AnnounceNotes(shown);
+    });
     RecordShown(shown);
     // After the poll, not inside it: the first poll answers before the tray icon exists, and
     // a box held open there would keep the user from the program.
@@ -174,6 +178,14 @@ bool NoteExchange::ShowNote(const NoteRow& row, bool announce)
     shown->showNormal();
     Q_EMIT NotesChanged();
     return true;
+}
+
+void NoteExchange::AnnounceNotes(const QList<NoteIdentity>& notes)
+{
+    for (const NoteIdentity& note : notes) {
+        if (const ShownNote* open = Notes.At(Notes.FindKey(note.Key)))
+            open->Window->AnnounceNow();
+    }
 }
 
 void NoteExchange::RaiseAgain(QObject* window)

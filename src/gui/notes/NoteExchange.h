@@ -84,6 +84,8 @@ private:
     // Opens the row in the lowest free slot, coloured by its urgency; false when every slot
     // is taken. An announced note tells screen readers that it came.
     bool ShowNote(const NoteRow& row, bool announce);
+    // The notification of these notes failed: those still open announce themselves.
+    void AnnounceNotes(const QList<NoteIdentity>& notes);
     void FocusNewestNote();
     void RaiseAgain(QObject* window);
     // The receipts of the notes a poll opened, and of a deletion the store took.

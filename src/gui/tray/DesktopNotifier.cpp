@@ -45,6 +45,9 @@ DesktopNotifier::DesktopNotifier(Fallback fallback, const QDBusConnection& bus, 
         [this](QDBusPendingCallWatcher* finished) {
             finished->deleteLater();
             const QDBusPendingReply<QStringList> reply = *finished;
+            // The bus starts a service for this call: one that fails to start or does not
+            // answer counts as none.
+            SetNotificationServiceRuns(reply.isValid());
             if (reply.isValid())
                 MarkupInBody = reply.value().contains(QStringLiteral("body-markup"));
         });
@@ -83,7 +86,7 @@ void DesktopNotifier::AskWhetherServiceRuns()
 void DesktopNotifier::Show(const NoteNotification& notification)
 {
     if (!Bus.isConnected()) {
-        ShowInstead(notification);
+        NotShown(notification);
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(ServiceName,
@@ -107,9 +110,19 @@ void DesktopNotifier::Show(const NoteNotification& notification)
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
         [this, notification](QDBusPendingCallWatcher* finished) {
             finished->deleteLater();
+            // Until a service answers again, new notes announce themselves at once.
+            SetNotificationServiceRuns(!finished->isError());
             if (finished->isError())
-                ShowInstead(notification);
+                NotShown(notification);
         });
+}
+
+void DesktopNotifier::NotShown(const NoteNotification& notification)
+{
+    ShowInstead(notification);
+    // The tray's message is no alert to a screen reader.
+    if (notification.Missed)
+        notification.Missed();
 }
 
 DesktopNotifier::Fallback DesktopNotifier::TrayMessage(QSystemTrayIcon* tray)

@@ -14,8 +14,8 @@ namespace vimo {
 // Shows the program's notifications through the desktop's notification service
 // (org.freedesktop.Notifications on the session bus), a red note's marked critical so that
 // the desktop keeps it until it is read. Where no service answers, the fallback shows it,
-// by default as a message of the tray icon. While it lives it is the notification handler,
-// and it keeps telling the exchange whether a service runs.
+// by default as a message of the tray icon, and the notification is missed. While it lives
+// it is the notification handler, and it keeps telling the exchange whether a service runs.
 class DesktopNotifier : public QObject {
     Q_OBJECT
 
@@ -39,6 +39,8 @@ public:
 private:
     // Whether the service runs now, or would be started by the bus for the first call.
     void AskWhetherServiceRuns();
+    // No service showed the notification: the fallback shows it, and it counts as missed.
+    void NotShown(const NoteNotification& notification);
 
     const Fallback ShowInstead;
     QDBusConnection Bus;
