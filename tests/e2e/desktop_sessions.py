@@ -397,17 +397,37 @@ pyatspi.Registry.start()
 
 
 def atspi_scenario(run, args, work):
-    listener = subprocess.Popen(["dbus-run-session", "--", "/usr/bin/python3", "-c",
-                                 ATSPI_CLIENT, NOTES[1][0]], stdout=subprocess.PIPE, text=True)
-    said = iter(listener.stdout.readline, "")  # with what the bus's services print
-    address = next(line for line in said if line.startswith("unix:")).strip()
-    # Qt talks to the AT-SPI registry that the client starts, unasked: as to a screen reader.
-    with bob_at_desktop(run, args, work, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                        DBUS_SESSION_BUS_ADDRESS=address) as bob, \
-            run.step("a screen reader hears the red note announce itself, urgent", bob):
-        signed_in(bob)
-        heard = next((line.strip() for line in said if "|" in line), None)
-        check(heard == "alert|Urgent. From ANN, Mon 7 Dec 2026", f"it heard {heard!r}")
+    # A bus with a row's services alone, whatever the machine has; in the second, a daemon that
+    # dies as it starts (as one that finds no display does), and a note that comes after.
+    for row, notifications, note in (("", None, NOTES[1][0]),
+                                     (", later, notifications failing", "/bin/false", "Go")):
+        folder = os.path.join(work, f"row{bool(notifications):d}")
+        os.makedirs(folder)
+        shutil.copy("/usr/share/dbus-1/services/org.a11y.Bus.service", folder)
+        if notifications:
+            with open(os.path.join(folder, "notifications.service"), "w") as service:
+                service.write("[D-BUS Service]\nName=org.freedesktop.Notifications\n"
+                              f"Exec={notifications}\n")
+        with open(os.path.join(folder, "bus.conf"), "w") as config:
+            config.write(f"<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
+                         f"<servicedir>{folder}</servicedir><policy context='default'><allow "
+                         "send_destination='*'/><allow eavesdrop='true'/><allow own='*'/>"
+                         "</policy></busconfig>")
+        listener = subprocess.Popen(["dbus-run-session", f"--config-file={config.name}", "--",
+                                     "/usr/bin/python3", "-c", ATSPI_CLIENT, note],
+                                    stdout=subprocess.PIPE, text=True)
+        said = iter(listener.stdout.readline, "")  # with what the bus's services print
+        address = next(line for line in said if line.startswith("unix:")).strip()
+        # Qt talks to the AT-SPI registry that the client starts, unasked: as to a screen reader.
+        with bob_at_desktop(run, args, folder, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                            DBUS_SESSION_BUS_ADDRESS=address) as bob, \
+                run.step(f"a screen reader hears the red note announce itself, urgent{row}", bob):
+            signed_in(bob)
+            if notifications:
+                with sqlite3.connect(os.path.join(folder, "shared", "office.vmo")) as db:
+                    db.execute("INSERT INTO MSGS VALUES(?,'BOB','ANN',20261207,3,3)", (note,))
+            heard = next((line.strip() for line in said if "|" in line), None)
+            check(heard == "alert|Urgent. From ANN, Mon 7 Dec 2026", f"it heard {heard!r}")
 
 
 def keyboard_scenario(run, args, work):

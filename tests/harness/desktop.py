@@ -208,7 +208,7 @@ class Workstation:
         self.odbc_ini = os.path.join(root, "odbc.ini")
         self.environment = {
             key: value for key, value in os.environ.items()
-            if not key.startswith(("QT_", "ODBC", "XDG_"))
+            if not key.startswith(("QT_", "ODBC", "XDG_", "DBUS_"))
         }
         self.environment.update(
             DISPLAY=desktop.display,
