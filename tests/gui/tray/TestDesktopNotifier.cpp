@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace vimo;
@@ -45,6 +47,7 @@ public Q_SLOTS:
 class TestDesktopNotifier : public QObject {
     Q_OBJECT
 
+    QTemporaryDir BusFolder;
     QProcess Daemon;
     QString Address;
 
@@ -56,7 +59,15 @@ class TestDesktopNotifier : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        Daemon.start(u"dbus-daemon"_s, { u"--session"_s, u"--nofork"_s, u"--print-address=1"_s });
+        // No service folder: a notification daemon installed on the machine must not answer.
+        QFile config(BusFolder.filePath(u"bus.conf"_s));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><policy "
+                     "context='default'><allow send_destination='*' eavesdrop='true'/><allow "
+                     "eavesdrop='true'/><allow own='*'/></policy></busconfig>");
+        config.close();
+        Daemon.start(u"dbus-daemon"_s,
+            { u"--config-file="_s + config.fileName(), u"--nofork"_s, u"--print-address=1"_s });
         QVERIFY2(Daemon.waitForStarted(), "dbus-daemon (package dbus-daemon) is needed");
         QTRY_VERIFY(Daemon.canReadLine());
         Address = QString::fromUtf8(Daemon.readLine()).trimmed();
