@@ -1,75 +1,233 @@
 -- Proven senders and private notes. Every person connects as a database role named after
--- them (in capitals, as Vimo writes names) and a member of vimo_users; the policies below let
--- each see and touch only their own rows. Run it as the owner of the tables, after
--- postgresql-schema.sql; run again, it changes nothing. The owner and superusers stay
--- outside the policies: no copy should connect as either.
+-- them (in capitals, as Vimo writes names) and a member of vimo_users. The group may call the
+-- functions below and touch nothing else: no table, no sequence. Each function acts for the
+-- role that logged in (session_user: SET ROLE changes nothing), and works on that person's
+-- rows alone.
+-- Run it as the owner of the tables, who need not be a superuser, after postgresql-schema.sql
+-- and after a superuser made vimo_users with postgresql-identity-role.sql. Run again, it
+-- changes nothing; run on a store of the earlier identity mode, it upgrades it. It runs as one
+-- transaction. The owner and superusers stay outside: no copy should connect as either.
+BEGIN;
+-- A colleague's open transaction must not hold the file up, and every copy behind it.
+SET LOCAL lock_timeout = '10s';
+SET LOCAL client_min_messages = warning;
 DO $$
 BEGIN
     IF to_regclass('msgs') IS NULL OR to_regclass('usrs') IS NULL OR to_regclass('rcpts') IS NULL
         OR to_regclass('msgs_tkey') IS NULL THEN
         RAISE EXCEPTION 'MSGS, USRS, RCPTS or the index MSGS_TKEY is missing: run postgresql-schema.sql first';
     END IF;
-    IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'vimo_users') THEN
-        CREATE ROLE vimo_users NOLOGIN;
+    IF (SELECT prosrc NOT ILIKE '%vimo_wakeups%' FROM pg_proc WHERE oid = to_regprocedure('vimo_wakeup()')) THEN
+        RAISE EXCEPTION 'the wake-up trigger is older than this file: run postgresql-schema.sql again first';
     END IF;
+    IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'vimo_users') THEN
+        RAISE EXCEPTION 'the role vimo_users is missing: a superuser runs postgresql-identity-role.sql first';
+    END IF;
+    IF (SELECT relowner FROM pg_class WHERE oid = to_regclass('msgs'))
+        <> (SELECT oid FROM pg_roles WHERE rolname = current_user) THEN
+        RAISE EXCEPTION 'run this file as the owner of MSGS, not as %', current_user;
+    END IF;
+    IF (SELECT rolsuper FROM pg_roles WHERE rolname = current_user) THEN
+        RAISE WARNING 'the functions run with the rights of their owner, here a superuser: a plain owner is safer';
+    END IF;
+    -- What follows lives beside the tables, and the functions find names there alone, never
+    -- in a schema their caller controls (FROM CURRENT below).
+    PERFORM set_config('search_path', (SELECT quote_ident(nspname) FROM pg_namespace
+        WHERE oid = (SELECT relnamespace FROM pg_class WHERE oid = to_regclass('msgs'))) || ', pg_temp', true);
 END $$;
 
--- A copy sees only its own notes, yet a new key must be free among all of them: these two
--- read every row on the caller's behalf and tell nothing but a number.
-CREATE OR REPLACE FUNCTION VIMO_LARGEST_KEY() RETURNS INT LANGUAGE sql STABLE SECURITY DEFINER
-    AS 'SELECT MAX(TKEY) FROM MSGS';
-CREATE OR REPLACE FUNCTION VIMO_FREE_KEY() RETURNS BIGINT LANGUAGE sql STABLE SECURITY DEFINER
-    AS 'SELECT MIN(K.TKEY)+1 FROM MSGS K WHERE K.TKEY>=0 AND K.TKEY<2147483647
-        AND NOT EXISTS(SELECT N.TKEY FROM MSGS N WHERE N.TKEY=CAST(K.TKEY AS BIGINT)+1)';
--- They run with the owner's rights: names in them resolve in the tables' schema only, never
--- in one the caller controls.
+-- The owner's alone: the keys posts take; each user's wake-up channel; each post's answer, for
+-- a copy that asks again after its link broke.
+CREATE SEQUENCE IF NOT EXISTS VIMO_KEYS AS INT MINVALUE 1 CYCLE;
+CREATE TABLE IF NOT EXISTS VIMO_WAKEUPS(NAME TEXT PRIMARY KEY, CHANNEL TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS VIMO_POSTED(SENDER CHAR(15), TOKEN TEXT, TKEY INT,
+    AT TIMESTAMPTZ NOT NULL DEFAULT now(), PRIMARY KEY (SENDER, TOKEN));
+CREATE INDEX IF NOT EXISTS MSGS_SENDER ON MSGS(SENDER);
+-- Keys go on past every key in use but the top of INT: a note planted there ends no post.
 DO $$
-DECLARE
-    home text := (SELECT quote_ident(nspname) FROM pg_namespace
-                  WHERE oid = (SELECT relnamespace FROM pg_class WHERE oid = to_regclass('msgs')));
 BEGIN
-    EXECUTE format('ALTER FUNCTION VIMO_LARGEST_KEY() SET search_path = %s, pg_temp', home);
-    EXECUTE format('ALTER FUNCTION VIMO_FREE_KEY() SET search_path = %s, pg_temp', home);
+    PERFORM setval('VIMO_KEYS', GREATEST((SELECT last_value FROM VIMO_KEYS),
+        (SELECT MAX(TKEY) FROM MSGS WHERE TKEY < 2147483647), 1));
 END $$;
-REVOKE ALL ON FUNCTION VIMO_LARGEST_KEY(), VIMO_FREE_KEY() FROM PUBLIC;
-GRANT EXECUTE ON FUNCTION VIMO_LARGEST_KEY(), VIMO_FREE_KEY() TO vimo_users;
 
-REVOKE ALL ON MSGS, USRS, RCPTS FROM PUBLIC;
-GRANT SELECT, INSERT, DELETE ON MSGS TO vimo_users;
-GRANT SELECT, INSERT ON USRS TO vimo_users;
-GRANT SELECT, INSERT, DELETE ON RCPTS TO vimo_users;
-GRANT UPDATE (SHOWN, DELETED) ON RCPTS TO vimo_users;
+-- The person behind the session, as Vimo writes names.
+CREATE OR REPLACE FUNCTION VIMO_ME() RETURNS CHAR(15) LANGUAGE plpgsql STABLE
+    SET search_path FROM CURRENT AS $$
+BEGIN
+    IF char_length(session_user) > 15 OR session_user <> upper(session_user) THEN
+        RAISE EXCEPTION 'the database role % cannot be a Vimo name', session_user
+            USING ERRCODE = '42501';
+    END IF;
+    RETURN session_user;
+END $$;
 
+-- A moment as receipts hold it, in UTC.
+CREATE OR REPLACE FUNCTION VIMO_NOW() RETURNS CHAR(20) LANGUAGE sql STABLE
+    AS $$SELECT to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"')$$;
+
+-- A note from the caller to a user in USRS: urgency 1 to 3, at most 250 characters, and no more
+-- than 1000 of the caller's notes unread at once. Its key comes from VIMO_KEYS, past any key
+-- in use, so that posts at the same moment never wait for each other; the sender's record
+-- for "Sent Vimos" goes with it. Asked again with the same request (its answer was lost) it
+-- stores nothing and answers the same key.
+CREATE OR REPLACE FUNCTION VIMO_POST(addressee TEXT, body TEXT, day BIGINT, level BIGINT,
+    request TEXT) RETURNS BIGINT LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
+DECLARE
+    me CHAR(15) := VIMO_ME();
+    taken BIGINT;
+BEGIN
+    -- The same request twice, also at once, posts once: the second waits for the first here.
+    IF request IS NOT NULL THEN
+        INSERT INTO VIMO_POSTED (SENDER, TOKEN) VALUES (me, request) ON CONFLICT DO NOTHING;
+        IF NOT FOUND THEN
+            RETURN (SELECT P.TKEY FROM VIMO_POSTED P WHERE P.SENDER = me AND P.TOKEN = request);
+        END IF;
+    END IF;
+    addressee := rtrim(addressee);
+    IF addressee IS NULL OR addressee = '' OR char_length(addressee) > 15 OR NOT EXISTS
+        (SELECT FROM USRS U WHERE U.RECIPIENT = CAST(addressee AS CHAR(15))) THEN
+        RAISE EXCEPTION 'no user is named %', addressee USING ERRCODE = '22023';
+    END IF;
+    IF level IS NULL OR level NOT BETWEEN 1 AND 3 OR day IS NULL OR body IS NULL
+        OR char_length(request) > 64 THEN
+        RAISE EXCEPTION 'a note needs a day, a text and an urgency of 1, 2 or 3'
+            USING ERRCODE = '22023';
+    END IF;
+    IF char_length(rtrim(body)) > 250 THEN
+        RAISE EXCEPTION 'a note holds at most 250 characters' USING ERRCODE = '22001';
+    END IF;
+    IF (SELECT count(*) FROM MSGS M WHERE M.SENDER = me) >= 1000 THEN
+        RAISE EXCEPTION '% has 1000 notes unread: no more until some are deleted', rtrim(me)
+            USING ERRCODE = '54000';
+    END IF;
+    LOOP
+        taken := nextval('VIMO_KEYS');
+        INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,URGENCY,TKEY)
+            VALUES (body, addressee, me, day, level, taken) ON CONFLICT (TKEY) DO NOTHING;
+        EXIT WHEN FOUND;
+    END LOOP;
+    INSERT INTO RCPTS (TKEY,SENDER,RECIPIENT,DT,MSG,SENT)
+        VALUES (taken, me, addressee, day, body, VIMO_NOW());
+    -- "Sent Vimos" lists the newest 50. Only the older ones are locked, and one that another
+    -- session holds is left to a later post rather than waited for.
+    DELETE FROM RCPTS WHERE ctid IN (SELECT O.ctid FROM RCPTS O WHERE O.ctid IN (SELECT R.ctid
+        FROM RCPTS R WHERE R.SENDER = me ORDER BY R.SENT DESC, R.TKEY DESC OFFSET 50)
+        FOR UPDATE SKIP LOCKED);
+    IF request IS NOT NULL THEN
+        UPDATE VIMO_POSTED P SET TKEY = taken WHERE P.SENDER = me AND P.TOKEN = request;
+        DELETE FROM VIMO_POSTED WHERE ctid IN (SELECT O.ctid FROM VIMO_POSTED O WHERE O.ctid IN
+            (SELECT P.ctid FROM VIMO_POSTED P WHERE P.SENDER = me ORDER BY P.AT DESC, P.TKEY DESC
+            OFFSET 50)
+            FOR UPDATE SKIP LOCKED);
+    END IF;
+    RETURN taken;
+END $$;
+
+-- The notes addressed to the caller, whole.
+CREATE OR REPLACE FUNCTION VIMO_NOTES()
+    RETURNS TABLE(TKEY INT, SENDER CHAR(15), DT INT, URGENCY INT, MSG CHAR(250))
+    LANGUAGE sql STABLE SECURITY DEFINER SET search_path FROM CURRENT
+    AS $$SELECT M.TKEY, M.SENDER, M.DT, M.URGENCY, M.MSG FROM MSGS M WHERE M.RECIPIENT = VIMO_ME()$$;
+
+-- Deletes the caller's note of that key from that sender and stamps its receipt; answers
+-- how many went: 0 when another copy of the caller's was first.
+CREATE OR REPLACE FUNCTION VIMO_DELETE(note BIGINT, writer TEXT) RETURNS BIGINT
+    LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
+DECLARE
+    me CHAR(15) := VIMO_ME();
+    gone RECORD;
+BEGIN
+    DELETE FROM MSGS M WHERE M.TKEY = note AND M.RECIPIENT = me
+        AND COALESCE(rtrim(M.SENDER), '') = COALESCE(rtrim(writer), '')
+        RETURNING M.SENDER, M.DT INTO gone;
+    IF NOT FOUND THEN
+        RETURN 0;
+    END IF;
+    UPDATE RCPTS SET DELETED = VIMO_NOW() WHERE ctid IN (SELECT R.ctid FROM RCPTS R
+        WHERE R.TKEY = note AND R.SENDER = gone.SENDER AND R.RECIPIENT = me AND R.DT = gone.DT
+        AND R.DELETED IS NULL FOR UPDATE SKIP LOCKED);
+    RETURN 1;
+END $$;
+
+-- Stamps the receipts of the caller's notes of these keys ("1,2,3"), while they are there;
+-- a receipt keeps its first stamp.
+CREATE OR REPLACE FUNCTION VIMO_SHOWN(notes TEXT) RETURNS BIGINT
+    LANGUAGE sql SECURITY DEFINER SET search_path FROM CURRENT AS $$
+    WITH STAMPED AS (UPDATE RCPTS SET SHOWN = VIMO_NOW() WHERE ctid IN (SELECT R.ctid
+        FROM RCPTS R JOIN MSGS M ON M.TKEY = R.TKEY AND M.SENDER = R.SENDER AND M.DT = R.DT
+            AND M.RECIPIENT = R.RECIPIENT
+        WHERE R.RECIPIENT = VIMO_ME() AND R.SHOWN IS NULL
+            AND R.TKEY = ANY (CAST(string_to_array(notes, ',') AS BIGINT[]))
+        FOR UPDATE OF R SKIP LOCKED) RETURNING 1)
+    SELECT count(*) FROM STAMPED
+$$;
+
+-- The caller's newest 50 records of notes sent.
+CREATE OR REPLACE FUNCTION VIMO_SENT()
+    RETURNS TABLE(RECIPIENT CHAR(15), DT INT, MSG CHAR(250), SHOWN CHAR(20), DELETED CHAR(20),
+        SENT CHAR(20), TKEY INT)
+    LANGUAGE sql STABLE SECURITY DEFINER SET search_path FROM CURRENT AS $$
+    SELECT R.RECIPIENT, R.DT, R.MSG, R.SHOWN, R.DELETED, R.SENT, R.TKEY FROM RCPTS R
+    WHERE R.SENDER = VIMO_ME() ORDER BY R.SENT DESC, R.TKEY DESC LIMIT 50
+$$;
+
+-- Everybody may see who is there; each may add no name but their own.
+CREATE OR REPLACE FUNCTION VIMO_USERS() RETURNS TABLE(RECIPIENT CHAR(15))
+    LANGUAGE sql STABLE SECURITY DEFINER SET search_path FROM CURRENT
+    AS $$SELECT DISTINCT U.RECIPIENT FROM USRS U$$;
+CREATE OR REPLACE FUNCTION VIMO_JOIN() RETURNS VOID
+    LANGUAGE sql SECURITY DEFINER SET search_path FROM CURRENT AS $$
+    INSERT INTO USRS (RECIPIENT) SELECT VIMO_ME()
+    WHERE NOT EXISTS (SELECT FROM USRS U WHERE U.RECIPIENT = VIMO_ME())
+$$;
+
+-- The channel on which the trigger MSGS_WAKEUP announces the caller's notes, made at the
+-- first ask: nobody else can learn it, so nobody else can listen there or wake the copy.
+CREATE OR REPLACE FUNCTION VIMO_CHANNEL() RETURNS TEXT
+    LANGUAGE sql SECURITY DEFINER SET search_path FROM CURRENT AS $$
+    INSERT INTO VIMO_WAKEUPS (NAME, CHANNEL)
+    VALUES (rtrim(VIMO_ME()), 'vimo_' || md5(gen_random_uuid()::text || gen_random_uuid()::text))
+    ON CONFLICT (NAME) DO NOTHING;
+    SELECT W.CHANNEL FROM VIMO_WAKEUPS W WHERE W.NAME = rtrim(VIMO_ME());
+$$;
+
+REVOKE ALL ON FUNCTION VIMO_ME(), VIMO_NOW(), VIMO_POST(TEXT, TEXT, BIGINT, BIGINT, TEXT),
+    VIMO_NOTES(), VIMO_DELETE(BIGINT, TEXT), VIMO_SHOWN(TEXT), VIMO_SENT(), VIMO_USERS(),
+    VIMO_JOIN(), VIMO_CHANNEL() FROM PUBLIC;
+GRANT EXECUTE ON FUNCTION VIMO_POST(TEXT, TEXT, BIGINT, BIGINT, TEXT), VIMO_NOTES(),
+    VIMO_DELETE(BIGINT, TEXT), VIMO_SHOWN(TEXT), VIMO_SENT(), VIMO_USERS(), VIMO_JOIN(),
+    VIMO_CHANNEL() TO vimo_users;
+
+-- No table for anybody but the owner: no row to read, lock, hold or plant, no index to count
+-- through with EXPLAIN. The earlier mode's grants, key functions and policies go.
+REVOKE ALL ON MSGS, USRS, RCPTS, VIMO_WAKEUPS, VIMO_POSTED FROM PUBLIC, vimo_users;
+REVOKE ALL ON SEQUENCE VIMO_KEYS FROM PUBLIC, vimo_users;
+DROP FUNCTION IF EXISTS VIMO_LARGEST_KEY(), VIMO_FREE_KEY();
+DROP POLICY IF EXISTS MSGS_READ ON MSGS;
+DROP POLICY IF EXISTS MSGS_POST ON MSGS;
+DROP POLICY IF EXISTS MSGS_DELETE ON MSGS;
+DROP POLICY IF EXISTS USRS_READ ON USRS;
+DROP POLICY IF EXISTS USRS_ADD ON USRS;
+DROP POLICY IF EXISTS RCPTS_READ ON RCPTS;
+DROP POLICY IF EXISTS RCPTS_RECORD ON RCPTS;
+DROP POLICY IF EXISTS RCPTS_STAMP ON RCPTS;
+DROP POLICY IF EXISTS RCPTS_PRUNE ON RCPTS;
+-- Row-level security stays on, with no policy: a grant given by mistake shows nobody a row,
+-- and a copy learns from it that the store knows who it is.
 ALTER TABLE MSGS ENABLE ROW LEVEL SECURITY;
 ALTER TABLE USRS ENABLE ROW LEVEL SECURITY;
 ALTER TABLE RCPTS ENABLE ROW LEVEL SECURITY;
 
--- Names are CHAR(15): compared without their padding.
--- A note is read by its recipient, and by its sender, whose copy looks for a post whose answer
--- was lost; it is deleted by its recipient alone, and written only under the writer's name.
-DROP POLICY IF EXISTS MSGS_READ ON MSGS;
-CREATE POLICY MSGS_READ ON MSGS FOR SELECT
-    USING (rtrim(RECIPIENT) = current_user::text OR rtrim(SENDER) = current_user::text);
-DROP POLICY IF EXISTS MSGS_POST ON MSGS;
-CREATE POLICY MSGS_POST ON MSGS FOR INSERT WITH CHECK (rtrim(SENDER) = current_user::text);
-DROP POLICY IF EXISTS MSGS_DELETE ON MSGS;
-CREATE POLICY MSGS_DELETE ON MSGS FOR DELETE USING (rtrim(RECIPIENT) = current_user::text);
-
--- Everybody may see who is there; nobody may sign anybody else up.
-DROP POLICY IF EXISTS USRS_READ ON USRS;
-CREATE POLICY USRS_READ ON USRS FOR SELECT USING (true);
-DROP POLICY IF EXISTS USRS_ADD ON USRS;
-CREATE POLICY USRS_ADD ON USRS FOR INSERT WITH CHECK (rtrim(RECIPIENT) = current_user::text);
-
--- A receipt is its sender's record; the recipient, who has the note anyway, sees it too, as
--- stamping it needs, and may set only its SHOWN and DELETED stamps (the column grant above).
-DROP POLICY IF EXISTS RCPTS_READ ON RCPTS;
-CREATE POLICY RCPTS_READ ON RCPTS FOR SELECT
-    USING (rtrim(SENDER) = current_user::text OR rtrim(RECIPIENT) = current_user::text);
-DROP POLICY IF EXISTS RCPTS_RECORD ON RCPTS;
-CREATE POLICY RCPTS_RECORD ON RCPTS FOR INSERT WITH CHECK (rtrim(SENDER) = current_user::text);
-DROP POLICY IF EXISTS RCPTS_STAMP ON RCPTS;
-CREATE POLICY RCPTS_STAMP ON RCPTS FOR UPDATE
-    USING (rtrim(RECIPIENT) = current_user::text) WITH CHECK (rtrim(RECIPIENT) = current_user::text);
-DROP POLICY IF EXISTS RCPTS_PRUNE ON RCPTS;
-CREATE POLICY RCPTS_PRUNE ON RCPTS FOR DELETE USING (rtrim(SENDER) = current_user::text);
+-- Only the office's people may connect: anybody who may can notify any channel, and fill the
+-- queue that every copy's wake-ups pass through. Only the database's owner may say so.
+DO $$
+BEGIN
+    IF pg_has_role((SELECT datdba FROM pg_database WHERE datname = current_database()), 'MEMBER') THEN
+        EXECUTE format('REVOKE CONNECT ON DATABASE %I FROM PUBLIC', current_database());
+        EXECUTE format('GRANT CONNECT ON DATABASE %I TO vimo_users', current_database());
+    ELSE
+        RAISE WARNING 'only the owner of the database can keep others out: as that owner, run REVOKE CONNECT ON DATABASE % FROM PUBLIC; GRANT CONNECT ON DATABASE % TO vimo_users;',
+            quote_ident(current_database()), quote_ident(current_database());
+    END IF;
+END $$;
+COMMIT;

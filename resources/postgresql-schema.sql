@@ -6,9 +6,20 @@ CREATE TABLE IF NOT EXISTS RCPTS(TKEY INT,SENDER CHAR(15) NULL,RECIPIENT CHAR(15
 CREATE INDEX IF NOT EXISTS RCPTS_SENDER ON RCPTS(SENDER,SENT);
 CREATE INDEX IF NOT EXISTS RCPTS_TKEY ON RCPTS(TKEY);
 CREATE OR REPLACE FUNCTION VIMO_WAKEUP() RETURNS trigger LANGUAGE plpgsql AS $$
+DECLARE
+    channel text := 'vimo_' || md5(convert_to(rtrim(NEW.RECIPIENT), 'UTF8'));
 BEGIN
-    IF NEW.RECIPIENT IS NOT NULL THEN
-        PERFORM pg_notify('vimo_' || md5(convert_to(rtrim(NEW.RECIPIENT), 'UTF8')), '');
+    -- A full notification queue fails the post at its commit: past half of it the poll
+    -- brings the note.
+    IF NEW.RECIPIENT IS NULL OR pg_notification_queue_usage() > 0.5 THEN
+        RETURN NULL;
+    END IF;
+    -- In the identity mode each user's channel is a secret of theirs.
+    IF to_regclass('vimo_wakeups') IS NOT NULL THEN
+        SELECT W.CHANNEL INTO channel FROM VIMO_WAKEUPS W WHERE W.NAME = rtrim(NEW.RECIPIENT);
+    END IF;
+    IF channel IS NOT NULL THEN
+        PERFORM pg_notify(channel, '');
     END IF;
     RETURN NULL;
 END $$;

@@ -78,11 +78,14 @@ class SqliteStore:
 class PostgresStore:
     """A database of its own on the suite's server, with the program's tables made by the
     office's administrator: the program itself never makes tables on a server. With identity,
-    the administrator runs the two schema files and gives each person a role of their own."""
+    a superuser makes the group role, the tables' owner (no superuser) runs the two schema
+    files, and the administrator gives each person a role of their own."""
 
     kind = "postgres"
     SCHEMAS = [os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources",
                             name) for name in ("postgresql-schema.sql", "postgresql-identity.sql")]
+    ROLE_SCHEMA = os.path.join(os.path.dirname(SCHEMAS[0]), "postgresql-identity-role.sql")
+    OWNER = "vimo_owner"
     PASSWORDS = {"ANN": "ann-Secret-1", "BOB": "bob-Secret-2", "EVE": "eve-Secret-3"}
     TABLES = (
         "CREATE TABLE MSGS(MSG CHAR(250) NULL,RECIPIENT CHAR(15) NULL,SENDER CHAR(15) NULL,"
@@ -103,8 +106,8 @@ class PostgresStore:
              "-X", "-A", "-t", "-F", "\x1f", *arguments], capture_output=True, text=True,
             env=dict(os.environ, PGPASSWORD=password or self.PASSWORDS.get(role, "")))
 
-    def _psql(self, database, sql):
-        result = self._run(database, "-q", "-v", "ON_ERROR_STOP=1", "-c", sql)
+    def _psql(self, database, sql, role="postgres"):
+        result = self._run(database, "-q", "-v", "ON_ERROR_STOP=1", "-c", sql, role=role)
         if result.returncode != 0:
             raise RuntimeError(f"psql: {result.stderr.strip()}")
         return [line.split("\x1f") for line in result.stdout.splitlines() if line]
@@ -116,9 +119,16 @@ class PostgresStore:
 
     def create(self):
         self._psql("postgres", f"DROP DATABASE IF EXISTS {self.database} WITH (FORCE)")
-        self._psql("postgres", f"CREATE DATABASE {self.database} ENCODING 'UTF8'")
+        owner = "postgres"
+        if self.identity:
+            owner = self.OWNER
+            self._psql("postgres", f"""DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles
+                WHERE rolname = '{owner}') THEN CREATE ROLE {owner} LOGIN; END IF; END $$""")
+        self._psql("postgres", f"CREATE DATABASE {self.database} ENCODING 'UTF8' OWNER {owner}")
+        if self.identity:
+            self._psql(self.database, f"\\i {self.ROLE_SCHEMA}")
         for statement in [f"\\i {path}" for path in self.SCHEMAS] if self.identity else self.TABLES:
-            self._psql(self.database, statement)
+            self._psql(self.database, statement, role=owner)
         if self.identity:  # others' notes, on the keys a copy that saw only its own would try
             self._psql(self.database, "INSERT INTO MSGS SELECT 'Not yours','DAN','CAT',20260101,"
                        "1,K FROM generate_series(1,300) K")

@@ -26,8 +26,8 @@ for path in /usr/bin/vimo /usr/lib/vimo/libvimoodbcsetup.so /usr/share/vimo/odbc
     /usr/share/mime/packages/vimo.xml /usr/share/icons/hicolor/48x48/apps/vimo.png \
     /usr/share/icons/hicolor/256x256/mimetypes/application-x-vimo.png \
     /usr/share/man/man1/vimo.1.gz /usr/share/man/de/man1/vimo.1.gz /usr/share/doc/vimo/copyright /usr/share/vimo/postgresql-schema.sql \
-    /usr/share/vimo/postgresql-identity.sql /usr/share/doc/vimo/administration.md.gz \
-    /usr/share/doc/vimo/user-guide.md.gz; do
+    /usr/share/vimo/postgresql-identity-role.sql /usr/share/vimo/postgresql-identity.sql \
+    /usr/share/doc/vimo/administration.md.gz /usr/share/doc/vimo/user-guide.md.gz; do
     grep -qxF "$path" <<<"$listing" || fail "the package lacks $path"
 done
 
