@@ -264,6 +264,11 @@ def scenario(run, store, ann, bob, data_file):
                 bound=identity)
         tooltip_reads(bob, "0 Vimos Active")
         check(store.users() == ["BOB"], f"the users should be BOB alone: {store.users()}")
+        if identity:  # on the channel that only his role can learn
+            wait_for(lambda: store.psql_as("postgres", "SELECT count(*) FROM pg_stat_activity A "
+                                           "JOIN VIMO_WAKEUPS W ON A.query LIKE '%LISTEN ' || "
+                                           "W.CHANNEL WHERE W.NAME = A.usename") == "1",
+                     UI_TIMEOUT, "BOB's copy listening on his secret channel")
 
     with run.step("ANN starts" + (" with the file on the command line" if data_file else "")
                   + " and signs up", ann) as label:

@@ -113,6 +113,11 @@ FailureKind KindOf(const Diagnostic& diagnostic)
     return FailureKind::Other;
 }
 
+bool IsPrivilegeLacking(const Diagnostic& diagnostic)
+{
+    return diagnostic.State == QLatin1String("42501");
+}
+
 bool IsOutOfRange(const Diagnostic& diagnostic)
 {
     return diagnostic.State == QLatin1String("22003");

@@ -19,6 +19,9 @@ bool IsConnectionLost(const Diagnostic& diagnostic);
 // link by the time this is asked: one that is still read-only is ReadOnly.
 FailureKind KindOf(const Diagnostic& diagnostic);
 
+// True when the server refused the role a privilege the statement needs.
+bool IsPrivilegeLacking(const Diagnostic& diagnostic);
+
 // True when a number did not fit its column (PostgreSQL's INT ends at 2147483647).
 bool IsOutOfRange(const Diagnostic& diagnostic);
 

@@ -6,6 +6,8 @@
 #include "store/Statements.h"
 #include "store/StoreSql.h"
 
+#include <QRandomGenerator>
+
 #include <optional>
 
 namespace vimo {
@@ -20,7 +22,8 @@ struct NoteTable::InsertTry {
 
 StoreResult<QList<NoteRow>> NoteTable::Addressed(const QString& recipient)
 {
-    StoreResult<QList<QStringList>> rows = StoreSql(Link).Rows(NotesQuery(recipient), 5);
+    StoreResult<QList<QStringList>> rows
+        = StoreSql(Link).Rows(Link.ThroughFunctions() ? NotesCall() : NotesQuery(recipient), 5);
     if (rows.Failure)
         return { {}, std::move(rows.Failure) };
     StoreResult<QList<NoteRow>> notes;
@@ -39,6 +42,8 @@ StoreResult<QList<NoteRow>> NoteTable::Addressed(const QString& recipient)
 
 StoreResult<qint64> NoteTable::Insert(const NewNote& note, int step)
 {
+    if (Link.ThroughFunctions())
+        return Post(note);
     // The row as a poll would read it back, to be found again after a broken link.
     NoteRow row { 0, CutTrailingWhiteSpace(note.Recipient), CutTrailingWhiteSpace(note.Sender),
         note.DateStamp, QString(note.Urgency), CutTrailingWhiteSpace(note.Text) };
@@ -114,6 +119,17 @@ NoteTable::InsertTry NoteTable::TryInsert(const NewNote& note, int step, NoteRow
     return result;
 }
 
+StoreResult<qint64> NoteTable::Post(const NewNote& note)
+{
+    // Should the link break before the answer comes, the store asks again with the same
+    // request, and the server answers with the note it stored the first time.
+    const QString request = QString::number(QRandomGenerator::system()->generate64(), 16)
+        + QString::number(QRandomGenerator::system()->generate64(), 16);
+    const StoreResult<QString> key = StoreSql(Link).FirstValue(
+        PostCall(note.Text, note.Recipient, note.DateStamp, note.Urgency, request));
+    return { ParseKey(key.Value).value_or(0), key.Failure };
+}
+
 StoreResult<qint64> NoteTable::FreeKey()
 {
     const StoreResult<QString> found = StoreSql(Link).FirstValue(
@@ -125,8 +141,9 @@ StoreResult<qint64> NoteTable::FreeKey()
 
 StoreResult<NoteTable::Deletion> NoteTable::Delete(const NoteRow& row)
 {
-    const StoreResult<StoreSql::Change> deleted
-        = StoreSql(Link).ExecCounted(DeleteNoteStatement(row));
+    const StoreResult<StoreSql::Change> deleted = Link.ThroughFunctions()
+        ? StoreSql(Link).CallCounted(DeleteNoteCall(row))
+        : StoreSql(Link).ExecCounted(DeleteNoteStatement(row));
     if (deleted.Failure)
         return { Deletion::Deleted, deleted.Failure };
     // After a broken link the first run may have deleted the row already: gone either way.

@@ -39,7 +39,8 @@ public:
     // never meet on a key; elsewhere a taken key comes back as a DuplicateKey failure for the
     // caller to try again with a larger step. When the link breaks during the insert, the
     // store connects again and looks for the row before it writes it once more: a note is
-    // never stored twice.
+    // never stored twice. Through the identity functions the server chooses the key, and
+    // takes the sender from the login; the sender's receipt goes with the note.
     StoreResult<qint64> Insert(const NewNote& note, int step = 1);
 
     enum class Deletion { Deleted, AlreadyGone };
@@ -50,6 +51,7 @@ public:
 private:
     struct InsertTry;
     InsertTry TryInsert(const NewNote& note, int step, NoteRow& row);
+    StoreResult<qint64> Post(const NewNote& note);
     StoreResult<qint64> FreeKey();
 
     Store& Link;

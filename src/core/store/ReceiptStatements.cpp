@@ -95,4 +95,18 @@ SqlStatement SentPruneStatement(const QString& sender)
     return statement;
 }
 
+SqlStatement ShownCall(const QList<NoteIdentity>& notes)
+{
+    QStringList keys;
+    for (const NoteIdentity& note : notes)
+        keys.append(QString::number(note.Key));
+    return { QStringLiteral("SELECT VIMO_SHOWN(?)"), { keys.join(u',') } };
+}
+
+QString SentNotesCall()
+{
+    return QStringLiteral("SELECT RECIPIENT,DT,MSG,SHOWN,DELETED FROM VIMO_SENT() "
+                          "ORDER BY SENT DESC,TKEY DESC");
+}
+
 } // namespace vimo

@@ -33,6 +33,12 @@ SqlStatement SentNotesQuery(const QString& sender);
 // Drops the sender's records older than the newest 50: nobody can list them any more.
 SqlStatement SentPruneStatement(const QString& sender);
 
+// The identity functions' (Statements.h): the role's notes first shown, stamped by the
+// server, and its newest records, as SentNotesQuery reads them. A post and a deletion there
+// keep their receipts themselves.
+SqlStatement ShownCall(const QList<NoteIdentity>& notes);
+QString SentNotesCall();
+
 // How many notes "Sent Vimos" lists.
 inline constexpr int SentListLength = 50;
 

@@ -23,6 +23,9 @@ QList<StoreFailure> ReceiptTable::Create()
 StoreResult<> ReceiptTable::RecordSent(
     const NoteIdentity& note, const QString& text, const QDateTime& at)
 {
+    // The identity functions keep it with the note.
+    if (Link.ThroughFunctions())
+        return {};
     StoreSql sql(Link);
     StoreResult<> recorded = sql.Exec(SentRecordStatement(note, text, ReceiptTime(at)));
     // A record too many harms nobody; the next post prunes again.
@@ -35,6 +38,9 @@ StoreResult<> ReceiptTable::RecordShown(const QList<NoteIdentity>& notes, const 
 {
     // SQLite refuses an expression nested deeper than 1000; each note adds one OR.
     constexpr qsizetype NotesPerStatement = 100;
+    // The server stamps them with its own time.
+    if (Link.ThroughFunctions())
+        return notes.isEmpty() ? StoreResult<> {} : StoreSql(Link).Exec(ShownCall(notes));
     StoreResult<> result;
     for (qsizetype from = 0; from < notes.size(); from += NotesPerStatement) {
         StoreResult<> part = StoreSql(Link).Exec(
@@ -47,12 +53,16 @@ StoreResult<> ReceiptTable::RecordShown(const QList<NoteIdentity>& notes, const 
 
 StoreResult<> ReceiptTable::RecordDeleted(const NoteIdentity& note, const QDateTime& at)
 {
+    // The identity functions stamp it as they delete the note.
+    if (Link.ThroughFunctions())
+        return {};
     return StoreSql(Link).Exec(DeletedReceiptStatement(note, ReceiptTime(at)));
 }
 
 StoreResult<QList<SentNote>> ReceiptTable::SentBy(const QString& sender)
 {
-    StoreResult<QList<QStringList>> rows = StoreSql(Link).Rows(SentNotesQuery(sender), 5);
+    StoreResult<QList<QStringList>> rows = StoreSql(Link).Rows(
+        Link.ThroughFunctions() ? SentNotesCall() : SentNotesQuery(sender), 5);
     StoreResult<QList<SentNote>> notes { {}, std::move(rows.Failure) };
     for (QStringList& row : rows.Value) {
         for (QString& value : row)

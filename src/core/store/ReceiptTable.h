@@ -11,7 +11,9 @@ namespace vimo {
 class Store;
 
 // Seen receipts (RCPTS, beside the two tables of notes and users), on one link. Copies that
-// know only those two never touch it, and their notes simply have no receipt.
+// know only those two never touch it, and their notes simply have no receipt. Through the
+// identity functions the server keeps the record and the deletion stamp with the note, and
+// stamps with its own time: the record and the deletion here then do nothing.
 class ReceiptTable {
 public:
     explicit ReceiptTable(Store& store)

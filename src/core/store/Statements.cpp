@@ -4,6 +4,8 @@
 #include "model/NoteRow.h"
 #include "model/TextRules.h"
 
+#include <QStringList>
+
 namespace vimo {
 
 QString UserListQuery()
@@ -148,8 +150,15 @@ QString RollbackStatement()
 
 QString BoundRoleQuery()
 {
+    return QStringLiteral("SELECT CASE WHEN row_security_active(to_regclass('msgs')) THEN CASE "
+                          "WHEN to_regprocedure('vimo_notes()') IS NULL THEN current_user "
+                          "ELSE session_user END END");
+}
+
+QString IdentityFunctionsQuery()
+{
     return QStringLiteral(
-        "SELECT CASE WHEN row_security_active(to_regclass('msgs')) THEN current_user END");
+        "SELECT CASE WHEN to_regprocedure('vimo_notes()') IS NULL THEN 0 ELSE 1 END");
 }
 
 QString SharedNextKeyQuery()
@@ -183,6 +192,59 @@ QString MissingGrantsQuery()
         "('EXECUTE ON FUNCTION VIMO_FREE_KEY()',"
         "has_function_privilege(to_regprocedure('vimo_free_key()'),'EXECUTE'))"
         ") G(W,OK) WHERE OK IS NOT TRUE");
+}
+
+SqlStatement NotesCall()
+{
+    return QStringLiteral("SELECT TKEY,SENDER,DT,URGENCY,MSG FROM VIMO_NOTES()");
+}
+
+SqlStatement PostCall(const QString& text, const QString& recipient, const QString& dateStamp,
+    QChar urgency, const QString& request)
+{
+    return { QStringLiteral("SELECT VIMO_POST(?,?,?,?,?)"),
+        { CutTrailingWhiteSpace(recipient), CutTrailingWhiteSpace(text), dateStamp.toLongLong(),
+            qint64(urgency.digitValue()), request } };
+}
+
+SqlStatement DeleteNoteCall(const NoteRow& row)
+{
+    return { QStringLiteral("SELECT VIMO_DELETE(?,?)"),
+        { row.Key, CutTrailingWhiteSpace(row.Sender) } };
+}
+
+QString UserListCall()
+{
+    return QStringLiteral("SELECT DISTINCT RECIPIENT FROM VIMO_USERS()");
+}
+
+SqlStatement UserLookupCall(const QString& name)
+{
+    return { QStringLiteral("SELECT RECIPIENT FROM VIMO_USERS() WHERE RECIPIENT=?"),
+        { CutTrailingWhiteSpace(name) } };
+}
+
+QString JoinCall()
+{
+    return QStringLiteral("SELECT VIMO_JOIN()");
+}
+
+QString WakeupChannelCall()
+{
+    return QStringLiteral("SELECT VIMO_CHANNEL()");
+}
+
+QString MissingExecuteGrantsQuery()
+{
+    QStringList rows;
+    for (const char* function :
+        { "VIMO_POST(TEXT,TEXT,BIGINT,BIGINT,TEXT)", "VIMO_NOTES()", "VIMO_DELETE(BIGINT,TEXT)",
+            "VIMO_SHOWN(TEXT)", "VIMO_SENT()", "VIMO_USERS()", "VIMO_JOIN()", "VIMO_CHANNEL()" })
+        rows.append(QStringLiteral("('EXECUTE ON FUNCTION %1',has_function_privilege("
+                                   "to_regprocedure('%1'),'EXECUTE'))")
+                        .arg(QLatin1String(function)));
+    return QStringLiteral("SELECT W FROM (VALUES ") + rows.join(u',')
+        + QStringLiteral(") G(W,OK) WHERE OK IS NOT TRUE");
 }
 
 } // namespace vimo

@@ -54,8 +54,12 @@ QString CommitStatement();
 QString RollbackStatement();
 
 // PostgreSQL with row-level security (resources/postgresql-identity.sql): the connected role
-// when the policies bind it, NULL when nothing binds it (no policies, or the tables' owner).
+// when the store binds it, NULL when nothing binds it (no row-level security, or the tables'
+// owner). Where the store offers the identity functions they act for the role that logged
+// in, and so does this; the earlier mode's policies compared with the current role.
 QString BoundRoleQuery();
+// 1 when the store offers a bound role the identity functions instead of its tables.
+QString IdentityFunctionsQuery();
 // A bound role sees only its own notes; these read every key on its behalf, so that a new
 // key is still free among all of them.
 QString SharedNextKeyQuery();
@@ -63,5 +67,23 @@ QString SharedFreeKeyQuery();
 // One row for each privilege a copy uses that the connected role lacks, as a GRANT names it:
 // "INSERT ON USRS".
 QString MissingGrantsQuery();
+
+// The identity functions, for a bound role that may touch no table. Each acts for the role
+// that logged in: its notes, its name, its receipts.
+// SELECT TKEY,SENDER,DT,URGENCY,MSG FROM VIMO_NOTES()
+SqlStatement NotesCall();
+// The server takes the sender from the login and chooses the key, which the call answers.
+// A second call with the same request (its answer was lost) stores nothing more.
+SqlStatement PostCall(const QString& text, const QString& recipient, const QString& dateStamp,
+    QChar urgency, const QString& request);
+// Answers 1 when it deleted the row (and stamped its receipt), 0 when it was gone.
+SqlStatement DeleteNoteCall(const NoteRow& row);
+QString UserListCall();
+SqlStatement UserLookupCall(const QString& name);
+// Adds the role's own name, whatever name a caller has in mind.
+QString JoinCall();
+// The role's secret wake-up channel.
+QString WakeupChannelCall();
+QString MissingExecuteGrantsQuery();
 
 } // namespace vimo

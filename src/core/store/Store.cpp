@@ -81,20 +81,31 @@ void Store::LearnEngine()
     if (InfoText(Link->Connection, SQL_DBMS_NAME) != QLatin1String("SQLite")) {
         Kind = Engine::Other;
         FilePath.clear();
-        // A question that fails keeps what the last link said: it was the same data source.
-        if (InfoText(Link->Connection, SQL_DBMS_NAME) == QLatin1String("PostgreSQL")) {
-            const StoreResult<QString> bound
-                = StoreSql(*this).FirstValue(BoundRoleQuery(), StoreSql::Retry::Never);
-            if (bound.Succeeded())
-                Role = bound.Value;
-        }
+        if (InfoText(Link->Connection, SQL_DBMS_NAME) == QLatin1String("PostgreSQL"))
+            LearnRole();
         return;
     }
     Kind = Engine::Sqlite;
     Role.clear();
+    Functions = false;
     // The SQLite driver names the file it opened.
     FilePath = InfoText(Link->Connection, SQL_DATABASE_NAME);
     OpenedFile = IdentityOf(FilePath);
+}
+
+void Store::LearnRole()
+{
+    // A question that fails keeps what the last link said: it was the same data source.
+    StoreSql sql(*this);
+    const StoreResult<QString> bound = sql.FirstValue(BoundRoleQuery(), StoreSql::Retry::Never);
+    if (bound.Failure)
+        return;
+    Role = bound.Value;
+    const StoreResult<QString> functions = Role.isEmpty()
+        ? StoreResult<QString> {}
+        : sql.FirstValue(IdentityFunctionsQuery(), StoreSql::Retry::Never);
+    if (functions.Succeeded())
+        Functions = functions.Value == QLatin1String("1");
 }
 
 Store::FileIdentity Store::IdentityOf(const QString& path)
@@ -138,7 +149,15 @@ QString Store::EngineName() const
 
 StoreResult<QStringList> Store::MissingGrants()
 {
-    return StoreSql(*this).ColumnValues(MissingGrantsQuery());
+    return StoreSql(*this).ColumnValues(
+        Functions ? MissingExecuteGrantsQuery() : MissingGrantsQuery());
+}
+
+StoreResult<QString> Store::OwnWakeupChannel()
+{
+    if (!Functions)
+        return {};
+    return StoreSql(*this).FirstValue(WakeupChannelCall());
 }
 
 } // namespace vimo

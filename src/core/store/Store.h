@@ -52,8 +52,16 @@ public:
     // when nothing binds the link: a data file, a server without the policies, or the owner
     // of the tables. Learnt at every connect.
     const QString& BoundRole() const { return Role; }
+    // True when the bound role reaches the store through the identity functions and no table;
+    // false where the store binds it by policies on its tables, as the earlier identity mode
+    // did, and where nothing binds it. Learnt with BoundRole, and again when the store refuses
+    // the bound role a table (upgraded under a running copy).
+    bool ThroughFunctions() const { return Functions; }
     // The privileges a copy uses that the connected role lacks, each as a GRANT names it.
     StoreResult<QStringList> MissingGrants();
+    // Through the identity functions: the bound role's secret wake-up channel, made at the
+    // first ask. Empty elsewhere.
+    StoreResult<QString> OwnWakeupChannel();
 
     // The link belongs to the first thread that uses it; in a debug build a second one is
     // stopped at once. A StoreWorker hands it over through this, at its start and its end.
@@ -75,6 +83,7 @@ private:
     // As the link was last made.
     StoreResult<> Reopen() { return Open(Registered); }
     void LearnEngine();
+    void LearnRole();
     static FileIdentity IdentityOf(const QString& path);
     void FollowReplacedFile();
     void CheckThread() const;
@@ -86,7 +95,8 @@ private:
     // psqlODBC's ANSI driver refuses wide-character values; it takes UTF-8.
     bool WideText = true;
     QString FilePath; // SQLite: the data file the link opened
-    QString Role; // PostgreSQL: the role the policies bind, if any
+    QString Role; // PostgreSQL: the role the store binds, if any
+    bool Functions = false; // the bound role goes through the identity functions
     FileIdentity OpenedFile;
     bool InTransaction = false;
     mutable std::atomic<QThread*> LinkThread { nullptr };

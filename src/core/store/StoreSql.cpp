@@ -149,6 +149,11 @@ StoreSql::Run StoreSql::RunStatement(
     if (retry == Retry::Once)
         Link.FollowReplacedFile();
     Run run = RunOnce(text, values);
+    // A store given the identity functions under a running copy takes the tables away from
+    // it: its next statements go through the functions.
+    if (!run.Succeeded() && retry == Retry::Once && IsPrivilegeLacking(run.Error)
+        && !Link.Role.isEmpty() && !Link.Functions)
+        Link.LearnRole();
     if (run.Succeeded() || retry == Retry::Never)
         return run;
     // A link that an earlier reconnect could not bring back is tried again as well: a server
@@ -186,6 +191,22 @@ StoreResult<StoreSql::Change> StoreSql::ExecCounted(const SqlStatement& statemen
     if (!SQL_SUCCEEDED(SQLRowCount(run.Statement.get(), &count)))
         count = -1;
     return { { qint64(count), run.Retried }, {} };
+}
+
+StoreResult<StoreSql::Change> StoreSql::CallCounted(const SqlStatement& statement)
+{
+    const Run run = RunStatement(statement.Text, statement.Values, Retry::Once);
+    if (!run.Succeeded())
+        return { {}, run.Failure() };
+    StoreResult<Change> result { { -1, run.Retried }, {} };
+    if (SQL_SUCCEEDED(SQLFetch(run.Statement.get()))) {
+        const ColumnRead read = ReadColumnText(run.Statement.get(), 1);
+        bool number = false;
+        const qint64 rows = read.Value ? read.Value->trimmed().toLongLong(&number) : 0;
+        if (number)
+            result.Value.Rows = rows;
+    }
+    return result;
 }
 
 StoreResult<QString> StoreSql::FirstValue(const SqlStatement& statement, Retry retry)

@@ -34,6 +34,9 @@ public:
         bool Retried = false;
     };
     StoreResult<Change> ExecCounted(const SqlStatement& statement);
+    // The same for a call that answers with the number of rows it changed (-1 when it gave
+    // no number).
+    StoreResult<Change> CallCounted(const SqlStatement& statement);
 
     // The first column of the first row, trailing white space cut; the empty text when there
     // is no row or the value is NULL.

@@ -97,7 +97,8 @@ QList<StoreFailure> CreateTables(Store& store)
 
 void UpgradeOldStore(Store& store)
 {
-    if (!IsStore(store))
+    // A role the store binds owns nothing and may make nothing.
+    if (!store.BoundRole().isEmpty() || !IsStore(store))
         return;
     const std::optional<QStringList> names = NotesIndexNames(store);
     if (!names) {
@@ -129,7 +130,8 @@ void UpgradeOldStore(Store& store)
 
 void AddReceiptsTable(Store& store)
 {
-    // A role the policies bind owns nothing and may make nothing; their file needs the table.
+    // A role the store binds owns nothing and may make nothing; the identity file needs the
+    // table.
     if (!HasTables(store) || !store.BoundRole().isEmpty())
         return;
     for (const StoreFailure& refused : ReceiptTable(store).Create())

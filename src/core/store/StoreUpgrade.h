@@ -16,8 +16,8 @@ bool HasTables(Store& store);
 // creation the store refused, in order.
 QList<StoreFailure> CreateTables(Store& store);
 
-// Both upgrades touch only a store that holds the notes and users tables; any other file is
-// left as it is.
+// Both upgrades touch only a store that holds the notes and users tables, on a link that no
+// role of the identity mode holds; any other store is left as it is.
 //
 // Gives a store made before the indexes existed the two that a new store gets with its tables,
 // once per start, right after the store connects. Neither changes a row. The index on the

@@ -7,18 +7,19 @@ namespace vimo {
 
 StoreResult<QStringList> UserTable::Names()
 {
-    return StoreSql(Link).ColumnValues(UserListQuery());
+    return StoreSql(Link).ColumnValues(Link.ThroughFunctions() ? UserListCall() : UserListQuery());
 }
 
 StoreResult<bool> UserTable::IsKnown(const QString& name)
 {
-    StoreResult<QString> found = StoreSql(Link).FirstValue(UserLookupQuery(name));
+    StoreResult<QString> found = StoreSql(Link).FirstValue(
+        Link.ThroughFunctions() ? UserLookupCall(name) : UserLookupQuery(name));
     return { !found.Value.isEmpty(), std::move(found.Failure) };
 }
 
 StoreResult<> UserTable::Add(const QString& name)
 {
-    return StoreSql(Link).Exec(AddUserStatement(name));
+    return StoreSql(Link).Exec(Link.ThroughFunctions() ? JoinCall() : AddUserStatement(name));
 }
 
 } // namespace vimo

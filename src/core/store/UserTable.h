@@ -20,6 +20,7 @@ public:
     // Every name, once each, in the store's order.
     StoreResult<QStringList> Names();
     StoreResult<bool> IsKnown(const QString& name);
+    // Through the identity functions a bound role adds its own name, whatever name it gives.
     StoreResult<> Add(const QString& name);
 
 private:

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <algorithm>
@@ -65,6 +66,16 @@ QByteArray WakeupChannel(const QString& user)
               .toHex();
 }
 
+QByteArray WakeupChannelOf(Store& store, const QString& user)
+{
+    if (!store.ThroughFunctions())
+        return WakeupChannel(user);
+    const QByteArray channel = store.OwnWakeupChannel().Value.toLatin1();
+    // It goes into a LISTEN as it stands.
+    static const QRegularExpression identifier(QStringLiteral("^[a-z_][a-z0-9_]{0,62}$"));
+    return identifier.match(QString::fromLatin1(channel)).hasMatch() ? channel : QByteArray();
+}
+
 StoreWakeup::StoreWakeup(const QString& user, QObject* parent)
     : QObject(parent)
     , User(user)
@@ -83,21 +94,23 @@ void StoreWakeup::Start(StoreWorker& worker)
 {
     Worker = &worker;
     // Asked, not waited for: the tray comes first.
-    worker.Run([](Store& store) { return store.EngineName(); }, this,
-        [this](const QString& engine) { Start(engine); });
+    worker.Run(
+        [user = User](
+            Store& store) { return std::pair(store.EngineName(), WakeupChannelOf(store, user)); },
+        this, [this](const auto& answer) { Start(answer.first, answer.second); });
 }
 
-void StoreWakeup::Start(const Store& store)
+void StoreWakeup::Start(Store& store)
 {
-    Start(store.EngineName());
+    Start(store.EngineName(), WakeupChannelOf(store, User));
 }
 
-void StoreWakeup::Start(const QString& engine)
+void StoreWakeup::Start(const QString& engine, const QByteArray& channel)
 {
     if (!ListeningWanted())
         return;
     if (engine == QLatin1String("PostgreSQL"))
-        StartListening();
+        StartListening(channel);
     else if (engine == QLatin1String("SQLite"))
         StartWatching(QString::fromUtf8(DataSourceKey("Database")));
 }
@@ -113,12 +126,12 @@ StoreWakeup::Means StoreWakeup::Active() const
     return Means::None;
 }
 
-void StoreWakeup::StartListening()
+void StoreWakeup::StartListening(const QByteArray& channel)
 {
     // Built elsewhere, without its libpq5 dependency: the poll alone, as before.
-    if (LibPq::Get() == nullptr)
+    if (LibPq::Get() == nullptr || channel.isEmpty())
         return;
-    Listener = new PgListener(ReadListenParameters(), WakeupChannel(User), this);
+    Listener = new PgListener(ReadListenParameters(), channel, this);
     connect(Listener, &PgListener::Notified, this, &StoreWakeup::Heard);
     Listener->Start();
 }

@@ -25,6 +25,13 @@ class StoreWorker;
 // computes the same.
 QByteArray WakeupChannel(const QString& user);
 
+// The channel on which the store announces notes for the user. In the identity mode it is the
+// bound role's secret (Store::OwnWakeupChannel), made by the store at the first ask and given
+// to that role alone, so that nobody else can listen there or wake the copy; elsewhere
+// WakeupChannel(user). Empty when the store would not say: the poll then brings the notes.
+// Asks the store: call it where its link lives.
+QByteArray WakeupChannelOf(Store& store, const QString& user);
+
 // Says when a note for the user may have come to the store, where the store can tell: a
 // PostgreSQL store that announces new notes, a SQLite data file on a local disk, watched for
 // changes, or one on a network share, whose change counter is read every CheckMs. It knows
@@ -57,9 +64,7 @@ public:
     // share that hangs keeps the desktop turning.
     void Start(StoreWorker& worker);
     // Listening or watching alone, for the engine of a store no worker holds.
-    void Start(const Store& store);
-    // The same, for the engine as Store::EngineName names it.
-    void Start(const QString& engine);
+    void Start(Store& store);
     // How it hears of notes now.
     Means Active() const;
 
@@ -68,7 +73,9 @@ Q_SIGNALS:
     void NoteMayHaveArrived();
 
 private:
-    void StartListening();
+    // For the engine as Store::EngineName names it, and the user's channel there.
+    void Start(const QString& engine, const QByteArray& channel);
+    void StartListening(const QByteArray& channel);
     void StartWatching(const QString& file);
     void WatchAgain();
     void StartChecking(const QString& file);
