@@ -273,6 +273,16 @@ Liegt sie auf einer Freigabe, ist diese vielleicht noch nicht verbunden.</transl
         <source>The data file has no tables for the notes.</source>
         <translation>Die Datendatei enthält keine Tabellen für die Notizen.</translation>
     </message>
+    <message>
+        <source>The store&apos;s server could not prove that it is the office&apos;s server, so Vimo did not connect to it:
+%1 [%2]
+
+Please tell your administrator.</source>
+        <translation>Der Server des Datenspeichers konnte nicht nachweisen, dass er der Server des Büros ist; Vimo hat sich deshalb nicht mit ihm verbunden:
+%1 [%2]
+
+Bitte sagen Sie es Ihrem Administrator.</translation>
+    </message>
 </context>
 <context>
     <name>Prompts</name>

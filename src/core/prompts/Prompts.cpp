@@ -11,8 +11,8 @@
 namespace vimo {
 namespace {
 
-// Every alert, as the user reads it, for the tests that drive the program on a desktop:
-// enabled by the logging rule "vimo.alert.info=true".
+// Every alert and Retry box, as the user reads it, for the tests that drive the program on a
+// desktop: enabled by the logging rule "vimo.alert.info=true".
 Q_LOGGING_CATEGORY(AlertLog, "vimo.alert", QtWarningMsg)
 
 // Without a desktop the program can still say what went wrong.
@@ -99,6 +99,7 @@ void ShowStoreFailure(const StoreFailure& failure, const QString& consequence)
 
 bool AskRetryOrQuit(const QString& text)
 {
+    qCInfo(AlertLog).noquote() << text;
     const RetryHandler handler = CurrentRetryHandler();
     return handler && handler(text);
 }

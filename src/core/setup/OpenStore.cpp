@@ -89,6 +89,13 @@ QString RegisteredDataFile()
 QString WhyUnreachable(const StoreFailure& failure)
 {
     const Diagnostic& error = failure.Error;
+    // libpq ends its messages with a line break.
+    const QString message = error.Message.trimmed();
+    if (failure.Kind == FailureKind::Untrusted)
+        return QCoreApplication::translate("OpenStore",
+            "The store's server could not prove that it is the office's server, so Vimo did not "
+            "connect to it:\n%1 [%2]\n\nPlease tell your administrator.")
+            .arg(message, error.State);
     const QString file = RegisteredDataFile();
     if (!file.isEmpty() && !QFileInfo::exists(file))
         return QCoreApplication::translate("OpenStore",
@@ -96,8 +103,7 @@ QString WhyUnreachable(const StoreFailure& failure)
             "there yet.")
             .arg(file);
     return QCoreApplication::translate("OpenStore", "The store cannot be reached:\n%1 [%2]")
-        .arg(error.Message.isEmpty() ? QCoreApplication::translate("OpenStore", "no answer")
-                                     : error.Message,
+        .arg(message.isEmpty() ? QCoreApplication::translate("OpenStore", "no answer") : message,
             error.State);
 }
 
@@ -109,12 +115,13 @@ void Pause(std::chrono::milliseconds wait)
     loop.exec();
 }
 
-// Tries again and again until the store answers or the user gives up.
+// Tries again and again until the store answers or the user gives up. A server that does not
+// prove itself is said at once: waiting does not change its certificate.
 bool WaitForStore(Store& store, StoreFailure refused, const StartPatience& patience)
 {
     QDeadlineTimer quiet(patience.Quiet);
     for (;;) {
-        if (quiet.hasExpired()) {
+        if (quiet.hasExpired() || refused.Kind == FailureKind::Untrusted) {
             if (!AskRetryOrQuit(WhyUnreachable(refused)))
                 return false;
             quiet.setRemainingTime(patience.AfterRetry);

@@ -32,7 +32,8 @@ struct StartPatience {
 // asked for a new file, register "VIMO" for it and connect again. When "VIMO" exists but
 // cannot be reached (a server down, a share not mounted yet, a file locked, a file that is not
 // there) nothing is registered or asked: the start tries again quietly, then says what failed
-// and offers Retry or Quit. Returns true when the store is connected.
+// and offers Retry or Quit; at once when the server did not prove who it is. Returns true when
+// the store is connected.
 bool OpenStore(Store& store, const QString& path, const StartPatience& patience = {});
 
 // Makes the tables of a new data file. True when both tables are there afterwards (also when

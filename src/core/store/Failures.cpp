@@ -1,5 +1,8 @@
 #include "store/Failures.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace vimo {
 namespace {
 
@@ -77,6 +80,26 @@ Remedy RemedyOf(const Diagnostic& diagnostic)
     return Remedy::None;
 }
 
+// libpq tells why it refused a server only in words, translated where it has a translation
+// (German: "Zertifikat", "SSL wurde verlangt"); OpenSSL's reasons ("certificate verify
+// failed") stay English.
+bool IsUntrusted(const Diagnostic& diagnostic)
+{
+    if (!diagnostic.State.startsWith(QLatin1String("08")))
+        return false;
+    static const char* const signs[] = {
+        "certificate", // unverified, another host's, the root file missing or unreadable
+        "Zertifikat",
+        "SSL was required", // a server without TLS where the data source demands it
+        "SSL wurde verlangt",
+        "channel binding", // a login relayed through someone in the middle
+        "Channel-Binding",
+    };
+    return std::any_of(std::begin(signs), std::end(signs), [&](const char* sign) {
+        return diagnostic.Message.contains(QLatin1String(sign), Qt::CaseInsensitive);
+    });
+}
+
 bool IsReadOnly(const Diagnostic& diagnostic)
 {
     return diagnostic.State == QLatin1String("25006") || SqliteCodeOf(diagnostic) == SqliteReadOnly;
@@ -104,6 +127,8 @@ FailureKind KindOf(const Diagnostic& diagnostic)
     // The driver manager found no such data source.
     if (diagnostic.State == QLatin1String("IM002"))
         return FailureKind::NoDataSource;
+    if (IsUntrusted(diagnostic))
+        return FailureKind::Untrusted;
     if (IsReadOnly(diagnostic))
         return FailureKind::ReadOnly;
     if (IsDuplicateKey(diagnostic))

@@ -26,6 +26,10 @@ enum class FailureKind {
     ReadOnly,
     // At connect: there is no data source "VIMO".
     NoDataSource,
+    // At connect: the server did not prove that it is the one the data source trusts (its
+    // certificate, TLS that the data source demands, channel binding). Trying again quietly
+    // changes nothing; somebody must look at the server or the data source.
+    Untrusted,
     // The statement itself was refused; trying again gives the same answer.
     Other,
 };
@@ -41,7 +45,8 @@ struct StoreFailure {
     // reached" and what waits is tried again later.
     bool OutOfReach() const
     {
-        return Kind == FailureKind::Unreachable || Kind == FailureKind::ReadOnly;
+        return Kind == FailureKind::Unreachable || Kind == FailureKind::ReadOnly
+            || Kind == FailureKind::Untrusted;
     }
 };
 

@@ -17,10 +17,12 @@ class TestStoreRules : public QObject {
 private Q_SLOTS:
     void failuresAreReadByStateAndSqliteCode_data()
     {
-        test::Columns<QString, int, bool, FailureKind>("state", "native", "newLink", "kind");
+        test::Columns<QString, int, bool, FailureKind, QString>(
+            "state", "native", "newLink", "kind", "message");
         const auto row = [](const char* name, const char* state, int native, bool newLink,
-                             FailureKind kind) {
-            QTest::addRow("%s", name) << QString::fromLatin1(state) << native << newLink << kind;
+                             FailureKind kind, const char* message = "message") {
+            QTest::addRow("%s", name) << QString::fromLatin1(state) << native << newLink << kind
+                                      << QString::fromUtf8(message);
         };
         using enum FailureKind;
         row("sqlite: written after the file was replaced, renamed or deleted", "S1000", 8, true,
@@ -42,6 +44,19 @@ private Q_SLOTS:
         row("postgres: no such table", "42P01", 7, false, Other);
         row("postgres: a general error with a code like SQLite's is no SQLite code", "42601", 8,
             false, Other);
+        row("postgres: a server certificate from another CA", "08001", 101, true, Untrusted,
+            "connection to server at \"localhost\" (127.0.0.1), port 5432 failed: SSL error: "
+            "certificate verify failed");
+        row("postgres: a certificate for another host, in German", "08001", 101, true, Untrusted,
+            "Verbindung zum Server auf »db« (10.0.0.5), Port 5432 fehlgeschlagen: "
+            "Server-Zertifikat für »localhost« stimmt nicht mit dem Hostnamen »db« überein");
+        row("postgres: a server without TLS where the data source demands it", "08001", 101, true,
+            Untrusted, "server does not support SSL, but SSL was required");
+        row("postgres: a login without the channel binding that the data source demands", "08001",
+            101, true, Untrusted,
+            "channel binding required, but server authenticated client without channel binding");
+        row("postgres: a refused statement that names a certificate is no refused server", "22P02",
+            7, false, Other, "invalid input syntax for type integer: \"certificate\"");
         row("no data source VIMO", "IM002", 0, false, NoDataSource);
         row("no diagnostic at all: there was no link", "", 0, true, Unreachable);
     }
@@ -52,7 +67,8 @@ private Q_SLOTS:
         QFETCH(int, native);
         QFETCH(bool, newLink);
         QFETCH(FailureKind, kind);
-        const Diagnostic diagnostic { state, native, u"message"_s };
+        QFETCH(QString, message);
+        const Diagnostic diagnostic { state, native, message };
         QCOMPARE(IsConnectionLost(diagnostic), newLink);
         QCOMPARE(MakeFailure(u"SELECT 1"_s, diagnostic).Kind, kind);
     }
