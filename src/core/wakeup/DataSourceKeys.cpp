@@ -21,6 +21,17 @@ void Put(PgParameters& parameters, const QByteArray& keyword, const QByteArray& 
     parameters.append({ keyword, value });
 }
 
+// psqlODBC hands libpq its SSLmode as written, but for its short forms of the two verifying
+// modes: the listening link must never connect less safely than the store's.
+QByteArray SslModeAsTheDriverSends(const QByteArray& value)
+{
+    if (value.size() >= 2 && value[0] == 'v' && value[1] == 'f')
+        return "verify-full";
+    if (value.size() >= 2 && value[0] == 'v' && value[1] == 'c')
+        return "verify-ca";
+    return value;
+}
+
 } // namespace
 
 QByteArray DataSourceKey(const char* key)
@@ -39,11 +50,16 @@ bool ListeningWanted()
 
 PgParameters ReadListenParameters()
 {
+    return ListenParametersFrom(DataSourceKey);
+}
+
+PgParameters ListenParametersFrom(const std::function<QByteArray(const char*)>& dataSourceKey)
+{
     PgParameters parameters;
     // psqlODBC's own extra libpq options come first, so that its named keys win as they do
     // in the driver.
     if (const LibPq* pq = LibPq::Get()) {
-        const QByteArray options = DataSourceKey("pqopt");
+        const QByteArray options = dataSourceKey("pqopt");
         if (!options.isEmpty()) {
             if (PQconninfoOption* parsed = pq->PQconninfoParse(options.constData(), nullptr)) {
                 for (PQconninfoOption* option = parsed; option->keyword != nullptr; ++option) {
@@ -68,9 +84,10 @@ PgParameters ReadListenParameters()
         { "ListenPort", "port" },
     };
     for (const auto& key : keys) {
-        const QByteArray value = DataSourceKey(key.Key);
+        const QByteArray value = dataSourceKey(key.Key);
         if (!value.isEmpty())
-            Put(parameters, key.Keyword, value);
+            Put(parameters, key.Keyword,
+                qstrcmp(key.Keyword, "sslmode") == 0 ? SslModeAsTheDriverSends(value) : value);
     }
     // Only a primary announces notes, and a standby refuses LISTEN: of several hosts the link
     // keeps to the one that takes writes, also where the data source does not ask it of the

@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+#include <functional>
+
 namespace vimo {
 
 // One key of the data source "VIMO", as the driver reads it (the user's odbc.ini, else the
@@ -17,7 +19,11 @@ bool ListeningWanted();
 // What the listening link of a PostgreSQL store connects with: the data source's own keys as
 // psqlODBC reads them (Servername, Port, Database, Username, Password, SSLmode, pqopt), and
 // two of ours for the link alone, ListenServername and ListenPort, which point it elsewhere:
-// straight at the server when the data source names a pooler.
+// straight at the server when the data source names a pooler. So both links verify the server
+// alike (SSLmode, pqopt's sslrootcert and channel_binding) and prove the user alike (a
+// password, or a Kerberos ticket with pqopt's gssencmode and krbsrvname).
 PgParameters ReadListenParameters();
+// The same from keys that dataSourceKey reads (empty when absent).
+PgParameters ListenParametersFrom(const std::function<QByteArray(const char* key)>& dataSourceKey);
 
 } // namespace vimo

@@ -17,6 +17,8 @@
 #include <QTcpServer>
 #include <QTest>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 using namespace vimo;
@@ -148,6 +150,35 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(darcyHeard.count(), 2, Patience);
         QCOMPARE(Payloads(zoeHeard), QStringList { QString() });
         QCOMPARE(Payloads(darcyHeard), (QStringList { QString(), QString() }));
+    }
+
+    void theListeningLinkVerifiesTheServerAsTheStoreLinkDoes_data()
+    {
+        test::Columns<QByteArray, QByteArray, QByteArray>("sslMode", "pqopt", "expected");
+        QTest::addRow("against the office's root, with channel binding")
+            << "verify-full"_ba
+            << "sslrootcert=/etc/ca.crt channel_binding=require"_ba
+            << "channel_binding=require sslmode=verify-full sslrootcert=/etc/ca.crt"_ba;
+        QTest::addRow("psqlODBC's short forms of the verifying modes are theirs")
+            << "vf"_ba
+            << ""_ba
+            << "sslmode=verify-full"_ba;
+    }
+
+    void theListeningLinkVerifiesTheServerAsTheStoreLinkDoes()
+    {
+        QFETCH(QByteArray, sslMode);
+        QFETCH(QByteArray, pqopt);
+        QFETCH(QByteArray, expected);
+        const QMap<QByteArray, QByteArray> keys { { "SSLmode", sslMode }, { "pqopt", pqopt } };
+        QByteArrayList told;
+        for (const auto& [keyword, value] :
+            ListenParametersFrom([&](const char* key) { return keys.value(key); })) {
+            if (keyword.startsWith("ssl") || keyword == "channel_binding")
+                told.append(keyword + '=' + value);
+        }
+        std::sort(told.begin(), told.end());
+        QCOMPARE(told.join(' '), expected);
     }
 
     void aHostThatNeverAnswersIsPassedOver()
