@@ -32,6 +32,8 @@ packages=(
     # the failover runs' replicated cluster (tests/harness/cluster.py), and the proxy that
     # bench/failover.py measures beside it
     patroni python3-etcd etcd-server haproxy
+    # the secured links' runs: certificates for a TLS server, a Kerberos realm of their own
+    openssl krb5-kdc krb5-admin-server krb5-user
 )
 
 missing=()

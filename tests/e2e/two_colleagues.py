@@ -4,7 +4,8 @@ shared store: BOB sets the store up and signs up, ANN joins and writes to him, h
 enlarges, drags and deletes a note, quits, starts again and finds the notes still waiting,
 answers one with Reply, ANN reads in "Sent Vimos" what became of her notes, and BOB hides and
 shows them all. Driven only by synthetic input, checked on the screen and in the
-store. Screenshots of every step go to the artifacts folder."""
+store. Screenshots of every step go to the artifacts folder. With --tls or --kerberos the run
+ends after the first note, once the server's views show how each copy's links came in."""
 
 import argparse
 import os
@@ -15,6 +16,7 @@ import traceback
 from contextlib import contextmanager
 
 from harness.desktop import Desktop, StepFailure, Workstation, remove_tree, wait_for
+from harness.secure_links import KerberosLinks, TlsLinks, check_links, refused_for_another_root
 from harness.stores import PostgresStore, SqliteStore
 
 YELLOW, GREEN, RED = (255, 255, 0), (0, 255, 0), (255, 0, 0)
@@ -229,7 +231,7 @@ def wait_for_note(store, text, timeout=UI_TIMEOUT):
     return wait_for(stored, timeout, f"the note {text!r} in the store")
 
 
-def scenario(run, store, ann, bob, data_file):
+def scenario(run, store, ann, bob, data_file, links=None):
     identity = getattr(store, "identity", False)
     # BOB sets up the office's store.
     if store.kind == "sqlite":
@@ -304,6 +306,10 @@ def scenario(run, store, ann, bob, data_file):
         check_note_colour(bob, shown, GREEN, "first-note")
         tooltip_reads(bob, "1 Vimo Active")
         check(not ann.shown_titled(text), "the note showed on ANN's screen too")
+
+    if links:
+        secured_links(run, store, ann, bob, links)
+        return
 
     with run.step("BOB enlarges the note", bob):
         bob.note_command(shown, "e")
@@ -471,14 +477,38 @@ def scenario(run, store, ann, bob, data_file):
             ann.wait_until_ended(QUIT_TIMEOUT)
 
 
-def use_role(station, store, role):
-    """The workstation's data source names the role; its password waits in ~/.pgpass."""
+def secured_links(run, store, ann, bob, links):
+    """In place of the rest of the day: the server's views show how each link came in, and a
+    copy that trusts another root is told so at once."""
+    with run.step(f"both links of each copy came in by {links.what}", bob, ann):
+        check_links(links, store, ("ANN", "BOB"), UI_TIMEOUT)
+
+    with run.step("both quit", bob, ann):
+        for station in (bob, ann):
+            station.tray_command("q")
+        for station in (bob, ann):
+            station.wait_until_ended(QUIT_TIMEOUT)
+
+    if isinstance(links, TlsLinks):
+        with run.step("ANN's copy trusts another root: the start says so at once", ann) as label:
+            # Well before the minute that the start waits quietly for a server that is down.
+            shown = refused_for_another_root(links, store, ann, UI_TIMEOUT,
+                                             lambda: run.shot(f"{label}-refusal", ann))
+            run.figure(f"refusal: the box showed {shown:.1f} s after the start")
+
+
+def use_role(station, store, role, links=None):
+    """The workstation's data source names the role; its password waits in ~/.pgpass, unless
+    the links sign in by a ticket."""
+    host = links.host if links else "127.0.0.1"
     with open(station.odbc_ini, "w") as odbc_ini:
-        odbc_ini.write(store.data_source(role))
-    if role in store.PASSWORDS:
+        odbc_ini.write(store.data_source(role, host, links.keys(role) if links else None))
+    if role in store.PASSWORDS and (links is None or links.passwords):
         pgpass = os.path.join(station.environment["HOME"], ".pgpass")
         with open(os.open(pgpass, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600), "w") as out:
-            out.write(store.pgpass(role))
+            out.write(store.pgpass(role, host))
+    if links:
+        links.ready(station, role)
 
 
 def main():
@@ -494,6 +524,11 @@ def main():
     parser.add_argument("--pg-port", default=os.environ.get("VIMO_TEST_PG_PORT"))
     parser.add_argument("--identity", action="store_true",
                         help="PostgreSQL with row-level security, each colleague their own role")
+    secured = parser.add_mutually_exclusive_group()
+    secured.add_argument("--tls", metavar="FOLDER",
+                         help="links verified against FOLDER/ca.crt, with channel binding")
+    secured.add_argument("--kerberos", metavar="FOLDER",
+                         help="links signed in by tickets of the realm in FOLDER only")
     args = parser.parse_args()
 
     remove_tree(args.work)
@@ -520,6 +555,8 @@ def main():
             parser.error("--pg-port or VIMO_TEST_PG_PORT is needed for PostgreSQL")
         data_file = None
         store = PostgresStore(args.pg_port, f"vimo_e2e_{os.getpid()}", args.identity)
+    links = (TlsLinks(args.tls) if args.tls else KerberosLinks(args.kerberos) if args.kerberos
+             else None)
 
     run = Run(args.artifacts, stations)
     started = time.monotonic()
@@ -529,8 +566,9 @@ def main():
         if store.kind == "postgres":
             store.create()
             for station in stations:
-                use_role(station, store, station.name.upper() if args.identity else "postgres")
-        scenario(run, store, ann, bob, data_file)
+                use_role(station, store, station.name.upper() if args.identity else "postgres",
+                         links)
+        scenario(run, store, ann, bob, data_file, links)
     except ScenarioFailed as failure:
         print(f"e2e: FAILED: {failure}", flush=True)
         for shot in failure.shots:

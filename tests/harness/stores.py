@@ -144,15 +144,16 @@ class PostgresStore:
         except RuntimeError:
             pass
 
-    def data_source(self, role="postgres"):
+    def data_source(self, role="postgres", host="127.0.0.1", keys=None):
         # As an office's administrator writes it: the program's text is UTF-8 whatever the
-        # user's locale.
-        return ("[VIMO]\nDriver=PostgreSQL ANSI\nDescription=Vimo File\nServername=127.0.0.1\n"
-                f"Port={self.port}\nDatabase={self.database}\nUsername={role}\nPassword=\n"
+        # user's locale. Keys, when given, say who signs in and how instead of the role.
+        who = f"Username={role}\nPassword=\n" if keys is None else keys
+        return ("[VIMO]\nDriver=PostgreSQL ANSI\nDescription=Vimo File\n"
+                f"Servername={host}\nPort={self.port}\nDatabase={self.database}\n{who}"
                 "ConnSettings=SET client_encoding TO 'UTF8'\n")
 
-    def pgpass(self, role):
-        return f"127.0.0.1:{self.port}:{self.database}:{role}:{self.PASSWORDS[role]}\n"
+    def pgpass(self, role, host="127.0.0.1"):
+        return f"{host}:{self.port}:{self.database}:{role}:{self.PASSWORDS[role]}\n"
 
     def notes(self):
         return _notes(self._psql(self.database, NOTES_QUERY))
