@@ -19,7 +19,7 @@ packages=(
     sqlite3 e2fsprogs mount util-linux
     # the notification test runs a session bus of its own
     dbus-daemon
-    weston xwayland desktop-file-utils lintian man-db dpkg-dev
+    weston xwayland desktop-file-utils appstream lintian man-db dpkg-dev
     # translations: Qt Linguist's tools to build them, Qt's own German for its buttons
     qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     # tests/e2e: a screen reader's view of the notes through AT-SPI

@@ -23,6 +23,7 @@ echo "package: built $(basename "$deb")"
 listing=$(dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./|/|')
 for path in /usr/bin/vimo /usr/lib/vimo/libvimoodbcsetup.so /usr/share/vimo/odbcinst-entry.ini \
     /usr/share/applications/vimo.desktop /etc/xdg/autostart/vimo.desktop \
+    /usr/share/metainfo/org.example.vimo.metainfo.xml \
     /usr/share/mime/packages/vimo.xml /usr/share/icons/hicolor/48x48/apps/vimo.png \
     /usr/share/icons/hicolor/256x256/mimetypes/application-x-vimo.png \
     /usr/share/man/man1/vimo.1.gz /usr/share/man/de/man1/vimo.1.gz /usr/share/doc/vimo/copyright /usr/share/vimo/postgresql-schema.sql \
@@ -77,6 +78,8 @@ count=$(entry UsageCount)
 "$root/usr/bin/vimo" --version | grep -q '^vimo ' || fail "the installed vimo does not answer --version"
 desktop-file-validate "$root/usr/share/applications/vimo.desktop" "$root/etc/xdg/autostart/vimo.desktop" \
     || fail "desktop-file-validate"
+appstreamcli validate --no-net "$root/usr/share/metainfo/org.example.vimo.metainfo.xml" \
+    || fail "appstreamcli validate"
 warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/vimo.1.gz" \
     "$root/usr/share/man/de/man1/vimo.1.gz" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "the manual page: $warnings"
