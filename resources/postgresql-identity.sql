@@ -230,4 +230,73 @@ BEGIN
             quote_ident(current_database()), quote_ident(current_database());
     END IF;
 END $$;
+-- presence and groups
+-- Everybody sees who is in and every group; each writes only their own presence, and only a
+-- group's members change it (anybody may make a group of a free name). Times are the
+-- server's, in seconds since the epoch.
+CREATE TABLE IF NOT EXISTS VIMO_PRESENCE(NAME CHAR(15) PRIMARY KEY, SEEN INT, STATE INT);
+CREATE TABLE IF NOT EXISTS VIMO_GROUPS(GRP CHAR(15), MEMBER CHAR(15), PRIMARY KEY (GRP, MEMBER));
+
+-- The caller is in (1), idle (2) or has quit (0).
+CREATE OR REPLACE FUNCTION VIMO_HERE(state BIGINT) RETURNS VOID
+    LANGUAGE sql SECURITY DEFINER SET search_path FROM CURRENT AS $$
+    INSERT INTO VIMO_PRESENCE (NAME, SEEN, STATE)
+    VALUES (VIMO_ME(), CAST(EXTRACT(EPOCH FROM now()) AS INT),
+        CASE WHEN state BETWEEN 0 AND 2 THEN state ELSE 1 END)
+    ON CONFLICT (NAME) DO UPDATE SET SEEN = EXCLUDED.SEEN, STATE = EXCLUDED.STATE
+$$;
+-- The caller hides their presence.
+CREATE OR REPLACE FUNCTION VIMO_HIDE() RETURNS VOID
+    LANGUAGE sql SECURITY DEFINER SET search_path FROM CURRENT
+    AS $$DELETE FROM VIMO_PRESENCE P WHERE P.NAME = VIMO_ME()$$;
+CREATE OR REPLACE FUNCTION VIMO_PRESENCE_LIST()
+    RETURNS TABLE(NAME CHAR(15), SEEN INT, STATE INT, NOW INT)
+    LANGUAGE sql STABLE SECURITY DEFINER SET search_path FROM CURRENT AS $$
+    SELECT P.NAME, P.SEEN, P.STATE, CAST(EXTRACT(EPOCH FROM now()) AS INT) FROM VIMO_PRESENCE P
+$$;
+CREATE OR REPLACE FUNCTION VIMO_GROUP_LIST() RETURNS TABLE(GRP CHAR(15), MEMBER CHAR(15))
+    LANGUAGE sql STABLE SECURITY DEFINER SET search_path FROM CURRENT
+    AS $$SELECT G.GRP, G.MEMBER FROM VIMO_GROUPS G$$;
+-- Gives the group exactly these members ("ANN,BOB"); none removes it. A new group's name is
+-- free: no user's, not ALL. An existing group changes only at the hand of one of its members.
+CREATE OR REPLACE FUNCTION VIMO_GROUP_SET(team TEXT, people TEXT) RETURNS BIGINT
+    LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
+DECLARE
+    me CHAR(15) := VIMO_ME();
+    names TEXT[];
+BEGIN
+    team := rtrim(team);
+    IF team IS NULL OR team = '' OR char_length(team) > 15 OR team <> upper(team)
+        OR position(',' IN team) > 0 OR team = 'ALL' THEN
+        RAISE EXCEPTION 'a group is named in capitals, at most 15 characters, and not ALL'
+            USING ERRCODE = '22023';
+    END IF;
+    IF EXISTS (SELECT FROM USRS U WHERE U.RECIPIENT = CAST(team AS CHAR(15))) THEN
+        RAISE EXCEPTION '% is a user''s name', team USING ERRCODE = '22023';
+    END IF;
+    -- Two changes of one group at once would mix their members.
+    PERFORM pg_advisory_xact_lock(hashtext('vimo_group ' || team));
+    IF EXISTS (SELECT FROM VIMO_GROUPS G WHERE G.GRP = CAST(team AS CHAR(15)))
+        AND NOT EXISTS (SELECT FROM VIMO_GROUPS G WHERE G.GRP = CAST(team AS CHAR(15))
+            AND G.MEMBER = me) THEN
+        RAISE EXCEPTION 'only a member of % may change it', team USING ERRCODE = '42501';
+    END IF;
+    names := ARRAY(SELECT DISTINCT btrim(N) FROM unnest(string_to_array(COALESCE(people, ''), ',')) N
+        WHERE btrim(N) <> '');
+    IF EXISTS (SELECT FROM unnest(names) N WHERE char_length(N) > 15
+        OR NOT EXISTS (SELECT FROM USRS U WHERE U.RECIPIENT = CAST(N AS CHAR(15)))) THEN
+        RAISE EXCEPTION 'a group holds users only' USING ERRCODE = '22023';
+    END IF;
+    DELETE FROM VIMO_GROUPS G WHERE G.GRP = CAST(team AS CHAR(15));
+    INSERT INTO VIMO_GROUPS (GRP, MEMBER) SELECT team, N FROM unnest(names) N;
+    RETURN cardinality(names);
+END $$;
+
+REVOKE ALL ON FUNCTION VIMO_HERE(BIGINT), VIMO_HIDE(), VIMO_PRESENCE_LIST(), VIMO_GROUP_LIST(),
+    VIMO_GROUP_SET(TEXT, TEXT) FROM PUBLIC;
+GRANT EXECUTE ON FUNCTION VIMO_HERE(BIGINT), VIMO_HIDE(), VIMO_PRESENCE_LIST(),
+    VIMO_GROUP_LIST(), VIMO_GROUP_SET(TEXT, TEXT) TO vimo_users;
+REVOKE ALL ON VIMO_PRESENCE, VIMO_GROUPS FROM PUBLIC, vimo_users;
+ALTER TABLE VIMO_PRESENCE ENABLE ROW LEVEL SECURITY;
+ALTER TABLE VIMO_GROUPS ENABLE ROW LEVEL SECURITY;
 COMMIT;

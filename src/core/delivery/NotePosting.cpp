@@ -4,6 +4,7 @@
 #include "model/NoteTexts.h"
 #include "prompts/Prompts.h"
 #include "store/NoteTable.h"
+#include "store/OfficeTable.h"
 #include "store/ReceiptTable.h"
 #include "store/UserTable.h"
 
@@ -107,6 +108,13 @@ SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft
     if (std::optional<SendVerdict> refused = RefusedBeforeStore(draft))
         return *refused;
     // With one name the refusal says what it always said; in a list it names the name.
+    const auto unknownName = [&draft](const QString& name) {
+        return NamesRefused(name,
+            draft.Recipients.size() == 1 ? QCoreApplication::translate(
+                "NotePosting", "User name must be Valid\n[Press ? for List]")
+                                         : UnknownUserAlert(name));
+    };
+    QString notUser;
     for (const QString& name : draft.Recipients) {
         // A name longer than the store keeps cannot be anybody's.
         const StoreResult<bool> known = name.size() > MaxUserNameLength
@@ -118,20 +126,41 @@ SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft
                     "NotePosting", "the addressee cannot be looked up now."),
                 known.Failure);
         }
-        if (!known.Value) {
-            return NamesRefused(name,
-                draft.Recipients.size() == 1 ? QCoreApplication::translate(
-                    "NotePosting", "User name must be Valid\n[Press ? for List]")
-                                             : UnknownUserAlert(name));
+        if (!known.Value && notUser.isEmpty())
+            notUser = name;
+    }
+    QStringList recipients = draft.Recipients;
+    // Groups are read only when a name is no user's: a note to users alone reads what it
+    // always did, also from a store that has no groups.
+    if (!notUser.isEmpty()) {
+        StoreResult<QStringList> users = UserTable(store).Names();
+        if (users.Failure) {
+            return NamesRefused(notUser,
+                QCoreApplication::translate(
+                    "NotePosting", "the addressee cannot be looked up now."),
+                users.Failure);
+        }
+        const QMap<QString, QStringList> groups = OfficeTable(store).Groups().Value;
+        QString unknown;
+        recipients = ExpandRecipients(draft.Recipients, users.Value, groups, sender, &unknown);
+        if (!unknown.isEmpty())
+            return unknownName(unknown);
+        if (recipients.isEmpty()) {
+            return NamesRefused(notUser,
+                QCoreApplication::translate("NotePosting", "%1 has nobody else in it.")
+                    .arg(notUser));
         }
     }
     PostToEachOutcome posted
-        = WriteNoteToEach(store, sender, draft.Recipients, draft.Text, draft.Urgency);
+        = WriteNoteToEach(store, sender, recipients, draft.Text, draft.Urgency);
     SendVerdict verdict;
     verdict.Sent = !posted.Failure;
     verdict.Failure = std::move(posted.Failure);
-    if (verdict.Sent)
+    if (verdict.Sent) {
+        // Nobody's presence known (an older store) says nothing.
+        verdict.Notice = LongAbsenceNotice(OfficeTable(store).Presence().Value, recipients);
         return verdict;
+    }
     const QString comma = QStringLiteral(", ");
     if (posted.Reached.isEmpty()) {
         verdict.Alert = QCoreApplication::translate("NotePosting", "the note was not sent.");

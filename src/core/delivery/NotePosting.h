@@ -68,6 +68,8 @@ struct SendVerdict {
     std::optional<StoreFailure> Failure;
     // After a refusal part way: the names not reached, the only ones the next Send goes to.
     QStringList Left;
+    // Sent, but some addressees have not been in for a long while: said once, after the send.
+    QString Notice;
 };
 
 // Posts a draft on the store's thread; the tray's is SendNote from its user.
@@ -76,9 +78,10 @@ using NotePoster = std::function<SendVerdict(Store&, const NoteDraft&)>;
 // The verdict that needs no store: a draft with no name at all.
 std::optional<SendVerdict> RefusedBeforeStore(const NoteDraft& draft);
 
-// Sends the draft from sender when every name is a known user: one unknown name stops the
-// whole note, and one that cannot be looked up stops it too. A refusal part way keeps what
-// was delivered and leaves the rest in the verdict.
+// Sends the draft from sender when every name is a known user or a group, which stands for
+// its members (the sender left out), each reached once: one unknown name stops the whole note, and
+// one that cannot be looked up stops it too. A refusal part way keeps what was delivered and leaves
+// the rest in the verdict.
 SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft);
 
 // Says why the note did not go.

@@ -1,5 +1,6 @@
 #include "store/StoreUpgrade.h"
 
+#include "store/OfficeTable.h"
 #include "store/ReceiptTable.h"
 #include "store/Statements.h"
 #include "store/StoreSql.h"
@@ -136,6 +137,10 @@ void AddReceiptsTable(Store& store)
         return;
     for (const StoreFailure& refused : ReceiptTable(store).Create())
         qCWarning(StoreLog, "could not make the receipts table: %s",
+            qUtf8Printable(refused.Error.Message));
+    // Presence and groups: new tables too, which older copies never read.
+    for (const StoreFailure& refused : OfficeTable(store).Create())
+        qCWarning(StoreLog, "could not make the presence or groups table: %s",
             qUtf8Printable(refused.Error.Message));
 }
 

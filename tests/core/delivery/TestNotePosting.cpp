@@ -3,6 +3,7 @@
 #include "delivery/NotePosting.h"
 #include "model/NoteTexts.h"
 #include "model/TextRules.h"
+#include "store/OfficeTable.h"
 #include "store/Statements.h"
 
 #include <QDate>
@@ -178,24 +179,36 @@ private Q_SLOTS:
 
     void aNoteGoesOnlyWhenEveryNameIsKnown_data()
     {
-        test::Columns<QStringList, QString>("names", "alert");
-        QTest::addRow("every name known") << QStringList { u"ANN"_s, u"BOB"_s } << QString();
+        test::Columns<QStringList, QString, QStringList>("names", "alert", "reached");
+        QTest::addRow("every name known") << QStringList { u"ANN"_s, u"BOB"_s } << QString()
+                                          << QStringList { u"ANN"_s, u"BOB"_s };
         QTest::addRow("one unknown name stops the whole note, naming it")
-            << QStringList { u"ANN"_s, u"ZED"_s } << UnknownUserAlert(u"ZED"_s);
+            << QStringList { u"ANN"_s, u"ZED"_s } << UnknownUserAlert(u"ZED"_s) << QStringList();
         QTest::addRow("a name alone has the alert it always had")
-            << QStringList { u"ZED"_s } << u"User name must be Valid\n[Press ? for List]"_s;
+            << QStringList { u"ZED"_s } << u"User name must be Valid\n[Press ? for List]"_s
+            << QStringList();
+        QTest::addRow("a group is its members but the sender, each reached once")
+            << QStringList { u"SALES"_s, u"ANN"_s } << QString()
+            << QStringList { u"ANN"_s, u"CAROL"_s };
+        QTest::addRow("ALL is every user but the sender")
+            << QStringList { u"ALL"_s } << QString() << QStringList { u"ANN"_s, u"CAROL"_s };
     }
 
     void aNoteGoesOnlyWhenEveryNameIsKnown()
     {
         QFETCH(QStringList, names);
         QFETCH(QString, alert);
-        test::MustExec(AddUserStatement(u"ANN"_s));
-        test::MustExec(AddUserStatement(u"BOB"_s));
+        QFETCH(QStringList, reached);
+        for (const QString& user : { u"ANN"_s, u"BOB"_s, u"CAROL"_s })
+            test::MustExec(AddUserStatement(user));
+        OfficeTable office(test::TestStore());
+        QVERIFY(office.Create().isEmpty());
+        QVERIFY(office.SetGroup(u"SALES"_s, { u"BOB"_s, u"CAROL"_s, u"ANN"_s }).Succeeded());
         const SendVerdict verdict = SendNote(test::TestStore(), u"BOB"_s, { names, u"hi"_s, u'3' });
         QCOMPARE(verdict.Alert, alert);
-        QCOMPARE(test::ColumnValues(u"SELECT RECIPIENT FROM MSGS ORDER BY TKEY"_s),
-            verdict.Sent ? names : QStringList());
+        QStringList stored = test::ColumnValues(u"SELECT RECIPIENT FROM MSGS ORDER BY TKEY"_s);
+        stored.sort();
+        QCOMPARE(stored, reached);
     }
 
     void twoCopiesPostingAtOnceLoseNothing()

@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "model/NoteTexts.h"
+#include "model/Presence.h"
 #include "model/Receipts.h"
 
 #include <QLocale>
@@ -18,6 +19,39 @@ private Q_SLOTS:
     // An English locale reads exactly as the C locale does.
     void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
     void cleanup() { QLocale::setDefault(QLocale::c()); }
+
+    void presenceSaysInAwayOrWhenLastIn_data()
+    {
+        const auto at = [](int day, int hour, int minute = 0) {
+            return QDateTime(QDate(2026, 12, day), QTime(hour, minute), Qt::UTC).toSecsSinceEpoch();
+        };
+        test::Columns<qint64, int, QString, QString>("seen", "state", "label", "notice");
+        QTest::addRow("a beat a minute ago is in") << at(8, 9, 59) << 1 << u"in"_s << QString();
+        QTest::addRow("an idle desktop is away") << at(8, 9, 59) << 2 << u"away"_s << QString();
+        QTest::addRow("a copy that quit today says when")
+            << at(8, 9) << 0 << u"last in 09:00"_s << QString();
+        QTest::addRow("beats that stopped without a goodbye are not in")
+            << at(8, 9, 48) << 1 << u"last in 09:48"_s << QString();
+        QTest::addRow("an earlier day shows the date, and a day away is said once")
+            << at(1, 9) << 0 << u"last in Tue 1 Dec"_s
+            << u"BOB has not been in since Tue 1 Dec; the note waits for them."_s;
+        QTest::addRow("within the week the weekday says since when")
+            << at(4, 17) << 0 << u"last in Fri 4 Dec"_s
+            << u"BOB has not been in since Friday; the note waits for them."_s;
+        QTest::addRow("no row says nothing") << qint64(-1) << 0 << QString() << QString();
+    }
+
+    void presenceSaysInAwayOrWhenLastIn()
+    {
+        QFETCH(qint64, seen);
+        QFETCH(int, state);
+        PresenceView view;
+        view.Now = QDateTime(QDate(2026, 12, 8), QTime(10, 0), Qt::UTC).toSecsSinceEpoch();
+        if (seen >= 0)
+            view.Rows.insert(u"BOB"_s, { u"BOB"_s, seen, PresenceState(state) });
+        QTEST(PresenceLabel(view, u"BOB"_s), "label");
+        QTEST(LongAbsenceNotice(view, { u"BOB"_s, u"ANN"_s }), "notice");
+    }
 
     void tipNamesSenderAndDay()
     {

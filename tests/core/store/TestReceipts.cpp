@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 
+#include "store/OfficeTable.h"
 #include "store/ReceiptStatements.h"
 #include "store/ReceiptTable.h"
 
@@ -42,6 +43,34 @@ private Q_SLOTS:
         QVERIFY(test::UseFreshStore());
         QCOMPARE(store.Create().size(), 0);
         QCOMPARE(store.Create().size(), 0);
+    }
+
+    // Presence and groups live beside the receipts, in tables of their own.
+    void presenceIsOneRowEachAndGroupsChangeWhole()
+    {
+        OfficeTable office(test::TestStore());
+        QCOMPARE(office.Create().size(), 0);
+        QCOMPARE(office.Create().size(), 0);
+        for (int beat = 0; beat < 2; ++beat)
+            QVERIFY(office.SayPresence(u"ANN"_s, PresenceState::In).Succeeded());
+        QVERIFY(office.SayPresence(u"BOB"_s, PresenceState::Out).Succeeded());
+        const PresenceView view = office.Presence().Value;
+        QCOMPARE(test::FirstValue(u"SELECT COUNT(*) FROM VIMO_PRESENCE"_s), u"2"_s);
+        QVERIFY(qAbs(view.Now - QDateTime::currentSecsSinceEpoch()) < 60);
+        QCOMPARE(PresenceLabel(view, u"ANN"_s), u"in"_s);
+        QVERIFY(office.HidePresence(u"ANN"_s).Succeeded());
+        QVERIFY(!office.Presence().Value.Rows.contains(u"ANN"_s));
+
+        const QStringList users { u"ANN"_s, u"BOB"_s };
+        QCOMPARE(GroupChangeRefusal(u"SALES"_s, users, users), QString());
+        for (const QString& taken : { u"ALL"_s, u"ANN"_s, u"sales"_s, u"A,B"_s, QString(16, u'S') })
+            QVERIFY(!GroupChangeRefusal(taken, users, users).isEmpty());
+        QVERIFY(!GroupChangeRefusal(u"SALES"_s, { u"ZED"_s }, users).isEmpty());
+        QVERIFY(office.SetGroup(u"SALES"_s, users).Succeeded());
+        QVERIFY(office.SetGroup(u"SALES"_s, { u"BOB"_s }).Succeeded());
+        QCOMPARE(office.Groups().Value.value(u"SALES"_s), QStringList { u"BOB"_s });
+        QVERIFY(office.SetGroup(u"SALES"_s, {}).Succeeded());
+        QVERIFY(office.Groups().Value.isEmpty());
     }
 
     void receiptsFollowTheirNoteAndNoOtherOne()

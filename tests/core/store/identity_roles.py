@@ -73,6 +73,14 @@ CHECKS = (
     ("ANN", "SELECT string_agg(rtrim(MSG) || ':' || (SHOWN IS NOT NULL)::int || (DELETED IS NOT "
      "NULL)::int, ',' ORDER BY MSG) FROM VIMO_SENT()", "Hi:11,Past the held:10"),
     ("ANN", "SELECT COUNT(*) FROM RCPTS", DENIED.format("table", "rcpts")),
+    ("ANN", "SELECT VIMO_HERE(1); SELECT VIMO_GROUP_SET('SALES', 'ANN,BOB')", r"\s*2"),
+    ("EVE", "SELECT VIMO_HERE(2); SELECT string_agg(rtrim(NAME) || STATE, ',' ORDER BY NAME) "
+     "FROM VIMO_PRESENCE_LIST()", r"\s*ANN1,EVE2"),
+    ("EVE", "DELETE FROM VIMO_PRESENCE", DENIED.format("table", "vimo_presence")),
+    ("EVE", "SELECT VIMO_GROUP_SET('SALES', 'EVE')", ".*only a member of SALES may change it.*"),
+    ("EVE", "SELECT VIMO_GROUP_SET('BOB', 'EVE')", ".*BOB is a user's name.*"),
+    ("BOB", "SELECT VIMO_GROUP_SET('SALES', 'BOB'); SELECT string_agg(rtrim(GRP) || ':' || "
+     "rtrim(MEMBER), ',') FROM VIMO_GROUP_LIST()", "1\nSALES:BOB"),
 )
 
 
