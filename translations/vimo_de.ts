@@ -153,6 +153,13 @@ Um eine Notiz zu schreiben, starten Sie Vimo erneut. „Gesendete Vimos“, „A
     </message>
 </context>
 <context>
+    <name>Groups</name>
+    <message>
+        <source>there is no group %1.</source>
+        <translation>es gibt keine Gruppe %1.</translation>
+    </message>
+</context>
+<context>
     <name>NotePosting</name>
     <message>
         <source>User name cannot be Empty</source>
@@ -175,6 +182,10 @@ Um eine Notiz zu schreiben, starten Sie Vimo erneut. „Gesendete Vimos“, „A
     <message>
         <source>the note was sent to %1 but not to %2.</source>
         <translation>Die Notiz ging an %1, aber nicht an %2.</translation>
+    </message>
+    <message>
+        <source>%1 has nobody else in it.</source>
+        <translation>%1 enthält sonst niemanden.</translation>
     </message>
 </context>
 <context>
@@ -285,6 +296,29 @@ Bitte sagen Sie es Ihrem Administrator.</translation>
     </message>
 </context>
 <context>
+    <name>Presence</name>
+    <message>
+        <source>away</source>
+        <translation>abwesend</translation>
+    </message>
+    <message>
+        <source>in</source>
+        <translation>da</translation>
+    </message>
+    <message>
+        <source>ddd d MMM</source>
+        <translation>ddd d. MMM</translation>
+    </message>
+    <message>
+        <source>last in %1</source>
+        <translation>zuletzt da %1</translation>
+    </message>
+    <message>
+        <source>%1 has not been in since %2; the note waits for them.</source>
+        <translation>%1 war seit %2 nicht da; die Notiz wartet auf sie.</translation>
+    </message>
+</context>
+<context>
     <name>Prompts</name>
     <message>
         <source>%1 [Error (%2) %3]</source>
@@ -353,6 +387,9 @@ menu, also where the desktop shows no tray:
       --hide-all   hide every note
       --quit       end the running copy
       --login      the start at login: nothing when Vimo runs already
+      --group NAME[=USER,...]
+                   print a group&apos;s members, or give the group exactly these
+                   members (none removes it), then exit
   -h, --help       print this help and exit
       --version    print the version and exit
 
@@ -375,6 +412,9 @@ einen Befehl ihres Menüs im Infobereich, auch wo der Desktop keinen Infobereich
       --hide-all   alle Notizen ausblenden
       --quit       die laufende Kopie beenden
       --login      der Start bei der Anmeldung: nichts, wenn Vimo schon läuft
+      --group NAME[=BENUTZER,...]
+                   die Mitglieder einer Gruppe ausgeben, oder der Gruppe genau diese
+                   Mitglieder geben (keine entfernt sie), dann beenden
   -h, --help       diese Hilfe ausgeben und beenden
       --version    die Version ausgeben und beenden
 
@@ -406,6 +446,25 @@ Dateien und Umgebung: siehe vimo(1).
     </message>
 </context>
 <context>
+    <name>vimo</name>
+    <message>
+        <source>A group&apos;s name is written in capitals, 1 to 15 characters, with no comma.</source>
+        <translation>Ein Gruppenname steht in Großbuchstaben, 1 bis 15 Zeichen, ohne Komma.</translation>
+    </message>
+    <message>
+        <source>ALL is every user already; it cannot be changed.</source>
+        <translation>ALL umfasst schon alle Benutzer; sie kann nicht geändert werden.</translation>
+    </message>
+    <message>
+        <source>%1 is a user&apos;s name; a group needs a name of its own.</source>
+        <translation>%1 ist ein Benutzername; eine Gruppe braucht einen eigenen Namen.</translation>
+    </message>
+    <message>
+        <source>%1 is no user; a group holds users only.</source>
+        <translation>%1 ist kein Benutzer; eine Gruppe enthält nur Benutzer.</translation>
+    </message>
+</context>
+<context>
     <name>vimo::CComposeDlg</name>
     <message>
         <source>Sending…</source>
@@ -421,6 +480,49 @@ Create the file?</source>
         <translation>%1
 Diese Datei gibt es nicht.
 Datei anlegen?</translation>
+    </message>
+</context>
+<context>
+    <name>vimo::CGroupsDlg</name>
+    <message>
+        <source>&amp;Save</source>
+        <translation>&amp;Speichern</translation>
+    </message>
+    <message>
+        <source>Groups</source>
+        <translation>Gruppen</translation>
+    </message>
+    <message>
+        <source>Group name</source>
+        <translation>Gruppenname</translation>
+    </message>
+    <message>
+        <source>Members</source>
+        <translation>Mitglieder</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>&amp;Groups:</source>
+        <translation>&amp;Gruppen:</translation>
+    </message>
+    <message>
+        <source>&amp;Name:</source>
+        <translation>&amp;Name:</translation>
+    </message>
+    <message>
+        <source>&amp;Members:</source>
+        <translation>&amp;Mitglieder:</translation>
+    </message>
+    <message>
+        <source>the groups cannot be read now.</source>
+        <translation>die Gruppen können jetzt nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>the group was not saved.</source>
+        <translation>die Gruppe wurde nicht gespeichert.</translation>
     </message>
 </context>
 <context>
@@ -450,6 +552,10 @@ Datei anlegen?</translation>
 The administrator must grant it: GRANT vimo_users TO %3</source>
         <translation>Der Datenbankrolle %1 fehlt %2.
 Die Verwaltung muss es gewähren: GRANT vimo_users TO %3</translation>
+    </message>
+    <message>
+        <source>%1 is the name of a group; choose another user name.</source>
+        <translation>%1 ist der Name einer Gruppe; wählen Sie einen anderen Benutzernamen.</translation>
     </message>
 </context>
 <context>
@@ -539,6 +645,17 @@ Die Verwaltung muss es gewähren: GRANT vimo_users TO %3</translation>
     <message>
         <source>the notes sent cannot be listed now.</source>
         <translation>Die gesendeten Notizen lassen sich jetzt nicht auflisten.</translation>
+    </message>
+    <message>
+        <source>&amp;Groups...</source>
+        <translation>Gr&amp;uppen...</translation>
+    </message>
+</context>
+<context>
+    <name>vimo::CUserListBox</name>
+    <message>
+        <source>group</source>
+        <translation>Gruppe</translation>
     </message>
 </context>
 <context>

@@ -2,8 +2,10 @@
 
 #include "app/CommandLine.h"
 #include "app/DesktopSession.h"
+#include "app/GroupCommand.h"
 #include "app/SessionChannel.h"
 #include "app/SignIn.h"
+#include "app/StartOptions.h"
 #include "dialogs/DesktopPrompts.h"
 #include "setup/OpenStore.h"
 #include "store/Store.h"
@@ -50,7 +52,20 @@ bool CNoteApp::InitInstance()
     // tray window is hidden and alert boxes come and go.
     QApplication::setQuitOnLastWindowClosed(false);
     // One copy for each user and session: a later start hands its command over and ends.
-    const DesktopCommand command = ParseStartOptions(Arguments).Command;
+    const StartOptions options = ParseStartOptions(Arguments);
+    // A group is changed on the store itself, whether a copy runs or not.
+    if (!options.Group.isEmpty()) {
+        InstallDesktopPrompts();
+        Store store;
+        if (!OpenStore(store, DataFileArgument(Arguments))) {
+            Status = 1;
+            return false;
+        }
+        AddReceiptsTable(store);
+        Status = RunGroupCommand(store, options.Group);
+        return false;
+    }
+    const DesktopCommand command = options.Command;
     SessionChannel channel;
     if (!BecomeSessionCopy(channel, command))
         return false;

@@ -70,6 +70,15 @@ StartOptions ParseStartOptions(const QStringList& arguments)
         if (!argument.startsWith(u'-') || IsSwitch(QLatin1Char('/') + argument.mid(1)))
             continue;
 
+        if (argument == u"--group" || argument.startsWith(u"--group=")) {
+            const bool joined = argument.startsWith(u"--group=");
+            if (!joined && ++i >= arguments.size())
+                return Refuse(
+                    QCoreApplication::translate("StartOptions", "vimo: option '%1' needs a value")
+                        .arg(argument));
+            options.Group = joined ? argument.mid(8) : arguments[i];
+            continue;
+        }
         bool command = false;
         for (const NamedCommand& named : Commands) {
             if (argument == named.Option) {
@@ -145,6 +154,9 @@ QString HelpText()
         "      --hide-all   hide every note\n"
         "      --quit       end the running copy\n"
         "      --login      the start at login: nothing when Vimo runs already\n"
+        "      --group NAME[=USER,...]\n"
+        "                   print a group's members, or give the group exactly these\n"
+        "                   members (none removes it), then exit\n"
         "  -h, --help       print this help and exit\n"
         "      --version    print the version and exit\n"
         "\n"

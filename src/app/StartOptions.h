@@ -16,6 +16,8 @@ struct StartOptions {
     DesktopCommand Command = DesktopCommand::None;
     // Why the command line was refused, for Outcome::Error.
     QString Error;
+    // --group NAME[=MEMBER,...]: shows or changes one group, then ends; no tray, no sign-in.
+    QString Group;
 };
 
 // Reads the command line (the program's own name first) before anything else starts, so

@@ -28,5 +28,5 @@ int main(int argc, char* argv[])
 
     vimo::CNoteApp app(QApplication::arguments());
     app.InitInstance();
-    return 0;
+    return app.ExitStatus();
 }

@@ -3,6 +3,8 @@
 #include "dialogs/CNoteTextEdit.h"
 #include "dialogs/DataExchange.h"
 #include "model/NoteTexts.h"
+#include "prompts/Prompts.h"
+#include "store/OfficeTable.h"
 #include "store/StoreWorker.h"
 #include "store/UserTable.h"
 #include "ui_CComposeDlg.h"
@@ -102,6 +104,17 @@ void CComposeDlg::OnInitDialog()
     // still be typed meanwhile.
     Users.Run([](Store& store) { return UserTable(store).Names(); }, this,
         [this](const StoreResult<QStringList>& names) { Form->UserList->SetNames(names.Value); });
+    // Groups and who is in, where the store keeps them: the names stay usable meanwhile.
+    Users.Run(
+        [](Store& store) {
+            OfficeTable office(store);
+            return std::make_pair(office.Groups().Value.keys(), office.Presence().Value);
+        },
+        this,
+        [this](const std::pair<QStringList, PresenceView>& office) {
+            Form->UserList->SetNames(KnownNames(), office.first);
+            Form->UserList->SetPresence(office.second);
+        });
     if (StartInText)
         Form->NoteTextEdit->setFocus(Qt::OtherFocusReason);
     else
@@ -153,6 +166,8 @@ void CComposeDlg::ShowVerdict(const SendVerdict& verdict)
 {
     if (verdict.Sent) {
         QDialog::accept();
+        if (!verdict.Notice.isEmpty())
+            ShowAlert(verdict.Notice);
         return;
     }
     if (!verdict.Left.isEmpty()) {

@@ -3,6 +3,7 @@
 #include "dialogs/DataExchange.h"
 #include "model/TextRules.h"
 #include "prompts/Prompts.h"
+#include "store/OfficeTable.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"
 #include "store/UserTable.h"
@@ -67,6 +68,8 @@ void CLoginDlg::OnInitDialog()
     // A failed read leaves the picker empty; names can still be typed, also while it fills.
     Users.Run([](Store& store) { return UserTable(store).Names(); }, this,
         [this](const StoreResult<QStringList>& names) { Form->UserList->SetNames(names.Value); });
+    Users.Run([](Store& store) { return OfficeTable(store).Presence().Value; }, this,
+        [this](const PresenceView& view) { Form->UserList->SetPresence(view); });
     Form->NameLabel->SetColors(0, MakeColorRef(192, 192, 255));
     Form->HelpText->SetColors(MakeColorRef(216, 208, 200), 0);
     Form->AboutText->SetColors(MakeColorRef(216, 208, 200), 0);
@@ -96,6 +99,14 @@ void CLoginDlg::OnOK()
         return;
     }
     if (!known.Value) {
+        // A note to a group's name goes to its members: nobody can be named so.
+        const QString name = CutTrailingWhiteSpace(UserName);
+        if (name == EveryoneGroup
+            || Users.Call([](Store& store) { return OfficeTable(store).Groups().Value; })
+                   .contains(name)) {
+            ShowAlert(tr("%1 is the name of a group; choose another user name.").arg(name));
+            return;
+        }
         if (AskYesNo(tr("Add new User")))
             SucceededOrAlert(
                 Users.Call([name = UserName](Store& store) { return UserTable(store).Add(name); }));

@@ -2,6 +2,7 @@
 
 #include "model/DateStamp.h"
 #include "model/NoteTexts.h"
+#include "model/Presence.h"
 #include "widgets/CColorLabel.h"
 #include "widgets/DialogColours.h"
 #include "widgets/DialogSetup.h"
@@ -64,6 +65,21 @@ void CSentDlg::SetRows(const QList<SentNote>& rows)
             { ShownLine(row.Recipient, ShownNameLength), day.isValid() ? DayText(day) : QString(),
                 ShownLine(row.Text, ShownNoteLength), ReceiptStateText(row) });
         item->setToolTip(TextColumn, PlainTip(row.Text, ShownNoteLength));
+    }
+}
+
+void CSentDlg::ShowPresence(const PresenceView& view)
+{
+    for (int row = 0; row < List->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = List->topLevelItem(row);
+        // The name as SetRows wrote it; a second call finds its label there already.
+        const QString name = item->data(ToColumn, Qt::UserRole).toString().isEmpty()
+            ? item->text(ToColumn)
+            : item->data(ToColumn, Qt::UserRole).toString();
+        item->setData(ToColumn, Qt::UserRole, name);
+        const QString label = PresenceLabel(view, name);
+        item->setText(
+            ToColumn, label.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, label));
     }
 }
 

@@ -11,6 +11,7 @@ class QTreeWidget;
 namespace vimo {
 
 class CColorLabel;
+struct PresenceView;
 
 // "Sent Vimos": the user's last notes sent, one line each: to whom, the day, the text, and
 // whether it waits, is on screen or was deleted. It shows the lines it is given and reads
@@ -26,6 +27,8 @@ public:
 
     // Newest first, as the store gives them.
     void SetRows(const QList<SentNote>& rows);
+    // Adds each addressee's presence to their name: "BOB (in)".
+    void ShowPresence(const PresenceView& view);
 
 private:
     CColorLabel* const Caption;

@@ -1,10 +1,13 @@
 #include "tray/CTrayDlg.h"
 
 #include "delivery/NotePosting.h"
+#include "delivery/PresenceReporter.h"
 #include "delivery/TrayLogic.h"
 #include "dialogs/CComposeDlg.h"
+#include "dialogs/CGroupsDlg.h"
 #include "dialogs/CSentDlg.h"
 #include "prompts/Prompts.h"
+#include "store/OfficeTable.h"
 #include "store/ReceiptTable.h"
 #include "store/StoreWorker.h"
 #include "tray/StallWatch.h"
@@ -59,6 +62,7 @@ CTrayDlg::CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent)
     , QuitTimer(NamedTimer(this, QStringLiteral("QuitTimer"), QuitDelayMs, true))
     , PollTimer(NamedTimer(this, QStringLiteral("PollTimer"), PollPeriodMs, false))
     , DeleteTimer(NamedTimer(this, QStringLiteral("DeleteTimer"), DeleteDelayMs, true))
+    , Presence(new PresenceReporter(worker, user, this))
 {
     Tray->setObjectName(QStringLiteral("TrayIcon"));
     setWindowIcon(Tray->icon());
@@ -127,6 +131,7 @@ void CTrayDlg::OnInitDialog()
     // then counts them. The icon does not wait: a store that hangs must not keep Quit away.
     Exchange.PollNotes();
     PollTimer->start();
+    Presence->Start();
     RefreshTrayIcon(TrayAction::Add);
 }
 
@@ -187,6 +192,7 @@ void CTrayDlg::OpenTrayMenu()
         { ShowAllCommand, QT_TR_NOOP("&Show All Vimos") },
         { NewCommand, QT_TR_NOOP("&New Vimo") },
         { SentCommand, QT_TR_NOOP("Sen&t Vimos") },
+        { GroupsCommand, QT_TR_NOOP("&Groups...") },
         { 0, nullptr },
         { QuitCommand, QT_TR_NOOP("&Quit") },
     };
@@ -223,6 +229,9 @@ void CTrayDlg::OnMenuCommand(int id)
         break;
     case SentCommand:
         ShowSentNotes();
+        break;
+    case GroupsCommand:
+        ShowGroups();
         break;
     case QuitCommand:
         QuitTimer->start();
@@ -262,7 +271,9 @@ void CTrayDlg::DestroyWindow()
     PollTimer->stop();
     QuitTimer->stop();
     DeleteTimer->stop();
+    Presence->Stop();
     delete SentList;
+    delete GroupsDialog;
     Exchange.CloseAllNotes();
     RefreshTrayIcon(TrayAction::Delete);
 }
@@ -306,10 +317,28 @@ void CTrayDlg::ShowSentNotes()
                 SentList = list;
             }
             static_cast<CSentDlg*>(SentList.data())->SetRows(sent.Value);
+            Worker.Run([](Store& store) { return OfficeTable(store).Presence().Value; },
+                SentList.data(),
+                [list = SentList](const PresenceView& view) {
+                    static_cast<CSentDlg*>(list.data())->ShowPresence(view);
+                });
             SentList->show();
             SentList->raise();
             SentList->activateWindow();
         });
+}
+
+void CTrayDlg::ShowGroups()
+{
+    if (!GroupsDialog) {
+        // Not modal, as "Sent Vimos": it holds nothing until Save.
+        auto* dialog = new CGroupsDlg(Worker);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        GroupsDialog = dialog;
+    }
+    GroupsDialog->show();
+    GroupsDialog->raise();
+    GroupsDialog->activateWindow();
 }
 
 } // namespace vimo

@@ -14,6 +14,7 @@ class QTimer;
 
 namespace vimo {
 
+class PresenceReporter;
 class StoreWorker;
 
 // The program's main window. Nobody sees it: it owns the tray icon with its tooltip and
@@ -34,6 +35,7 @@ public:
         HideAllCommand = 32773,
         ShowAllCommand = 32774,
         SentCommand = 32775,
+        GroupsCommand = 32780,
     };
 
     // The tray of the signed-in user, on the store that the worker holds.
@@ -76,6 +78,8 @@ private:
     void PostNote(const QString& replyTo = QString());
     // The tray command Sent Vimos: the user's last notes sent and what became of them.
     void ShowSentNotes();
+    // The tray command Groups...: makes groups and changes their members.
+    void ShowGroups();
 
     NoteExchange Exchange;
     StoreWorker& Worker;
@@ -97,6 +101,9 @@ private:
     QPointer<QDialog> Composing;
     // "Sent Vimos" while it is open: not modal, it holds nothing that could be lost.
     QPointer<QDialog> SentList;
+    QPointer<QDialog> GroupsDialog;
+    // Tells the colleagues that the user is in, from the run's start to its end.
+    PresenceReporter* const Presence;
     // The run was asked to end while a note was being written: it ends once the note is sent
     // or cancelled, never by throwing it away.
     std::optional<int> EndAfterComposing;

@@ -1,6 +1,10 @@
 #include "widgets/CUserListBox.h"
 
+#include "model/Presence.h"
+
+#include <QPainter>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 
@@ -14,11 +18,48 @@ bool ComesBefore(const QString& left, const QString& right)
     return order != 0 ? order < 0 : left < right;
 }
 
+// Beside the name, greyed: a user's presence, or that the entry is a group.
+constexpr int LabelRole = Qt::UserRole + 1;
+constexpr int GroupRole = Qt::UserRole + 2;
+
+class LabelDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+        const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        const QString label = index.data(LabelRole).toString();
+        if (label.isEmpty())
+            return;
+        painter->save();
+        const bool selected = option.state.testFlag(QStyle::State_Selected);
+        painter->setPen(
+            option.palette.color(selected ? QPalette::HighlightedText : QPalette::PlaceholderText));
+        QFont small = option.font;
+        small.setPointSizeF(small.pointSizeF() * 0.85);
+        painter->setFont(small);
+        painter->drawText(
+            option.rect.adjusted(0, 0, -3, 0), Qt::AlignRight | Qt::AlignVCenter, label);
+        painter->restore();
+    }
+};
+
+void SetLabel(QListWidgetItem* item, const QString& label)
+{
+    item->setData(LabelRole, label);
+    // A screen reader hears the name and what stands beside it.
+    item->setData(Qt::AccessibleTextRole,
+        label.isEmpty() ? item->text() : item->text() + QStringLiteral(", ") + label);
+}
+
 } // namespace
 
 CUserListBox::CUserListBox(QWidget* parent)
     : QListWidget(parent)
 {
+    setItemDelegate(new LabelDelegate(this));
     connect(this, &QListWidget::itemSelectionChanged, this, &CUserListBox::Picked);
     // A click on the name that is already highlighted does not change the selection, but the
     // user has picked it all the same.
@@ -37,6 +78,37 @@ void CUserListBox::SetNames(QStringList names)
     addItems(names);
     if (!names.isEmpty())
         SelectSilently(0);
+}
+
+void CUserListBox::SetNames(QStringList names, QStringList groups)
+{
+    groups.removeAll(QString::fromUtf16(EveryoneGroup));
+    std::stable_sort(groups.begin(), groups.end(), ComesBefore);
+    groups.prepend(QString::fromUtf16(EveryoneGroup));
+    const QString selected = SelectedText();
+    SetNames(std::move(names));
+    if (!selected.isEmpty())
+        SelectStartingWith(selected);
+    QFont font = this->font();
+    font.setItalic(true);
+    for (const QString& group : groups) {
+        // A user of that name (an older store) is the one a note reaches.
+        if (!findItems(group, Qt::MatchExactly).isEmpty())
+            continue;
+        auto* item = new QListWidgetItem(group, this);
+        item->setFont(font);
+        item->setData(GroupRole, true);
+        SetLabel(item, tr("group"));
+    }
+}
+
+void CUserListBox::SetPresence(const PresenceView& view)
+{
+    for (int row = 0; row < count(); ++row) {
+        QListWidgetItem* entry = item(row);
+        if (!entry->data(GroupRole).toBool())
+            SetLabel(entry, PresenceLabel(view, entry->text()));
+    }
 }
 
 QString CUserListBox::SelectedText() const

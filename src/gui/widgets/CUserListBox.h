@@ -4,6 +4,8 @@
 
 namespace vimo {
 
+struct PresenceView;
+
 // The user picker of the sign-in and compose dialogs: the known names, sorted without regard
 // to case, one of them picked.
 class CUserListBox : public QListWidget {
@@ -15,6 +17,10 @@ public:
     // Replaces the items with the names, sorted, and selects the first without notifying
     // anyone.
     void SetNames(QStringList names);
+    // The same, with the groups after the users, apart from them and marked as groups.
+    void SetNames(QStringList names, QStringList groups);
+    // Shows each user's presence beside their name, "in", "away" or "last in ...".
+    void SetPresence(const PresenceView& view);
 
     // The text of the selected item, or the empty text when none is selected.
     QString SelectedText() const;
