@@ -49,8 +49,7 @@ int RunGroupCommand(Store& store, const QString& spec)
         return 0;
     }
     const QStringList members = SplitRecipientNames(spec.mid(equals + 1).toUpper());
-    if (const QString refusal = GroupChangeRefusal(group, members, users.Value);
-        !refusal.isEmpty())
+    if (const QString refusal = GroupChangeRefusal(group, members, users.Value); !refusal.isEmpty())
         return Refused(refusal);
     const StoreResult<> saved = OfficeTable(store).SetGroup(group, members);
     if (saved.Failure)

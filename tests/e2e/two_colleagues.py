@@ -10,6 +10,7 @@ ends after the first note, once the server's views show how each copy's links ca
 import argparse
 import os
 import re
+import subprocess
 import sys
 import time
 import traceback
@@ -26,6 +27,7 @@ NOTE_SIZE = 100
 FIRST_NOTE = ("Lunch at Kim's & Lee's?", 2)
 MORE_NOTES = (("Call the printer man", 1), ("Fire drill at 3", 3))
 REPLY = ("Drill noted, thanks", 2)
+GROUP_NOTE = ("Team meeting moved", 2)
 CAPTION_COLOUR = (216, 208, 200)
 
 UI_TIMEOUT = 30          # a dialog or menu to come, on a busy machine
@@ -287,6 +289,11 @@ def scenario(run, store, ann, bob, data_file, links=None):
         tooltip_reads(ann, "0 Vimos Active")
         check(store.users() == ["ANN", "BOB"], f"the users should be ANN and BOB: {store.users()}")
 
+    # The picker's shot in the next step shows BOB "in".
+    with run.step("ANN's copy and BOB's say that both are in", ann):
+        wait_for(lambda: store.presence() == {"ANN": 1, "BOB": 1}, UI_TIMEOUT,
+                 "ANN and BOB in the store's presence")
+
     # ANN writes to BOB; the note opens on his screen at his next poll.
     text, urgency = FIRST_NOTE
     with run.step("ANN picks BOB from the list, writes a green note and sends it", ann) as label:
@@ -347,6 +354,7 @@ def scenario(run, store, ann, bob, data_file, links=None):
     with run.step("BOB quits", bob):
         bob.tray_command("q")
         bob.wait_until_ended(QUIT_TIMEOUT)
+        check(store.presence().get("BOB") == 0, f"BOB should be out: {store.presence()}")
         wait_for(lambda: bob.tray_icon() is None, UI_TIMEOUT, "BOB's tray icon to go")
         waiting = sorted(n.text for n in store.notes() if n.recipient == "BOB")
         check(waiting == sorted(t for t, _ in MORE_NOTES),
@@ -457,12 +465,30 @@ def scenario(run, store, ann, bob, data_file, links=None):
                               f"note-{stored.key}-shown-again",
                               others=[w for w in notes.values() if w != window])
 
+    with run.step("ANN makes the group TEAM on the command line and writes to it", ann) as label:
+        made = subprocess.run([ann.program, "--group", "TEAM=BOB"], env=ann.environment,
+                              capture_output=True, text=True, timeout=UI_TIMEOUT)
+        check(made.returncode == 0 and made.stdout == "TEAM: BOB\n",
+              f"vimo --group should make TEAM: {made.returncode} {made.stdout!r} {made.stderr!r}")
+        before = {w.id for w in ann.shown()}
+        ann.tray_command("n")
+        compose = ann.new_window(before, 'the "New Vimo" dialog', UI_TIMEOUT,
+                                 where=lambda w: w.title == "New Vimo")
+        ann.wait_focused(compose)
+        ann.desktop.type("TEAM")
+        ann.desktop.key("Tab")
+        ann.desktop.type(GROUP_NOTE[0])
+        send_note(ann, run, label, compose, GROUP_NOTE[1])
+        note = wait_for_note(store, GROUP_NOTE[0])
+        check((note.recipient, note.sender) == ("BOB", "ANN"),
+              f"the note to TEAM should reach BOB alone: {note}")
+
     with run.step("both quit; the notes stay in the store", bob, ann):
         for station in (bob, ann):
             station.tray_command("q")
         for station in (bob, ann):
             station.wait_until_ended(QUIT_TIMEOUT)
-        check(len([n for n in store.notes() if n.sender != "CAT"]) == len(MORE_NOTES) + 1,
+        check(len([n for n in store.notes() if n.sender != "CAT"]) == len(MORE_NOTES) + 2,
               f"quitting must keep the notes and the reply: {store.notes()}")
 
     if identity:

@@ -27,6 +27,7 @@ class Receipt:
 RECEIPTS_QUERY = "SELECT RECIPIENT, MSG, SHOWN, DELETED FROM RCPTS WHERE SENDER='{}' ORDER BY TKEY"
 NOTES_QUERY = "SELECT MSG, RECIPIENT, SENDER, URGENCY, TKEY FROM MSGS ORDER BY TKEY"
 USERS_QUERY = "SELECT RECIPIENT FROM USRS ORDER BY RECIPIENT"
+PRESENCE_QUERY = "SELECT NAME, STATE FROM VIMO_PRESENCE"
 
 
 def _notes(rows):
@@ -67,6 +68,9 @@ class SqliteStore:
 
     def users(self):
         return [str(r[0]).rstrip() for r in self._rows(USERS_QUERY)]
+
+    def presence(self):
+        return {str(r[0]).rstrip(): int(r[1]) for r in self._rows(PRESENCE_QUERY)}
 
     def receipts(self, sender):
         return _receipts(self._rows(RECEIPTS_QUERY.format(sender)))
@@ -160,6 +164,9 @@ class PostgresStore:
 
     def users(self):
         return [r[0].rstrip() for r in self._psql(self.database, USERS_QUERY)]
+
+    def presence(self):
+        return {r[0].rstrip(): int(r[1]) for r in self._psql(self.database, PRESENCE_QUERY)}
 
     def receipts(self, sender):
         return _receipts(self._psql(self.database, RECEIPTS_QUERY.format(sender)))

@@ -14,10 +14,9 @@ Q_LOGGING_CATEGORY(PresenceLog, "vimo.presence", QtInfoMsg)
 
 void Logged(const StoreResult<>& result)
 {
-    // An older store without the table says so at every beat: once at debug level is enough.
     if (result.Failure)
-        qCDebug(PresenceLog, "presence not written: %s",
-            qUtf8Printable(result.Failure->Error.Message));
+        qCDebug(
+            PresenceLog, "presence not written: %s", qUtf8Printable(result.Failure->Error.Message));
 }
 
 } // namespace
@@ -71,8 +70,16 @@ void PresenceReporter::SetIdle(bool idle)
 void PresenceReporter::Beat()
 {
     const PresenceState state = Idle ? PresenceState::Away : PresenceState::In;
-    Worker.Post(
-        [user = User, state](Store& store) { Logged(OfficeTable(store).SayPresence(user, state)); });
+    Worker.Run(
+        [user = User, state](Store& store) { return OfficeTable(store).SayPresence(user, state); },
+        this,
+        [this](const StoreResult<>& said) {
+            Logged(said);
+            // A store that refuses the statement itself (an older one without the table, a
+            // server that lacks the functions) would refuse it all day, and log each time.
+            if (said.Failure && !said.Failure->OutOfReach())
+                Timer->stop();
+        });
 }
 
 } // namespace vimo

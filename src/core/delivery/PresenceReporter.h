@@ -12,8 +12,9 @@ namespace vimo {
 class StoreWorker;
 
 // Tells the store that the user is in: at sign-in, every PresenceIntervalSec while the copy
-// runs, and "out" at quit, one upsert each on the worker. A failed write is logged and the next
-// beat tries again; presence is never worth an alert. With the setting ShowPresence=false in
+// runs, and "out" at quit, one upsert each on the worker. A write that fails while the store is
+// out of reach is tried again at the next beat; one the store refuses ends the beats. Presence
+// is never worth an alert. With the setting ShowPresence=false in
 // the "Vimo" section the user's row goes instead, and nothing more is written.
 class PresenceReporter : public QObject {
     Q_OBJECT

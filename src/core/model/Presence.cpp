@@ -27,15 +27,13 @@ QString PresenceLabel(const PresenceView& view, const QString& name)
         return {};
     const PresenceRow& row = *found;
     if (row.State != PresenceState::Out && Recent(view, row)) {
-        return row.State == PresenceState::Away
-            ? QCoreApplication::translate("Presence", "away")
-            : QCoreApplication::translate("Presence", "in");
+        return row.State == PresenceState::Away ? QCoreApplication::translate("Presence", "away")
+                                                : QCoreApplication::translate("Presence", "in");
     }
     const QDateTime seen = LocalMoment(row.Seen);
     const QString when = seen.date() == LocalMoment(view.Now).date()
         ? QLocale().toString(seen.time(), QStringLiteral("HH:mm"))
-        : QLocale().toString(
-            seen.date(), QCoreApplication::translate("Presence", "ddd d MMM"));
+        : QLocale().toString(seen.date(), QCoreApplication::translate("Presence", "ddd d MMM"));
     return QCoreApplication::translate("Presence", "last in %1").arg(when);
 }
 

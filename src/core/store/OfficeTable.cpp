@@ -47,8 +47,8 @@ StoreResult<PresenceView> OfficeTable::Presence()
         TrimTrailingBlanks(row[0]);
         if (row[0].isEmpty())
             continue;
-        view.Value.Rows.insert(row[0],
-            { row[0], row[1].toLongLong(), PresenceState(qBound(0, row[2].toInt(), 2)) });
+        view.Value.Rows.insert(
+            row[0], { row[0], row[1].toLongLong(), PresenceState(qBound(0, row[2].toInt(), 2)) });
         view.Value.Now = row[3].toLongLong();
     }
     return view;

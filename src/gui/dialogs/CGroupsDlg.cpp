@@ -46,6 +46,12 @@ CGroupsDlg::CGroupsDlg(StoreWorker& worker, QWidget* parent)
     nameLabel->setBuddy(NameEdit);
     auto* membersLabel = new QLabel(tr("&Members:"), this);
     membersLabel->setBuddy(MemberList);
+    // Light on the dialogs' black, as "Send To:" is.
+    for (QLabel* label : { groupsLabel, nameLabel, membersLabel }) {
+        QPalette colours = label->palette();
+        colours.setColor(QPalette::WindowText, QColor(192, 192, 255));
+        label->setPalette(colours);
+    }
     auto* layout = new QGridLayout(this);
     layout->addWidget(groupsLabel, 0, 0);
     layout->addWidget(GroupList, 1, 0, 3, 1);
@@ -61,6 +67,11 @@ CGroupsDlg::CGroupsDlg(StoreWorker& worker, QWidget* parent)
     setTabOrder(NameEdit, MemberList);
 
     connect(GroupList, &QListWidget::currentTextChanged, this, &CGroupsDlg::ShowGroup);
+    // A name typed that is a group's shows its members; a new one keeps the ticks to start from.
+    connect(NameEdit, &QLineEdit::textEdited, this, [this](const QString& name) {
+        if (Groups.contains(name))
+            ShowGroup(name);
+    });
     connect(SaveButton, &QPushButton::clicked, this, &CGroupsDlg::OnSave);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     resize(420, 300);

@@ -10,6 +10,7 @@
 #include "store/OfficeTable.h"
 #include "store/ReceiptTable.h"
 #include "store/StoreWorker.h"
+#include "tray/IdleWatch.h"
 #include "tray/StallWatch.h"
 #include "tray/UrgentMark.h"
 #include "widgets/AppIcon.h"
@@ -132,6 +133,8 @@ void CTrayDlg::OnInitDialog()
     Exchange.PollNotes();
     PollTimer->start();
     Presence->Start();
+    connect(new IdleWatch(QDBusConnection::sessionBus(), this), &IdleWatch::IdleChanged, Presence,
+        &PresenceReporter::SetIdle);
     RefreshTrayIcon(TrayAction::Add);
 }
 
