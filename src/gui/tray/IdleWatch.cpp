@@ -18,8 +18,8 @@ struct IdleSource {
 constexpr IdleSource Sources[] = {
     { "org.gnome.Mutter.IdleMonitor", "/org/gnome/Mutter/IdleMonitor/Core",
         "org.gnome.Mutter.IdleMonitor", "GetIdletime", 1000 },
-    { "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
-        "org.freedesktop.ScreenSaver", "GetSessionIdleTime", 1 },
+    { "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver",
+        "GetSessionIdleTime", 1 },
 };
 
 } // namespace
