@@ -103,7 +103,8 @@ std::optional<SendVerdict> RefusedBeforeStore(const NoteDraft& draft)
         QString(), QCoreApplication::translate("NotePosting", "User name cannot be Empty"));
 }
 
-SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft)
+SendVerdict SendNote(
+    Store& store, const QString& sender, const NoteDraft& draft, QSet<QString>* toldAbsent)
 {
     if (std::optional<SendVerdict> refused = RefusedBeforeStore(draft))
         return *refused;
@@ -158,7 +159,15 @@ SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft
     verdict.Failure = std::move(posted.Failure);
     if (verdict.Sent) {
         // Nobody's presence known (an older store) says nothing.
-        verdict.Notice = LongAbsenceNotice(OfficeTable(store).Presence().Value, recipients);
+        const PresenceView view = OfficeTable(store).Presence().Value;
+        QStringList untold;
+        for (const QString& name : recipients) {
+            if (LongAbsent(view, name) && !(toldAbsent && toldAbsent->contains(name)))
+                untold.append(name);
+        }
+        if (toldAbsent)
+            *toldAbsent += QSet<QString>(untold.cbegin(), untold.cend());
+        verdict.Notice = LongAbsenceNotice(view, untold);
         return verdict;
     }
     const QString comma = QStringLiteral(", ");

@@ -3,6 +3,7 @@
 #include "store/StoreResult.h"
 
 #include <QChar>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -82,7 +83,10 @@ std::optional<SendVerdict> RefusedBeforeStore(const NoteDraft& draft);
 // its members (the sender left out), each reached once: one unknown name stops the whole note, and
 // one that cannot be looked up stops it too. A refusal part way keeps what was delivered and leaves
 // the rest in the verdict.
-SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft);
+// Addressees long away are named in the verdict's notice once: toldAbsent, when given, keeps
+// whom the copy has told about already.
+SendVerdict SendNote(Store& store, const QString& sender, const NoteDraft& draft,
+    QSet<QString>* toldAbsent = nullptr);
 
 // Says why the note did not go.
 void TellWhyNotSent(const SendVerdict& verdict);

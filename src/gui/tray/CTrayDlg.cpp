@@ -290,9 +290,10 @@ void CTrayDlg::PostNote(const QString& replyTo)
         Composing->activateWindow();
         return;
     }
-    CComposeDlg dialog(Worker, [sender = User](Store& store, const NoteDraft& draft) {
-        return SendNote(store, sender, draft);
-    });
+    CComposeDlg dialog(
+        Worker, [sender = User, told = ToldAbsent](Store& store, const NoteDraft& draft) {
+            return SendNote(store, sender, draft, told.get());
+        });
     if (!replyTo.isEmpty())
         dialog.ReplyTo(replyTo);
     // Modal to nothing: it has no parent, so the notes stay usable while the user writes.

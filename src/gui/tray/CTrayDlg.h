@@ -5,8 +5,10 @@
 #include <QDialog>
 #include <QIcon>
 #include <QPointer>
+#include <QSet>
 #include <QSystemTrayIcon>
 
+#include <memory>
 #include <optional>
 
 class QEventLoop;
@@ -104,6 +106,8 @@ private:
     QPointer<QDialog> GroupsDialog;
     // Tells the colleagues that the user is in, from the run's start to its end.
     PresenceReporter* const Presence;
+    // The colleagues long away whom a send has named already; touched on the worker alone.
+    const std::shared_ptr<QSet<QString>> ToldAbsent = std::make_shared<QSet<QString>>();
     // The run was asked to end while a note was being written: it ends once the note is sent
     // or cancelled, never by throwing it away.
     std::optional<int> EndAfterComposing;

@@ -211,6 +211,19 @@ private Q_SLOTS:
         QCOMPARE(stored, reached);
     }
 
+    void aColleagueLongAwayIsNamedOnceAndTheNoteGoesAllTheSame()
+    {
+        test::MustExec(AddUserStatement(u"CAROL"_s));
+        QVERIFY(OfficeTable(test::TestStore()).Create().isEmpty());
+        test::MustExec(u"INSERT INTO VIMO_PRESENCE (NAME,SEEN,STATE) VALUES('CAROL',1000,0)"_s);
+        QSet<QString> told;
+        const NoteDraft draft { { u"CAROL"_s }, u"hi"_s, u'3' };
+        const SendVerdict first = SendNote(test::TestStore(), u"ANN"_s, draft, &told);
+        QVERIFY(first.Sent && first.Notice.startsWith(u"CAROL has not been in since"_s));
+        const SendVerdict second = SendNote(test::TestStore(), u"ANN"_s, draft, &told);
+        QVERIFY(second.Sent && second.Notice.isEmpty());
+    }
+
     void twoCopiesPostingAtOnceLoseNothing()
     {
         constexpr int PerCopy = 200;
