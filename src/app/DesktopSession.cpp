@@ -1,7 +1,7 @@
 #include "app/DesktopSession.h"
 
 #include "app/DesktopPlatform.h"
-#include "app/SessionChannel.h"
+#include "app/session/SessionChannel.h"
 #include "prompts/Prompts.h"
 #include "tray/CTrayDlg.h"
 

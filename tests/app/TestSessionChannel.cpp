@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
-#include "app/SessionChannel.h"
+#include "app/session/SessionChannel.h"
+#include "app/session/SocketFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -156,7 +157,7 @@ private Q_SLOTS:
             QProcessEnvironment environment;
             for (const QString& variable : variables)
                 environment.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
-            return SessionChannel::SocketPathFor(environment, user);
+            return SocketFolder::SocketPathFor(environment, user);
         };
         const QString runtime = u"XDG_RUNTIME_DIR="_s + Folder.path();
         const QString onZero = pathFor({ runtime, u"DISPLAY=:0"_s }, me);

@@ -4,7 +4,6 @@
 
 #include <QLockFile>
 #include <QObject>
-#include <QProcessEnvironment>
 #include <QString>
 
 #include <memory>
@@ -28,12 +27,6 @@ public:
     // A channel at the given socket path (tests).
     explicit SessionChannel(QString socketPath);
     ~SessionChannel() override;
-
-    // The socket of one user's session: in the user's private runtime folder when there is
-    // one, else in a folder of the user's own under the temporary folder (made here, 0700),
-    // or under the user's cache folder when another user has taken that name. Empty when no
-    // such place can be had safely.
-    static QString SocketPathFor(const QProcessEnvironment& environment, uint userId);
 
     // Gives the command to the copy already serving this session (a plain start asks for a
     // new note). True when a copy runs there, whether or not it answered: this start must
