@@ -13,6 +13,7 @@
 #include "store/StoreWorker.h"
 #include "tray/CTrayDlg.h"
 #include "tray/DesktopNotifier.h"
+#include "wakeup/LookupThreads.h"
 #include "wakeup/StoreWakeup.h"
 
 #include <QApplication>
@@ -95,7 +96,8 @@ bool CNoteApp::InitInstance()
     CTrayDlg tray(worker, user);
     const DesktopNotifier notifier(DesktopNotifier::TrayMessage(tray.TrayIcon()));
     // Where the store can tell that a note has come, the poll runs at once.
-    StoreWakeup wakeup(user);
+    LookupThreads lookups;
+    StoreWakeup wakeup(user, lookups);
     QObject::connect(&wakeup, &StoreWakeup::NoteMayHaveArrived, &tray, &CTrayDlg::PollSoon);
     wakeup.Start(worker);
     ServeFromTray(channel, tray, command);

@@ -1,9 +1,10 @@
 #include "wakeup/HostLookup.h"
 
+#include "wakeup/LookupThreads.h"
+
 #include <QMetaObject>
 
 #include <mutex>
-#include <thread>
 #include <utility>
 
 #include <netdb.h>
@@ -51,8 +52,9 @@ QByteArrayList AddressesOf(const QByteArray& name)
 
 } // namespace
 
-HostLookup::HostLookup(QObject* parent)
+HostLookup::HostLookup(LookupThreads& threads, QObject* parent)
     : QObject(parent)
+    , Threads(threads)
     , Inbox(std::make_shared<Answers>())
 {
     Inbox->Owner = this;
@@ -85,7 +87,7 @@ void HostLookup::Start(const QByteArray& hosts)
             continue;
         // One thread a name and attempt; it ends with its answer, which a cancelled or
         // destroyed lookup no longer takes.
-        std::thread([inbox = Inbox, name = Names[index], index, round] {
+        Threads.Run([inbox = Inbox, name = Names[index], index, round] {
             const QByteArrayList addresses = AddressesOf(name);
             const std::lock_guard<std::mutex> guard(inbox->Lock);
             if (HostLookup* owner = inbox->Owner) {
@@ -94,7 +96,7 @@ void HostLookup::Start(const QByteArray& hosts)
                     [owner, index, round, addresses] { owner->OnFound(index, round, addresses); },
                     Qt::QueuedConnection);
             }
-        }).detach();
+        });
     }
 }
 

@@ -9,15 +9,18 @@
 
 namespace vimo {
 
-// Looks host names up on threads of their own, for a name server that does not answer holds
-// a lookup for many seconds. A lookup that is dropped is forgotten: its answer never arrives.
+class LookupThreads;
+
+// Looks host names up on the program's lookup threads, for a name server that does not answer
+// holds a lookup for many seconds. A lookup that is dropped is forgotten: its answer never
+// arrives.
 // The system's resolver rather than Qt's network module, which a copy would load (with
 // Kerberos and the proxy library) for this alone.
 class HostLookup : public QObject {
     Q_OBJECT
 
 public:
-    explicit HostLookup(QObject* parent = nullptr);
+    explicit HostLookup(LookupThreads& threads, QObject* parent = nullptr);
     ~HostLookup() override;
 
     // Looks up a comma-separated list of host names (socket folders pass as they are);
@@ -38,6 +41,7 @@ private:
     void OnFound(qsizetype index, quint64 round, const QByteArrayList& addresses);
     void Finish();
 
+    LookupThreads& Threads;
     QByteArrayList Names;
     // The addresses of each name, filled as the answers come.
     QList<QByteArrayList> Addresses;

@@ -66,12 +66,13 @@ QByteArray RandomHex()
 
 } // namespace
 
-PgListener::PgListener(PgParameters parameters, QByteArray channel, QObject* parent)
+PgListener::PgListener(
+    PgParameters parameters, QByteArray channel, LookupThreads& threads, QObject* parent)
     : QObject(parent)
     , Parameters(std::move(parameters))
     , Channel(std::move(channel))
     , ProbeChannel("vimo_probe_" + RandomHex())
-    , Lookup(new HostLookup(this))
+    , Lookup(new HostLookup(threads, this))
     , Link(new PgSession(this))
     , Probe(new PgSession(this))
     , StepTimer(new QTimer(this))

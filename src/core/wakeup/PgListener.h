@@ -10,6 +10,7 @@ class QTimer;
 namespace vimo {
 
 class HostLookup;
+class LookupThreads;
 
 // Listens on a PostgreSQL server for notifications on one channel, over a link of its own
 // that never makes the program wait. It gives up quietly where listening cannot work and
@@ -43,7 +44,9 @@ public:
     // The trigger's name, as the store's schema creates it.
     static constexpr char TriggerName[] = "msgs_wakeup";
 
-    PgListener(PgParameters parameters, QByteArray channel, QObject* parent = nullptr);
+    // Host names are looked up on the threads given, which outlive the listener.
+    PgListener(PgParameters parameters, QByteArray channel, LookupThreads& threads,
+        QObject* parent = nullptr);
     ~PgListener() override;
 
     void Start();

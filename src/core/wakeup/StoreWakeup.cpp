@@ -76,9 +76,10 @@ QByteArray WakeupChannelOf(Store& store, const QString& user)
     return identifier.match(QString::fromLatin1(channel)).hasMatch() ? channel : QByteArray();
 }
 
-StoreWakeup::StoreWakeup(const QString& user, QObject* parent)
+StoreWakeup::StoreWakeup(const QString& user, LookupThreads& threads, QObject* parent)
     : QObject(parent)
     , User(user)
+    , Threads(threads)
     , Debounce(new QTimer(this))
     , WatchRetry(new QTimer(this))
 {
@@ -131,7 +132,7 @@ void StoreWakeup::StartListening(const QByteArray& channel)
     // Built elsewhere, without its libpq5 dependency: the poll alone, as before.
     if (LibPq::Get() == nullptr || channel.isEmpty())
         return;
-    Listener = new PgListener(ReadListenParameters(), channel, this);
+    Listener = new PgListener(ReadListenParameters(), channel, Threads, this);
     connect(Listener, &PgListener::Notified, this, &StoreWakeup::Heard);
     Listener->Start();
 }

@@ -14,6 +14,7 @@ class QTimer;
 
 namespace vimo {
 
+class LookupThreads;
 class PgListener;
 class Store;
 class StoreWorker;
@@ -56,7 +57,8 @@ public:
     // each time (bench/README.md).
     static constexpr int CheckMs = 1000;
 
-    explicit StoreWakeup(const QString& user, QObject* parent = nullptr);
+    // Host names are looked up on the threads given, which outlive this.
+    StoreWakeup(const QString& user, LookupThreads& threads, QObject* parent = nullptr);
     ~StoreWakeup() override;
 
     // Starts listening, watching or checking, as the engine behind the worker's store allows,
@@ -84,6 +86,7 @@ private:
     void Wake();
 
     const QString User;
+    LookupThreads& Threads;
     PgListener* Listener = nullptr;
     QFileSystemWatcher* Watcher = nullptr;
     QString WatchedFile;

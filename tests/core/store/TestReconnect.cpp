@@ -4,6 +4,7 @@
 #include "store/StoreSql.h"
 #include "store/UserTable.h"
 #include "wakeup/DataSourceKeys.h"
+#include "wakeup/LookupThreads.h"
 #include "wakeup/PgListener.h"
 #include "wakeup/StoreWakeup.h"
 
@@ -100,7 +101,7 @@ private Q_SLOTS:
     void theListeningLinkComesBackAfterARestart()
     {
         test::MustExec(test::PostgresSchema());
-        PgListener listener(ReadListenParameters(), WakeupChannel(u"ANN"_s));
+        PgListener listener(ReadListenParameters(), WakeupChannel(u"ANN"_s), Lookups);
         QSignalSpy heard(&listener, &PgListener::Notified);
         QSignalSpy states(&listener, &PgListener::StateChanged);
         listener.Start();
@@ -140,6 +141,7 @@ private:
         QProcess::execute(u"rm"_s, { u"-rf"_s, Dir });
     }
 
+    LookupThreads Lookups;
     int Port = 0;
     QString Dir;
     bool Started = false;

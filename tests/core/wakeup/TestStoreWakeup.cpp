@@ -3,6 +3,7 @@
 #include "store/Statements.h"
 #include "wakeup/DataSourceKeys.h"
 #include "wakeup/HostLookup.h"
+#include "wakeup/LookupThreads.h"
 #include "wakeup/PgListener.h"
 #include "wakeup/StoreWakeup.h"
 
@@ -52,7 +53,7 @@ private Q_SLOTS:
     void aSqliteFileWatchWakesAlsoAfterTheFileWasReplaced()
     {
         const QString path = test::UseFreshSqliteStore();
-        StoreWakeup wakeup(u"ANN"_s);
+        StoreWakeup wakeup(u"ANN"_s, Lookups);
         QSignalSpy woken(&wakeup, &StoreWakeup::NoteMayHaveArrived);
         wakeup.Start(test::TestStore());
         QCOMPARE(wakeup.Active(), StoreWakeup::Means::FileWatch);
@@ -75,7 +76,7 @@ private Q_SLOTS:
         // Turned off in the data source: the copy only polls.
         test::WriteOdbcIni(u"[VIMO]\nDriver=%1\nDatabase=%2\nListen=no\n"_s.arg(
             QString::fromLatin1(VIMO_DRIVER_NAME), path));
-        StoreWakeup off(u"ANN"_s);
+        StoreWakeup off(u"ANN"_s, Lookups);
         off.Start(test::TestStore());
         QCOMPARE(off.Active(), StoreWakeup::Means::None);
     }
@@ -106,7 +107,7 @@ private Q_SLOTS:
         test::WriteOdbcIni(u"[VIMO]\nDriver=%1\nDatabase=%2/office.vmo\n"_s.arg(
             QString::fromLatin1(VIMO_DRIVER_NAME), mounts[0]));
         QVERIFY(test::TestStore().Connect().Succeeded());
-        StoreWakeup wakeup(u"ANN"_s);
+        StoreWakeup wakeup(u"ANN"_s, Lookups);
         QSignalSpy woken(&wakeup, &StoreWakeup::NoteMayHaveArrived);
         wakeup.Start(test::TestWorker());
         QTRY_COMPARE_WITH_TIMEOUT(wakeup.Active(), StoreWakeup::Means::FileCheck, Patience);
@@ -132,8 +133,8 @@ private Q_SLOTS:
                 database, port));
 
         // Names that are no SQL identifiers, and not ASCII.
-        PgListener darcy(ReadListenParameters(), WakeupChannel(u"D'ARCY"_s));
-        PgListener zoe(ReadListenParameters(), WakeupChannel(u"ZOË"_s));
+        PgListener darcy(ReadListenParameters(), WakeupChannel(u"D'ARCY"_s), Lookups);
+        PgListener zoe(ReadListenParameters(), WakeupChannel(u"ZOË"_s), Lookups);
         QSignalSpy darcyHeard(&darcy, &PgListener::Notified);
         QSignalSpy zoeHeard(&zoe, &PgListener::Notified);
         darcy.Start();
@@ -192,7 +193,7 @@ private Q_SLOTS:
             = QByteArray::number(stalled.serverPort()) + ',' + qgetenv("VIMO_TEST_PG_PORT");
         PgListener listener({ { "host", "127.0.0.1,127.0.0.1" }, { "port", ports },
                                 { "dbname", DataSourceKey("Database") }, { "user", "postgres" } },
-            WakeupChannel(u"BOB"_s));
+            WakeupChannel(u"BOB"_s), Lookups);
         listener.Start();
         QTRY_COMPARE_WITH_TIMEOUT(listener.CurrentState(), PgListener::State::Listening,
             PgListener::StepTimeoutMs + Patience);
@@ -200,7 +201,7 @@ private Q_SLOTS:
 
     void hostNamesAreLookedUpAndACancelledLookupStaysSilent()
     {
-        HostLookup lookup;
+        HostLookup lookup(Lookups);
         QSignalSpy resolved(&lookup, &HostLookup::Resolved);
         lookup.Start("localhost, /run/postgresql");
         QVERIFY(resolved.wait(Patience));
@@ -219,13 +220,15 @@ private Q_SLOTS:
         lookup.Cancel();
         QTest::qWait(500);
         QCOMPARE(resolved.size(), 2);
+        // Every lookup's thread ends and is joined, cancelled or not.
+        QTRY_COMPARE(Lookups.Running(), 0);
     }
 
     void aBurstOfNotesWakesTheCopyOnce()
     {
         QVERIFY(test::UseFreshPostgresStore());
         test::MustExec(test::PostgresSchema());
-        StoreWakeup wakeup(u"BOB"_s);
+        StoreWakeup wakeup(u"BOB"_s, Lookups);
         QSignalSpy woken(&wakeup, &StoreWakeup::NoteMayHaveArrived);
         wakeup.Start(test::TestStore());
         QTRY_COMPARE_WITH_TIMEOUT(wakeup.Active(), StoreWakeup::Means::Listening, Patience);
@@ -249,7 +252,7 @@ private Q_SLOTS:
     void aStoreWithoutTheTriggerIsLeftToThePoll()
     {
         QVERIFY(test::UseFreshPostgresStore());
-        PgListener listener(ReadListenParameters(), WakeupChannel(u"BOB"_s));
+        PgListener listener(ReadListenParameters(), WakeupChannel(u"BOB"_s), Lookups);
         listener.Start();
         QTRY_COMPARE_WITH_TIMEOUT(listener.CurrentState(), PgListener::State::NoTrigger, Patience);
         // It holds no connection for nothing.
@@ -304,11 +307,14 @@ private Q_SLOTS:
         const QByteArray database = DataSourceKey("Database");
         PgParameters parameters { { "host", dir.toUtf8() }, { "port", "6432" },
             { "dbname", database }, { "user", "postgres" } };
-        PgListener listener(parameters, WakeupChannel(u"BOB"_s));
+        PgListener listener(parameters, WakeupChannel(u"BOB"_s), Lookups);
         listener.Start();
         QTRY_COMPARE_WITH_TIMEOUT(
             listener.CurrentState(), PgListener::State::NotDelivered, Patience);
     }
+
+private:
+    LookupThreads Lookups;
 };
 
 VIMO_TEST_MAIN(TestStoreWakeup, QCoreApplication)
