@@ -13,6 +13,7 @@
 #include "store/StoreWorker.h"
 #include "tray/CTrayDlg.h"
 #include "tray/DesktopNotifier.h"
+#include "tray/FreeMemory.h"
 #include "wakeup/LookupThreads.h"
 #include "wakeup/StoreWakeup.h"
 
@@ -24,23 +25,7 @@
 #include <memory>
 #include <utility>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 namespace vimo {
-namespace {
-
-// The sign-in and the store's opening leave free memory all through the heap, and glibc gives
-// back only what is free at its top; a copy then idles in the tray all day.
-void ReturnFreeMemory()
-{
-#ifdef __GLIBC__
-    malloc_trim(0);
-#endif
-}
-
-} // namespace
 
 CNoteApp::CNoteApp(QStringList arguments)
     : Arguments(std::move(arguments))
@@ -101,6 +86,8 @@ bool CNoteApp::InitInstance()
     QObject::connect(&wakeup, &StoreWakeup::NoteMayHaveArrived, &tray, &CTrayDlg::PollSoon);
     wakeup.Start(worker);
     ServeFromTray(channel, tray, command);
+    // The sign-in and the store's opening leave free memory all through the heap; a copy then
+    // idles in the tray all day.
     QTimer::singleShot(0, &tray, ReturnFreeMemory);
     tray.exec();
     return false;

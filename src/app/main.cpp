@@ -2,12 +2,14 @@
 #include "app/DesktopPlatform.h"
 #include "app/StartOptions.h"
 #include "app/Translations.h"
+#include "tray/FreeMemory.h"
 #include "widgets/AppIcon.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    vimo::UseOneHeap();
     // Before Qt starts: --help and --version need no display.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

@@ -10,6 +10,7 @@
 #include "store/OfficeTable.h"
 #include "store/ReceiptTable.h"
 #include "store/StoreWorker.h"
+#include "tray/FreeMemory.h"
 #include "tray/IdleWatch.h"
 #include "tray/StallWatch.h"
 #include "tray/UrgentMark.h"
@@ -63,6 +64,7 @@ CTrayDlg::CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent)
     , QuitTimer(NamedTimer(this, QStringLiteral("QuitTimer"), QuitDelayMs, true))
     , PollTimer(NamedTimer(this, QStringLiteral("PollTimer"), PollPeriodMs, false))
     , DeleteTimer(NamedTimer(this, QStringLiteral("DeleteTimer"), DeleteDelayMs, true))
+    , MemoryTimer(NamedTimer(this, QStringLiteral("MemoryTimer"), ReturnMemoryDelayMs, true))
     , Presence(new PresenceReporter(worker, user, this))
 {
     Tray->setObjectName(QStringLiteral("TrayIcon"));
@@ -78,9 +80,13 @@ CTrayDlg::CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent)
     connect(QuitTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_QUIT); });
     connect(PollTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_POLL); });
     connect(DeleteTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_DELETE); });
+    // Opening or closing notes frees memory all through the heap: given back once they settle.
+    connect(MemoryTimer, &QTimer::timeout, this, ReturnFreeMemory);
 
-    connect(&Exchange, &NoteExchange::NotesChanged, this,
-        [this] { RefreshTrayIcon(TrayAction::Modify); });
+    connect(&Exchange, &NoteExchange::NotesChanged, this, [this] {
+        RefreshTrayIcon(TrayAction::Modify);
+        MemoryTimer->start();
+    });
     connect(&Exchange, &NoteExchange::ReachabilityChanged, this,
         [this] { RefreshTrayIcon(TrayAction::Modify); });
     connect(&Exchange, &NoteExchange::UrgentNoteWaitsChanged, this,

@@ -29,6 +29,7 @@ public:
     static constexpr int QuitDelayMs = 1000;
     static constexpr int PollPeriodMs = 20000;
     static constexpr int DeleteDelayMs = 500;
+    static constexpr int ReturnMemoryDelayMs = 3000;
 
     // The tray menu's commands; a later start of the program hands them over as well.
     enum MenuCommand : int {
@@ -96,6 +97,7 @@ private:
     QTimer* const QuitTimer;
     QTimer* const PollTimer;
     QTimer* const DeleteTimer;
+    QTimer* const MemoryTimer;
     // While the tray menu runs: a press on the icon then opens no second one.
     bool TrayMenuOpen = false;
     QEventLoop* RunLoop = nullptr;
