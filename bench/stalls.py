@@ -8,6 +8,9 @@ opens the tray menu again and again until the fault ends:
   postgres: the server frozen with SIGSTOP; the notes table locked (ACCESS EXCLUSIVE in an
             open transaction)
 
+With --waiting N, N more notes wait for the user at sign-in, and the first row is the sign-in
+itself: the longest GUI gap from the last key of the sign-in until every note has shown.
+
 Prints, for each fault, the longest GUI gap, the slowest drag (press to the note at its new
 place) and the slowest tray menu (click to the menu on screen), then whether the sent note
 was stored once the fault ended. Exits 1 when a gap exceeds --fail-above (ms), or a step
@@ -15,7 +18,8 @@ failed; the figures are for reading, only that bound is judged.
 
   PYTHONPATH=tests python3 bench/stalls.py --store sqlite|postgres
       --program BUILD/src/app/vimo --odbcinst-entry INI --psqlodbc SO --desktop-fixture SH
-      --pg-fixture SH --display N --port P --work DIR [--seconds S] [--fail-above MS]"""
+      --pg-fixture SH --display N --port P --work DIR [--seconds S] [--fail-above MS]
+      [--waiting N]"""
 
 import argparse
 import os
@@ -203,13 +207,29 @@ class Run:
             ini.write("[Vimo]\nNotifications=false\n")
         self.copy.desktop.start()
         self.copy.start(*arguments)
+        signing_in = time.monotonic()
         self.copy.sign_in("ANN")
         wait_for(lambda: self.copy.tooltip() and ACTIVE_TIP.match(self.copy.tooltip()), UI,
                  "the tooltip")
+        if self.args.waiting:
+            wait_for(lambda: sum(w.title.startswith("waiting ") for w in self.copy.shown())
+                     >= self.args.waiting, 120, f"the {self.args.waiting} waiting notes")
+            shown = time.monotonic()
+            # The program logs a gap once it turns again, a moment after the windows map.
+            time.sleep(1)
+            gap = self.copy.stalls(signing_in, shown + 0.5, self.pauses.explain)
+            self.rows.append((f"sign-in, {self.args.waiting} notes waiting", 0, gap, 0, 0, 0,
+                              f"all shown {shown - signing_in:.1f} s after the sign-in began"))
+            if gap > self.args.fail_above:
+                self.failed = True
         # Out of the way of the notes that arrive and of the compose dialog.
         note = wait_for(lambda: next(iter(self.copy.shown_titled("drag me")), None), UI,
                         "the note to drag")
         self.drag_once(note, (100 - note.x, 550 - note.y))
+
+    def waiting_notes(self):
+        # Stored before the note to drag, which then opens last, on top of them.
+        return [(f"waiting {n}", n) for n in range(1, self.args.waiting + 1)]
 
     def sqlite(self):
         path = os.path.join(self.args.work, "office.vmo")
@@ -217,7 +237,10 @@ class Run:
             for statement in PostgresStore.TABLES:
                 db.execute(statement)
             db.execute("INSERT INTO USRS VALUES('ANN')")
-            db.execute("INSERT INTO MSGS VALUES('drag me','ANN','CAT',20261207,1,1)")
+            db.executemany("INSERT INTO MSGS VALUES(?,'ANN','CAT',20261207,1,?)",
+                           self.waiting_notes())
+            db.execute("INSERT INTO MSGS VALUES('drag me','ANN','CAT',20261207,1,?)",
+                       (self.args.waiting + 1,))
         db.close()
 
         def stored(text):
@@ -237,8 +260,11 @@ class Run:
         try:
             store = PostgresStore(self.args.port, "vimo_stalls")
             store.create()
-            store._psql(store.database, "INSERT INTO USRS VALUES('ANN');INSERT INTO MSGS "
-                        "VALUES('drag me','ANN','CAT',20261207,1,1)")
+            store._psql(store.database, "INSERT INTO USRS VALUES('ANN');"
+                        + "".join(f"INSERT INTO MSGS VALUES('{text}','ANN','CAT',20261207,1,{key});"
+                                  for text, key in self.waiting_notes())
+                        + "INSERT INTO MSGS VALUES('drag me','ANN','CAT',20261207,1,"
+                        f"{self.args.waiting + 1})")
             with open(self.copy.odbc_ini, "w") as odbc_ini:
                 odbc_ini.write(store.data_source())
 
@@ -293,6 +319,8 @@ def main():
                         help="how long each fault lasts (default: 10 s locked file, 30 s "
                         "for the server's faults)")
     parser.add_argument("--fail-above", type=int, default=500)
+    parser.add_argument("--waiting", type=int, default=0,
+                        help="notes that wait for the user at sign-in, besides the one to drag")
     return Run(parser.parse_args()).run()
 
 

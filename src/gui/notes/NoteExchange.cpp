@@ -175,7 +175,7 @@ bool NoteExchange::ShowNote(const NoteRow& row, bool announce)
     note->Key = row.Key;
     note->Window = std::move(window);
     Notes.Store(slot, std::move(note));
-    shown->showNormal();
+    Showing.Show(shown);
     Q_EMIT NotesChanged();
     return true;
 }
@@ -241,6 +241,8 @@ void NoteExchange::NoteReceipt(const char* what, const StoreResult<>& result)
 
 void NoteExchange::SetAllNotesVisible(bool show)
 {
+    // Notes still waiting to show go with the rest: hidden, or shown now.
+    Showing.Clear();
     Notes.ForEach([this, show](int, ShownNote& note) {
         if (show) {
             note.Window->showNormal();

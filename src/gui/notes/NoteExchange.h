@@ -5,6 +5,7 @@
 #include "delivery/PendingDeletions.h"
 #include "delivery/UrgentNoteWatch.h"
 #include "model/Receipts.h"
+#include "notes/NoteShowQueue.h"
 #include "store/NoteTable.h"
 
 #include <QDateTime>
@@ -128,6 +129,7 @@ private:
     // The user was told that a deletion waits for the store; once, until none waits.
     bool DeferralTold = false;
     UrgentNoteWatch Urgent;
+    NoteShowQueue Showing;
     bool ReceiptFailureLogged = false;
     // The notes the last poll opened, and when.
     QList<NoteIdentity> LastShown;

@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 #include <span>
 
@@ -121,6 +122,29 @@ private Q_SLOTS:
             QCOMPARE(label->palette().color(QPalette::WindowText), QColor(Qt::black));
         }
         QCOMPARE(NoteWithKey(3)->Row().Text, QStringLiteral("red"));
+    }
+
+    void notesOfABigPollShowOverTheNextTurnsAndHideAllKeepsThemHidden()
+    {
+        test::MustExec(QStringLiteral("BEGIN"));
+        for (int key = 1; key <= 45; ++key)
+            Post(key, 1, QString::number(key));
+        test::MustExec(QStringLiteral("COMMIT"));
+        Poll();
+        QCOMPARE(Exchange->OpenNotes(), 45);
+        const auto notes = Owner->findChildren<CNoteDlg*>();
+        QTRY_VERIFY(
+            std::all_of(notes.begin(), notes.end(), [](auto* n) { return n->isVisible(); }));
+        for (int key = 1; key <= 45; ++key)
+            QCOMPARE(NoteWithKey(key)->pos(), QPoint(10 * key + 40, 10 * key + 40));
+
+        // Hidden while some still wait for their turn: none shows by itself afterwards.
+        Exchange->CloseAllNotes();
+        Poll();
+        Exchange->SetAllNotesVisible(false);
+        QTest::qWait(100);
+        for (CNoteDlg* note : Owner->findChildren<CNoteDlg*>())
+            QVERIFY(!note->isVisible());
     }
 
     void anOpenNoteIsNotOpenedAgain()
