@@ -299,4 +299,186 @@ GRANT EXECUTE ON FUNCTION VIMO_HERE(BIGINT), VIMO_HIDE(), VIMO_PRESENCE_LIST(),
 REVOKE ALL ON VIMO_PRESENCE, VIMO_GROUPS FROM PUBLIC, vimo_users;
 ALTER TABLE VIMO_PRESENCE ENABLE ROW LEVEL SECURITY;
 ALTER TABLE VIMO_GROUPS ENABLE ROW LEVEL SECURITY;
+
+-- notes for later and deleted notes
+-- A deleted note waits in VIMO_DELETED for 7 days to be brought back; a note for later waits
+-- in VIMO_LATER for its time. Neither is readable by anybody but through these functions.
+CREATE TABLE IF NOT EXISTS VIMO_DELETED(TKEY INT, SENDER CHAR(15) NULL, RECIPIENT CHAR(15) NULL,
+    DT INT, URGENCY INT, MSG CHAR(250) NULL, GONE INT);
+CREATE INDEX IF NOT EXISTS VIMO_DELETED_RECIPIENT ON VIMO_DELETED(RECIPIENT, GONE);
+CREATE INDEX IF NOT EXISTS VIMO_DELETED_GONE ON VIMO_DELETED(GONE);
+CREATE TABLE IF NOT EXISTS VIMO_LATER(ID INT, SENDER CHAR(15) NULL, RECIPIENT CHAR(15) NULL,
+    DT INT, URGENCY INT, MSG CHAR(250) NULL, DUE INT, SENT CHAR(20) NULL);
+CREATE UNIQUE INDEX IF NOT EXISTS VIMO_LATER_ID ON VIMO_LATER(ID);
+CREATE INDEX IF NOT EXISTS VIMO_LATER_DUE ON VIMO_LATER(DUE);
+
+CREATE OR REPLACE FUNCTION VIMO_EPOCH() RETURNS INT LANGUAGE sql STABLE
+    AS $$SELECT CAST(EXTRACT(EPOCH FROM now()) AS INT)$$;
+
+-- As above, but the note moves into VIMO_DELETED in the same transaction, and the notes
+-- deleted more than 7 days ago go for good.
+CREATE OR REPLACE FUNCTION VIMO_DELETE(note BIGINT, writer TEXT) RETURNS BIGINT
+    LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
+DECLARE
+    me CHAR(15) := VIMO_ME();
+    kept_row RECORD;
+BEGIN
+    WITH D AS (DELETE FROM MSGS M WHERE M.TKEY = note AND M.RECIPIENT = me
+        AND COALESCE(rtrim(M.SENDER), '') = COALESCE(rtrim(writer), '')
+        RETURNING M.TKEY, M.SENDER, M.RECIPIENT, M.DT, M.URGENCY, M.MSG)
+    INSERT INTO VIMO_DELETED (TKEY, SENDER, RECIPIENT, DT, URGENCY, MSG, GONE)
+        SELECT D.TKEY, D.SENDER, D.RECIPIENT, D.DT, D.URGENCY, D.MSG, VIMO_EPOCH() FROM D
+        RETURNING VIMO_DELETED.SENDER, VIMO_DELETED.DT INTO kept_row;
+    IF NOT FOUND THEN
+        RETURN 0;
+    END IF;
+    UPDATE RCPTS SET DELETED = VIMO_NOW() WHERE ctid IN (SELECT R.ctid FROM RCPTS R
+        WHERE R.TKEY = note AND R.SENDER = kept_row.SENDER AND R.RECIPIENT = me AND R.DT = kept_row.DT
+        AND R.DELETED IS NULL FOR UPDATE SKIP LOCKED);
+    DELETE FROM VIMO_DELETED WHERE ctid IN (SELECT O.ctid FROM VIMO_DELETED O
+        WHERE O.GONE < VIMO_EPOCH() - 604800 FOR UPDATE SKIP LOCKED);
+    RETURN 1;
+END $$;
+
+-- The caller's notes deleted in the last 7 days.
+CREATE OR REPLACE FUNCTION VIMO_DELETED_NOTES()
+    RETURNS TABLE(TKEY INT, SENDER CHAR(15), DT INT, URGENCY INT, MSG CHAR(250), GONE INT)
+    LANGUAGE sql STABLE SECURITY DEFINER SET search_path FROM CURRENT AS $$
+    SELECT D.TKEY, D.SENDER, D.DT, D.URGENCY, D.MSG, D.GONE FROM VIMO_DELETED D
+    WHERE D.RECIPIENT = VIMO_ME() AND D.GONE >= VIMO_EPOCH() - 604800
+    ORDER BY D.GONE DESC, D.TKEY DESC LIMIT 100
+$$;
+
+-- Brings one of the caller's deleted notes back under a new key, as a post takes one, and
+-- its receipt says "on screen" again; answers the key, 0 when it was gone.
+CREATE OR REPLACE FUNCTION VIMO_RESTORE(note BIGINT, writer TEXT, day BIGINT, went BIGINT)
+    RETURNS BIGINT LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
+DECLARE
+    me CHAR(15) := VIMO_ME();
+    back RECORD;
+    taken BIGINT;
+BEGIN
+    DELETE FROM VIMO_DELETED WHERE ctid = (SELECT D.ctid FROM VIMO_DELETED D
+        WHERE D.TKEY = note AND D.RECIPIENT = me
+        AND COALESCE(rtrim(D.SENDER), '') = COALESCE(rtrim(writer), '')
+        AND COALESCE(D.DT, 0) = day AND D.GONE = went LIMIT 1 FOR UPDATE)
+        RETURNING VIMO_DELETED.SENDER, VIMO_DELETED.DT, VIMO_DELETED.URGENCY, VIMO_DELETED.MSG
+        INTO back;
+    IF NOT FOUND THEN
+        RETURN 0;
+    END IF;
+    LOOP
+        taken := nextval('VIMO_KEYS');
+        INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,URGENCY,TKEY)
+            VALUES (back.MSG, me, back.SENDER, back.DT, back.URGENCY, taken)
+            ON CONFLICT (TKEY) DO NOTHING;
+        EXIT WHEN FOUND;
+    END LOOP;
+    UPDATE RCPTS SET TKEY = taken, DELETED = NULL WHERE ctid IN (SELECT R.ctid FROM RCPTS R
+        WHERE R.TKEY = note AND R.SENDER = back.SENDER AND R.RECIPIENT = me AND R.DT = back.DT
+        FOR UPDATE);
+    RETURN taken;
+END $$;
+
+-- A note from the caller to a user in USRS that comes at the moment given (seconds since the epoch), as
+-- VIMO_POST checks it; no more than 1000 of the caller's wait at once. The same note for the
+-- same moment twice (its answer was lost) is kept once. Answers its ID.
+CREATE OR REPLACE FUNCTION VIMO_POST_LATER(addressee TEXT, body TEXT, day BIGINT, level BIGINT,
+    comes BIGINT) RETURNS BIGINT LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
+DECLARE
+    me CHAR(15) := VIMO_ME();
+    kept BIGINT;
+BEGIN
+    addressee := rtrim(addressee);
+    IF addressee IS NULL OR addressee = '' OR char_length(addressee) > 15 OR NOT EXISTS
+        (SELECT FROM USRS U WHERE U.RECIPIENT = CAST(addressee AS CHAR(15))) THEN
+        RAISE EXCEPTION 'no user is named %', addressee USING ERRCODE = '22023';
+    END IF;
+    IF level IS NULL OR level NOT BETWEEN 1 AND 3 OR day IS NULL OR body IS NULL
+        OR comes IS NULL OR comes > 2147483647 THEN
+        RAISE EXCEPTION 'a note needs a day, a text, an urgency of 1, 2 or 3 and a time'
+            USING ERRCODE = '22023';
+    END IF;
+    IF char_length(rtrim(body)) > 250 THEN
+        RAISE EXCEPTION 'a note holds at most 250 characters' USING ERRCODE = '22001';
+    END IF;
+    SELECT L.ID INTO kept FROM VIMO_LATER L WHERE L.SENDER = me AND L.RECIPIENT = addressee
+        AND L.DUE = comes AND L.MSG = body;
+    IF FOUND THEN
+        RETURN kept;
+    END IF;
+    IF (SELECT count(*) FROM VIMO_LATER L WHERE L.SENDER = me) >= 1000 THEN
+        RAISE EXCEPTION '% has 1000 notes waiting: no more until some have gone', rtrim(me)
+            USING ERRCODE = '54000';
+    END IF;
+    LOOP
+        kept := (SELECT COALESCE(MAX(L.ID), 0) + 1 FROM VIMO_LATER L);
+        INSERT INTO VIMO_LATER (ID,SENDER,RECIPIENT,DT,URGENCY,MSG,DUE,SENT)
+            VALUES (kept, me, addressee, day, level, body, comes,
+                to_char(to_timestamp(comes) AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"'))
+            ON CONFLICT (ID) DO NOTHING;
+        EXIT WHEN FOUND;
+    END LOOP;
+    RETURN kept;
+END $$;
+
+-- Moves the notes due by now that the caller sends or receives into MSGS, each under a key
+-- as a post takes one and with its receipt; one that another copy is moving is left to it.
+-- Answers how many it moved.
+CREATE OR REPLACE FUNCTION VIMO_MOVE_DUE() RETURNS BIGINT
+    LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
+DECLARE
+    me CHAR(15) := VIMO_ME();
+    due_note RECORD;
+    taken BIGINT;
+    moved BIGINT := 0;
+BEGIN
+    FOR due_note IN DELETE FROM VIMO_LATER WHERE ctid IN (SELECT L.ctid FROM VIMO_LATER L
+        WHERE (L.RECIPIENT = me OR L.SENDER = me) AND L.DUE <= VIMO_EPOCH()
+        ORDER BY L.DUE, L.ID LIMIT 100 FOR UPDATE SKIP LOCKED)
+        RETURNING VIMO_LATER.SENDER, VIMO_LATER.RECIPIENT, VIMO_LATER.DT, VIMO_LATER.URGENCY,
+            VIMO_LATER.MSG, VIMO_LATER.SENT
+    LOOP
+        LOOP
+            taken := nextval('VIMO_KEYS');
+            INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,URGENCY,TKEY)
+                VALUES (due_note.MSG, due_note.RECIPIENT, due_note.SENDER, due_note.DT,
+                    due_note.URGENCY, taken) ON CONFLICT (TKEY) DO NOTHING;
+            EXIT WHEN FOUND;
+        END LOOP;
+        INSERT INTO RCPTS (TKEY,SENDER,RECIPIENT,DT,MSG,SENT)
+            VALUES (taken, due_note.SENDER, due_note.RECIPIENT, due_note.DT, due_note.MSG,
+                due_note.SENT);
+        moved := moved + 1;
+    END LOOP;
+    RETURN moved;
+END $$;
+
+-- The caller's notes for later that still wait.
+CREATE OR REPLACE FUNCTION VIMO_LATER_SENT()
+    RETURNS TABLE(ID INT, RECIPIENT CHAR(15), DT INT, MSG CHAR(250), DUE INT)
+    LANGUAGE sql STABLE SECURITY DEFINER SET search_path FROM CURRENT AS $$
+    SELECT L.ID, L.RECIPIENT, L.DT, L.MSG, L.DUE FROM VIMO_LATER L WHERE L.SENDER = VIMO_ME()
+    ORDER BY L.DUE, L.ID
+$$;
+
+-- Takes back one of the caller's notes for later; answers 0 when it has gone already.
+CREATE OR REPLACE FUNCTION VIMO_TAKE_BACK(later BIGINT) RETURNS BIGINT
+    LANGUAGE sql SECURITY DEFINER SET search_path FROM CURRENT AS $$
+    WITH TAKEN AS (DELETE FROM VIMO_LATER L WHERE L.ID = later AND L.SENDER = VIMO_ME()
+        RETURNING 1)
+    SELECT count(*) FROM TAKEN
+$$;
+
+REVOKE ALL ON FUNCTION VIMO_EPOCH(), VIMO_DELETED_NOTES(),
+    VIMO_RESTORE(BIGINT, TEXT, BIGINT, BIGINT),
+    VIMO_POST_LATER(TEXT, TEXT, BIGINT, BIGINT, BIGINT), VIMO_MOVE_DUE(), VIMO_LATER_SENT(),
+    VIMO_TAKE_BACK(BIGINT) FROM PUBLIC;
+GRANT EXECUTE ON FUNCTION VIMO_DELETED_NOTES(), VIMO_RESTORE(BIGINT, TEXT, BIGINT, BIGINT),
+    VIMO_POST_LATER(TEXT, TEXT, BIGINT, BIGINT, BIGINT), VIMO_MOVE_DUE(), VIMO_LATER_SENT(),
+    VIMO_TAKE_BACK(BIGINT) TO vimo_users;
+REVOKE ALL ON VIMO_DELETED, VIMO_LATER FROM PUBLIC, vimo_users;
+ALTER TABLE VIMO_DELETED ENABLE ROW LEVEL SECURITY;
+ALTER TABLE VIMO_LATER ENABLE ROW LEVEL SECURITY;
+
 COMMIT;

@@ -3,6 +3,7 @@
 #include "model/DateStamp.h"
 #include "model/NoteTexts.h"
 #include "prompts/Prompts.h"
+#include "store/LaterTable.h"
 #include "store/NoteTable.h"
 #include "store/OfficeTable.h"
 #include "store/ReceiptTable.h"
@@ -74,11 +75,23 @@ PostOutcome WriteNote(Store& store, const QString& sender, const QString& recipi
 }
 
 PostToEachOutcome WriteNoteToEach(Store& store, const QString& sender,
-    const QStringList& recipients, const QString& text, QChar urgency)
+    const QStringList& recipients, const QString& text, QChar urgency, qint64 due)
 {
     PostToEachOutcome outcome;
     for (qsizetype at = 0; at < recipients.size(); ++at) {
         const QString& recipient = recipients[at];
+        if (due != 0) {
+            const QDate day = QDateTime::fromSecsSinceEpoch(due).toLocalTime().date();
+            StoreResult<> kept = LaterTable(store).Schedule({ 0, sender, recipient,
+                MakeDateStamp(day).toLongLong(), urgency.digitValue(), text, due });
+            if (kept.Failure) {
+                outcome.Left = recipients.mid(at);
+                outcome.Failure = std::move(kept.Failure);
+                return outcome;
+            }
+            outcome.Reached.append(recipient);
+            continue;
+        }
         PostOutcome posted = WriteNote(store, sender, recipient, text, urgency);
         if (!posted.Stored) {
             outcome.Left = recipients.mid(at);
@@ -153,7 +166,7 @@ SendVerdict SendNote(
         }
     }
     PostToEachOutcome posted
-        = WriteNoteToEach(store, sender, recipients, draft.Text, draft.Urgency);
+        = WriteNoteToEach(store, sender, recipients, draft.Text, draft.Urgency, draft.Due);
     SendVerdict verdict;
     verdict.Sent = !posted.Failure;
     verdict.Failure = std::move(posted.Failure);

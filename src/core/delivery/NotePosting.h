@@ -46,15 +46,17 @@ struct PostToEachOutcome {
 // Writes the note once for each recipient, each with a key of its own, and keeps the sender's
 // record of each for "Sent Vimos". Stops at the first recipient the store refuses, so that the
 // note can be sent again to those it has not reached, and to no one twice. A record that
-// cannot be kept is logged: the note has gone all the same.
+// cannot be kept is logged: the note has gone all the same. With a due time (seconds since
+// the epoch) each note waits for it instead, dated the day it comes.
 PostToEachOutcome WriteNoteToEach(Store& store, const QString& sender,
-    const QStringList& recipients, const QString& text, QChar urgency);
+    const QStringList& recipients, const QString& text, QChar urgency, qint64 due = 0);
 
 // What the user wrote in the compose dialog, as Send hands it over.
 struct NoteDraft {
     QStringList Recipients; // the names as typed, each once
     QString Text; // as the store keeps it: CR LF line breaks, at most 250 characters
     QChar Urgency = u'3';
+    qint64 Due = 0; // when it is to come, seconds since the epoch; 0: now
 };
 
 // What became of a Send: the note went, or why not and what the dialog then offers.

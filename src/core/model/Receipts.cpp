@@ -1,6 +1,7 @@
 #include "model/Receipts.h"
 
 #include "model/DateStamp.h"
+#include "model/LaterNotes.h"
 
 #include <QCoreApplication>
 
@@ -25,6 +26,8 @@ QString ReceiptTime(const QDateTime& moment)
 
 QString ReceiptStateText(const SentNote& note)
 {
+    if (note.Due != 0)
+        return DueText(note.Due);
     if (!note.Deleted.isEmpty())
         return EventText(QT_TRANSLATE_NOOP("Receipts", "deleted %1"),
             QT_TRANSLATE_NOOP("Receipts", "deleted"), note.Deleted);

@@ -24,14 +24,18 @@ struct SentNote {
     QString Text;
     QString Shown;
     QString Deleted;
+    // A note for later that still waits: its row there, and when it comes.
+    qint64 LaterId = 0;
+    qint64 Due = 0;
 };
 
 // A moment as receipts store it: UTC, to the second, "2026-12-07T10:42:05Z". UTC, because
 // the sender may read in another time zone than the recipient wrote.
 QString ReceiptTime(const QDateTime& moment);
 
-// "waiting", "on screen since Mon 7 Dec 2026 10:42" or "deleted Mon 7 Dec 2026 10:50", the
-// time in local time. A receipt time that cannot be read still counts, without its time.
+// "at Tue 8 Dec 2026 15:00" for a note for later, "waiting", "on screen since Mon 7 Dec 2026 10:42"
+// or "deleted Mon 7 Dec 2026 10:50", the time in local time. A receipt time that cannot be read
+// still counts, without its time.
 QString ReceiptStateText(const SentNote& note);
 
 } // namespace vimo

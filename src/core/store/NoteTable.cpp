@@ -2,6 +2,7 @@
 
 #include "model/KeyRules.h"
 #include "model/TextRules.h"
+#include "store/DeletedTable.h"
 #include "store/Failures.h"
 #include "store/Statements.h"
 #include "store/StoreSql.h"
@@ -139,11 +140,27 @@ StoreResult<qint64> NoteTable::FreeKey()
     return { ParseKey(found.Value).value_or(1), {} };
 }
 
+StoreResult<qint64> NoteTable::NewKey(int step)
+{
+    const StoreResult<QString> largest = StoreSql(Link).FirstValue(
+        Link.BoundRole().isEmpty() ? NextKeyQuery() : SharedNextKeyQuery(), StoreSql::Retry::Never);
+    if (largest.Failure)
+        return { 0, largest.Failure };
+    if (const std::optional<qint64> next = NextKeyAfter(largest.Value, step))
+        return { *next, {} };
+    return FreeKey();
+}
+
 StoreResult<NoteTable::Deletion> NoteTable::Delete(const NoteRow& row)
 {
-    const StoreResult<StoreSql::Change> deleted = Link.ThroughFunctions()
-        ? StoreSql(Link).CallCounted(DeleteNoteCall(row))
-        : StoreSql(Link).ExecCounted(DeleteNoteStatement(row));
+    StoreResult<StoreSql::Change> deleted;
+    if (Link.ThroughFunctions()) {
+        deleted = StoreSql(Link).CallCounted(DeleteNoteCall(row));
+    } else if (auto kept = DeletedTable(Link).MoveAside(row)) {
+        deleted = { { kept->Value.Rows, kept->Value.Retried }, kept->Failure };
+    } else {
+        deleted = StoreSql(Link).ExecCounted(DeleteNoteStatement(row));
+    }
     if (deleted.Failure)
         return { Deletion::Deleted, deleted.Failure };
     // After a broken link the first run may have deleted the row already: gone either way.

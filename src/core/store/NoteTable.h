@@ -43,9 +43,14 @@ public:
     // takes the sender from the login; the sender's receipt goes with the note.
     StoreResult<qint64> Insert(const NewNote& note, int step = 1);
 
+    // Inside a write (BeginWrite on a file): the key a new row takes, the largest plus step, or
+    // a free one below the top when that does not fit.
+    StoreResult<qint64> NewKey(int step);
+
     enum class Deletion { Deleted, AlreadyGone };
     // Deletes the row exactly, never another that shares its key. AlreadyGone when no such
-    // row was left (another copy of the same user deleted it).
+    // row was left (another copy of the same user deleted it). Where the store has the table
+    // of deleted notes the row moves there, to be brought back for some days.
     StoreResult<Deletion> Delete(const NoteRow& row);
 
 private:

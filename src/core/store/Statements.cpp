@@ -96,6 +96,8 @@ void NumberEquals(SqlStatement& statement, const QString& column, const QString&
     statement.Values.append(*number);
 }
 
+} // namespace
+
 SqlStatement WhereNote(const QString& head, const NoteRow& row)
 {
     SqlStatement statement { head + QStringLiteral(" FROM MSGS WHERE TKEY=?"), { row.Key } };
@@ -106,8 +108,6 @@ SqlStatement WhereNote(const QString& head, const NoteRow& row)
     TextEquals(statement, QStringLiteral("MSG"), row.Text);
     return statement;
 }
-
-} // namespace
 
 SqlStatement DeleteNoteStatement(const NoteRow& row)
 {

@@ -36,6 +36,8 @@ SqlStatement NotesQuery(const QString& recipient);
 
 // Deletes the one row a window shows, and no other that shares its key.
 SqlStatement DeleteNoteStatement(const NoteRow& row);
+// head (a SELECT list or DELETE) followed by " FROM MSGS WHERE" the one row, as above.
+SqlStatement WhereNote(const QString& head, const NoteRow& row);
 // How many rows are exactly this one: whether a post whose link broke was stored after all.
 SqlStatement NoteCountQuery(const NoteRow& row);
 

@@ -47,6 +47,8 @@ public:
     // The engine behind the link as its driver names it ("SQLite", "PostgreSQL"); empty
     // when there is no link.
     QString EngineName() const;
+    // A data file, where a write transaction holds the whole file; else a server.
+    bool IsFileStore() const { return Kind == Engine::Sqlite; }
     // The connected role, where the store's row-level security binds it (a PostgreSQL store
     // with resources/postgresql-identity.sql): the one name this copy may sign in with. Empty
     // when nothing binds the link: a data file, a server without the policies, or the owner

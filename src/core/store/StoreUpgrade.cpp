@@ -1,5 +1,6 @@
 #include "store/StoreUpgrade.h"
 
+#include "store/DeletedTable.h"
 #include "store/OfficeTable.h"
 #include "store/ReceiptTable.h"
 #include "store/Statements.h"
@@ -141,6 +142,11 @@ void AddReceiptsTable(Store& store)
     // Presence and groups: new tables too, which older copies never read.
     for (const StoreFailure& refused : OfficeTable(store).Create())
         qCWarning(StoreLog, "could not make the presence or groups table: %s",
+            qUtf8Printable(refused.Error.Message));
+    // Deleted notes and notes for later: without them deletions are for good and notes go
+    // at once, as in older copies.
+    for (const StoreFailure& refused : DeletedTable(store).Create())
+        qCWarning(StoreLog, "could not make the tables of deleted and later notes: %s",
             qUtf8Printable(refused.Error.Message));
 }
 

@@ -1,5 +1,7 @@
 #include "dialogs/CComposeDlg.h"
 
+#include "model/LaterNotes.h"
+
 #include "dialogs/CNoteTextEdit.h"
 #include "dialogs/DataExchange.h"
 #include "model/NoteTexts.h"
@@ -13,6 +15,9 @@
 #include "widgets/DialogSetup.h"
 #include "widgets/UpperCaseValidator.h"
 
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QLocale>
 #include <algorithm>
 
 namespace vimo {
@@ -50,6 +55,7 @@ CComposeDlg::CComposeDlg(StoreWorker& worker, NotePoster post, QWidget* parent)
     , Post(std::move(post))
 {
     Form->setupUi(this);
+    AddLaterRow();
     PrepareFormDialog(this, [this] { OnInitDialog(); });
     Form->RecipientEdit->setValidator(new UpperCaseValidator(Form->RecipientEdit));
 
@@ -67,6 +73,27 @@ CComposeDlg::CComposeDlg(StoreWorker& worker, NotePoster post, QWidget* parent)
 }
 
 CComposeDlg::~CComposeDlg() = default;
+
+void CComposeDlg::AddLaterRow()
+{
+    // A row of its own below the buttons, in the form's units: the form above stays as it is.
+    constexpr int RowHeight = 24;
+    const int top = height();
+    resize(width(), top + RowHeight);
+    LaterBox = new QCheckBox(tr("Send &at"), this);
+    LaterBox->setObjectName(QStringLiteral("LaterBox"));
+    LaterBox->setGeometry(6, top + 3, 62, 16);
+    LaterTime = new QDateTimeEdit(DefaultDue(QDateTime::currentDateTime()), this);
+    LaterTime->setObjectName(QStringLiteral("LaterTime"));
+    LaterTime->setAccessibleName(tr("Time the note is to come"));
+    LaterTime->setCalendarPopup(true);
+    LaterTime->setDisplayFormat(QLocale().dateTimeFormat(QLocale::ShortFormat));
+    LaterTime->setGeometry(70, top, 190, 21);
+    LaterTime->setEnabled(false);
+    connect(LaterBox, &QCheckBox::toggled, LaterTime, &QWidget::setEnabled);
+    setTabOrder(Form->CancelButton, LaterBox);
+    setTabOrder(LaterBox, LaterTime);
+}
 
 bool CComposeDlg::UpdateData(bool save)
 {
@@ -130,7 +157,8 @@ void CComposeDlg::ReplyTo(const QString& name)
 NoteDraft CComposeDlg::Draft() const
 {
     return { SplitRecipientNames(RecipientName), NoteText,
-        UrgencyCharacter(UrgencyYellow, UrgencyGreen) };
+        UrgencyCharacter(UrgencyYellow, UrgencyGreen),
+        LaterBox->isChecked() ? LaterTime->dateTime().toSecsSinceEpoch() : 0 };
 }
 
 QStringList CComposeDlg::KnownNames() const
@@ -150,6 +178,14 @@ void CComposeDlg::OnOK()
     if (!UpdateData(true))
         return;
     const NoteDraft draft = Draft();
+    if (LaterBox->isChecked()) {
+        if (const std::optional<QString> refused
+            = DueRefusal(LaterTime->dateTime(), QDateTime::currentDateTime())) {
+            ShowAlert(*refused);
+            LaterTime->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
     if (const std::optional<SendVerdict> refused = RefusedBeforeStore(draft)) {
         ShowVerdict(*refused);
         return;

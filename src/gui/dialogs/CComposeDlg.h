@@ -8,6 +8,9 @@
 
 #include <memory>
 
+class QCheckBox;
+class QDateTimeEdit;
+
 namespace Ui {
 class CComposeDlg;
 }
@@ -45,6 +48,8 @@ private:
     // Moves the values between the controls and the members, every binding at once: save
     // (controls to members) or load. False when a save refused a value, after saying why.
     bool UpdateData(bool save);
+    // "Send at" and its time: the note waits for that moment, for every name.
+    void AddLaterRow();
     void OnInitDialog();
     void OnOK();
     void TakeSelectedName();
@@ -77,6 +82,8 @@ private:
     bool SendingNow = false;
     QString SendText;
     std::unique_ptr<Ui::CComposeDlg> Form;
+    QCheckBox* LaterBox = nullptr;
+    QDateTimeEdit* LaterTime = nullptr;
     StoreWorker& Users;
     const NotePoster Post;
 };

@@ -7,6 +7,7 @@
 #include "widgets/DialogColours.h"
 #include "widgets/DialogSetup.h"
 
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -17,6 +18,7 @@ CSentDlg::CSentDlg(QWidget* parent)
     : QDialog(parent, CaptionedDialogFlags)
     , Caption(new CColorLabel(this))
     , List(new QTreeWidget(this))
+    , TakeBackButton(new QPushButton(tr("Take &Back"), this))
     , CloseButton(new QPushButton(tr("Close"), this))
 {
     setWindowTitle(tr("Sent Vimos"));
@@ -29,8 +31,8 @@ CSentDlg::CSentDlg(QWidget* parent)
     List->setHeaderLabels({ tr("To"), tr("Date"), tr("Text"), tr("Status") });
     List->setRootIsDecorated(false);
     List->setUniformRowHeights(true);
-    List->setSelectionMode(QAbstractItemView::NoSelection);
-    List->setFocusPolicy(Qt::NoFocus);
+    // Only a note for later can be chosen, to be taken back.
+    List->setSelectionMode(QAbstractItemView::SingleSelection);
     List->header()->setStretchLastSection(false);
     List->header()->setSectionResizeMode(TextColumn, QHeaderView::Stretch);
     for (const Column column : { ToColumn, DateColumn, StateColumn })
@@ -38,12 +40,24 @@ CSentDlg::CSentDlg(QWidget* parent)
     CloseButton->setObjectName(QStringLiteral("CloseButton"));
     CloseButton->setAutoDefault(false);
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::accept);
+    TakeBackButton->setObjectName(QStringLiteral("TakeBackButton"));
+    TakeBackButton->setAutoDefault(false);
+    connect(TakeBackButton, &QPushButton::clicked, this, &CSentDlg::TakeBackSelected);
+    connect(List, &QTreeWidget::itemSelectionChanged, this, [this] {
+        const QList<QTreeWidgetItem*> selected = List->selectedItems();
+        const int row = selected.isEmpty() ? -1 : List->indexOfTopLevelItem(selected.first());
+        TakeBackButton->setEnabled(row >= 0 && row < Rows.size() && Rows[row].LaterId != 0);
+    });
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(TakeBackButton);
+    buttons->addWidget(CloseButton);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(Caption);
     layout->addWidget(List, 1);
-    layout->addWidget(CloseButton, 0, Qt::AlignRight);
+    layout->addLayout(buttons);
     resize(640, 360);
     SetRows({});
 }
@@ -52,6 +66,8 @@ CSentDlg::~CSentDlg() = default;
 
 void CSentDlg::SetRows(const QList<SentNote>& rows)
 {
+    Rows = rows;
+    TakeBackButton->setEnabled(false);
     if (rows.isEmpty())
         Caption->setText(tr("You have sent no Vimos yet."));
     else if (rows.size() == 1)
@@ -81,6 +97,14 @@ void CSentDlg::ShowPresence(const PresenceView& view)
         item->setText(
             ToColumn, label.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, label));
     }
+}
+
+void CSentDlg::TakeBackSelected()
+{
+    const QList<QTreeWidgetItem*> selected = List->selectedItems();
+    const int row = selected.isEmpty() ? -1 : List->indexOfTopLevelItem(selected.first());
+    if (row >= 0 && row < Rows.size() && Rows[row].LaterId != 0)
+        Q_EMIT TakeBackRequested(Rows[row].LaterId);
 }
 
 } // namespace vimo

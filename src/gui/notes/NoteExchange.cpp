@@ -6,6 +6,7 @@
 #include "notes/CNoteDlg.h"
 #include "prompts/Notifications.h"
 #include "prompts/Prompts.h"
+#include "store/LaterTable.h"
 #include "store/NoteTable.h"
 #include "store/ReceiptTable.h"
 #include "store/StoreWorker.h"
@@ -95,6 +96,9 @@ void NoteExchange::PollNotes()
                     break; // still out of reach: all of them wait for the next poll
                 answer.Retried.append({ row, std::move(deleted) });
             }
+            // Notes for later whose time has come go into MSGS before the read. One that cannot
+            // move now stays where it waits, whole, for the next poll.
+            answer.Moved = LaterTable(store).MoveDue(user);
             answer.Polled = NoteTable(store).Addressed(user);
             return answer;
         },
@@ -103,6 +107,11 @@ void NoteExchange::PollNotes()
             AwaitingStore = false;
             const auto done = qScopeGuard([this] { Polling = false; });
             DeferredDeletionsRetried(answer.Retried);
+            if (answer.Moved.Succeeded())
+                MoveFailureLogged = false;
+            else if (answer.Polled.Succeeded() && !std::exchange(MoveFailureLogged, true))
+                qCWarning(ReceiptLog, "could not deliver notes for later yet: %s",
+                    qUtf8Printable(answer.Moved.Failure->Error.Message));
             PollDone(answer.Polled);
         });
 }
@@ -317,10 +326,12 @@ void NoteExchange::DeletionDone(const NoteRow& row, const StoreResult<NoteTable:
         return;
     }
     // Gone already: the copy that deleted it stamped the receipt.
-    if (deleted.Value == NoteTable::Deletion::AlreadyGone)
+    if (deleted.Value == NoteTable::Deletion::AlreadyGone) {
         ShowAlert(tr("This note had already been deleted from the store."));
-    else
+    } else {
         RecordDeleted(row);
+        Q_EMIT NoteDeleted(row);
+    }
 }
 
 void NoteExchange::DeferDeletion(const NoteRow& row, const StoreFailure& failure)

@@ -72,6 +72,8 @@ Q_SIGNALS:
     // Polls stopped or started again reaching the store.
     void ReachabilityChanged();
     void UrgentNoteWaitsChanged();
+    // The store took the deletion of this row: it can be undone for a while.
+    void NoteDeleted(const vimo::NoteRow& row);
     // The user chose Reply on a note from sender.
     void ReplyRequested(const QString& sender);
 
@@ -104,6 +106,7 @@ private:
     };
     struct PollAnswer {
         QList<RetriedDeletion> Retried;
+        StoreResult<int> Moved;
         StoreResult<QList<NoteRow>> Polled;
     };
     void DeferredDeletionsRetried(const QList<RetriedDeletion>& retried);
@@ -131,6 +134,7 @@ private:
     UrgentNoteWatch Urgent;
     NoteShowQueue Showing;
     bool ReceiptFailureLogged = false;
+    bool MoveFailureLogged = false;
     // The notes the last poll opened, and when.
     QList<NoteIdentity> LastShown;
     QDateTime LastShownAt;

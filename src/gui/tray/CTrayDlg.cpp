@@ -4,9 +4,13 @@
 #include "delivery/PresenceReporter.h"
 #include "delivery/TrayLogic.h"
 #include "dialogs/CComposeDlg.h"
+#include "dialogs/CDeletedDlg.h"
 #include "dialogs/CGroupsDlg.h"
 #include "dialogs/CSentDlg.h"
+#include "model/NoteTexts.h"
 #include "prompts/Prompts.h"
+#include "store/DeletedTable.h"
+#include "store/LaterTable.h"
 #include "store/OfficeTable.h"
 #include "store/ReceiptTable.h"
 #include "store/StoreWorker.h"
@@ -99,11 +103,17 @@ CTrayDlg::CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent)
     // Every new request waits the full delay again, as the one before it did.
     connect(&Exchange, &NoteExchange::DeletionRequested, DeleteTimer, qOverload<>(&QTimer::start));
     connect(Tray, &QSystemTrayIcon::activated, this, &CTrayDlg::OnTrayNotify);
+    connect(&Exchange, &NoteExchange::NoteDeleted, this, &CTrayDlg::OfferUndo);
+    connect(Tray, &QSystemTrayIcon::messageClicked, this, [this] {
+        if (UndoRow)
+            Restore({}, *std::exchange(UndoRow, std::nullopt));
+    });
 }
 
 CTrayDlg::~CTrayDlg()
 {
     delete SentList;
+    delete DeletedList;
 }
 
 int CTrayDlg::exec()
@@ -202,6 +212,7 @@ void CTrayDlg::OpenTrayMenu()
         { NewCommand, QT_TR_NOOP("&New Vimo") },
         { SentCommand, QT_TR_NOOP("Sen&t Vimos") },
         { GroupsCommand, QT_TR_NOOP("&Groups...") },
+        { DeletedCommand, QT_TR_NOOP("&Deleted Vimos") },
         { 0, nullptr },
         { QuitCommand, QT_TR_NOOP("&Quit") },
     };
@@ -242,6 +253,9 @@ void CTrayDlg::OnMenuCommand(int id)
     case GroupsCommand:
         ShowGroups();
         break;
+    case DeletedCommand:
+        ShowDeletedNotes();
+        break;
     case QuitCommand:
         QuitTimer->start();
         break;
@@ -258,6 +272,7 @@ void CTrayDlg::OnTimer(int id)
         accept();
         break;
     case TIMER_POLL:
+        RetryRestores();
         Exchange.PollNotes();
         break;
     case TIMER_DELETE:
@@ -283,6 +298,7 @@ void CTrayDlg::DestroyWindow()
     Presence->Stop();
     delete SentList;
     delete GroupsDialog;
+    delete DeletedList;
     Exchange.CloseAllNotes();
     RefreshTrayIcon(TrayAction::Delete);
 }
@@ -314,19 +330,33 @@ void CTrayDlg::PostNote(const QString& replyTo)
 
 void CTrayDlg::ShowSentNotes()
 {
-    Worker.Run([user = User](Store& store) { return ReceiptTable(store).SentBy(user); }, this,
-        [this](const StoreResult<QList<SentNote>>& sent) {
-            if (sent.Failure) {
-                ShowStoreFailure(*sent.Failure, tr("the notes sent cannot be listed now."));
+    struct Sent {
+        StoreResult<QList<SentNote>> Records;
+        StoreResult<QList<LaterNote>> Waiting;
+    };
+    Worker.Run(
+        [user = User](Store& store) {
+            return Sent { ReceiptTable(store).SentBy(user), LaterTable(store).WaitingFrom(user) };
+        },
+        this,
+        [this](const Sent& sent) {
+            if (sent.Records.Failure) {
+                ShowStoreFailure(*sent.Records.Failure, tr("the notes sent cannot be listed now."));
                 return;
             }
             if (!SentList) {
                 // No parent: like the compose dialog, it stays usable beside the notes.
                 auto* list = new CSentDlg();
                 list->setAttribute(Qt::WA_DeleteOnClose);
+                connect(list, &CSentDlg::TakeBackRequested, this, &CTrayDlg::TakeBack);
                 SentList = list;
             }
-            static_cast<CSentDlg*>(SentList.data())->SetRows(sent.Value);
+            // A store without notes for later lists what it has.
+            QList<SentNote> rows;
+            for (const LaterNote& later : sent.Waiting.Value)
+                rows.append({ later.Recipient, int(later.Stamp), later.Text, QString(), QString(),
+                    later.Id, later.Due });
+            static_cast<CSentDlg*>(SentList.data())->SetRows(rows + sent.Records.Value);
             Worker.Run([](Store& store) { return OfficeTable(store).Presence().Value; },
                 SentList.data(),
                 [list = SentList](const PresenceView& view) {
@@ -349,6 +379,94 @@ void CTrayDlg::ShowGroups()
     GroupsDialog->show();
     GroupsDialog->raise();
     GroupsDialog->activateWindow();
+}
+
+void CTrayDlg::TakeBack(qint64 laterId)
+{
+    Worker.Run(
+        [laterId, user = User](Store& store) { return LaterTable(store).Cancel(laterId, user); },
+        this,
+        [this](const StoreResult<LaterTable::TakeBack>& taken) {
+            if (taken.Failure)
+                ShowStoreFailure(*taken.Failure, tr("the note cannot be taken back now."));
+            else if (taken.Value == LaterTable::TakeBack::AlreadyGone)
+                ShowAlert(tr("Too late: the note has gone to its recipient already."));
+            ShowSentNotes();
+        });
+}
+
+void CTrayDlg::ShowDeletedNotes()
+{
+    Worker.Run([user = User](Store& store) { return DeletedTable(store).Of(user); }, this,
+        [this](const StoreResult<QList<DeletedNote>>& deleted) {
+            if (deleted.Failure) {
+                ShowStoreFailure(*deleted.Failure, tr("the deleted notes cannot be listed now."));
+                return;
+            }
+            if (!DeletedList) {
+                auto* list = new CDeletedDlg();
+                list->setAttribute(Qt::WA_DeleteOnClose);
+                connect(list, &CDeletedDlg::RestoreRequested, this,
+                    [this](const DeletedNote& note) { Restore(note); });
+                DeletedList = list;
+            }
+            static_cast<CDeletedDlg*>(DeletedList.data())->SetRows(deleted.Value);
+            DeletedList->show();
+            DeletedList->raise();
+            DeletedList->activateWindow();
+        });
+}
+
+void CTrayDlg::OfferUndo(const NoteRow& row)
+{
+    if (!Tray->isVisible() || !QSystemTrayIcon::supportsMessages())
+        return;
+    UndoRow = row;
+    Tray->showMessage(QStringLiteral("Vimo"),
+        tr("The note from %1 is deleted. Click here to undo.")
+            .arg(ShownLine(row.Sender, ShownNameLength)),
+        QSystemTrayIcon::Information, UndoOfferMs);
+    // A click on a later balloon, or on this one after it went, undoes nothing.
+    QTimer::singleShot(UndoOfferMs, this, [this, row] {
+        if (UndoRow == row)
+            UndoRow.reset();
+    });
+}
+
+void CTrayDlg::Restore(const DeletedNote& note, const NoteRow& row)
+{
+    Worker.Run(
+        [note, row](Store& store) {
+            return row.Key != 0 || !row.Recipient.isEmpty() ? DeletedTable(store).RestoreLatest(row)
+                                                            : DeletedTable(store).Restore(note);
+        },
+        this,
+        [this, note, row](const StoreResult<DeletedTable::Restoral>& restored) {
+            if (restored.Failure && restored.Failure->OutOfReach()) {
+                RestoresWaiting.append({ note, row });
+                if (!std::exchange(RestoreWaitTold, true))
+                    ShowAlert(UnreachableText(
+                        tr("the note will be brought back when it is back."), *restored.Failure));
+                return;
+            }
+            if (restored.Failure)
+                ShowStoreFailure(*restored.Failure, tr("the note cannot be brought back."));
+            else if (restored.Value == DeletedTable::Restoral::Gone)
+                ShowAlert(tr("This note cannot be brought back any more."));
+            else
+                PollSoon();
+            if (DeletedList)
+                ShowDeletedNotes();
+        });
+}
+
+void CTrayDlg::RetryRestores()
+{
+    if (RestoresWaiting.isEmpty())
+        return;
+    RestoreWaitTold = false;
+    for (const WaitingRestore& waiting : std::exchange(RestoresWaiting, {}))
+        Restore(waiting.Note, waiting.Row);
 }
 
 } // namespace vimo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/LaterNotes.h"
 #include "notes/NoteExchange.h"
 
 #include <QDialog>
@@ -30,6 +31,8 @@ public:
     static constexpr int PollPeriodMs = 20000;
     static constexpr int DeleteDelayMs = 500;
     static constexpr int ReturnMemoryDelayMs = 3000;
+    // How long the balloon after a deletion offers Undo.
+    static constexpr int UndoOfferMs = 10000;
 
     // The tray menu's commands; a later start of the program hands them over as well.
     enum MenuCommand : int {
@@ -39,6 +42,7 @@ public:
         ShowAllCommand = 32774,
         SentCommand = 32775,
         GroupsCommand = 32780,
+        DeletedCommand = 32781,
     };
 
     // The tray of the signed-in user, on the store that the worker holds.
@@ -83,6 +87,16 @@ private:
     void ShowSentNotes();
     // The tray command Groups...: makes groups and changes their members.
     void ShowGroups();
+    // The tray command Deleted Vimos: the user's notes deleted in the last days, to restore.
+    void ShowDeletedNotes();
+    // Offers to undo the deletion of the row just taken, in the tray's balloon.
+    void OfferUndo(const NoteRow& row);
+    // Brings a deleted note back (a row: the latest deletion of it). One the store cannot take
+    // now waits and is tried again at every poll until it can: a restore is never lost.
+    void Restore(const DeletedNote& note, const NoteRow& row = NoteRow());
+    void RetryRestores();
+    // "Take Back" in Sent Vimos on a note for later.
+    void TakeBack(qint64 laterId);
 
     NoteExchange Exchange;
     StoreWorker& Worker;
@@ -110,6 +124,15 @@ private:
     PresenceReporter* const Presence;
     // The colleagues long away whom a send has named already; touched on the worker alone.
     const std::shared_ptr<QSet<QString>> ToldAbsent = std::make_shared<QSet<QString>>();
+    QPointer<QDialog> DeletedList;
+    // The deletion the balloon offers to undo, while it shows.
+    std::optional<NoteRow> UndoRow;
+    struct WaitingRestore {
+        DeletedNote Note;
+        NoteRow Row;
+    };
+    QList<WaitingRestore> RestoresWaiting;
+    bool RestoreWaitTold = false;
     // The run was asked to end while a note was being written: it ends once the note is sent
     // or cancelled, never by throwing it away.
     std::optional<int> EndAfterComposing;

@@ -1,5 +1,8 @@
 #include "TestEnvironment.h"
 
+#include "store/DeletedTable.h"
+#include "store/LaterTable.h"
+#include "store/NoteTable.h"
 #include "store/OfficeTable.h"
 #include "store/ReceiptStatements.h"
 #include "store/ReceiptTable.h"
@@ -132,6 +135,58 @@ private Q_SLOTS:
         // Nobody can list the older ones: they are gone from the store, another sender's not.
         QCOMPARE(test::FirstValue(u"SELECT COUNT(*) FROM RCPTS WHERE SENDER='ANN'"_s), u"50"_s);
         QCOMPARE(Listed(u"BOB"_s), QStringList({ u"ANN|20261207|old||"_s }));
+    }
+
+    // A note is in one of MSGS, VIMO_DELETED and VIMO_LATER at a time, and comes back once.
+    void deletedAndLaterNotesMoveWholeAndOnce()
+    {
+        Store& link = test::TestStore();
+        QCOMPARE(DeletedTable(link).Create().size(), 0);
+        NoteTable notes(link);
+        DeletedTable deleted(link);
+        const QString text = u"Keep me \\"_s;
+        QVERIFY(notes.Insert({ text, u"BOB"_s, u"ANN"_s, u"20261207"_s, u'1' }).Succeeded());
+        const NoteRow row = notes.Addressed(u"BOB"_s).Value.value(0);
+        const NoteIdentity note { row.Key, u"ANN"_s, u"BOB"_s, 20261207 };
+        QVERIFY(store.RecordSent(note, text, At(0)).Succeeded());
+        QCOMPARE(notes.Delete(row).Value, NoteTable::Deletion::Deleted);
+        QVERIFY(store.RecordDeleted(note, At(1)).Succeeded());
+        // Its key is free again, and taken by the next note.
+        QVERIFY(notes.Insert({ u"Mine"_s, u"CAROL"_s, u"ANN"_s, u"20261207"_s, u'3' }).Succeeded());
+        QCOMPARE(deleted.Of(u"CAROL"_s).Value.size(), 0);
+        const QList<DeletedNote> bobs = deleted.Of(u"BOB"_s).Value;
+        QCOMPARE(bobs.size(), 1);
+        QCOMPARE(deleted.Restore(bobs[0]).Value, DeletedTable::Restoral::Restored);
+        QCOMPARE(deleted.Restore(bobs[0]).Value, DeletedTable::Restoral::Gone);
+        const QList<NoteRow> back = notes.Addressed(u"BOB"_s).Value;
+        QCOMPARE(back.size(), 1);
+        QCOMPARE(back[0].Text, text);
+        QVERIFY(back[0].Key != row.Key);
+        QCOMPARE(Listed(u"ANN"_s), QStringList({ u"BOB|20261207|Keep me \\||"_s }));
+        // Past the days kept, a deletion is for good.
+        QCOMPARE(notes.Delete(back[0]).Value, NoteTable::Deletion::Deleted);
+        test::MustExec(u"UPDATE VIMO_DELETED SET GONE=GONE-%1"_s.arg(KeptDeletedSeconds + 60));
+        QCOMPARE(deleted.Of(u"BOB"_s).Value.size(), 0);
+
+        LaterTable later(link);
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        for (int run = 0; run < 2; ++run)
+            QVERIFY(later.Schedule({ 0, u"ANN"_s, u"BOB"_s, 20261208, 2, u"Later"_s, now + 3600 })
+                        .Succeeded());
+        QVERIFY(later.Schedule({ 0, u"ANN"_s, u"CAROL"_s, 20261208, 2, u"Due"_s, now - 1 })
+                    .Succeeded());
+        QCOMPARE(later.WaitingFrom(u"ANN"_s).Value.size(), 2);
+        // Not early, not by a stranger, by its sender's copy as well, and once.
+        QCOMPARE(later.MoveDue(u"BOB"_s, now).Value, 0);
+        QCOMPARE(later.MoveDue(u"EVE"_s, now).Value, 0);
+        QCOMPARE(later.MoveDue(u"ANN"_s, now).Value, 1);
+        QCOMPARE(later.MoveDue(u"CAROL"_s, now).Value, 0);
+        QCOMPARE(notes.Addressed(u"CAROL"_s).Value.size(), 2);
+        QCOMPARE(Listed(u"ANN"_s).first().left(20), u"CAROL|20261208|Due||"_s);
+        const qint64 id = later.WaitingFrom(u"ANN"_s).Value.value(0).Id;
+        QCOMPARE(later.Cancel(id, u"EVE"_s).Value, LaterTable::TakeBack::AlreadyGone);
+        QCOMPARE(later.Cancel(id, u"ANN"_s).Value, LaterTable::TakeBack::TakenBack);
+        QCOMPARE(later.WaitingFrom(u"ANN"_s).Value.size(), 0);
     }
 };
 

@@ -14,6 +14,7 @@ from harness.stores import PostgresStore
 POST = "SELECT VIMO_POST('{}','{}',20260101,{},NULL)"
 INSERT = ("INSERT INTO MSGS (MSG,RECIPIENT,SENDER,DT,URGENCY,TKEY) "
           "VALUES('Planted','BOB','{}',1,1,{})")
+LATER = "SELECT VIMO_POST_LATER('BOB','{}',20260101,1,{}) > 0"
 DENIED = ".*permission denied for {} {}"
 KEY = r"\d+"
 # The queue of notifications as good as full: the trigger finds these first on the path.
@@ -81,6 +82,24 @@ CHECKS = (
     ("EVE", "SELECT VIMO_GROUP_SET('BOB', 'EVE')", ".*BOB is a user's name.*"),
     ("BOB", "SELECT VIMO_GROUP_SET('SALES', 'BOB'); SELECT string_agg(rtrim(GRP) || ':' || "
      "rtrim(MEMBER), ',') FROM VIMO_GROUP_LIST()", "1\nSALES:BOB"),
+    # Deleted notes wait for their recipient alone, and come back with their receipt.
+    ("EVE", "SELECT COUNT(*) FROM VIMO_DELETED_NOTES()", "0"),
+    ("EVE", "SELECT COUNT(*) FROM VIMO_DELETED", DENIED.format("table", "vimo_deleted")),
+    ("EVE", "SELECT VIMO_RESTORE(TKEY, SENDER, DT, GONE) FROM VIMO_DELETED_NOTES()", ""),
+    ("BOB", "SELECT VIMO_RESTORE(TKEY, SENDER, DT, GONE) > 0 FROM VIMO_DELETED_NOTES()", "t"),
+    ("BOB", "SELECT COUNT(*) FROM VIMO_DELETED_NOTES()", "0"),
+    ("ANN", "SELECT string_agg(rtrim(MSG) || ':' || (DELETED IS NOT NULL)::int, ',' ORDER BY "
+     "MSG) FROM VIMO_SENT()", "Hi:0,Past the held:0"),
+    # Notes for later: only their sender sees or takes them back; they come once, when due.
+    ("ANN", LATER.format("Soon", "CAST(EXTRACT(EPOCH FROM now()) AS INT)+3600"), "t"),
+    ("ANN", LATER.format("Due", "1") + "; " + LATER.format("Due", "1"), "t\nt"),
+    ("EVE", "SELECT VIMO_MOVE_DUE() || ',' || VIMO_TAKE_BACK(1) || ',' || COUNT(*) "
+     "FROM VIMO_LATER_SENT()", "0,0,0"),
+    ("EVE", "SELECT COUNT(*) FROM VIMO_LATER", DENIED.format("table", "vimo_later")),
+    ("BOB", "SELECT VIMO_MOVE_DUE() || ',' || VIMO_MOVE_DUE()", "1,0"),
+    ("BOB", "SELECT COUNT(*) FROM VIMO_NOTES() WHERE MSG='Due'", "1"),
+    ("ANN", "SELECT string_agg(rtrim(MSG), ',') FROM VIMO_LATER_SENT()", "Soon"),
+    ("ANN", "SELECT VIMO_TAKE_BACK(ID) FROM VIMO_LATER_SENT()", "1"),
 )
 
 

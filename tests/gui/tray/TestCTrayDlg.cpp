@@ -121,7 +121,8 @@ private Q_SLOTS:
             QSystemTrayIcon* icon = TrayIcon(tray);
             const QStringList items { QStringLiteral("&Hide All Vimos"),
                 QStringLiteral("&Show All Vimos"), QStringLiteral("&New Vimo"),
-                QStringLiteral("Sen&t Vimos"), QStringLiteral("-"), QStringLiteral("&Quit") };
+                QStringLiteral("Sen&t Vimos"), QStringLiteral("&Groups..."),
+                QStringLiteral("&Deleted Vimos"), QStringLiteral("-"), QStringLiteral("&Quit") };
             QCOMPARE(
                 MenuOpenedBy([&] { Q_EMIT icon->activated(QSystemTrayIcon::Trigger); }), items);
             // Dismissed: nothing was carried out.
