@@ -160,6 +160,21 @@ Um eine Notiz zu schreiben, starten Sie Vimo erneut. „Gesendete Vimos“, „A
     </message>
 </context>
 <context>
+    <name>LaterNotes</name>
+    <message>
+        <source>That time has passed already.</source>
+        <translation>Dieser Zeitpunkt ist schon vorbei.</translation>
+    </message>
+    <message>
+        <source>That time is more than a year ahead.</source>
+        <translation>Dieser Zeitpunkt liegt mehr als ein Jahr voraus.</translation>
+    </message>
+    <message>
+        <source>at %1</source>
+        <translation>um %1</translation>
+    </message>
+</context>
+<context>
     <name>NotePosting</name>
     <message>
         <source>User name cannot be Empty</source>
@@ -470,6 +485,59 @@ Dateien und Umgebung: siehe vimo(1).
         <source>Sending…</source>
         <translation>Senden…</translation>
     </message>
+    <message>
+        <source>Send &amp;at</source>
+        <translation>Senden &amp;um</translation>
+    </message>
+    <message>
+        <source>Time the note is to come</source>
+        <translation>Zeitpunkt, zu dem die Notiz kommt</translation>
+    </message>
+</context>
+<context>
+    <name>vimo::CDeletedDlg</name>
+    <message>
+        <source>&amp;Restore</source>
+        <translation>&amp;Wiederherstellen</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Deleted Vimos</source>
+        <translation>Gelöschte Vimos</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>Von</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>Datum</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>Deleted</source>
+        <translation>Gelöscht</translation>
+    </message>
+    <message numerus="yes">
+        <source>No Vimo was deleted in the last %n days.</source>
+        <translation>
+            <numerusform>In den letzten %n Tag wurde kein Vimo gelöscht.</numerusform>
+            <numerusform>In den letzten %n Tagen wurde kein Vimo gelöscht.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Vimos deleted in the last %n days, newest first.</source>
+        <translation>
+            <numerusform>Im letzten %n Tag gelöschte Vimos, die neuesten zuerst.</numerusform>
+            <numerusform>In den letzten %n Tagen gelöschte Vimos, die neuesten zuerst.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>vimo::CFileChooserDlg</name>
@@ -619,6 +687,10 @@ Die Verwaltung muss es gewähren: GRANT vimo_users TO %3</translation>
         <source>Your last %1 Vimos, newest first.</source>
         <translation>Ihre letzten %1 Vimos, das neueste zuerst.</translation>
     </message>
+    <message>
+        <source>Take &amp;Back</source>
+        <translation>&amp;Zurücknehmen</translation>
+    </message>
 </context>
 <context>
     <name>vimo::CTrayDlg</name>
@@ -649,6 +721,38 @@ Die Verwaltung muss es gewähren: GRANT vimo_users TO %3</translation>
     <message>
         <source>&amp;Groups...</source>
         <translation>Gr&amp;uppen...</translation>
+    </message>
+    <message>
+        <source>&amp;Deleted Vimos</source>
+        <translation>Ge&amp;löschte Vimos</translation>
+    </message>
+    <message>
+        <source>the note cannot be taken back now.</source>
+        <translation>Die Notiz lässt sich jetzt nicht zurücknehmen.</translation>
+    </message>
+    <message>
+        <source>Too late: the note has gone to its recipient already.</source>
+        <translation>Zu spät: Die Notiz ist schon bei ihrem Empfänger.</translation>
+    </message>
+    <message>
+        <source>the deleted notes cannot be listed now.</source>
+        <translation>Die gelöschten Notizen lassen sich jetzt nicht auflisten.</translation>
+    </message>
+    <message>
+        <source>The note from %1 is deleted. Click here to undo.</source>
+        <translation>Die Notiz von %1 ist gelöscht. Hier klicken, um das rückgängig zu machen.</translation>
+    </message>
+    <message>
+        <source>the note will be brought back when it is back.</source>
+        <translation>Die Notiz wird wiederhergestellt, sobald er wieder erreichbar ist.</translation>
+    </message>
+    <message>
+        <source>the note cannot be brought back.</source>
+        <translation>Die Notiz lässt sich nicht wiederherstellen.</translation>
+    </message>
+    <message>
+        <source>This note cannot be brought back any more.</source>
+        <translation>Diese Notiz kann nicht mehr wiederhergestellt werden.</translation>
     </message>
 </context>
 <context>

@@ -176,9 +176,9 @@ def write_note(station, run, label, recipient_row, text, urgency):
                                  where=lambda w: w.title == "New Vimo")
     station.wait_focused(compose)
 
-    # Back from the addressee box to "?", behind Send and Cancel, and press it: the list opens
-    # below the box with its first name highlighted.
-    desk.key("shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab")
+    # Back from the addressee box past "Send at" and the urgency to "?", behind Send and
+    # Cancel, and press it: the list opens below the box with its first name highlighted.
+    desk.key(*["shift+Tab"] * 6)
     closed = station.screenshot(os.path.join(station.scratch, "list-closed.png"))
     desk.key("space")
     row = wait_for(

@@ -14,10 +14,11 @@ OUTAGE_TIP = re.compile(r"^Vimo: the store cannot be reached since (\d\d):(\d\d)
 ALERT_TITLE = "VIMO!!"
 COMPOSE_TITLE = "New Vimo"
 SIGN_IN_TITLE = "Login & Identification"
-# The compose dialog's buttons: the centre of each in its form (267 x 284), which the dialog
-# scales to its font.
-SEND_BUTTON = ((107 + 37) / 267, (258 + 12) / 284)
-CANCEL_BUTTON = ((185 + 37) / 267, (258 + 11) / 284)
+# The compose dialog's buttons: the centre of each in its form (267 x 284, and the row of
+# "Send at" below), which the dialog scales to its font.
+COMPOSE_HEIGHT = 284 + 24
+SEND_BUTTON = ((107 + 37) / 267, (258 + 12) / COMPOSE_HEIGHT)
+CANCEL_BUTTON = ((185 + 37) / 267, (258 + 11) / COMPOSE_HEIGHT)
 
 # "%{time boot}" is the monotonic clock in seconds, the clock of time.monotonic().
 MESSAGE_PATTERN = "%{time boot} %{category}: %{message}"

@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QLocale>
+#include <QPalette>
 #include <algorithm>
 
 namespace vimo {
@@ -83,15 +84,20 @@ void CComposeDlg::AddLaterRow()
     LaterBox = new QCheckBox(tr("Send &at"), this);
     LaterBox->setObjectName(QStringLiteral("LaterBox"));
     LaterBox->setGeometry(6, top + 3, 62, 16);
+    // Drawn on the dialog's own background, as "Send To:" is.
+    QPalette text = LaterBox->palette();
+    text.setColor(QPalette::WindowText, QColor(192, 192, 255));
+    LaterBox->setPalette(text);
     LaterTime = new QDateTimeEdit(DefaultDue(QDateTime::currentDateTime()), this);
     LaterTime->setObjectName(QStringLiteral("LaterTime"));
     LaterTime->setAccessibleName(tr("Time the note is to come"));
     LaterTime->setCalendarPopup(true);
-    LaterTime->setDisplayFormat(QLocale().dateTimeFormat(QLocale::ShortFormat));
+    LaterTime->setDisplayFormat(
+        QLocale().dateFormat(QLocale::ShortFormat) + QStringLiteral(" HH:mm"));
     LaterTime->setGeometry(70, top, 190, 21);
     LaterTime->setEnabled(false);
     connect(LaterBox, &QCheckBox::toggled, LaterTime, &QWidget::setEnabled);
-    setTabOrder(Form->CancelButton, LaterBox);
+    setTabOrder(Form->RedBox, LaterBox);
     setTabOrder(LaterBox, LaterTime);
 }
 
