@@ -34,6 +34,9 @@ packages=(
     patroni python3-etcd etcd-server haproxy
     # the secured links' runs: certificates for a TLS server, a Kerberos realm of their own
     openssl krb5-kdc krb5-admin-server krb5-user
+    # the optional wake-ups through an MQTT broker: its client library's header, and a broker
+    # for the wakeup test and bench/
+    libmosquitto-dev mosquitto
 )
 
 missing=()

@@ -84,6 +84,7 @@ bool CNoteApp::InitInstance()
     LookupThreads lookups;
     StoreWakeup wakeup(user, lookups);
     QObject::connect(&wakeup, &StoreWakeup::NoteMayHaveArrived, &tray, &CTrayDlg::PollSoon);
+    QObject::connect(&tray, &CTrayDlg::NotesPosted, &wakeup, &StoreWakeup::Announce);
     wakeup.Start(worker);
     ServeFromTray(channel, tray, command);
     // The sign-in and the store's opening leave free memory all through the heap; a copy then

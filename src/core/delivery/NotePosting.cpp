@@ -170,6 +170,7 @@ SendVerdict SendNote(
     SendVerdict verdict;
     verdict.Sent = !posted.Failure;
     verdict.Failure = std::move(posted.Failure);
+    verdict.Reached = posted.Reached;
     if (verdict.Sent) {
         // Nobody's presence known (an older store) says nothing.
         const PresenceView view = OfficeTable(store).Presence().Value;

@@ -73,6 +73,8 @@ struct SendVerdict {
     QStringList Left;
     // Sent, but some addressees have not been in for a long while: said once, after the send.
     QString Notice;
+    // Those the note is stored for, whose copies may be woken.
+    QStringList Reached;
 };
 
 // Posts a draft on the store's thread; the tray's is SendNote from its user.

@@ -1,5 +1,6 @@
 #include "wakeup/DataSourceKeys.h"
 
+#include "model/TextRules.h"
 #include "store/Store.h"
 #include "wakeup/LibPq.h"
 
@@ -104,6 +105,41 @@ PgParameters ListenParametersFrom(const std::function<QByteArray(const char*)>& 
     Put(parameters, "keepalives_interval", "10");
     Put(parameters, "keepalives_count", "3");
     return parameters;
+}
+
+BrokerSettings ReadBrokerSettings(const QString& user)
+{
+    return BrokerSettingsFrom(user, DataSourceKey);
+}
+
+BrokerSettings BrokerSettingsFrom(
+    const QString& user, const std::function<QByteArray(const char*)>& dataSourceKey)
+{
+    BrokerSettings settings;
+    QByteArray host = dataSourceKey("Broker");
+    QByteArray port;
+    // host, host:port, [v6 address]:port
+    const qsizetype colon = host.lastIndexOf(':');
+    if (host.startsWith('[')) {
+        const qsizetype end = host.indexOf(']');
+        port = colon > end ? host.mid(colon + 1) : QByteArray();
+        host = host.mid(1, end - 1);
+    } else if (colon > 0 && host.indexOf(':') == colon) {
+        port = host.mid(colon + 1);
+        host.truncate(colon);
+    }
+    settings.Host = host.trimmed();
+    settings.User = CutTrailingWhiteSpace(user).toUtf8();
+    settings.Password = dataSourceKey("BrokerPassword");
+    settings.CaFile = dataSourceKey("BrokerCAFile");
+    settings.CertFile = dataSourceKey("BrokerCertFile");
+    settings.KeyFile = dataSourceKey("BrokerKeyFile");
+    bool valid = false;
+    settings.Port = port.trimmed().toInt(&valid);
+    if (!valid || settings.Port <= 0 || settings.Port > 65535)
+        settings.Port
+            = settings.CaFile.isEmpty() ? BrokerSettings::PlainPort : BrokerSettings::TlsPort;
+    return settings;
 }
 
 } // namespace vimo

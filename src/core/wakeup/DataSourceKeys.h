@@ -1,8 +1,10 @@
 #pragma once
 
+#include "wakeup/BrokerLink.h"
 #include "wakeup/PgSession.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <functional>
 
@@ -25,5 +27,11 @@ bool ListeningWanted();
 PgParameters ReadListenParameters();
 // The same from keys that dataSourceKey reads (empty when absent).
 PgParameters ListenParametersFrom(const std::function<QByteArray(const char* key)>& dataSourceKey);
+
+// The office's broker for the user, from the data source's Broker keys; its Host is empty
+// where the data source names none.
+BrokerSettings ReadBrokerSettings(const QString& user);
+BrokerSettings BrokerSettingsFrom(
+    const QString& user, const std::function<QByteArray(const char* key)>& dataSourceKey);
 
 } // namespace vimo

@@ -3,8 +3,10 @@
 #include "model/TextRules.h"
 #include "store/Store.h"
 #include "store/StoreWorker.h"
+#include "wakeup/BrokerLink.h"
 #include "wakeup/DataFileCheck.h"
 #include "wakeup/DataSourceKeys.h"
+#include "wakeup/LibMosquitto.h"
 #include "wakeup/LibPq.h"
 #include "wakeup/PgListener.h"
 
@@ -76,6 +78,16 @@ QByteArray WakeupChannelOf(Store& store, const QString& user)
     return identifier.match(QString::fromLatin1(channel)).hasMatch() ? channel : QByteArray();
 }
 
+QByteArray WakeupTopic(const QString& user)
+{
+    const QByteArray name = CutTrailingWhiteSpace(user).toUtf8();
+    // Wildcards, a level separator and NUL would make it another topic, or none.
+    if (name.isEmpty() || name.contains('+') || name.contains('#') || name.contains('/')
+        || name.contains('\0'))
+        return {};
+    return "vimo/wakeup/" + name;
+}
+
 StoreWakeup::StoreWakeup(const QString& user, LookupThreads& threads, QObject* parent)
     : QObject(parent)
     , User(user)
@@ -108,7 +120,7 @@ void StoreWakeup::Start(Store& store)
 
 void StoreWakeup::Start(const QString& engine, const QByteArray& channel)
 {
-    if (!ListeningWanted())
+    if (!ListeningWanted() || StartBroker())
         return;
     if (engine == QLatin1String("PostgreSQL"))
         StartListening(channel);
@@ -118,6 +130,8 @@ void StoreWakeup::Start(const QString& engine, const QByteArray& channel)
 
 StoreWakeup::Means StoreWakeup::Active() const
 {
+    if (Broker != nullptr && Broker->CurrentState() == BrokerLink::State::Subscribed)
+        return Means::Broker;
     if (Listener != nullptr && Listener->CurrentState() == PgListener::State::Listening)
         return Means::Listening;
     if (Watcher != nullptr && !Watcher->files().isEmpty())
@@ -125,6 +139,30 @@ StoreWakeup::Means StoreWakeup::Active() const
     if (CheckTimer != nullptr)
         return Means::FileCheck;
     return Means::None;
+}
+
+void StoreWakeup::Announce(const QStringList& recipients)
+{
+    if (Broker == nullptr)
+        return;
+    for (const QString& recipient : recipients)
+        Broker->Publish(WakeupTopic(recipient));
+}
+
+bool StoreWakeup::StartBroker()
+{
+    BrokerSettings settings = ReadBrokerSettings(User);
+    const QByteArray topic = WakeupTopic(User);
+    if (settings.Host.isEmpty())
+        return false;
+    // Named but unusable here: the poll alone, rather than 10,000 listening links the
+    // administrator meant to spare the server.
+    if (LibMosquitto::Get() == nullptr || topic.isEmpty())
+        return true;
+    Broker = new BrokerLink(std::move(settings), topic, Threads, this);
+    connect(Broker, &BrokerLink::Notified, this, &StoreWakeup::Heard);
+    Broker->Start();
+    return true;
 }
 
 void StoreWakeup::StartListening(const QByteArray& channel)

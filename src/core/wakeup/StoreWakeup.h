@@ -14,6 +14,7 @@ class QTimer;
 
 namespace vimo {
 
+class BrokerLink;
 class LookupThreads;
 class PgListener;
 class Store;
@@ -33,16 +34,24 @@ QByteArray WakeupChannel(const QString& user);
 // Asks the store: call it where its link lives.
 QByteArray WakeupChannelOf(Store& store, const QString& user);
 
+// The user's topic on the office's broker: "vimo/wakeup/" and the name. Anybody may send
+// there; the broker's rules let the user alone hear it, which a secret name could not do,
+// since every sender must be able to name it. Empty for a name that MQTT cannot carry as one
+// level of a topic.
+QByteArray WakeupTopic(const QString& user);
+
 // Says when a note for the user may have come to the store, where the store can tell: a
 // PostgreSQL store that announces new notes, a SQLite data file on a local disk, watched for
-// changes, or one on a network share, whose change counter is read every CheckMs. It knows
+// changes, or one on a network share, whose change counter is read every CheckMs. Where the
+// data source names a broker, that takes the place of all three, on any engine: senders wake
+// the copy through it, and tell it of their own notes through Announce. It knows
 // nothing of the poll and delivers nothing: its signal only brings the next poll forward, and
 // where it cannot work the poll goes on as it always does.
 class StoreWakeup : public QObject {
     Q_OBJECT
 
 public:
-    enum class Means { None, Listening, FileWatch, FileCheck };
+    enum class Means { None, Listening, FileWatch, FileCheck, Broker };
     Q_ENUM(Means)
 
     // A burst of notes gives one signal: it comes once nothing more was heard for QuietMs,
@@ -69,6 +78,9 @@ public:
     void Start(Store& store);
     // How it hears of notes now.
     Means Active() const;
+    // Wakes the copies of those the user's note has just been stored for, where a broker
+    // carries wake-ups; nothing elsewhere.
+    void Announce(const QStringList& recipients);
 
 Q_SIGNALS:
     // Poll soon.
@@ -77,6 +89,7 @@ Q_SIGNALS:
 private:
     // For the engine as Store::EngineName names it, and the user's channel there.
     void Start(const QString& engine, const QByteArray& channel);
+    bool StartBroker();
     void StartListening(const QByteArray& channel);
     void StartWatching(const QString& file);
     void WatchAgain();
@@ -88,6 +101,7 @@ private:
     const QString User;
     LookupThreads& Threads;
     PgListener* Listener = nullptr;
+    BrokerLink* Broker = nullptr;
     QFileSystemWatcher* Watcher = nullptr;
     QString WatchedFile;
     std::pair<quint64, quint64> WatchedIdentity; // device and inode

@@ -200,6 +200,8 @@ void CComposeDlg::OnOK()
     Users.Run([post = Post, draft](Store& store) { return post(store, draft); }, this,
         [this](const SendVerdict& verdict) {
             ShowSending(false);
+            if (!verdict.Reached.isEmpty())
+                Q_EMIT NoteStored(verdict.Reached);
             ShowVerdict(verdict);
         });
 }

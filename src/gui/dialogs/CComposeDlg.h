@@ -44,6 +44,10 @@ public:
     // Nothing while the note is on its way: the user learns whether it arrived.
     void reject() override;
 
+Q_SIGNALS:
+    // The note is in the store for these names, also when a later one refused it.
+    void NoteStored(const QStringList& recipients);
+
 private:
     // Moves the values between the controls and the members, every binding at once: save
     // (controls to members) or load. False when a save refused a value, after saying why.

@@ -316,6 +316,7 @@ void CTrayDlg::PostNote(const QString& replyTo)
         Worker, [sender = User, told = ToldAbsent](Store& store, const NoteDraft& draft) {
             return SendNote(store, sender, draft, told.get());
         });
+    connect(&dialog, &CComposeDlg::NoteStored, this, &CTrayDlg::NotesPosted);
     if (!replyTo.isEmpty())
         dialog.ReplyTo(replyTo);
     // Modal to nothing: it has no parent, so the notes stay usable while the user writes.

@@ -63,6 +63,10 @@ public:
     // The icon in the tray, for whoever shows messages there.
     QSystemTrayIcon* TrayIcon() const { return Tray; }
 
+Q_SIGNALS:
+    // The user's note is in the store for these names.
+    void NotesPosted(const QStringList& recipients);
+
 private:
     enum TimerId : int {
         TIMER_QUIT = 1, // one-shot: ends the run

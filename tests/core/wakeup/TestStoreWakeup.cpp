@@ -34,6 +34,32 @@ void PostTo(const QString& recipient, int key)
     test::MustExec(PostStatement(u"note %1"_s.arg(key), recipient, u"ANN"_s, u"1"_s, key, u'1'));
 }
 
+// The office's broker, with the per-user rules that docs/administration.md gives, on a free
+// port of 127.0.0.1; the data source names it.
+bool StartBroker(QProcess& broker, quint16 port)
+{
+    const QString dir = test::NewPath(u"broker"_s);
+    QDir().mkpath(dir);
+    QFile acl(dir + u"/acl"_s);
+    QFile config(dir + u"/mosquitto.conf"_s);
+    if (!acl.open(QIODevice::WriteOnly) || !config.open(QIODevice::WriteOnly))
+        return false;
+    acl.write("pattern read vimo/wakeup/%u\npattern write vimo/wakeup/+\n");
+    config.write(u"listener %1 127.0.0.1\nallow_anonymous true\nacl_file %2\n%3"_s.arg(port)
+                     .arg(acl.fileName(), ::getuid() == 0 ? u"user root\n"_s : QString())
+                     .toUtf8());
+    acl.close();
+    config.close();
+    broker.start(u"mosquitto"_s, { u"-c"_s, config.fileName() });
+    return broker.waitForStarted();
+}
+
+quint16 FreePort()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
+}
+
 QStringList Payloads(const QSignalSpy& spy)
 {
     QStringList payloads;
@@ -151,6 +177,58 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(darcyHeard.count(), 2, Patience);
         QCOMPARE(Payloads(zoeHeard), QStringList { QString() });
         QCOMPARE(Payloads(darcyHeard), (QStringList { QString(), QString() }));
+    }
+
+    void aWakeupThroughTheBrokerReachesItsAddresseeOnly()
+    {
+        const quint16 port = FreePort();
+        QProcess broker;
+        QVERIFY2(StartBroker(broker, port), "mosquitto is not installed");
+        test::WriteOdbcIni(
+            u"[VIMO]\nDriver=%1\nDatabase=%2\nBroker=127.0.0.1:%3\n"_s
+                .arg(QString::fromLatin1(VIMO_DRIVER_NAME), test::UseFreshSqliteStore())
+                .arg(port));
+        // The broker takes the place of the file watch; names that no topic takes as they are.
+        StoreWakeup ann(u"ANN"_s, Lookups);
+        StoreWakeup zoe(u"ZOË D'ARCY"_s, Lookups);
+        QSignalSpy annWoken(&ann, &StoreWakeup::NoteMayHaveArrived);
+        QSignalSpy zoeWoken(&zoe, &StoreWakeup::NoteMayHaveArrived);
+        ann.Start(test::TestStore());
+        zoe.Start(test::TestStore());
+        QTRY_COMPARE_WITH_TIMEOUT(ann.Active(), StoreWakeup::Means::Broker, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(zoe.Active(), StoreWakeup::Means::Broker, Patience);
+
+        ann.Announce({ u"ZOË D'ARCY"_s, u"NOBODY"_s });
+        QTRY_COMPARE_WITH_TIMEOUT(zoeWoken.count(), 1, Patience);
+        QTest::qWait(StoreWakeup::LeastGapMs);
+        QCOMPARE(annWoken.count(), 0);
+        broker.terminate();
+        broker.waitForFinished();
+    }
+
+    void withoutItsBrokerACopyPollsAndHearsAgainOnceItIsBack()
+    {
+        const quint16 port = FreePort();
+        test::WriteOdbcIni(
+            u"[VIMO]\nDriver=%1\nDatabase=%2\nBroker=localhost:%3\n"_s
+                .arg(QString::fromLatin1(VIMO_DRIVER_NAME), test::UseFreshSqliteStore())
+                .arg(port));
+        StoreWakeup bob(u"BOB"_s, Lookups);
+        QSignalSpy woken(&bob, &StoreWakeup::NoteMayHaveArrived);
+        bob.Start(test::TestStore());
+        // Nothing answers: the poll alone, with no listening link or watch in its place, and
+        // a note announced meanwhile goes nowhere without a word.
+        QTest::qWait(2000);
+        QCOMPARE(bob.Active(), StoreWakeup::Means::None);
+        bob.Announce({ u"BOB"_s });
+
+        QProcess broker;
+        QVERIFY2(StartBroker(broker, port), "mosquitto is not installed");
+        QTRY_COMPARE_WITH_TIMEOUT(bob.Active(), StoreWakeup::Means::Broker, Patience);
+        bob.Announce({ u"BOB"_s });
+        QTRY_COMPARE_WITH_TIMEOUT(woken.count(), 1, Patience);
+        broker.terminate();
+        broker.waitForFinished();
     }
 
     void theListeningLinkVerifiesTheServerAsTheStoreLinkDoes_data()
