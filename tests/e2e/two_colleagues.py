@@ -2,10 +2,11 @@
 """Two colleagues, ANN and BOB, each at a workstation of their own, exchange notes through one
 shared store: BOB sets the store up and signs up, ANN joins and writes to him, he receives,
 enlarges, drags and deletes a note, quits, starts again and finds the notes still waiting,
-answers one with Reply, ANN reads in "Sent Vimos" what became of her notes, and BOB hides and
-shows them all. Driven only by synthetic input, checked on the screen and in the
-store. Screenshots of every step go to the artifacts folder. With --tls or --kerberos the run
-ends after the first note, once the server's views show how each copy's links came in."""
+answers one with Reply, ANN reads in "Sent Vimos" what became of her notes, BOB hides and
+shows them all, deletes a note and brings it back, and a note for later comes at its time.
+Driven only by synthetic input, checked on the screen and in the store. Screenshots of every
+step go to the artifacts folder. With --tls or --kerberos the run ends after the first note,
+once the server's views show how each copy's links came in."""
 
 import argparse
 import os
@@ -28,6 +29,8 @@ FIRST_NOTE = ("Lunch at Kim's & Lee's?", 2)
 MORE_NOTES = (("Call the printer man", 1), ("Fire drill at 3", 3))
 REPLY = ("Drill noted, thanks", 2)
 GROUP_NOTE = ("Team meeting moved", 2)
+LATER_NOTE = "Report due at four"
+UNDO_OFFER = 10          # the balloon after a deletion offers Undo this long
 CAPTION_COLOUR = (216, 208, 200)
 
 UI_TIMEOUT = 30          # a dialog or menu to come, on a busy machine
@@ -176,9 +179,10 @@ def write_note(station, run, label, recipient_row, text, urgency):
                                  where=lambda w: w.title == "New Vimo")
     station.wait_focused(compose)
 
-    # Back from the addressee box past "Send at" and the urgency to "?", behind Send and
-    # Cancel, and press it: the list opens below the box with its first name highlighted.
-    desk.key(*["shift+Tab"] * 6)
+    # Back from the addressee box past "Send at" (its time is off until ticked) and the urgency
+    # to "?", behind Send and Cancel, and press it: the list opens below the box with its first
+    # name highlighted.
+    desk.key(*["shift+Tab"] * 5)
     closed = station.screenshot(os.path.join(station.scratch, "list-closed.png"))
     desk.key("space")
     row = wait_for(
@@ -483,12 +487,43 @@ def scenario(run, store, ann, bob, data_file, links=None):
         check((note.recipient, note.sender) == ("BOB", "ANN"),
               f"the note to TEAM should reach BOB alone: {note}")
 
+    # A note ANN's copy keeps for later, two minutes ahead: BOB's copy brings it at its time.
+    due = int(time.time()) + 120
+    store.plant_later("ANN", "BOB", LATER_NOTE, due)
+    with run.step("BOB deletes the note to TEAM and brings it back from Deleted Vimos", bob):
+        shown = wait_for(lambda: bob.shown_titled(GROUP_NOTE[0]), DELIVERY_LIMIT + 5,
+                         f"the note {GROUP_NOTE[0]!r} on BOB's screen")[0]
+        bob.note_command(shown, "d")
+        bob.wait_gone(shown, UI_TIMEOUT, "the deleted note to go")
+        wait_for(lambda: not [n for n in store.notes() if n.text == GROUP_NOTE[0]], UI_TIMEOUT,
+                 "the deleted note's row to leave the store")
+        # A click on the tray while the Undo balloon shows would undo it there and then.
+        time.sleep(UNDO_OFFER + 1)
+        before = {w.id for w in bob.shown()}
+        bob.tray_command("d")
+        listing = bob.new_window(before, 'the "Deleted Vimos" window', UI_TIMEOUT,
+                                 where=lambda w: w.title == "Deleted Vimos")
+        bob.wait_focused(listing)
+        bob.desktop.key("Return")
+        wait_for(lambda: bob.shown_titled(GROUP_NOTE[0]), DELIVERY_LIMIT + 5,
+                 "the restored note on BOB's screen")
+        check(len([n for n in store.notes() if n.text == GROUP_NOTE[0]]) == 1,
+              f"the restored note should be in the store once: {store.notes()}")
+        bob.desktop.key("Escape")
+
+    with run.step("the note for later opens on BOB's screen at its time, not before", bob):
+        wait_for(lambda: bob.shown_titled(LATER_NOTE), due - time.time() + DELIVERY_LIMIT + 5,
+                 f"the note for later {LATER_NOTE!r} on BOB's screen")
+        check(time.time() >= due, f"the note for later came {due - time.time():.0f} s early")
+        check(len([n for n in store.notes() if n.text == LATER_NOTE]) == 1,
+              f"the note for later should be in the store once: {store.notes()}")
+
     with run.step("both quit; the notes stay in the store", bob, ann):
         for station in (bob, ann):
             station.tray_command("q")
         for station in (bob, ann):
             station.wait_until_ended(QUIT_TIMEOUT)
-        check(len([n for n in store.notes() if n.sender != "CAT"]) == len(MORE_NOTES) + 2,
+        check(len([n for n in store.notes() if n.sender != "CAT"]) == len(MORE_NOTES) + 3,
               f"quitting must keep the notes and the reply: {store.notes()}")
 
     if identity:

@@ -40,6 +40,10 @@ def _receipts(rows):
     return [Receipt(*(str(v or "").rstrip() for v in r)) for r in rows]
 
 
+LATER_INSERT = ("INSERT INTO VIMO_LATER (ID,SENDER,RECIPIENT,DT,URGENCY,MSG,DUE,SENT) "
+                "VALUES(1,'{}','{}',20261208,2,'{}',{},'')")
+
+
 class SqliteStore:
     kind = "sqlite"
 
@@ -65,6 +69,12 @@ class SqliteStore:
 
     def notes(self):
         return _notes(self._rows(NOTES_QUERY))
+
+    def plant_later(self, sender, recipient, text, due):
+        """A note for later as the sender's copy keeps it."""
+        with sqlite3.connect(self.path, timeout=10) as db:
+            db.execute(LATER_INSERT.format(sender, recipient, text, due))
+        db.close()
 
     def users(self):
         return [str(r[0]).rstrip() for r in self._rows(USERS_QUERY)]
@@ -115,6 +125,9 @@ class PostgresStore:
         if result.returncode != 0:
             raise RuntimeError(f"psql: {result.stderr.strip()}")
         return [line.split("\x1f") for line in result.stdout.splitlines() if line]
+
+    def plant_later(self, sender, recipient, text, due):
+        self._psql(self.database, LATER_INSERT.format(sender, recipient, text, due))
 
     def psql_as(self, role, sql, password=None):
         """What psql says to the role, with its own password unless another is given."""

@@ -105,8 +105,15 @@ CTrayDlg::CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent)
     connect(Tray, &QSystemTrayIcon::activated, this, &CTrayDlg::OnTrayNotify);
     connect(&Exchange, &NoteExchange::NoteDeleted, this, &CTrayDlg::OfferUndo);
     connect(Tray, &QSystemTrayIcon::messageClicked, this, [this] {
-        if (UndoRow)
+        // The balloon's tip lies over the icon: a click there is meant for the icon, and
+        // must neither undo a deletion nor be lost.
+        if (Tray->geometry().contains(QCursor::pos())) {
+            UndoRow.reset();
+            // After the balloon has let go of the pointer, or the menu gets no keys.
+            QTimer::singleShot(0, this, [this] { OnTrayNotify(QSystemTrayIcon::Trigger); });
+        } else if (UndoRow) {
             Restore({}, *std::exchange(UndoRow, std::nullopt));
+        }
     });
 }
 

@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 
+#include "model/LaterNotes.h"
 #include "model/NoteTexts.h"
 #include "model/Presence.h"
 #include "model/Receipts.h"
@@ -89,6 +90,22 @@ private Q_SLOTS:
         QCOMPARE(state(at, u"2026-12-07T23:59:59Z"_s), u"deleted Mon 7 Dec 2026 23:59"_s);
         // A time that cannot be read still counts.
         QCOMPARE(state(u"soon"_s, {}), u"on screen"_s);
+        // A note for later says when it comes, until it has come.
+        const QDateTime due(QDate(2026, 12, 8), QTime(15, 0), Qt::UTC);
+        QCOMPARE(
+            ReceiptStateText({ u"BOB"_s, 20261208, u"hi"_s, {}, {}, 4, due.toSecsSinceEpoch() }),
+            u"at Tue 8 Dec 2026 15:00"_s);
+    }
+
+    void notesForLaterOfferAnAfternoonOrTheNextMorningAndRefuseThePast()
+    {
+        const QDateTime morning(QDate(2026, 12, 8), QTime(10, 0));
+        QCOMPARE(DefaultDue(morning), QDateTime(QDate(2026, 12, 8), QTime(15, 0)));
+        QCOMPARE(DefaultDue(morning.addSecs(4 * 3600 + 31 * 60)),
+            QDateTime(QDate(2026, 12, 9), QTime(9, 0)));
+        QVERIFY(!DueRefusal(morning.addSecs(60), morning));
+        QVERIFY(DueRefusal(morning, morning));
+        QVERIFY(DueRefusal(morning.addYears(1).addSecs(1), morning));
     }
 
     // Written in the recipient's zone, read in the sender's.
