@@ -5,7 +5,8 @@
 // program's own): every 20 s the poll, which reads each note whole; the receipts of the notes
 // that showed (stamped again at the next poll, as the program does); the user deletes a note
 // at the poll after it showed, and its receipt is stamped; now and then it posts (next key,
-// insert, the program's retry on a taken key, then the sender's record and its pruning). LEVELS are
+// insert, the program's retry on a taken key, then the sender's record and its pruning), and
+// every five minutes on average its user's presence beat. LEVELS are
 // client counts, reached in turn; at each the load runs WINDOW_S seconds and one "clients" row is
 // printed. With LISTEN (a conninfo) each copy also holds the link that waits for the wake-up
 // trigger's announcements, there, and polls at once when one comes; the row then says how soon
@@ -45,7 +46,7 @@ const char* const ConnectStatements[] = {
     "select oid, typbasetype from pg_type where typname = 'lo'",
 };
 
-enum class Kind { Connect, Poll, Receipt, Delete, NextKey, Insert };
+enum class Kind { Connect, Poll, Receipt, Delete, NextKey, Insert, Presence };
 
 struct Step {
     Kind What;
@@ -186,7 +187,7 @@ public:
     {
         Latency.clear();
         NotifyMs.clear();
-        Errors = Posts = Retries = 0;
+        Errors = Posts = Retries = Beats = 0;
     }
 
     size_t Connected() const { return size_t(ConnectedCount); }
@@ -196,7 +197,7 @@ public:
     std::vector<double> NotifyMs; // from sending a post to its announcement at the recipient
     int ListenersConnected = 0;
     std::vector<double> ConnectMs;
-    int Refused = 0, Dropped = 0, Errors = 0, Posts = 0, Retries = 0;
+    int Refused = 0, Dropped = 0, Errors = 0, Posts = 0, Retries = 0, Beats = 0;
     std::map<std::string, int> ErrorTexts;
 
 private:
@@ -436,6 +437,12 @@ private:
         std::uniform_real_distribution<double> chance(0, 1);
         if (chance(Random) < PostChance)
             client.Steps.push_back({ Kind::NextKey, Text(NextKeyStatement()) });
+        // The presence beat, every few minutes: at a random tick with the same mean.
+        if (chance(Random) < PollPeriodMs / PresenceIntervalMs()) {
+            ++Beats;
+            client.Steps.push_back({ Kind::Presence,
+                Text(PresenceBeatStatement(QString::fromStdString(User(client.Index)))) });
+        }
         Send(client);
     }
 
@@ -524,7 +531,8 @@ int main(int argc, char* argv[])
             percent(poolerBefore, poolerAfter), serverAfter.Children,
             double(serverAfter.ChildrenPssKb) / 1024, double(SelfRssKb()) / 1024,
             load.ListenersConnected, int(load.NotifyMs.size()), Percentile(load.NotifyMs, 0.5),
-            Percentile(load.NotifyMs, 0.99));
+            Percentile(load.NotifyMs, 0.99), load.Beats,
+            Percentile(load.Latency[Kind::Presence], 0.99));
     }
     for (const auto& [text, times] : load.ErrorTexts)
         std::fprintf(stderr, "%6d x %s\n", times, text.c_str());

@@ -2,10 +2,12 @@
 
 #include "delivery/NotePosting.h"
 #include "model/DateStamp.h"
+#include "model/Presence.h"
 #include "notes/CNoteDlg.h"
 #include "notes/NoteExchange.h"
 #include "prompts/Prompts.h"
 #include "store/NoteTable.h"
+#include "store/OfficeStatements.h"
 #include "store/ReceiptStatements.h"
 #include "store/ReceiptTable.h"
 #include "store/Statements.h"
@@ -172,10 +174,21 @@ QString WakeupChannelName(const QString& user)
     return QString::fromLatin1(WakeupChannel(user));
 }
 
+QString PresenceBeatStatement(const QString& user)
+{
+    return Inline(PresenceStatement(user, int(PresenceState::In), false));
+}
+
+int PresenceIntervalMs()
+{
+    return PresenceIntervalSec * 1000;
+}
+
 QStringList SchemaStatements(bool withIndexes)
 {
     QStringList schema = { NotesTableCreation(), UsersTableCreation(), ReceiptsTableCreation(),
-        ReceiptsSenderIndexCreation(), ReceiptsKeyIndexCreation() };
+        ReceiptsSenderIndexCreation(), ReceiptsKeyIndexCreation(), PresenceTableCreation(),
+        GroupsTableCreation() };
     if (withIndexes)
         schema << NotesKeyIndexCreation() << NotesRecipientIndexCreation();
     return schema;

@@ -45,6 +45,9 @@ QStringList SentRecordStatements(const NoteValues& note);
 QString ShownReceiptsStatement(const QList<NoteValues>& notes);
 QString DeletedReceiptStatement(const NoteValues& note);
 QString AddUserSqlStatement(const QString& name);
+// A running copy's presence beat on a server (one upsert), and how often a copy sends it.
+QString PresenceBeatStatement(const QString& user);
+int PresenceIntervalMs();
 // The channel on which a PostgreSQL store with the wake-up trigger announces a note for the
 // user.
 QString WakeupChannelName(const QString& user);

@@ -556,7 +556,7 @@ log_disconnections = 0
             for r in rows(out, "clients"):
                 (count, connected, refused, dropped, connect99, ramp, polls, p50, p99, all99,
                  errors, posts, retries, server_cpu, bouncer_cpu, backends, server_mb,
-                 client_mb, listeners, announced, announced50, announced99) = r
+                 client_mb, listeners, announced, announced50, announced99, beats, beat99) = r
                 label = f"{count:,.0f} copies, {name}"
                 t.add(f"{label}: poll p50 / p99 (ms)", f"{p50:.2f} / {p99:.2f}", "",
                       how=f"{polls:.0f} polls; every statement p99 {all99:.2f} ms")
@@ -567,6 +567,10 @@ log_disconnections = 0
                       "" if port != self.bouncer_port else f"PgBouncer {bouncer_cpu:.1f}%",
                       how=f"{backends:.0f} server processes, their PSS {server_mb:.0f} MB; "
                           f"{posts:.0f} posts, {errors:.0f} errors, {retries:.0f} retries")
+                t.add(f"{label}: presence beats in the window, p99 (ms)",
+                      f"{beats:.0f}, {beat99:.2f}", "",
+                      how="one upsert per copy every 5 min, on a random poll tick; "
+                          "counted in the server CPU above")
                 if listening:
                     t.add(f"{label}: post to announcement p50 / p99 (ms)",
                           f"{announced50:.2f} / {announced99:.2f}", "",
