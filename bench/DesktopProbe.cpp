@@ -7,12 +7,14 @@
 // blank-separated) are pressed: the clock for the tray icon starts at the last one. WINDOWS
 // is how many more top-level windows (notes) to wait for. SETTLE_S is the least time after
 // the tray icon before memory is read (a copy's first timed poll comes after 20 s); then it is
-// read once RSS has not grown for 10 s. Prints one "desktop" row.
+// read once RSS has not grown for 10 s. Prints one "desktop" row; its last field is what the
+// store's libraries hold of the RSS.
 
 #include "Figures.h"
 
 #include <xcb/xcb.h>
 
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -68,6 +70,28 @@ bool IsMapped(xcb_window_t window)
     const bool mapped = reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
     std::free(reply);
     return mapped;
+}
+
+// What the store's libraries hold of the RSS: SQLite, the driver manager and the driver. Their
+// code is mapped by the page, and the kernel maps the pages around each one touched that the
+// page cache holds, so a program that opens the store at all holds most of their code.
+long StoreLibrariesKb(const std::string& smaps)
+{
+    std::ifstream in(smaps);
+    std::string line;
+    bool store = false;
+    long kb = 0;
+    while (std::getline(in, line)) {
+        if (!line.empty() && std::isxdigit(static_cast<unsigned char>(line[0]))
+            && line.find('-') < line.find(' ')) {
+            store = line.find("sqlite") != std::string::npos
+                || line.find("odbc") != std::string::npos
+                || line.find("libltdl") != std::string::npos;
+        } else if (store && line.compare(0, 4, "Rss:") == 0) {
+            kb += std::stol(line.substr(4));
+        }
+    }
+    return kb;
 }
 
 xcb_window_t FocusedWindow()
@@ -274,6 +298,7 @@ int main(int argc, char* argv[])
     const double settledS = (NowMs() - trayAt) / 1000;
     const long rss = ProcKb(rollup, "Rss");
     const long pss = ProcKb(rollup, "Pss");
+    const long storeLibraries = StoreLibrariesKb("/proc/" + std::to_string(child) + "/smaps");
     const long xserverAfter = ProcKb(xserverStatus, "VmRSS");
 
     // A picture of the desktop as measured, when asked for one.
@@ -284,7 +309,7 @@ int main(int argc, char* argv[])
     kill(child, SIGTERM);
     waitpid(child, nullptr, 0);
     Row("desktop", windowMs, trayMs, rss, pss, xserverAfter - xserverBefore, mapped, settledS,
-        samples.empty() ? 0L : samples.front());
+        samples.empty() ? 0L : samples.front(), storeLibraries);
     xcb_disconnect(X);
     return 0;
 }

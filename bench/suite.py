@@ -318,14 +318,14 @@ log_disconnections = 0
     def desktop_figures(self):
         t = self.table
         t.section("Start-up and memory (SQLite store, virtual desktop with a tray host)")
-        runs = 3 if self.quick else 7
+        runs = self.args.runs or (3 if self.quick else 7)
         sessions = {"vimo": [], "floor": [], "floor-store": []}
         if self.args.before:
             sessions["before"] = []
         for _ in range(runs):  # alternating, so both see the same machine
             for program in sessions:
                 sessions[program].append(self.desktop_session(program, 0))
-        median = {p: [statistics.median(r[i] for r in s) for i in range(8)]
+        median = {p: [statistics.median(r[i] for r in s) for i in range(9)]
                   for p, s in sessions.items()}
 
         def spread(program, field, scale=1.0):
@@ -363,7 +363,13 @@ log_disconnections = 0
               how="reference: the floor program that also holds a link to the same SQLite store "
                   "through unixODBC and has polled once; what Vimo's own code costs; runs "
                   f"{spread('floor-store', 2, 1 / 1024)}")
-        for notes in ((100,) if self.quick else (100, 500)):
+        t.add("of that, the store's libraries (MB)", median["vimo"][8] / 1024,
+              median["floor-store"][8] / 1024,
+              how="RSS of the mappings of SQLite, unixODBC and the SQLite ODBC driver "
+                  "(/proc/PID/smaps): the kernel maps the cached pages around each page of code "
+                  "touched, so opening the store at all maps most of their code; the floor "
+                  f"without the store has none of it, and is {median['floor'][2] / 1024:.1f} MB")
+        for notes in self.args.notes or ((100,) if self.quick else (100, 500)):
             with_notes = {"vimo": [], "floor": []}
             for _ in range(1 if self.quick else 2):
                 for program in with_notes:
@@ -372,7 +378,7 @@ log_disconnections = 0
                 if min(r[5] for r in found) < notes:
                     raise Failure(f"{program}: only {min(r[5] for r in found)} of {notes} "
                                   "windows showed")
-            vimo, floor = ([statistics.median(r[i] for r in with_notes[p]) for i in range(8)]
+            vimo, floor = ([statistics.median(r[i] for r in with_notes[p]) for i in range(9)]
                            for p in ("vimo", "floor"))
             count = len(with_notes["vimo"])
             t.add(f"RSS with {notes} notes open (MB)", vimo[2] / 1024, floor[2] / 1024,
@@ -892,6 +898,11 @@ def main():
     parser.add_argument("--only", help="comma-separated step names")
     parser.add_argument("--before", help="desktop_figures: another build's vimo, measured in "
                         "the same alternating runs (the program before a change)")
+    parser.add_argument("--runs", type=int, help="desktop_figures: alternating runs at idle "
+                        "(default 7, --quick 3)")
+    parser.add_argument("--notes", type=lambda text: [int(n) for n in text.split(",")],
+                        help="desktop_figures: the numbers of open notes measured, "
+                        "comma-separated (default 100,500, --quick 100)")
     parser.add_argument("--only-delivery", help="the delivery step's stores: comma-separated "
                         "among postgres, sqlite, fuse")
     parser.add_argument("--ports", type=int, nargs=2, default=[55460, 55461],
