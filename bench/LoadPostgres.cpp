@@ -1,5 +1,6 @@
 // Many copies of Vimo on one PostgreSQL server, directly or through a pooler, in one process.
-//   vimo_bench_clients CONNINFO LEVELS WINDOW_S POSTS_PER_HOUR SERVER_PID [POOLER_PID [LISTEN]]
+//   vimo_bench_clients CONNINFO LEVELS WINDOW_S POSTS_PER_HOUR SERVER_PID
+//                      [POOLER_PID [LISTEN [BROKER BROKER_PID]]]
 // Each simulated copy holds one connection and sends, on the wire, what the program sends
 // through psqlODBC (simple query protocol, the driver's statements at connect, then the
 // program's own): every 20 s the poll, which reads each note whole; the receipts of the notes
@@ -9,13 +10,19 @@
 // every five minutes on average its user's presence beat. LEVELS are
 // client counts, reached in turn; at each the load runs WINDOW_S seconds and one "clients" row is
 // printed. With LISTEN (a conninfo) each copy also holds the link that waits for the wake-up
-// trigger's announcements, there, and polls at once when one comes; the row then says how soon
-// after the post it came.
+// trigger's announcements, there, and polls when one comes, as the program's wake-up does (after
+// a quiet 100 ms, never sooner than a second after the last); the row then says how soon after
+// the post it came, and how soon the note was read by its addressee's poll. With BROKER
+// (host:port of an MQTT broker, LISTEN empty) each copy instead holds a broker link through
+// libmosquitto, subscribed to its own topic, and the sender publishes an empty wake-up to the
+// addressee's topic once its insert is answered. After the window the copies go on polling,
+// without posting, for one poll period and a little: a note still unread then is lost.
 
 #include "Figures.h"
 #include "VimoAdapter.h"
 
 #include <libpq-fe.h>
+#include <mosquitto.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +35,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include <dirent.h>
 #include <sys/epoll.h>
@@ -39,6 +47,9 @@ using namespace vimo::bench;
 namespace {
 
 constexpr double PollPeriodMs = 20000;
+// The program's wake-up: a quiet wait, and the least gap between two wake-up polls.
+constexpr double QuietMs = 100;
+constexpr double LeastGapMs = 1000;
 // What psqlODBC sends when it connects, with the data source's ConnSettings.
 const char* const ConnectStatements[] = {
     "SET DateStyle = 'ISO';SET extra_float_digits = 2;show transaction_isolation",
@@ -58,6 +69,10 @@ struct Step {
 struct Client {
     int Index = 0;
     Client* Copy = nullptr; // a listening link: the copy it wakes
+    mosquitto* Mqtt = nullptr; // a broker link
+    double LastWake = -1e9; // of a copy: its last wake-up poll
+    bool WakeDue = false;
+    bool Heard = false; // of a broker link: a wake-up came in the call just made
     PGconn* Conn = nullptr;
     int Socket = -1;
     bool Ready = false; // connected and set up
@@ -137,10 +152,13 @@ ProcessTree Tree(int root, bool memory)
 
 class Load {
 public:
-    Load(std::string conninfo, double postsPerHour, std::string listenConninfo)
+    Load(std::string conninfo, double postsPerHour, std::string listenConninfo, std::string broker)
         : Conninfo(std::move(conninfo))
         , ListenConninfo(std::move(listenConninfo))
-        , PostChance(postsPerHour * PollPeriodMs / 3600000.0)
+        , BrokerHost(broker.substr(0, broker.rfind(':')))
+        , BrokerPort(broker.empty() ? 0 : std::atoi(broker.substr(broker.rfind(':') + 1).c_str()))
+        , Chance(postsPerHour * PollPeriodMs / 3600000.0)
+        , PostChance(Chance)
         , Epoll(epoll_create1(0))
     {
     }
@@ -153,7 +171,7 @@ public:
             client->Index = int(Clients.size());
             Clients.push_back(std::move(client));
             Waiting.push_back(Clients.back().get());
-            if (!ListenConninfo.empty()) {
+            if (!ListenConninfo.empty() || BrokerPort > 0) {
                 auto listener = std::make_unique<Client>();
                 listener->Index = Clients.back()->Index;
                 listener->Copy = Clients.back().get();
@@ -170,15 +188,32 @@ public:
         epoll_event events[256];
         while (NowMs() < end) {
             Pump();
+            if (NowMs() >= NextHousekeeping) {
+                // Keep-alive pings, as the program's one-second timer does.
+                NextHousekeeping = NowMs() + 5000;
+                for (const auto& link : Listeners) {
+                    if (link->Mqtt && link->Ready) {
+                        mosquitto_loop_misc(link->Mqtt);
+                        WatchMqtt(*link);
+                    }
+                }
+            }
             double wait = std::min(end, Due.empty() ? end : Due.top().first) - NowMs();
+            if (!Wakes.empty())
+                wait = std::min(wait, Wakes.top().first - NowMs());
             const int count = epoll_wait(Epoll, events, 256, std::max(0, int(wait)));
             for (int i = 0; i < count; ++i)
-                Serve(*static_cast<Client*>(events[i].data.ptr));
+                Serve(*static_cast<Client*>(events[i].data.ptr), events[i].events);
             const double now = NowMs();
             while (!Due.empty() && Due.top().first <= now) {
                 Client* client = Due.top().second;
                 Due.pop();
                 Tick(*client, now);
+            }
+            while (!Wakes.empty() && Wakes.top().first <= now) {
+                Client* copy = Wakes.top().second;
+                Wakes.pop();
+                WakePoll(*copy, now);
             }
         }
     }
@@ -187,14 +222,24 @@ public:
     {
         Latency.clear();
         NotifyMs.clear();
-        Errors = Posts = Retries = Beats = 0;
+        NoteMs.clear();
+        PostedAt.clear();
+        Errors = Posts = Retries = Beats = Published = 0;
     }
+
+    // Posts stop, or go on; the copies poll all the same.
+    void StopPosting() { PostChance = 0; }
+    void ResumePosting() { PostChance = Chance; }
+    // Notes posted in the window that no poll of their addressee has read.
+    size_t Unread() const { return PostedAt.size(); }
 
     size_t Connected() const { return size_t(ConnectedCount); }
     size_t Connecting() const { return InFlight + Waiting.size(); }
 
     std::map<Kind, std::vector<double>> Latency;
     std::vector<double> NotifyMs; // from sending a post to its announcement at the recipient
+    std::vector<double> NoteMs; // from sending a post to its addressee's poll reading it
+    int Published = 0;
     int ListenersConnected = 0;
     std::vector<double> ConnectMs;
     int Refused = 0, Dropped = 0, Errors = 0, Posts = 0, Retries = 0, Beats = 0;
@@ -209,6 +254,10 @@ private:
             Client* client = Waiting.front();
             Waiting.pop_front();
             client->ConnectStart = NowMs();
+            if (client->Copy && BrokerPort > 0) {
+                ConnectMqtt(*client);
+                continue;
+            }
             client->Conn = PQconnectStart((client->Copy ? ListenConninfo : Conninfo).c_str());
             if (client->Conn == nullptr || PQstatus(client->Conn) == CONNECTION_BAD) {
                 Refuse(*client);
@@ -252,8 +301,87 @@ private:
         Forget(client);
     }
 
-    void Serve(Client& client)
+    void ConnectMqtt(Client& link)
     {
+        link.Mqtt = mosquitto_new(nullptr, true, &link);
+        // The broker's per-user rules match the name.
+        mosquitto_username_pw_set(link.Mqtt, User(link.Copy->Index).c_str(), nullptr);
+        mosquitto_connect_callback_set(link.Mqtt, [](mosquitto* mq, void* self, int code) {
+            auto* link = static_cast<Client*>(self);
+            if (code == 0)
+                mosquitto_subscribe(mq, nullptr,
+                    WakeupTopicName(QString::fromStdString(User(link->Copy->Index))).c_str(), 0);
+        });
+        mosquitto_subscribe_callback_set(
+            link.Mqtt, [](mosquitto*, void* self, int, int, const int*) {
+                auto* link = static_cast<Client*>(self);
+                link->Ready = true;
+            });
+        mosquitto_message_callback_set(
+            link.Mqtt, [](mosquitto*, void* self, const mosquitto_message*) {
+                static_cast<Client*>(self)->Heard = true;
+            });
+        const int code = mosquitto_connect_async(link.Mqtt, BrokerHost.c_str(), BrokerPort, 60);
+        link.Socket = mosquitto_socket(link.Mqtt);
+        if (code != MOSQ_ERR_SUCCESS || link.Socket < 0) {
+            ++Refused;
+            ++ErrorTexts["broker: " + std::string(mosquitto_strerror(code))];
+            mosquitto_destroy(link.Mqtt);
+            link.Mqtt = nullptr;
+            return;
+        }
+        ++InFlight;
+        epoll_event event {};
+        event.events = EPOLLIN | EPOLLOUT;
+        event.data.ptr = &link;
+        epoll_ctl(Epoll, EPOLL_CTL_ADD, link.Socket, &event);
+    }
+
+    void WatchMqtt(Client& link)
+    {
+        epoll_event event {};
+        event.events
+            = uint32_t(EPOLLIN) | (mosquitto_want_write(link.Mqtt) ? uint32_t(EPOLLOUT) : 0u);
+        event.data.ptr = &link;
+        epoll_ctl(Epoll, EPOLL_CTL_MOD, link.Socket, &event);
+    }
+
+    void ServeMqtt(Client& link, uint32_t events)
+    {
+        const bool wasReady = link.Ready;
+        int code = MOSQ_ERR_SUCCESS;
+        if (events & EPOLLIN)
+            code = mosquitto_loop_read(link.Mqtt, 1);
+        if (code == MOSQ_ERR_SUCCESS && (events & EPOLLOUT))
+            code = mosquitto_loop_write(link.Mqtt, 1);
+        if (code != MOSQ_ERR_SUCCESS) {
+            ++Dropped;
+            ++ErrorTexts["broker dropped: " + std::string(mosquitto_strerror(code))];
+            if (!wasReady)
+                --InFlight;
+            else
+                --ListenersConnected;
+            epoll_ctl(Epoll, EPOLL_CTL_DEL, link.Socket, nullptr);
+            mosquitto_destroy(link.Mqtt);
+            link.Mqtt = nullptr;
+            link.Ready = false;
+            return;
+        }
+        if (link.Ready && !wasReady) {
+            --InFlight;
+            ++ListenersConnected;
+        }
+        if (std::exchange(link.Heard, false))
+            Announced(link);
+        WatchMqtt(link);
+    }
+
+    void Serve(Client& client, uint32_t events)
+    {
+        if (client.Mqtt) {
+            ServeMqtt(client, events);
+            return;
+        }
         if (!client.Ready && client.Steps.empty() && !client.Busy) {
             switch (PQconnectPoll(client.Conn)) {
             case PGRES_POLLING_READING:
@@ -302,8 +430,9 @@ private:
         }
     }
 
-    // A listening link heard of a note: the copy polls now, unless it is busy anyway. The
-    // announcement names nothing, so it is timed from the last post to its copy's user.
+    // A listening link heard of a note: the copy polls as the program's wake-up has it, unless
+    // it is busy anyway. The announcement names nothing, so it is timed from the last post to
+    // its copy's user.
     void Announced(Client& listener)
     {
         Client* copy = listener.Copy;
@@ -313,11 +442,21 @@ private:
                 PostSent.erase(sent);
             }
         }
-        if (copy == nullptr || !copy->Ready || copy->Busy || !copy->Steps.empty())
+        if (copy == nullptr || copy->WakeDue)
             return;
-        copy->Steps.push_back(
-            { Kind::Poll, Text(PollStatement(QString::fromStdString(User(copy->Index)))) });
-        Send(*copy);
+        copy->WakeDue = true;
+        Wakes.push({ std::max(NowMs() + QuietMs, copy->LastWake + LeastGapMs), copy });
+    }
+
+    void WakePoll(Client& copy, double now)
+    {
+        copy.WakeDue = false;
+        copy.LastWake = now;
+        if (!copy.Ready || copy.Busy || !copy.Steps.empty())
+            return;
+        copy.Steps.push_back(
+            { Kind::Poll, Text(PollStatement(QString::fromStdString(User(copy.Index)))) });
+        Send(copy);
     }
 
     void Drop(Client& client)
@@ -363,6 +502,10 @@ private:
             };
             for (int row = 0; row < PQntuples(result); ++row) {
                 const int key = std::atoi(PQgetvalue(result, row, 0));
+                if (const auto posted = PostedAt.find(key); posted != PostedAt.end()) {
+                    NoteMs.push_back(NowMs() - posted->second);
+                    PostedAt.erase(posted);
+                }
                 rows[key]
                     = { key, user, column(row, 1), column(row, 2), column(row, 3), column(row, 4) };
             }
@@ -398,9 +541,26 @@ private:
                 { Kind::Insert, Text(InsertStatement(note)), step.Attempt, note });
         } else if (step.What == Kind::Insert) {
             ++Posts;
+            PostedAt[step.Note.Key] = client.SentAt;
+            Publish(client.Index, step.Note.Recipient);
             for (const QString& statement : SentRecordStatements(step.Note))
                 client.Steps.push_back({ Kind::Receipt, Text(statement) });
         }
+    }
+
+    // The sender's wake-up to the addressee, from its own broker link.
+    void Publish(int sender, const QString& recipient)
+    {
+        if (BrokerPort <= 0 || size_t(sender) >= Listeners.size())
+            return;
+        Client& link = *Listeners[size_t(sender)];
+        if (!link.Mqtt || !link.Ready)
+            return;
+        if (mosquitto_publish(
+                link.Mqtt, nullptr, WakeupTopicName(recipient).c_str(), 0, nullptr, 0, false)
+            == MOSQ_ERR_SUCCESS)
+            ++Published;
+        WatchMqtt(link);
     }
 
     void Finished(Client& client)
@@ -461,6 +621,11 @@ private:
 
     std::string Conninfo;
     std::string ListenConninfo;
+    std::string BrokerHost;
+    int BrokerPort = 0;
+    double NextHousekeeping = 0;
+    std::map<int, double> PostedAt; // each note's key: when its insert was sent
+    const double Chance;
     double PostChance;
     int Epoll;
     std::vector<std::unique_ptr<Client>> Clients;
@@ -471,6 +636,7 @@ private:
     int ConnectedCount = 0;
     using Entry = std::pair<double, Client*>;
     std::priority_queue<Entry, std::vector<Entry>, std::greater<>> Due;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> Wakes;
     std::mt19937 Random { 20261207 };
 };
 
@@ -480,7 +646,8 @@ int main(int argc, char* argv[])
 {
     if (argc < 6) {
         std::fprintf(stderr,
-            "usage: %s CONNINFO LEVELS WINDOW_S POSTS_PER_HOUR SERVER_PID [POOLER_PID [LISTEN]]\n",
+            "usage: %s CONNINFO LEVELS WINDOW_S POSTS_PER_HOUR SERVER_PID [POOLER_PID [LISTEN "
+            "[BROKER BROKER_PID]]]\n",
             argv[0]);
         return 2;
     }
@@ -497,7 +664,9 @@ int main(int argc, char* argv[])
     const int server = std::atoi(argv[5]);
     const int pooler = argc > 6 ? std::atoi(argv[6]) : 0;
 
-    Load load(conninfo, postsPerHour, argc > 7 ? argv[7] : "");
+    const int broker = argc > 9 ? std::atoi(argv[9]) : 0;
+    mosquitto_lib_init();
+    Load load(conninfo, postsPerHour, argc > 7 ? argv[7] : "", argc > 8 ? argv[8] : "");
     std::istringstream levels(argv[2]);
     for (std::string level; std::getline(levels, level, ',');) {
         const size_t count = std::stoul(level);
@@ -512,11 +681,20 @@ int main(int argc, char* argv[])
         load.ResetFigures();
         const ProcessTree serverBefore = Tree(server, false);
         const ProcessTree poolerBefore = Tree(pooler, false);
+        const ProcessTree brokerBefore = Tree(broker, false);
         const double start = NowMs();
         load.RunUntil(start + windowMs);
         const double seconds = (NowMs() - start) / 1000;
         const ProcessTree serverAfter = Tree(server, true);
         const ProcessTree poolerAfter = Tree(pooler, false);
+        const ProcessTree brokerAfter = Tree(broker, false);
+        const double brokerMb = broker > 0
+            ? double(ProcKb("/proc/" + std::to_string(broker) + "/smaps_rollup", "Pss")) / 1024
+            : 0;
+        // Every note posted in the window is read by its addressee's poll within one period.
+        load.StopPosting();
+        load.RunUntil(NowMs() + PollPeriodMs + 3000);
+        load.ResumePosting();
         auto percent = [&](const ProcessTree& before, const ProcessTree& after) {
             return (after.CpuMs - before.CpuMs) / 1000 / seconds * 100;
         };
@@ -532,7 +710,9 @@ int main(int argc, char* argv[])
             double(serverAfter.ChildrenPssKb) / 1024, double(SelfRssKb()) / 1024,
             load.ListenersConnected, int(load.NotifyMs.size()), Percentile(load.NotifyMs, 0.5),
             Percentile(load.NotifyMs, 0.99), load.Beats,
-            Percentile(load.Latency[Kind::Presence], 0.99));
+            Percentile(load.Latency[Kind::Presence], 0.99), int(load.NoteMs.size()),
+            Percentile(load.NoteMs, 0.5), Percentile(load.NoteMs, 0.99), int(load.Unread()),
+            load.Published, percent(brokerBefore, brokerAfter), brokerMb);
     }
     for (const auto& [text, times] : load.ErrorTexts)
         std::fprintf(stderr, "%6d x %s\n", times, text.c_str());

@@ -184,6 +184,11 @@ int PresenceIntervalMs()
     return PresenceIntervalSec * 1000;
 }
 
+std::string WakeupTopicName(const QString& user)
+{
+    return WakeupTopic(user).toStdString();
+}
+
 QStringList SchemaStatements(bool withIndexes)
 {
     QStringList schema = { NotesTableCreation(), UsersTableCreation(), ReceiptsTableCreation(),

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 class QWidget;
 
@@ -51,6 +52,8 @@ int PresenceIntervalMs();
 // The channel on which a PostgreSQL store with the wake-up trigger announces a note for the
 // user.
 QString WakeupChannelName(const QString& user);
+// The user's topic on the office's MQTT broker.
+std::string WakeupTopicName(const QString& user);
 // The tables (the receipts table too) and, for a store made by this version, the indexes of
 // the notes table.
 QStringList SchemaStatements(bool withIndexes);

@@ -562,7 +562,7 @@ log_disconnections = 0
             for r in rows(out, "clients"):
                 (count, connected, refused, dropped, connect99, ramp, polls, p50, p99, all99,
                  errors, posts, retries, server_cpu, bouncer_cpu, backends, server_mb,
-                 client_mb, listeners, announced, announced50, announced99, beats, beat99) = r
+                 client_mb, listeners, announced, announced50, announced99, beats, beat99) = r[:24]
                 label = f"{count:,.0f} copies, {name}"
                 t.add(f"{label}: poll p50 / p99 (ms)", f"{p50:.2f} / {p99:.2f}", "",
                       how=f"{polls:.0f} polls; every statement p99 {all99:.2f} ms")
@@ -582,6 +582,94 @@ log_disconnections = 0
                           f"{announced50:.2f} / {announced99:.2f}", "",
                           how=f"{announced:.0f} announced; {listeners:.0f} listening links "
                               "connected; each announcement has its copy poll at once")
+        if self.max_connections != 100:
+            self.restart_postgres(100)
+
+    def start_broker(self):
+        """Mosquitto as an office would run it: the per-user rules of docs/administration.md,
+        no persistence, a descriptor limit for 10,000 links."""
+        folder = os.path.join(self.work, "mosquitto")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "acl"), "w") as acl:
+            acl.write("pattern read vimo/wakeup/%u\npattern write vimo/wakeup/+\n")
+        with open(os.path.join(folder, "mosquitto.conf"), "w") as conf:
+            conf.write(f"listener {self.args.broker_port} 127.0.0.1\nallow_anonymous true\n"
+                       f"acl_file {folder}/acl\nmax_connections -1\npersistence false\n"
+                       "log_dest none\n" + ("user root\n" if os.getuid() == 0 else ""))
+        self.broker = subprocess.Popen(["bash", "-c", 'ulimit -n 65536; exec "$@"', "broker",
+                                        "mosquitto", "-c", f"{folder}/mosquitto.conf"],
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.started.append(("mosquitto", self.stop_broker))
+        deadline = time.monotonic() + 30
+        while subprocess.run(["bash", "-c", f"echo > /dev/tcp/127.0.0.1/{self.args.broker_port}"],
+                             capture_output=True).returncode:
+            if time.monotonic() > deadline or self.broker.poll() is not None:
+                raise Failure("mosquitto did not start")
+            time.sleep(0.1)
+
+    def stop_broker(self):
+        if self.broker.poll() is None:
+            self.broker.send_signal(signal.SIGTERM)
+            self.broker.wait(20)
+
+    def wakeup_paths(self):
+        """The many copies again, polls through PgBouncer, each copy woken by one of the two
+        paths, at an office's pace of 5 notes a second whatever its size."""
+        window = 10 if self.quick else 30
+        office_rate = 5.0
+        t = self.table
+        t.section(f"Wake-ups for many copies: polls through PgBouncer, the program's statements "
+                  f"and receipts, {office_rate:g} notes a second across the office; {window} s "
+                  "window, then one poll period more for the notes still unread")
+        levels = [100, 1000] if self.quick else [1000, 10000]
+        self.start_broker()
+        env = self.odbc_env("clients", self.pg_dsn(self.pg_port))
+        for path in ("MQTT broker (Mosquitto)", "listening links direct"):
+            for count in levels:
+                listening = path.startswith("listening")
+                # A listening link is one server process: room for all of them.
+                connections = count + 100 if listening else 100
+                if connections != self.max_connections:
+                    self.restart_postgres(connections)
+                self.bench("make", "postgres:" + self.pg_conninfo(self.pg_port), 0, "C00000",
+                           env=env)
+                self.as_postgres([f"{self.pg_bin}/psql", "-h", "127.0.0.1", "-p",
+                                  str(self.pg_port), "-U", "postgres", "vimo", "-c",
+                                  "INSERT INTO USRS SELECT 'C' || lpad(i::text, 5, '0') "
+                                  "FROM generate_series(1, 9999) i"])
+                with open(os.path.join(SOURCE, "resources", "postgresql-schema.sql")) as schema:
+                    self.as_postgres([f"{self.pg_bin}/psql", "-q", "-h", "127.0.0.1", "-p",
+                                      str(self.pg_port), "-U", "postgres", "vimo"],
+                                     input=schema.read())
+                wake = [self.pg_conninfo(self.pg_port)] if listening else \
+                    ["", f"127.0.0.1:{self.args.broker_port}", self.broker.pid]
+                out = self.run(["bash", "-c", 'ulimit -n 65536 2>/dev/null; exec "$@"', "clients",
+                                os.path.join(self.bin, "vimo_bench_clients"),
+                                self.pg_conninfo(self.bouncer_port), count, window,
+                                office_rate * 3600 / count, self.postgres_pid(),
+                                self.bouncer_pid(), *wake], timeout=900)
+                for r in rows(out, "clients"):
+                    (_, connected, refused, dropped, connect99, ramp, polls, p50, p99, all99,
+                     errors, posts, retries, server_cpu, bouncer_cpu, backends, server_mb,
+                     client_mb, links, woken, woken50, woken99, _, _, notes, note50, note99,
+                     unread, published, broker_cpu, broker_mb) = r
+                    label = f"{count:,} copies, {path}"
+                    t.add(f"{label}: post to wake-up / to note read, p50 / p99 (ms)",
+                          f"{woken50:.0f} / {woken99:.0f}; {note50:.0f} / {note99:.0f}", "",
+                          how=f"{posts:.0f} posts, {notes:.0f} read, {unread:.0f} never read "
+                              f"(lost); {woken:.0f} wake-ups timed"
+                              + ("" if listening else f", {published:.0f} published")
+                              + f"; {links:.0f} of {count} wake-up links up")
+                    t.add(f"{label}: server CPU (% of one core) / PSS (MB)",
+                          f"{server_cpu:.1f} / {server_mb:.0f}",
+                          f"PgBouncer {bouncer_cpu:.1f}%",
+                          how=f"{backends:.0f} server processes; poll p50 / p99 "
+                              f"{p50:.2f} / {p99:.2f} ms, every statement p99 {all99:.2f} ms; "
+                              f"{errors:.0f} errors, {retries:.0f} retries")
+                    t.add(f"{label}: broker CPU (% of one core) / PSS (MB)",
+                          "-" if listening else f"{broker_cpu:.1f} / {broker_mb:.0f}", "",
+                          how=f"connected {connected:.0f}, refused {refused:.0f}, dropped "
+                              f"{dropped:.0f}; connect p99 {connect99:.0f} ms, ramp {ramp:.1f} s")
         if self.max_connections != 100:
             self.restart_postgres(100)
 
@@ -865,7 +953,8 @@ log_disconnections = 0
             self.start_postgres()
             self.start_bouncer()
             steps = [self.desktop_figures, self.poll_loop, self.queries, self.posters,
-                     self.postgres_clients, self.sqlite_copies, self.share, self.delivery]
+                     self.postgres_clients, self.wakeup_paths, self.sqlite_copies, self.share,
+                     self.delivery]
             if self.args.only:
                 steps = [s for s in steps if s.__name__ in self.args.only.split(",")]
             loads = []
@@ -907,6 +996,7 @@ def main():
                         "among postgres, sqlite, fuse")
     parser.add_argument("--ports", type=int, nargs=2, default=[55460, 55461],
                         help="PostgreSQL and PgBouncer ports")
+    parser.add_argument("--broker-port", type=int, default=55462, help="wakeup_paths' Mosquitto")
     parser.add_argument("--displays", type=int, nargs=2, default=[135, 136])
     parser.add_argument("--posts-per-hour", type=float, default=4.0)
     parser.add_argument("--psqlodbc", default="/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so")
