@@ -27,8 +27,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
-
-extern char** environ;
+#include <unistd.h>
 
 using namespace vimo::bench;
 
@@ -154,6 +153,7 @@ private:
 int Run(const std::vector<std::string>& command)
 {
     std::vector<char*> arguments;
+    arguments.reserve(command.size() + 1);
     for (const std::string& argument : command)
         arguments.push_back(const_cast<char*>(argument.c_str()));
     arguments.push_back(nullptr);

@@ -29,8 +29,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 using namespace vimo::bench;
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -24,7 +25,7 @@ inline double Percentile(std::vector<double> samples, double share)
     if (samples.empty())
         return 0;
     std::sort(samples.begin(), samples.end());
-    const size_t rank = size_t(share * double(samples.size() - 1) + 0.5);
+    const auto rank = size_t(std::lround(share * double(samples.size() - 1)));
     return samples[std::min(rank, samples.size() - 1)];
 }
 

@@ -94,5 +94,5 @@ int main(int argc, char* argv[])
     QSystemTrayIcon tray { QIcon(icon) };
     tray.setToolTip(QStringLiteral("Floor"));
     tray.show();
-    return application.exec();
+    return QApplication::exec();
 }

@@ -116,7 +116,9 @@ double CpuMs(int pid, int* parent)
             return 0;
         std::istringstream fields(line.substr(line.rfind(')') + 2));
         std::string state;
-        fields >> state >> *parent;
+        int ppid = 0;
+        fields >> state >> ppid;
+        *parent = ppid;
     }
     std::ifstream schedstat(base + "/schedstat");
     double ns = 0;
@@ -511,7 +513,7 @@ private:
             }
             // The user deletes what showed at the last poll; new notes open a window each.
             for (const auto& [key, note] : client.Pending) {
-                if (rows.count(key)) {
+                if (rows.contains(key)) {
                     client.Steps.push_back({ Kind::Delete, Text(DeleteRowStatement(note)) });
                     client.Steps.push_back({ Kind::Receipt, Text(DeletedReceiptStatement(note)) });
                 }

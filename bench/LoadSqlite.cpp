@@ -54,7 +54,7 @@ struct Figures {
 class Copy {
 public:
     Copy(int index, Figures& figures)
-        : Random(unsigned(index) * 7919u)
+        : Random(std::mt19937::result_type(index) * 7919u)
         , Index(index)
         , Out(figures)
     {
@@ -90,8 +90,9 @@ public:
         for (const NoteValues& row : rows)
             found[row.Key] = row;
         for (const auto& [key, note] : Pending) {
-            if (found.count(key))
-                Timed([&] { return Link.Delete(note); });
+            // clang before 16 cannot capture a structured binding.
+            if (found.contains(key))
+                Timed([&, &note = note] { return Link.Delete(note); });
             Shown.erase(key);
         }
         Pending.clear();
@@ -161,6 +162,7 @@ int main(int argc, char* argv[])
         std::atomic<double> burstAt { 0 };
         std::barrier ready(count + 1);
         std::vector<std::thread> copies;
+        copies.reserve(size_t(count));
         for (int index = 0; index < count; ++index) {
             copies.emplace_back([&, index] {
                 Copy copy(index, figures);

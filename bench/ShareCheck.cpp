@@ -81,7 +81,7 @@ int Copy(const std::string& method, double intervalMs, double pollEveryMs, doubl
         return 1;
     }
     const QString file = DataSourceFile();
-    std::mt19937 random(unsigned(QCoreApplication::applicationPid()));
+    std::mt19937 random(static_cast<unsigned>(QCoreApplication::applicationPid()));
     std::uniform_real_distribution<double> phase(0, 1);
     SleepUntil(NowMs() + (startAtEpochMs - EpochMs()));
 

@@ -13,7 +13,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools
     unixodbc-dev odbcinst libsqlite3-dev libsqliteodbc odbc-postgresql postgresql
     xvfb xauth x11-utils trayer xdotool imagemagick fonts-dejavu-core shared-mime-info
-    clang-format
+    clang-format clang-tidy
     python3 flake8
     # tests/faults: the shell that locks a data file, a share of ext4 on a loop device
     sqlite3 e2fsprogs mount util-linux

@@ -153,7 +153,7 @@ private Q_SLOTS:
     void eachUserAndSessionHasItsOwnSocket()
     {
         const uint me = ::getuid();
-        const auto pathFor = [](QStringList variables, uint user) {
+        const auto pathFor = [](const QStringList& variables, uint user) {
             QProcessEnvironment environment;
             for (const QString& variable : variables)
                 environment.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));

@@ -158,7 +158,7 @@ template <class F> auto OnTestStore(F f)
 QString UseFreshSqliteStore()
 {
     static int count = 0;
-    const QString path = QDir(Root()).filePath(QStringLiteral("store-%1.vmo").arg(++count));
+    QString path = QDir(Root()).filePath(QStringLiteral("store-%1.vmo").arg(++count));
     QFile::remove(path);
     sqlite3* db = nullptr;
     sqlite3_open(QFile::encodeName(path).constData(), &db);

@@ -10,26 +10,29 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include <utility>
+
 namespace vimo::test {
 
 void WhenModal(std::function<bool(QWidget*)> isIt, std::function<void(QWidget*)> step)
 {
     auto* poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, isIt, step] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->isVisible() || !isIt(modal))
-            return;
-        poll->stop();
-        poll->deleteLater();
-        step(modal);
-    });
+    QObject::connect(
+        poll, &QTimer::timeout, poll, [poll, isIt = std::move(isIt), step = std::move(step)] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || !modal->isVisible() || !isIt(modal))
+                return;
+            poll->stop();
+            poll->deleteLater();
+            step(modal);
+        });
     poll->start(10);
 }
 
 void WhenPopup(std::function<void(QMenu*)> step)
 {
     auto* poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, step] {
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, step = std::move(step)] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         if (menu == nullptr || !menu->isVisible())
             return;

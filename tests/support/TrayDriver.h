@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 // The tray window as a user meets it: its icon, its menu picked by key, its note windows, and
 // its timers coming due.
@@ -68,7 +69,7 @@ inline QList<CNoteDlg*> OpenNotes(CTrayDlg& tray)
 // leaves open is cancelled, so the test ends rather than waits forever.
 inline void WhenComposing(std::function<void(ComposeForm&)> act)
 {
-    WhenModal<CComposeDlg>([act](CComposeDlg* dialog) {
+    WhenModal<CComposeDlg>([act = std::move(act)](CComposeDlg* dialog) {
         QTimer::singleShot(20000, dialog, &QDialog::reject);
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         ComposeForm form(dialog);

@@ -118,11 +118,12 @@ bool SendAll(int fd, const QByteArray& data, QDeadlineTimer deadline)
     while (sent < data.size()) {
         const ssize_t n = ::send(
             fd, data.constData() + sent, size_t(data.size() - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n > 0)
+        if (n > 0) {
             sent += n;
-        else if (n < 0 && errno != EAGAIN && errno != EINTR)
-            return false;
-        else if (n < 0 && errno == EAGAIN && !WaitFor(fd, POLLOUT, deadline))
+            continue;
+        }
+        // Nothing sent: only an interruption or a full buffer is worth another try.
+        if (n == 0 || (errno != EINTR && (errno != EAGAIN || !WaitFor(fd, POLLOUT, deadline))))
             return false;
     }
     return true;
@@ -134,11 +135,11 @@ QByteArray ReceiveLine(int fd, QDeadlineTimer deadline, qsizetype longest)
     while (!received.contains('\n') && received.size() <= longest) {
         char chunk[64];
         const ssize_t n = ::recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
-        if (n > 0)
+        if (n > 0) {
             received.append(chunk, n);
-        else if (n == 0 || (errno != EAGAIN && errno != EINTR))
-            break;
-        else if (errno == EAGAIN && !WaitFor(fd, POLLIN, deadline))
+            continue;
+        }
+        if (n == 0 || (errno != EINTR && (errno != EAGAIN || !WaitFor(fd, POLLIN, deadline))))
             break;
     }
     return received.left(received.indexOf('\n'));

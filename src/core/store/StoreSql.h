@@ -64,7 +64,7 @@ public:
 private:
     struct Run;
     Run RunOnce(const QString& text, const QList<SqlValue>& values) const;
-    Run RunStatement(const QString& text, const QList<SqlValue>& values, Retry retry);
+    Run RunStatement(const QString& statement, const QList<SqlValue>& values, Retry retry);
 
     Store& Link;
 };

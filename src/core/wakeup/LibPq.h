@@ -33,6 +33,7 @@ namespace vimo {
 // and the TLS, Kerberos and LDAP libraries it brings (about 5 MB of RSS). On a PostgreSQL
 // store psqlODBC has loaded it already.
 struct LibPq {
+    // NOLINTNEXTLINE(bugprone-macro-parentheses): name is the member's own name, no expression
 #define VIMO_LIBPQ_MEMBER(name) decltype(&::name) name = nullptr;
     VIMO_LIBPQ_CALLS(VIMO_LIBPQ_MEMBER)
 #undef VIMO_LIBPQ_MEMBER

@@ -106,7 +106,7 @@ void CNoteTextEdit::keyPressEvent(QKeyEvent* event)
 
 QString CNoteTextEdit::Fitting(const QString& text) const
 {
-    const QString fitting = FitToRoom(text, Room());
+    QString fitting = FitToRoom(text, Room());
     if (fitting.size() != text.size())
         QApplication::beep();
     return fitting;

@@ -16,7 +16,7 @@ namespace {
 
 QDateTime At(int minutes)
 {
-    return QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC).addSecs(minutes * 60);
+    return QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC).addSecs(qint64(minutes) * 60);
 }
 
 // The sender's list, each row as "recipient|stamp|text|shown|deleted".
