@@ -4,7 +4,7 @@
 #include "model/DateStamp.h"
 #include "model/Presence.h"
 #include "notes/CNoteDlg.h"
-#include "notes/NoteExchange.h"
+#include "notes/NoteWindows.h"
 #include "prompts/Prompts.h"
 #include "store/NoteTable.h"
 #include "store/OfficeStatements.h"
@@ -366,7 +366,7 @@ struct Exchange::Parts {
     {
     }
     QWidget* Owner;
-    NoteExchange Notes;
+    NoteWindows Notes;
 };
 
 Exchange::Exchange(QWidget* owner, const QString& user)
@@ -378,13 +378,13 @@ Exchange::~Exchange() = default;
 
 void Exchange::Poll()
 {
-    Inner->Notes.PollNotes();
+    Inner->Notes.Inbox().PollNotes();
     Settle();
 }
 
 int Exchange::OpenNotes() const
 {
-    return Inner->Notes.OpenNotes();
+    return Inner->Notes.Inbox().OpenNotes();
 }
 
 namespace {
@@ -417,7 +417,7 @@ bool Exchange::DeleteFirstNote()
     if (first == nullptr)
         return false;
     ChooseDelete(first);
-    Inner->Notes.CarryOutDeletions();
+    Inner->Notes.Inbox().CarryOutDeletions();
     Settle();
     return true;
 }
@@ -429,7 +429,7 @@ QList<QPair<qint64, QString>> Exchange::DeleteAllNotes()
         shown.append({ note->Row().Key, note->Row().Text });
         ChooseDelete(note);
     }
-    Inner->Notes.CarryOutDeletions();
+    Inner->Notes.Inbox().CarryOutDeletions();
     Settle();
     return shown;
 }

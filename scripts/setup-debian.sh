@@ -24,7 +24,7 @@ packages=(
     qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     # tests/e2e: a screen reader's view of the notes through AT-SPI
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0
-    # bench/: the engines' C APIs, the X watcher (TestNoteExchange_x11's too), and a pooler of
+    # bench/: the engines' C APIs, the X watcher (TestNoteWindows_x11's too), and a pooler of
     # its own to measure through
     libpq-dev libxcb1-dev pkg-config pgbouncer
     # a share without change events, two FUSE mounts of one folder (wakeup test, bench/)

@@ -763,7 +763,7 @@ Die Verwaltung muss es gewähren: GRANT vimo_users TO %3</translation>
     </message>
 </context>
 <context>
-    <name>vimo::NoteExchange</name>
+    <name>vimo::NoteInbox</name>
     <message>
         <source>Couldn&apos;t get all the vimo&apos;s - Please delete some</source>
         <translation>Nicht alle Vimos passen auf den Bildschirm – bitte löschen Sie einige</translation>

@@ -6,7 +6,7 @@
 #include "dialogs/CSentDlg.h"
 #include "model/NoteTexts.h"
 #include "notes/CNoteDlg.h"
-#include "notes/NoteExchange.h"
+#include "notes/NoteWindows.h"
 #include "store/ReceiptTable.h"
 #include "store/Statements.h"
 #include "store/StoreUpgrade.h"
@@ -129,7 +129,8 @@ private Q_SLOTS:
         };
         QCOMPARE(writeToBob(u"before"_s), 1);
         QWidget bobsScreen;
-        NoteExchange bob(&bobsScreen, test::TestWorker(), u"BOB"_s);
+        NoteWindows bobsNotes(&bobsScreen, test::TestWorker(), u"BOB"_s);
+        NoteInbox& bob = bobsNotes.Inbox();
         const auto poll = [&bob] {
             bob.PollNotes();
             return test::Settled();

@@ -60,7 +60,7 @@ QIcon Greyed(const QIcon& icon)
 
 CTrayDlg::CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint)
-    , Exchange(this, worker, user)
+    , Notes(this, worker, user)
     , Worker(worker)
     , User(user)
     , AppIcon(vimo::AppIcon())
@@ -87,23 +87,24 @@ CTrayDlg::CTrayDlg(StoreWorker& worker, const QString& user, QWidget* parent)
     // Opening or closing notes frees memory all through the heap: given back once they settle.
     connect(MemoryTimer, &QTimer::timeout, this, ReturnFreeMemory);
 
-    connect(&Exchange, &NoteExchange::NotesChanged, this, [this] {
+    connect(&Notes.Inbox(), &NoteInbox::NotesChanged, this, [this] {
         RefreshTrayIcon(TrayAction::Modify);
         MemoryTimer->start();
     });
-    connect(&Exchange, &NoteExchange::ReachabilityChanged, this,
+    connect(&Notes.Inbox(), &NoteInbox::ReachabilityChanged, this,
         [this] { RefreshTrayIcon(TrayAction::Modify); });
-    connect(&Exchange, &NoteExchange::UrgentNoteWaitsChanged, this,
+    connect(&Notes, &NoteWindows::UrgentNoteWaitsChanged, this,
         [this] { RefreshTrayIcon(TrayAction::Modify); });
     // Queued: the request comes from inside the note's menu, and the note may be gone by the
     // time the dialog closes.
     connect(
-        &Exchange, &NoteExchange::ReplyRequested, this,
+        &Notes, &NoteWindows::ReplyRequested, this,
         [this](const QString& sender) { PostNote(sender); }, Qt::QueuedConnection);
     // Every new request waits the full delay again, as the one before it did.
-    connect(&Exchange, &NoteExchange::DeletionRequested, DeleteTimer, qOverload<>(&QTimer::start));
+    connect(
+        &Notes.Inbox(), &NoteInbox::DeletionRequested, DeleteTimer, qOverload<>(&QTimer::start));
     connect(Tray, &QSystemTrayIcon::activated, this, &CTrayDlg::OnTrayNotify);
-    connect(&Exchange, &NoteExchange::NoteDeleted, this, &CTrayDlg::OfferUndo);
+    connect(&Notes.Inbox(), &NoteInbox::NoteDeleted, this, &CTrayDlg::OfferUndo);
     connect(Tray, &QSystemTrayIcon::messageClicked, this, [this] {
         // The balloon's tip lies over the icon: a click there is meant for the icon, and
         // must neither undo a deletion nor be lost.
@@ -153,7 +154,7 @@ void CTrayDlg::OnInitDialog()
     StallWatch::StartIfEnabled(this);
     // The notes already waiting open when the store answers this first poll, and the tooltip
     // then counts them. The icon does not wait: a store that hangs must not keep Quit away.
-    Exchange.PollNotes();
+    Notes.Inbox().PollNotes();
     PollTimer->start();
     Presence->Start();
     connect(new IdleWatch(QDBusConnection::sessionBus(), this), &IdleWatch::IdleChanged, Presence,
@@ -164,9 +165,9 @@ void CTrayDlg::OnInitDialog()
 void CTrayDlg::RefreshTrayIcon(TrayAction action)
 {
     // While polls fail the tray says since when, and nothing more until that changes.
-    const StoreReachability& reach = Exchange.Reachability();
-    const QString tip
-        = reach.IsOut() ? OutageTipText(reach.OutageSince()) : TrayTipText(Exchange.OpenNotes());
+    const StoreReachability& reach = Notes.Inbox().Reachability();
+    const QString tip = reach.IsOut() ? OutageTipText(reach.OutageSince())
+                                      : TrayTipText(Notes.Inbox().OpenNotes());
     setWindowTitle(tip);
     // The other two icons are drawn when first needed: most days need neither, and the tray
     // shows sooner without them.
@@ -177,7 +178,7 @@ void CTrayDlg::RefreshTrayIcon(TrayAction action)
     };
     const QIcon& icon = reach.IsOut()
         ? drawn(OutageIcon, Greyed)
-        : (Exchange.UrgentNoteWaits() ? drawn(UrgentIcon, WithUrgentMark) : AppIcon);
+        : (Notes.UrgentNoteWaits() ? drawn(UrgentIcon, WithUrgentMark) : AppIcon);
     switch (action) {
     case TrayAction::Add:
     case TrayAction::Modify:
@@ -246,10 +247,10 @@ void CTrayDlg::OnMenuCommand(int id)
 {
     switch (id) {
     case HideAllCommand:
-        Exchange.SetAllNotesVisible(false);
+        Notes.SetAllNotesVisible(false);
         break;
     case ShowAllCommand:
-        Exchange.SetAllNotesVisible(true);
+        Notes.SetAllNotesVisible(true);
         break;
     case NewCommand:
         PostNote();
@@ -280,11 +281,11 @@ void CTrayDlg::OnTimer(int id)
         break;
     case TIMER_POLL:
         RetryRestores();
-        Exchange.PollNotes();
+        Notes.Inbox().PollNotes();
         break;
     case TIMER_DELETE:
         DeleteTimer->stop();
-        Exchange.CarryOutDeletions();
+        Notes.Inbox().CarryOutDeletions();
         break;
     default:
         break;
@@ -306,7 +307,7 @@ void CTrayDlg::DestroyWindow()
     delete SentList;
     delete GroupsDialog;
     delete DeletedList;
-    Exchange.CloseAllNotes();
+    Notes.Inbox().CloseAllNotes();
     RefreshTrayIcon(TrayAction::Delete);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/LaterNotes.h"
-#include "notes/NoteExchange.h"
+#include "notes/NoteWindows.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -21,7 +21,7 @@ class PresenceReporter;
 class StoreWorker;
 
 // The program's main window. Nobody sees it: it owns the tray icon with its tooltip and
-// menu, the note windows (through its NoteExchange) and the three timers. The program lives
+// menu, the note windows (through its NoteWindows) and the three timers. The program lives
 // exactly as long as its run (exec), from sign-in to Quit.
 class CTrayDlg : public QDialog {
     Q_OBJECT
@@ -102,7 +102,7 @@ private:
     // "Take Back" in Sent Vimos on a note for later.
     void TakeBack(qint64 laterId);
 
-    NoteExchange Exchange;
+    NoteWindows Notes;
     StoreWorker& Worker;
     const QString User;
     // The tray's icon, and the greyed one it shows while the store cannot be reached.

@@ -1,25 +1,18 @@
-#include "notes/NoteExchange.h"
+#include "delivery/NoteInbox.h"
 
-#include "delivery/TrayLogic.h"
-#include "model/NoteTexts.h"
+#include "delivery/NoteDisplay.h"
 #include "model/TextRules.h"
-#include "notes/CNoteDlg.h"
 #include "prompts/Notifications.h"
 #include "prompts/Prompts.h"
 #include "store/LaterTable.h"
 #include "store/NoteTable.h"
 #include "store/ReceiptTable.h"
 #include "store/StoreWorker.h"
-#include "widgets/AppIcon.h"
-#include "widgets/CColorLabel.h"
 
-#include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QScopeGuard>
-#include <QScreen>
 #include <QTimer>
-#include <QWidget>
 
 #include <tuple>
 #include <utility>
@@ -34,43 +27,18 @@ NoteIdentity IdentityOf(const NoteRow& row)
     return { row.Key, row.Sender, row.Recipient, AtoI(row.Stamp) };
 }
 
-// WORKAROUND: on X, Qt's GLib event loop sends its requests to the X server only when it is
-// woken, by an X event or a posted one. A note raised from a timer, with nobody at the
-// desktop, would wait in the buffer for the next poll or mouse move; this sends it now.
-void ReachScreenNow()
-{
-    QGuiApplication::sync();
-}
-
-QRect AvailableArea(const QWidget* owner)
-{
-    const QScreen* screen = owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
-    return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-}
-
 } // namespace
 
-NoteExchange::NoteExchange(QWidget* owner, StoreWorker& worker, const QString& user,
-    std::chrono::milliseconds urgentInterval)
-    : Owner(owner)
-    , NoteIcon(NoteWindowIcon())
+NoteInbox::NoteInbox(NoteDisplay& display, StoreWorker& worker, const QString& user)
+    : Display(display)
     , Worker(worker)
     , User(user)
-    , Urgent(urgentInterval)
 {
-    connect(&Urgent, &UrgentNoteWatch::RaiseAgain, this, &NoteExchange::RaiseAgain);
-    connect(&Urgent, &UrgentNoteWatch::UrgentNoteWaitsChanged, this,
-        &NoteExchange::UrgentNoteWaitsChanged);
 }
 
-NoteExchange::~NoteExchange()
-{
-    // The owner is half gone by now: the last red note going must not call back into it.
-    disconnect(&Urgent, nullptr, this, nullptr);
-    CloseAllNotes();
-}
+NoteInbox::~NoteInbox() = default;
 
-void NoteExchange::PollNotes()
+void NoteInbox::PollNotes()
 {
     // A poll still out keeps the timer running; without this every tick would stack one more
     // poll, and one more alert, for as long as the store or the user is away.
@@ -116,7 +84,7 @@ void NoteExchange::PollNotes()
         });
 }
 
-void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
+void NoteInbox::PollDone(const StoreResult<QList<NoteRow>>& polled)
 {
     // A failed read is no answer: nothing opens and nothing closes. The tray tells the user,
     // without an alert; the next tick asks again.
@@ -132,13 +100,14 @@ void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
         polled.Value,
         [this](qint64 key) -> const NoteRow* {
             const ShownNote* shown = Notes.At(Notes.FindKey(key));
-            return shown ? &shown->Window->Row() : nullptr;
+            return shown ? &shown->Row : nullptr;
         },
         Pending.DeferredRows() + Deleting);
     for (const qint64 key : plan.StaleKeys) {
         const int slot = Notes.FindKey(key);
         Pending.Drop(slot);
         Notes.Take(slot).reset();
+        Display.CloseNote(slot, false);
         Q_EMIT NotesChanged();
     }
     int waiting = 0;
@@ -153,9 +122,10 @@ void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
             ++waiting;
         }
     }
-    NotifyNewNotes(arrived, [exchange = QPointer<NoteExchange>(this), shown] {
-        if (exchange)
-            exchange->AnnounceNotes(shown);
+    // The answer may come after this inbox has gone.
+    NotifyNewNotes(arrived, [inbox = QPointer<NoteInbox>(this), shown] {
+        if (inbox)
+            inbox->AnnounceNotes(shown);
     });
     RecordShown(shown);
     // After the poll, not inside it: the first poll answers before the tray icon exists, and
@@ -166,49 +136,29 @@ void NoteExchange::PollDone(const StoreResult<QList<NoteRow>>& polled)
     }
 }
 
-bool NoteExchange::ShowNote(const NoteRow& row, bool announce)
+bool NoteInbox::ShowNote(const NoteRow& row, bool announce)
 {
     const int slot = Notes.FirstEmptySlot();
     if (slot < 0)
         return false;
-
-    auto window
-        = std::make_unique<CNoteDlg>(row, slot, UrgencyColor(AtoI(row.Urgency)), Owner, announce);
-    window->setWindowIcon(NoteIcon);
-    connect(window.get(), &CNoteDlg::DeleteRequested, this, &NoteExchange::OnDeleteNote);
-    connect(window.get(), &CNoteDlg::ReplyRequested, this, &NoteExchange::ReplyRequested);
-    Urgent.Watch(window.get(), AtoI(row.Urgency));
-    window->setGeometry(QRect(NotePosition(slot, AvailableArea(Owner)), QSize(NoteSize, NoteSize)));
-    CNoteDlg* shown = window.get();
     auto note = std::make_unique<ShownNote>();
     note->Key = row.Key;
-    note->Window = std::move(window);
+    note->Row = row;
     Notes.Store(slot, std::move(note));
-    Showing.Show(shown);
+    Display.ShowNote(row, slot, announce);
     Q_EMIT NotesChanged();
     return true;
 }
 
-void NoteExchange::AnnounceNotes(const QList<NoteIdentity>& notes)
+void NoteInbox::AnnounceNotes(const QList<NoteIdentity>& notes)
 {
     for (const NoteIdentity& note : notes) {
-        if (const ShownNote* open = Notes.At(Notes.FindKey(note.Key)))
-            open->Window->AnnounceNow();
+        if (Notes.FindKey(note.Key) >= 0)
+            Display.Announce(note.Key);
     }
 }
 
-void NoteExchange::RaiseAgain(QObject* window)
-{
-    Notes.ForEach([window](int, ShownNote& note) {
-        if (note.Window.get() == window) {
-            note.Window->showNormal();
-            note.Window->raise();
-        }
-    });
-    ReachScreenNow();
-}
-
-void NoteExchange::RecordShown(const QList<NoteIdentity>& notes)
+void NoteInbox::RecordShown(const QList<NoteIdentity>& notes)
 {
     // After the notes are up: whatever the store says, they stay. A note shown again (after a
     // restart, or replaced by a poll) keeps the time it first showed. The sender records a
@@ -228,14 +178,14 @@ void NoteExchange::RecordShown(const QList<NoteIdentity>& notes)
         this, [this](const StoreResult<>& stamped) { NoteReceipt("shown", stamped); });
 }
 
-void NoteExchange::RecordDeleted(const NoteRow& row)
+void NoteInbox::RecordDeleted(const NoteRow& row)
 {
     Worker.Run(
         [note = IdentityOf(row)](Store& store) { return ReceiptTable(store).RecordDeleted(note); },
         this, [this](const StoreResult<>& stamped) { NoteReceipt("deleted", stamped); });
 }
 
-void NoteExchange::NoteReceipt(const char* what, const StoreResult<>& result)
+void NoteInbox::NoteReceipt(const char* what, const StoreResult<>& result)
 {
     // A receipt is a courtesy to the sender: one the store refuses (a store whose receipts
     // table could not be made, a lost link) is logged, once until receipts work again, and
@@ -248,65 +198,32 @@ void NoteExchange::NoteReceipt(const char* what, const StoreResult<>& result)
     }
 }
 
-void NoteExchange::SetAllNotesVisible(bool show)
-{
-    // Notes still waiting to show go with the rest: hidden, or shown now.
-    Showing.Clear();
-    Notes.ForEach([this, show](int, ShownNote& note) {
-        if (show) {
-            note.Window->showNormal();
-            note.Window->raise();
-        } else {
-            Urgent.Touched(note.Window.get());
-            note.Window->hide();
-        }
-    });
-    if (show)
-        FocusNewestNote();
-}
-
-void NoteExchange::FocusNewestNote()
-{
-    // The latest key is the newest note.
-    CNoteDlg* newest = nullptr;
-    Notes.ForEach([&newest](int, ShownNote& note) {
-        if (note.Window->isVisible() && (newest == nullptr || note.Key > newest->Row().Key))
-            newest = note.Window.get();
-    });
-    if (newest != nullptr)
-        newest->TakeFocus();
-    ReachScreenNow();
-}
-
-void NoteExchange::OnDeleteNote(qint64 key, int slot)
+void NoteInbox::RequestDeletion(qint64 key, int slot)
 {
     const ShownNote* note = Notes.At(slot);
     if (note == nullptr || note->Key != key)
         return;
-    Urgent.Touched(note->Window.get());
-    Pending.Add(slot, note->Window->Row());
+    Pending.Add(slot, note->Row);
     Q_EMIT DeletionRequested();
 }
 
-void NoteExchange::CarryOutDeletions()
+void NoteInbox::CarryOutDeletions()
 {
     for (const DeleteRequest& request : Pending.TakeAll()) {
         // The window and the slot go first, whatever the store then says. A window that shows
         // another row by now (a poll replaced it meanwhile) is not the one the user deleted.
         const ShownNote* note = Notes.At(request.Slot);
-        if (note == nullptr || note->Window->Row() != request.Row)
+        if (note == nullptr || note->Row != request.Row)
             continue;
-        // The keyboard goes on to another note, not nowhere.
-        const bool hadFocus = note->Window->isActiveWindow();
         Notes.Take(request.Slot).reset();
+        // The keyboard goes on to another note, not nowhere.
+        Display.CloseNote(request.Slot, true);
         DeleteRow(request.Row);
         Q_EMIT NotesChanged();
-        if (hadFocus)
-            FocusNewestNote();
     }
 }
 
-void NoteExchange::DeleteRow(const NoteRow& row)
+void NoteInbox::DeleteRow(const NoteRow& row)
 {
     Deleting.append(row);
     Worker.Run([row](Store& store) { return NoteTable(store).Delete(row); }, this,
@@ -316,7 +233,7 @@ void NoteExchange::DeleteRow(const NoteRow& row)
         });
 }
 
-void NoteExchange::DeletionDone(const NoteRow& row, const StoreResult<NoteTable::Deletion>& deleted)
+void NoteInbox::DeletionDone(const NoteRow& row, const StoreResult<NoteTable::Deletion>& deleted)
 {
     if (deleted.Failure) {
         if (deleted.Failure->OutOfReach())
@@ -334,7 +251,7 @@ void NoteExchange::DeletionDone(const NoteRow& row, const StoreResult<NoteTable:
     }
 }
 
-void NoteExchange::DeferDeletion(const NoteRow& row, const StoreFailure& failure)
+void NoteInbox::DeferDeletion(const NoteRow& row, const StoreFailure& failure)
 {
     Pending.Defer(row);
     if (DeferralTold)
@@ -343,7 +260,7 @@ void NoteExchange::DeferDeletion(const NoteRow& row, const StoreFailure& failure
     ShowAlert(UnreachableText(tr("the note will be deleted from it when it is back."), failure));
 }
 
-void NoteExchange::DeferredDeletionsRetried(const QList<RetriedDeletion>& retried)
+void NoteInbox::DeferredDeletionsRetried(const QList<RetriedDeletion>& retried)
 {
     for (const RetriedDeletion& deletion : retried) {
         Pending.Forget(deletion.Row);
@@ -357,8 +274,9 @@ void NoteExchange::DeferredDeletionsRetried(const QList<RetriedDeletion>& retrie
         DeferralTold = false;
 }
 
-void NoteExchange::CloseAllNotes()
+void NoteInbox::CloseAllNotes()
 {
+    Notes.ForEach([this](int slot, const ShownNote&) { Display.CloseNote(slot, false); });
     Notes.Clear();
 }
 

@@ -2,7 +2,7 @@
 #include "TestWidgets.h"
 
 #include "notes/CNoteDlg.h"
-#include "notes/NoteExchange.h"
+#include "notes/NoteWindows.h"
 #include "prompts/Notifications.h"
 #include "store/Statements.h"
 #include "widgets/CColorLabel.h"
@@ -25,11 +25,11 @@ using namespace std::chrono_literals;
 
 // Polling, delivery and deletion against a real store: what opens where, in which colour,
 // and what happens to the window, the slot and the row.
-class TestNoteExchange : public QObject {
+class TestNoteWindows : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QWidget> Owner;
-    std::unique_ptr<NoteExchange> Exchange;
+    std::unique_ptr<NoteWindows> Windows;
 
     static void Post(
         int key, int urgency, const QString& text, const QString& to = QStringLiteral("ANN"))
@@ -60,12 +60,12 @@ class TestNoteExchange : public QObject {
     // A poll, or the deletions, and what the store answers.
     void Poll()
     {
-        Exchange->PollNotes();
+        Windows->Inbox().PollNotes();
         QVERIFY(test::Settled());
     }
     void CarryOut()
     {
-        Exchange->CarryOutDeletions();
+        Windows->Inbox().CarryOutDeletions();
         QVERIFY(test::Settled());
     }
 
@@ -81,23 +81,23 @@ private Q_SLOTS:
     {
         test::UseFreshSqliteStore();
         Owner = std::make_unique<QWidget>();
-        Exchange = std::make_unique<NoteExchange>(
-            Owner.get(), test::TestWorker(), QStringLiteral("ANN"));
+        Windows
+            = std::make_unique<NoteWindows>(Owner.get(), test::TestWorker(), QStringLiteral("ANN"));
     }
 
     void cleanup()
     {
-        Exchange.reset();
+        Windows.reset();
         Owner.reset();
     }
 
     void nothingAddressedToTheUserOpensNothing()
     {
         Post(1, 1, QStringLiteral("for bob"), QStringLiteral("BOB"));
-        QSignalSpy changed(Exchange.get(), &NoteExchange::NotesChanged);
+        QSignalSpy changed(&Windows->Inbox(), &NoteInbox::NotesChanged);
         test::AlertRecorder alerts;
         Poll();
-        QCOMPARE(Exchange->OpenNotes(), 0);
+        QCOMPARE(Windows->Inbox().OpenNotes(), 0);
         QCOMPARE(changed.count(), 0);
         QVERIFY(alerts.Alerts.isEmpty());
     }
@@ -109,7 +109,7 @@ private Q_SLOTS:
         Post(3, 3, QStringLiteral("red"));
         Post(4, 7, QStringLiteral("odd urgency"));
         Poll();
-        QCOMPARE(Exchange->OpenNotes(), 4);
+        QCOMPARE(Windows->Inbox().OpenNotes(), 4);
 
         const QColor expected[]
             = { QColor(255, 255, 0), QColor(0, 255, 0), QColor(255, 0, 0), QColor(255, 255, 0) };
@@ -131,7 +131,7 @@ private Q_SLOTS:
             Post(key, 1, QString::number(key));
         test::MustExec(QStringLiteral("COMMIT"));
         Poll();
-        QCOMPARE(Exchange->OpenNotes(), 45);
+        QCOMPARE(Windows->Inbox().OpenNotes(), 45);
         const auto notes = Owner->findChildren<CNoteDlg*>();
         QTRY_VERIFY(
             std::all_of(notes.begin(), notes.end(), [](auto* n) { return n->isVisible(); }));
@@ -139,9 +139,9 @@ private Q_SLOTS:
             QCOMPARE(NoteWithKey(key)->pos(), QPoint(10 * key + 40, 10 * key + 40));
 
         // Hidden while some still wait for their turn: none shows by itself afterwards.
-        Exchange->CloseAllNotes();
+        Windows->Inbox().CloseAllNotes();
         Poll();
-        Exchange->SetAllNotesVisible(false);
+        Windows->SetAllNotesVisible(false);
         QTest::qWait(100);
         for (CNoteDlg* note : Owner->findChildren<CNoteDlg*>())
             QVERIFY(!note->isVisible());
@@ -155,9 +155,9 @@ private Q_SLOTS:
         QVERIFY(note);
         Choose(note, Qt::Key_H);
 
-        QSignalSpy changed(Exchange.get(), &NoteExchange::NotesChanged);
+        QSignalSpy changed(&Windows->Inbox(), &NoteInbox::NotesChanged);
         Poll();
-        QCOMPARE(Exchange->OpenNotes(), 1);
+        QCOMPARE(Windows->Inbox().OpenNotes(), 1);
         QCOMPARE(NoteWithKey(5), note);
         QVERIFY(!note->isVisible());
         QCOMPARE(changed.count(), 0);
@@ -192,7 +192,7 @@ private Q_SLOTS:
         QCOMPARE(alerts.Alerts,
             QStringList { QStringLiteral("This note had already been deleted from the store.") });
         QCOMPARE(RowsWithKey(5), 1);
-        QCOMPARE(Exchange->OpenNotes(), 1);
+        QCOMPARE(Windows->Inbox().OpenNotes(), 1);
     }
 
     void twoRowsWithOneKeyOpenOneWindowAndGoOneByOne()
@@ -202,7 +202,7 @@ private Q_SLOTS:
         Post(9, 2, QStringLiteral("one"));
         Post(9, 2, QStringLiteral("two"));
         Poll();
-        QCOMPARE(Exchange->OpenNotes(), 1);
+        QCOMPARE(Windows->Inbox().OpenNotes(), 1);
         Poll(); // the window stays: it shows one of the key's rows
         QCOMPARE(NoteWithKey(9)->Row().Text, QStringLiteral("one"));
 
@@ -234,7 +234,7 @@ private Q_SLOTS:
         Poll();
         QPointer<CNoteDlg> first = NoteWithKey(1);
         QPointer<CNoteDlg> second = NoteWithKey(2);
-        QSignalSpy requested(Exchange.get(), &NoteExchange::DeletionRequested);
+        QSignalSpy requested(&Windows->Inbox(), &NoteInbox::DeletionRequested);
 
         Choose(first, Qt::Key_D);
         Choose(second, Qt::Key_D); // within the same wait
@@ -246,7 +246,7 @@ private Q_SLOTS:
         test::AlertRecorder alerts;
         CarryOut();
         QVERIFY(!first && !second);
-        QCOMPARE(Exchange->OpenNotes(), 0);
+        QCOMPARE(Windows->Inbox().OpenNotes(), 0);
         QCOMPARE(RowsWithKey(1) + RowsWithKey(2), 0);
         QVERIFY(alerts.Alerts.isEmpty());
     }
@@ -266,7 +266,7 @@ private Q_SLOTS:
             QVERIFY(alerts.Alerts[0].startsWith(
                 QStringLiteral("DELETE FROM MSGS WHERE TKEY=? AND RECIPIENT=? AND SENDER=? AND ")));
         }
-        QCOMPARE(Exchange->OpenNotes(), 0);
+        QCOMPARE(Windows->Inbox().OpenNotes(), 0);
         Poll();
         QVERIFY(NoteWithKey(4));
     }
@@ -277,10 +277,10 @@ private Q_SLOTS:
         Post(2, 2, QStringLiteral("b"));
         Poll();
         Choose(NoteWithKey(2), Qt::Key_H); // hidden by itself: only Show All brings it back
-        Exchange->SetAllNotesVisible(false);
+        Windows->SetAllNotesVisible(false);
         QVERIFY(!NoteWithKey(1)->isVisible() && !NoteWithKey(2)->isVisible());
-        QCOMPARE(Exchange->OpenNotes(), 2);
-        Exchange->SetAllNotesVisible(true);
+        QCOMPARE(Windows->Inbox().OpenNotes(), 2);
+        Windows->SetAllNotesVisible(true);
         QVERIFY(NoteWithKey(1)->isVisible() && NoteWithKey(2)->isVisible());
         QCOMPARE(NoteWithKey(2)->pos(), QPoint(60, 60));
     }
@@ -295,11 +295,11 @@ private Q_SLOTS:
         test::AlertRecorder alerts;
         int openWhenTold = -1;
         const AlertHandler recorder = SetAlertHandler([&](const QString& text) {
-            openWhenTold = Exchange->OpenNotes();
+            openWhenTold = Windows->Inbox().OpenNotes();
             alerts.Alerts.append(text);
         });
         Poll();
-        QCOMPARE(Exchange->OpenNotes(), 500);
+        QCOMPARE(Windows->Inbox().OpenNotes(), 500);
         // After the poll, not inside it: the first poll comes before the tray icon, and
         // sign-in must not wait on a box.
         QTRY_COMPARE(alerts.Alerts.size(), 1);
@@ -321,7 +321,7 @@ private Q_SLOTS:
         Post(1, 1, QStringLiteral("to delete"));
         Post(2, 1, QStringLiteral("to keep"));
         Poll();
-        QSignalSpy reach(Exchange.get(), &NoteExchange::ReachabilityChanged);
+        QSignalSpy reach(&Windows->Inbox(), &NoteInbox::ReachabilityChanged);
         const QString file = test::DataSourceValue("Database");
         const QString away = file + QStringLiteral(".away");
         QVERIFY(QFile::rename(file, away)); // the share went
@@ -329,7 +329,7 @@ private Q_SLOTS:
         test::AlertRecorder alerts;
         Choose(NoteWithKey(1), Qt::Key_D);
         CarryOut();
-        QCOMPARE(Exchange->OpenNotes(), 1); // the window goes after its wait as always
+        QCOMPARE(Windows->Inbox().OpenNotes(), 1); // the window goes after its wait as always
         QCOMPARE(alerts.Alerts.size(), 1);
         QVERIFY2(alerts.Alerts[0].contains(QStringLiteral("cannot be reached")),
             qPrintable(alerts.Alerts[0]));
@@ -337,19 +337,19 @@ private Q_SLOTS:
         for (int poll = 0; poll < 3; ++poll)
             Poll();
         QCOMPARE(reach.count(), 1);
-        QVERIFY(Exchange->Reachability().IsOut());
-        QCOMPARE(Exchange->OpenNotes(), 1); // a failed poll closes nothing
+        QVERIFY(Windows->Inbox().Reachability().IsOut());
+        QCOMPARE(Windows->Inbox().OpenNotes(), 1); // a failed poll closes nothing
         QCOMPARE(alerts.Alerts.size(), 1); // polls tell nothing; the tray does
 
         QVERIFY(QFile::rename(away, file));
         Post(3, 2, QStringLiteral("waited"));
         Poll();
         QCOMPARE(reach.count(), 2);
-        QVERIFY(!Exchange->Reachability().IsOut());
+        QVERIFY(!Windows->Inbox().Reachability().IsOut());
         QCOMPARE(RowsWithKey(1), 0); // carried out when the store came back
         QVERIFY(!NoteWithKey(1)); // and never shown again meanwhile
         QVERIFY(NoteWithKey(3));
-        QCOMPARE(Exchange->OpenNotes(), 2);
+        QCOMPARE(Windows->Inbox().OpenNotes(), 2);
         QCOMPARE(alerts.Alerts.size(), 1);
     }
 
@@ -357,20 +357,20 @@ private Q_SLOTS:
     {
         Post(1, 1, QStringLiteral("to delete"));
         Poll();
-        QSignalSpy reach(Exchange.get(), &NoteExchange::ReachabilityChanged);
+        QSignalSpy reach(&Windows->Inbox(), &NoteInbox::ReachabilityChanged);
         test::AlertRecorder alerts;
 
         // The store hangs: the worker is held until the gate opens.
-        Exchange->UnansweredPollMs = 0;
+        Windows->Inbox().UnansweredPollMs = 0;
         QSemaphore gate;
         test::TestWorker().Post([&gate](Store&) { gate.acquire(); });
-        Exchange->PollNotes(); // reads note 1 once the store answers
+        Windows->Inbox().PollNotes(); // reads note 1 once the store answers
         Choose(NoteWithKey(1), Qt::Key_D);
-        Exchange->CarryOutDeletions(); // behind that read
-        QCOMPARE(Exchange->OpenNotes(), 0);
-        Exchange->PollNotes(); // a tick with the poll still out: skipped, the store is out
+        Windows->Inbox().CarryOutDeletions(); // behind that read
+        QCOMPARE(Windows->Inbox().OpenNotes(), 0);
+        Windows->Inbox().PollNotes(); // a tick with the poll still out: skipped, the store is out
         QCOMPARE(reach.count(), 1);
-        QVERIFY(Exchange->Reachability().IsOut());
+        QVERIFY(Windows->Inbox().Reachability().IsOut());
 
         gate.release();
         QVERIFY(test::Settled());
@@ -380,7 +380,7 @@ private Q_SLOTS:
         Post(2, 1, QStringLiteral("new"));
         Poll(); // the next tick polls again
         QVERIFY(NoteWithKey(2));
-        QCOMPARE(Exchange->OpenNotes(), 1);
+        QCOMPARE(Windows->Inbox().OpenNotes(), 1);
         QVERIFY(alerts.Alerts.isEmpty());
     }
 
@@ -390,9 +390,9 @@ private Q_SLOTS:
         const NotificationHandler previous
             = SetNotificationHandler([&](const NoteNotification& n) { notified.append(n); });
         const auto restore = qScopeGuard([&] { SetNotificationHandler(previous); });
-        Exchange = std::make_unique<NoteExchange>(
+        Windows = std::make_unique<NoteWindows>(
             Owner.get(), test::TestWorker(), QStringLiteral("ANN"), 100ms);
-        QSignalSpy waits(Exchange.get(), &NoteExchange::UrgentNoteWaitsChanged);
+        QSignalSpy waits(Windows.get(), &NoteWindows::UrgentNoteWaitsChanged);
 
         Post(1, 3, QStringLiteral("fire drill"));
         test::MustExec(PostStatement(QStringLiteral("lunch"), QStringLiteral("ANN"),
@@ -404,7 +404,7 @@ private Q_SLOTS:
         QVERIFY(notified[0].Critical);
         QCOMPARE(
             test::TipText(NoteWithKey(1)->toolTip()), QStringLiteral("From BOB, Mon 7 Dec 2026"));
-        QVERIFY(Exchange->UrgentNoteWaits());
+        QVERIFY(Windows->UrgentNoteWaits());
 
         // Covered by whatever the user did since, the red note comes back by itself; the
         // yellow one does not.
@@ -415,7 +415,7 @@ private Q_SLOTS:
 
         // A click is a touch: it stays where the user put it.
         QTest::mouseClick(NoteWithKey(1), Qt::LeftButton, {}, QPoint(50, 50));
-        QVERIFY(!Exchange->UrgentNoteWaits());
+        QVERIFY(!Windows->UrgentNoteWaits());
         QCOMPARE(waits.count(), 2);
         NoteWithKey(1)->hide();
         QTest::qWait(300);
@@ -426,9 +426,9 @@ private Q_SLOTS:
         Poll();
         QCOMPARE(notified.size(), 2);
         QCOMPARE(notified[1].Text, QStringLiteral("1 new Vimo from BOB"));
-        QVERIFY(Exchange->UrgentNoteWaits());
-        Exchange->SetAllNotesVisible(false);
-        QVERIFY(!Exchange->UrgentNoteWaits());
+        QVERIFY(Windows->UrgentNoteWaits());
+        Windows->SetAllNotesVisible(false);
+        QVERIFY(!Windows->UrgentNoteWaits());
     }
 
     // On a real X server, with nobody touching anything: the watch's timer is all that runs.
@@ -436,7 +436,7 @@ private Q_SLOTS:
     {
         if (QGuiApplication::platformName() != u"xcb")
             QSKIP("needs an X server");
-        Exchange = std::make_unique<NoteExchange>(
+        Windows = std::make_unique<NoteWindows>(
             Owner.get(), test::TestWorker(), QStringLiteral("ANN"), 1s);
         Post(1, 3, QStringLiteral("fire drill"));
         Poll();
@@ -459,5 +459,5 @@ private Q_SLOTS:
     }
 };
 
-VIMO_TEST_MAIN(TestNoteExchange, QApplication)
-#include "TestNoteExchange.moc"
+VIMO_TEST_MAIN(TestNoteWindows, QApplication)
+#include "TestNoteWindows.moc"
