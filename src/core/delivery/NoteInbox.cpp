@@ -64,10 +64,15 @@ void NoteInbox::PollNotes()
                     break; // still out of reach: all of them wait for the next poll
                 answer.Retried.append({ row, std::move(deleted) });
             }
-            // Notes for later whose time has come go into MSGS before the read. One that cannot
-            // move now stays where it waits, whole, for the next poll.
-            answer.Moved = LaterTable(store).MoveDue(user);
             answer.Polled = NoteTable(store).Addressed(user);
+            // Notes for later whose time has come go into MSGS, and are read with them. Only
+            // after a good read: a store that cannot answer a poll is not kept busier. One that
+            // cannot move now stays where it waits, whole, for the next poll.
+            if (answer.Polled.Succeeded()) {
+                answer.Moved = LaterTable(store).MoveDue(user);
+                if (answer.Moved.Value > 0)
+                    answer.Polled = NoteTable(store).Addressed(user);
+            }
             return answer;
         },
         this,
