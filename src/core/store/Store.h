@@ -2,6 +2,7 @@
 
 #include "store/StoreResult.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -101,6 +102,7 @@ private:
     bool Functions = false; // the bound role goes through the identity functions
     FileIdentity OpenedFile;
     bool InTransaction = false;
+    QSet<size_t> RowsLeftOut; // rows logged as too long to read
     mutable std::atomic<QThread*> LinkThread { nullptr };
 };
 

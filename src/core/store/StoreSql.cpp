@@ -6,6 +6,7 @@
 #include "store/Statements.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 
 #include <optional>
 #include <tuple>
@@ -13,6 +14,8 @@
 
 namespace vimo {
 namespace {
+
+Q_LOGGING_CATEGORY(ReadLog, "vimo.store", QtInfoMsg)
 
 // The values of one run, bound to the markers of its statement. The buffers live here, beside
 // the handle, until the statement ran and its rows were read.
@@ -63,17 +66,20 @@ private:
     std::vector<SQLLEN> Lengths;
 };
 
-// Reads one column of the current row as text, whatever its length. Value is nullopt for
-// NULL or when nothing could be read; Failed says that the driver refused a read.
+// Reads one column of the current row as text, up to StoreSql::LongestValue bytes. Value is
+// nullopt for NULL, for a longer value (TooLong) or when nothing could be read; Failed says
+// that the driver refused a read.
 struct ColumnRead {
     std::optional<QByteArray> Value;
     bool Failed = false;
+    bool TooLong = false;
+    qint64 Length = -1; // of a value too long, where the driver told it
 };
 
 ColumnRead ReadColumnText(SQLHSTMT statement, SQLUSMALLINT column)
 {
     QByteArray value;
-    char chunk[1024];
+    char chunk[4096];
     for (;;) {
         SQLLEN indicator = 0;
         const SQLRETURN rc
@@ -84,8 +90,14 @@ ColumnRead ReadColumnText(SQLHSTMT statement, SQLUSMALLINT column)
             return { value.isEmpty() ? std::nullopt : std::optional(value), true };
         if (indicator == SQL_NULL_DATA)
             return {};
+        // The rest is left unread: the SQLite driver takes time in the whole length for
+        // every piece, and a value of many megabytes would stall each poll.
+        if (indicator != SQL_NO_TOTAL && value.size() + indicator > StoreSql::LongestValue)
+            return { std::nullopt, false, true, value.size() + qint64(indicator) };
         const bool partOnly = indicator == SQL_NO_TOTAL || indicator >= SQLLEN(sizeof chunk);
         value.append(chunk, partOnly ? qsizetype(sizeof chunk - 1) : qsizetype(indicator));
+        if (value.size() > StoreSql::LongestValue)
+            return { std::nullopt, false, true };
         if (!partOnly)
             break;
     }
@@ -220,6 +232,8 @@ StoreResult<QString> StoreSql::FirstValue(const SqlStatement& statement, Retry r
     if (!SQL_SUCCEEDED(fetched))
         return { {}, run.HandleFailure() };
     const ColumnRead read = ReadColumnText(run.Statement.get(), 1);
+    if (read.TooLong)
+        LeftOut(run.Text, {}, 1, read.Length);
     StoreResult<QString> result;
     if (read.Value)
         result.Value = CutTrailingWhiteSpace(QString::fromUtf8(*read.Value));
@@ -254,15 +268,37 @@ StoreResult<QList<QStringList>> StoreSql::Rows(const SqlStatement& statement, in
             break;
         }
         QStringList row;
-        for (int column = 1; column <= columns; ++column) {
+        bool tooLong = false;
+        for (int column = 1; column <= columns && !tooLong; ++column) {
             const ColumnRead read = ReadColumnText(run.Statement.get(), SQLUSMALLINT(column));
+            tooLong = read.TooLong;
+            if (tooLong)
+                LeftOut(run.Text, row, column, read.Length);
             row.append(QString::fromUtf8(read.Value.value_or(QByteArray())));
             if (read.Failed && !result.Failure)
                 result.Failure = run.HandleFailure();
         }
-        result.Value.append(std::move(row));
+        if (!tooLong)
+            result.Value.append(std::move(row));
     }
     return result;
+}
+
+void StoreSql::LeftOut(const QString& text, const QStringList& before, int column, qint64 length)
+{
+    // Said once for each such row, not at every poll that meets it again. The columns before
+    // tell the rows apart (a note's key comes first).
+    const size_t row = qHashMulti(0, text, before, column, length);
+    if (Link.RowsLeftOut.contains(row))
+        return;
+    if (Link.RowsLeftOut.size() >= 10000)
+        Link.RowsLeftOut.clear();
+    Link.RowsLeftOut.insert(row);
+    const QString size = length < 0
+        ? QStringLiteral("more than %1").arg(LongestValue)
+        : QStringLiteral("%1, more than %2").arg(length).arg(LongestValue);
+    qCWarning(ReadLog, "a row of \"%s\" is left out: its column %d holds %s bytes",
+        qUtf8Printable(text), column, qUtf8Printable(size));
 }
 
 StoreResult<> StoreSql::BeginWrite()

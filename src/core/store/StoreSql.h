@@ -20,6 +20,11 @@ public:
     {
     }
 
+    // The longest value a read takes, in bytes of UTF-8: far beyond what any copy writes
+    // (a note's 250 characters), and beyond what older copies read whole. A row with a longer
+    // value is left out of what a statement reads, and logged.
+    static constexpr qsizetype LongestValue = 16 * 1024;
+
     // Once: a statement that fails because the link is gone runs once more on a new link.
     // Never: inside a transaction, whose caller decides what a broken link means.
     enum class Retry { Once, Never };
@@ -39,15 +44,17 @@ public:
     StoreResult<Change> CallCounted(const SqlStatement& statement);
 
     // The first column of the first row, trailing white space cut; the empty text when there
-    // is no row or the value is NULL.
+    // is no row or the value is NULL or longer than LongestValue.
     StoreResult<QString> FirstValue(const SqlStatement& statement, Retry retry = Retry::Once);
     // The first column of every row in the store's order, each cut with TrimTrailingBlanks;
-    // values that are then empty are left out. A fetch that fails midway keeps the rows read
+    // values that are then empty are left out, and so are rows whose value is too long to read.
+    // A fetch that fails midway keeps the rows read
     // up to then, and the rows after an unreadable value are read all the same.
     StoreResult<QStringList> ColumnValues(const SqlStatement& statement);
     // The first columns of every row, in the store's order, as the driver gave them (NULL
-    // reads as the empty text); the caller cuts them by its own rule. A failure keeps what was
-    // read, as ColumnValues does.
+    // reads as the empty text); the caller cuts them by its own rule. A row with a value past
+    // LongestValue in one of them is left out and logged once. A failure keeps what was read,
+    // as ColumnValues does.
     StoreResult<QList<QStringList>> Rows(const SqlStatement& statement, int columns);
 
     // SQLite: begins a transaction that holds the file's write lock from its start (after
@@ -65,6 +72,8 @@ private:
     struct Run;
     Run RunOnce(const QString& text, const QList<SqlValue>& values) const;
     Run RunStatement(const QString& statement, const QList<SqlValue>& values, Retry retry);
+    // Logs a row left out for a value past LongestValue in its column (1 for the first).
+    void LeftOut(const QString& text, const QStringList& before, int column, qint64 length);
 
     Store& Link;
 };
