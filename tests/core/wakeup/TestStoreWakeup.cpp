@@ -20,6 +20,8 @@
 
 #include <algorithm>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace vimo;
@@ -143,6 +145,16 @@ private Q_SLOTS:
                          u"INSERT INTO MSGS VALUES('through BOB''s mount','ANN','BOB',1,1,7)"_s }),
             0);
         QTRY_COMPARE_WITH_TIMEOUT(woken.count(), 1, Patience);
+
+        // A FIFO in the file's place: the check reads nothing there, and the store's thread
+        // goes on.
+        QVERIFY(QFile::remove(folder + u"/office.vmo"_s));
+        const QByteArray fifo = QFile::encodeName(folder + u"/office.vmo"_s);
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        // Should a check wait there after all, a writer lets it go, and the test ends.
+        const auto release = qScopeGuard([&] { ::close(::open(fifo, O_WRONLY | O_NONBLOCK)); });
+        QTRY_COMPARE_WITH_TIMEOUT(woken.count(), 2, Patience);
+        QVERIFY(test::Settled());
     }
 
     void aNoteWakesTheListenerOfItsRecipientOnly()
