@@ -1,6 +1,7 @@
 #include "prompts/Notifications.h"
 
 #include "model/NoteTexts.h"
+#include "model/TextRules.h"
 #include "setup/Profile.h"
 
 #include <QCoreApplication>
@@ -44,7 +45,7 @@ NoteNotification NewNotesNotification(const QList<ArrivedNote>& notes)
     QStringList senders;
     bool critical = false;
     for (const ArrivedNote& note : notes) {
-        const QString sender = ShownLine(note.Sender, ShownNameLength);
+        const QString sender = ShownLine(SeenName(note.Sender), ShownNameLength);
         if (!sender.isEmpty() && !senders.contains(sender))
             senders.append(sender);
         critical = critical || note.Urgency == 3;
@@ -53,6 +54,7 @@ NoteNotification NewNotesNotification(const QList<ArrivedNote>& notes)
     QString text = (count == 1 ? QCoreApplication::translate("Notifications", "%1 new Vimo")
                                : QCoreApplication::translate("Notifications", "%1 new Vimos"))
                        .arg(count);
+    const QString unnamed = text;
     if (!senders.isEmpty()) {
         const auto unnamed = senders.size() - NamedSenders;
         QString names = senders.mid(0, NamedSenders).join(u", ");
@@ -62,7 +64,7 @@ NoteNotification NewNotesNotification(const QList<ArrivedNote>& notes)
                         .arg(unnamed);
         text = QCoreApplication::translate("Notifications", "%1 from %2").arg(text, names);
     }
-    return { QStringLiteral("Vimo"), text, critical };
+    return { QStringLiteral("Vimo"), text, critical, unnamed };
 }
 
 bool NotificationsEnabled()

@@ -14,6 +14,9 @@ struct NoteNotification {
     QString Title; // "Vimo"
     QString Text; // "3 new Vimos from ANN, BOB"
     bool Critical = false; // a red note is among them
+    // The text without the names, "3 new Vimos", for a place that may read it as markup and
+    // cannot be told not to.
+    QString Unnamed = {};
     // Called, perhaps long after, when no service showed it: then the notes must tell the
     // user themselves.
     std::function<void()> Missed = nullptr;

@@ -128,8 +128,13 @@ void DesktopNotifier::NotShown(const NoteNotification& notification)
 DesktopNotifier::Fallback DesktopNotifier::TrayMessage(QSystemTrayIcon* tray)
 {
     return [icon = QPointer<QSystemTrayIcon>(tray)](const NoteNotification& notification) {
+        // Qt shows the message as plain text in a balloon of its own, but hands it to the
+        // notification service as a markup body where the tray goes over the bus: the names
+        // from the store stay out of it.
+        const QString text
+            = notification.Unnamed.isEmpty() ? notification.Text : notification.Unnamed;
         if (icon)
-            icon->showMessage(notification.Title, notification.Text,
+            icon->showMessage(notification.Title, text,
                 notification.Critical ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
     };
 }

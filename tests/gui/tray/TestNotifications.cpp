@@ -55,6 +55,7 @@ private Q_SLOTS:
             = Notified({ { u"ANN"_s, 1 }, { u"BOB"_s, 3 }, { u"ANN"_s, 2 } });
         QCOMPARE(three.size(), 1);
         QCOMPARE(three[0].Text, u"3 new Vimos from ANN, BOB"_s);
+        QCOMPARE(three[0].Unnamed, u"3 new Vimos"_s); // for the tray's message
         QVERIFY(three[0].Critical);
 
         QList<ArrivedNote> crowd;
