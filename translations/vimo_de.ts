@@ -227,6 +227,10 @@ Um eine Notiz zu schreiben, starten Sie Vimo erneut. „Gesendete Vimos“, „A
         <translation>Der Benutzername muss gültig sein: %1
 [? drücken für die Liste]</translation>
     </message>
+    <message>
+        <source>The name %1 holds characters that cannot be seen (%2): no Vimo name may hold them.</source>
+        <translation>Der Name %1 enthält Zeichen, die man nicht sieht (%2): kein Vimo-Name darf sie enthalten.</translation>
+    </message>
 </context>
 <context>
     <name>Notifications</name>

@@ -130,6 +130,8 @@ SendVerdict SendNote(
     };
     QString notUser;
     for (const QString& name : draft.Recipients) {
+        if (const QString unseen = UnseenNameAlert(name); !unseen.isEmpty())
+            return NamesRefused(name, unseen);
         // A name longer than the store keeps cannot be anybody's.
         const StoreResult<bool> known = name.size() > MaxUserNameLength
             ? StoreResult<bool> { false, {} }

@@ -1,6 +1,7 @@
 #include "model/NoteTexts.h"
 
 #include "model/DateStamp.h"
+#include "model/TextRules.h"
 
 #include <QCoreApplication>
 
@@ -97,6 +98,16 @@ QString UnknownUserAlert(const QString& name)
     return QCoreApplication::translate(
         "NoteTexts", "User name must be Valid: %1\n[Press ? for List]")
         .arg(name);
+}
+
+QString UnseenNameAlert(const QString& name)
+{
+    const QString unseen = UnseenCharacters(name);
+    if (unseen.isEmpty())
+        return {};
+    return QCoreApplication::translate("NoteTexts",
+        "The name %1 holds characters that cannot be seen (%2): no Vimo name may hold them.")
+        .arg(SeenName(name), unseen);
 }
 
 } // namespace vimo

@@ -39,4 +39,8 @@ QString PlainTip(const QString& text, qsizetype longest);
 // The refusal of a note to a name that is no known user, naming it.
 QString UnknownUserAlert(const QString& name);
 
+// The refusal of a name that holds characters nobody sees: it would pass for another's.
+// Empty for a name without any.
+QString UnseenNameAlert(const QString& name);
+
 } // namespace vimo

@@ -1,8 +1,31 @@
 #include "model/TextRules.h"
 
+#include <QStringList>
+
+#include <algorithm>
 #include <limits>
 
 namespace vimo {
+namespace {
+
+// Code points that fonts draw as nothing although their category is a visible one, or that
+// are reserved to be ignored (Unicode's default-ignorable code points outside Cf).
+constexpr std::pair<char32_t, char32_t> Ignorable[] = {
+    { 0x034F, 0x034F }, // combining grapheme joiner
+    { 0x115F, 0x1160 }, // Hangul fillers
+    { 0x17B4, 0x17B5 }, { 0x180B, 0x180F }, // Mongolian selectors
+    { 0x2800, 0x2800 }, // braille blank
+    { 0x3164, 0x3164 }, { 0xFE00, 0xFE0F }, // variation selectors
+    { 0xFFA0, 0xFFA0 }, { 0xFFF0, 0xFFF8 }, { 0x1BCA0, 0x1BCA3 }, { 0x1D173, 0x1D17A },
+    { 0xE0000, 0xE0FFF }, // tags and their variation selectors
+};
+
+QString CodeName(char32_t c)
+{
+    return QStringLiteral("U+%1").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
 
 bool IsWhiteSpace(QChar c)
 {
@@ -56,6 +79,45 @@ int AtoI(QStringView text)
     if (negative)
         return static_cast<int>(-value);
     return static_cast<int>(qMin(value, qint64(std::numeric_limits<int>::max())));
+}
+
+bool IsUnseen(char32_t c)
+{
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    case QChar::Separator_Space:
+        return c != U' ';
+    default:
+        return std::any_of(std::begin(Ignorable), std::end(Ignorable),
+            [c](const auto& range) { return c >= range.first && c <= range.second; });
+    }
+}
+
+QString SeenName(QStringView name)
+{
+    QString seen;
+    for (const char32_t c : name.toUcs4()) {
+        if (IsUnseen(c))
+            seen += QLatin1Char('<') + CodeName(c) + QLatin1Char('>');
+        else
+            seen += QString::fromUcs4(&c, 1);
+    }
+    return seen;
+}
+
+QString UnseenCharacters(QStringView name)
+{
+    QStringList unseen;
+    for (const char32_t c : name.toUcs4()) {
+        if (IsUnseen(c) && !unseen.contains(CodeName(c)))
+            unseen.append(CodeName(c));
+    }
+    return unseen.join(QStringLiteral(", "));
 }
 
 } // namespace vimo

@@ -19,6 +19,16 @@ int TrimTrailingBlanks(QByteArray& buffer);
 // The same for text as read back: every trailing character with a code from 0 to 32.
 int TrimTrailingBlanks(QString& text);
 
+// A character that shows nothing of itself in a name: controls, format characters (zero-width
+// spaces and joiners, direction marks and overrides), separators other than the blank, and
+// the others that fonts leave unseen (fillers, variation selectors). A name that holds one
+// looks like another name.
+bool IsUnseen(char32_t c);
+// The name with each unseen character spelt out, "BOB<U+200B>", as pickers show names.
+QString SeenName(QStringView name);
+// The unseen characters of a name, each once, "U+200B, U+202E"; empty when it has none.
+QString UnseenCharacters(QStringView name);
+
 // Reads a number as the C library's atoi does: leading white space, an optional sign, then
 // decimal digits up to the first other character. Empty or non-numeric text gives 0; values
 // beyond the int range are held at its ends.

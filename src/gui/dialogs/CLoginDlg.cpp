@@ -1,6 +1,7 @@
 #include "dialogs/CLoginDlg.h"
 
 #include "dialogs/DataExchange.h"
+#include "model/NoteTexts.h"
 #include "model/TextRules.h"
 #include "prompts/Prompts.h"
 #include "store/OfficeTable.h"
@@ -91,6 +92,10 @@ void CLoginDlg::OnOK()
         ShowAlert(tr("There must be a User name"));
         return;
     }
+    if (const QString unseen = UnseenNameAlert(UserName); !unseen.isEmpty()) {
+        ShowAlert(unseen);
+        return;
+    }
     // A lookup that failed says nothing about the name: no question about adding it.
     const StoreResult<bool> known
         = Users.Call([name = UserName](Store& store) { return UserTable(store).IsKnown(name); });
@@ -124,6 +129,10 @@ void CLoginDlg::SignInAsBoundRole()
                      "characters and no small letters. Ask the administrator for a role named "
                      "as your colleagues write to you.")
                       .arg(BoundName));
+        return;
+    }
+    if (const QString unseen = UnseenNameAlert(BoundName); !unseen.isEmpty()) {
+        ShowAlert(unseen);
         return;
     }
     // Without every grant the tray would stay empty, or fail at the first note, for no reason

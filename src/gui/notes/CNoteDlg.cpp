@@ -86,7 +86,7 @@ CNoteDlg::CNoteDlg(const NoteRow& row, int slot, ColorRef background, QWidget* o
     // A note never changes once painted; it keeps no image of itself between paints.
     ReleaseBackingStoreAfterPaint(this);
     Label->SetColors(background, 0);
-    const QString sender = ShownLine(Shown.Sender, ShownNameLength);
+    const QString sender = ShownLine(SeenName(Shown.Sender), ShownNameLength);
     setToolTip(PlainTip(NoteTipText(sender, AtoI(Shown.Stamp)), ShownNoteLength));
     setAccessibleDescription(NoteDescription(AtoI(Shown.Urgency), sender, AtoI(Shown.Stamp)));
     // The note itself takes the keys: it has nothing else that could.

@@ -1,6 +1,7 @@
 #include "widgets/CUserListBox.h"
 
 #include "model/Presence.h"
+#include "model/TextRules.h"
 
 #include <QPainter>
 #include <QSignalBlocker>
@@ -73,6 +74,9 @@ void CUserListBox::SetNames(QStringList names)
         const QSignalBlocker quiet(this);
         clear();
     }
+    // A name planted with characters nobody sees would look like a colleague's.
+    for (QString& name : names)
+        name = SeenName(name);
     // QListWidget's own sorting is case-sensitive; the pickers are not.
     std::stable_sort(names.begin(), names.end(), ComesBefore);
     addItems(names);

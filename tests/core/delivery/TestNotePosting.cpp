@@ -192,6 +192,9 @@ private Q_SLOTS:
             << QStringList { u"ANN"_s, u"CAROL"_s };
         QTest::addRow("ALL is every user but the sender")
             << QStringList { u"ALL"_s } << QString() << QStringList { u"ANN"_s, u"CAROL"_s };
+        QTest::addRow("a name with a zero-width space is refused as such")
+            << QStringList { u"ANN"_s, u"BOB\u200b"_s } << UnseenNameAlert(u"BOB\u200b"_s)
+            << QStringList();
     }
 
     void aNoteGoesOnlyWhenEveryNameIsKnown()

@@ -68,6 +68,35 @@ private Q_SLOTS:
         QCOMPARE(buffer, trimmed);
     }
 
+    void unseenCharactersAreSpeltOut_data()
+    {
+        test::Columns<QString, QString, QString>("name", "seen", "unseen");
+        QTest::addRow("letters, umlauts, quotes and blanks are seen")
+            << u"JÖRG O'NEIL"_s << u"JÖRG O'NEIL"_s << QString();
+        QTest::addRow("a zero-width space") << u"BOB\u200b"_s << u"BOB<U+200B>"_s << u"U+200B"_s;
+        QTest::addRow("a direction override and mark, each named once")
+            << u"\u202eANN\u200f\u202e"_s << u"<U+202E>ANN<U+200F><U+202E>"_s
+            << u"U+202E, U+200F"_s;
+        QTest::addRow("joiners, byte order mark, soft hyphen")
+            << u"A\u200dB\ufeffC\u00ad"_s << u"A<U+200D>B<U+FEFF>C<U+00AD>"_s
+            << u"U+200D, U+FEFF, U+00AD"_s;
+        QTest::addRow("a no-break space and a tab")
+            << u"ANN\u00a0\tX"_s << u"ANN<U+00A0><U+0009>X"_s << u"U+00A0, U+0009"_s;
+        QTest::addRow("a filler and a variation selector")
+            << u"\u3164BOB\ufe0f"_s << u"<U+3164>BOB<U+FE0F>"_s << u"U+3164, U+FE0F"_s;
+        QTest::addRow("a tag outside the first plane")
+            << u"BOB\U000E0041"_s << u"BOB<U+E0041>"_s << u"U+E0041"_s;
+    }
+
+    void unseenCharactersAreSpeltOut()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, seen);
+        QFETCH(QString, unseen);
+        QCOMPARE(SeenName(name), seen);
+        QCOMPARE(UnseenCharacters(name), unseen);
+    }
+
     void atoI_data()
     {
         test::Columns<QString, int>("text", "value");

@@ -3,6 +3,7 @@
 #include "TestWidgets.h"
 
 #include "dialogs/CLoginDlg.h"
+#include "model/NoteTexts.h"
 #include "store/Statements.h"
 #include "widgets/CUserListBox.h"
 
@@ -99,21 +100,26 @@ private Q_SLOTS:
 
     void emptyOrBlankNameIsRefused_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addRow("empty box") << QString();
+        test::Columns<QString, QString>("typed", "alert");
+        const QString none = QStringLiteral("There must be a User name");
+        QTest::addRow("empty box") << QString() << none;
         // The statements would cut it to nothing and sign in a user without a name.
-        QTest::addRow("blanks only") << QStringLiteral("   ");
+        QTest::addRow("blanks only") << QStringLiteral("   ") << none;
+        // AltGr+Space on many keyboards; the name would look like BOB's.
+        QTest::addRow("a no-break space is no blank")
+            << QStringLiteral("BOB\u00a0") << UnseenNameAlert(QStringLiteral("BOB\u00a0"));
     }
 
     void emptyOrBlankNameIsRefused()
     {
         QFETCH(QString, typed);
+        QFETCH(QString, alert);
         test::ScriptedPrompts prompts;
         test::AlertRecorder alerts;
         test::SignInForm form;
         QVERIFY(form.Open());
         form.LogInAs(typed);
-        QCOMPARE(alerts.Alerts, QStringList { QStringLiteral("There must be a User name") });
+        QCOMPARE(alerts.Alerts, QStringList { alert });
         QVERIFY(form.Dialog->isVisible());
         QVERIFY(prompts.Questions.isEmpty());
         QCOMPARE(UserRows(), 0);
