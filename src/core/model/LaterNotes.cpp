@@ -8,8 +8,8 @@ namespace vimo {
 
 QDateTime DefaultDue(const QDateTime& now)
 {
-    const QDateTime afternoon(now.date(), QTime(15, 0));
-    if (now.secsTo(afternoon) >= 30 * 60)
+    QDateTime afternoon(now.date(), QTime(15, 0));
+    if (now.secsTo(afternoon) >= qint64(30) * 60)
         return afternoon;
     return QDateTime(now.date().addDays(1), QTime(9, 0));
 }

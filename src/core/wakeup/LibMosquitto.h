@@ -29,6 +29,7 @@ namespace vimo {
 // libmosquitto, loaded on first use rather than linked, as libpq is: only a copy whose data
 // source names a broker maps it and the TLS libraries it brings.
 struct LibMosquitto {
+    // NOLINTNEXTLINE(bugprone-macro-parentheses): name is the member's own name, no expression
 #define VIMO_LIBMOSQUITTO_MEMBER(name) decltype(&::name) name = nullptr;
     VIMO_LIBMOSQUITTO_CALLS(VIMO_LIBMOSQUITTO_MEMBER)
 #undef VIMO_LIBMOSQUITTO_MEMBER
