@@ -58,6 +58,25 @@ Descriptor::~Descriptor()
         ::close(Fd);
 }
 
+namespace {
+
+// Whether the other end of a connected socket runs as this user. The folder and the socket's
+// mode keep others out already; this holds should either be wrong. Elsewhere than on Linux
+// the folder is the only guard.
+bool PeerIsUs(int fd)
+{
+#ifdef SO_PEERCRED
+    ucred peer {};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::geteuid();
+#else
+    Q_UNUSED(fd);
+    return true;
+#endif
+}
+
+} // namespace
+
 int ConnectTo(const QString& path, int waitMs)
 {
     sockaddr_un address;
@@ -66,13 +85,15 @@ int ConnectTo(const QString& path, int waitMs)
     const int fd = NewSocket();
     if (fd < 0)
         return -1;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0
+        && PeerIsUs(fd))
         return fd;
     int error = errno;
     // A full backlog: the copy is busy, give it a moment.
     if ((error == EAGAIN || error == EINPROGRESS) && WaitFor(fd, POLLOUT, QDeadlineTimer(waitMs))) {
         socklen_t size = sizeof error;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0)
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0
+            && PeerIsUs(fd))
             return fd;
     }
     ::close(fd);
@@ -109,7 +130,12 @@ int ListenAt(const QString& path)
 
 int AcceptNext(int listening)
 {
-    return ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    for (;;) {
+        const int fd = ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0 || PeerIsUs(fd))
+            return fd;
+        ::close(fd);
+    }
 }
 
 bool SendAll(int fd, const QByteArray& data, QDeadlineTimer deadline)
