@@ -23,7 +23,7 @@ public:
     // The longest value a read takes, in bytes of UTF-8: far beyond what any copy writes
     // (a note's 250 characters), and beyond what older copies read whole. A row with a longer
     // value is left out of what a statement reads, and logged.
-    static constexpr qsizetype LongestValue = 16 * 1024;
+    static constexpr qsizetype LongestValue = qsizetype(16) * 1024;
 
     // Once: a statement that fails because the link is gone runs once more on a new link.
     // Never: inside a transaction, whose caller decides what a broken link means.
