@@ -154,7 +154,8 @@ ProcessTree Tree(int root, bool memory)
 
 class Load {
 public:
-    Load(std::string conninfo, double postsPerHour, std::string listenConninfo, std::string broker)
+    Load(std::string conninfo, double postsPerHour, std::string listenConninfo,
+        const std::string& broker)
         : Conninfo(std::move(conninfo))
         , ListenConninfo(std::move(listenConninfo))
         , BrokerHost(broker.substr(0, broker.rfind(':')))
