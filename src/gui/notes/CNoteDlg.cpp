@@ -275,6 +275,7 @@ void CNoteDlg::keyPressEvent(QKeyEvent* event)
         break;
     default:
         // Not the dialog's keys: Escape would hide the note unseen.
+        // NOLINTNEXTLINE(bugprone-parent-virtual-call): passing QDialog by is the point
         QWidget::keyPressEvent(event);
         break;
     }

@@ -333,7 +333,7 @@ private Q_SLOTS:
         row("names that would forge the sender", u"hi\\"_s, u"ANN\\"_s, u"\\',$$EVE$$)--"_s);
         // Planted where the column takes it (a server's widened by its owner).
         row("a note past what a read takes is left out of the poll, said once",
-            QString(8 * 1024 * 1024, u'x'), u"ANN"_s, u"BOB"_s);
+            QString(qsizetype(8) * 1024 * 1024, u'x'), u"ANN"_s, u"BOB"_s);
     }
 
     void anyTextRoundTripsAndGoesAloneByItsRow()
