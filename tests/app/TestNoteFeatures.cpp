@@ -7,6 +7,7 @@
 #include "model/NoteTexts.h"
 #include "notes/CNoteDlg.h"
 #include "notes/NoteWindows.h"
+#include "store/LaterTable.h"
 #include "store/ReceiptTable.h"
 #include "store/Statements.h"
 #include "store/StoreUpgrade.h"
@@ -182,6 +183,28 @@ private Q_SLOTS:
             QVERIFY2(
                 SentStates().contains(u"Old copy: waiting"_s), qPrintable(SentStates().join(u'|')));
         });
+    }
+
+    void anOlderCopyStillSharesAStoreWithTheNewTables()
+    {
+        OnStore([](Store& s) { AddReceiptsTable(s); });
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        QVERIFY(OnStore([now](Store& s) {
+            return LaterTable(s).Schedule(
+                { 0, u"ANN"_s, u"BOB"_s, 20261208, 2, u"Later"_s, now + 3600 });
+        }).Succeeded());
+        // What an older copy does: its own post, poll and deletion on MSGS alone.
+        test::MustExec(PostStatement(u"From old"_s, u"BOB"_s, u"CAROL"_s, u"20261208"_s, 7, u'1'));
+        QCOMPARE(test::ColumnValues(NotesQuery(u"BOB"_s)).size(), 1);
+        QWidget bobsScreen;
+        NoteWindows bobsNotes(&bobsScreen, test::TestWorker(), u"BOB"_s);
+        bobsNotes.Inbox().PollNotes();
+        QVERIFY(test::Settled());
+        QCOMPARE(bobsNotes.Inbox().OpenNotes(), 1); // the note for later waits its hour
+        test::MustExec(
+            DeleteNoteStatement({ 7, u"BOB"_s, u"CAROL"_s, u"20261208"_s, u"1"_s, u"From old"_s }));
+        QCOMPARE(test::FirstValue(u"SELECT COUNT(*) FROM MSGS"_s), u"0"_s);
+        QCOMPARE(test::FirstValue(u"SELECT COUNT(*) FROM VIMO_LATER"_s), u"1"_s);
     }
 };
 
