@@ -27,10 +27,10 @@ void Print(const QString& group, const QStringList& members)
 
 } // namespace
 
-int RunGroupCommand(Store& store, const QString& spec)
+int RunGroupCommand(Store& store, const QString& argument)
 {
-    const qsizetype equals = spec.indexOf(u'=');
-    const QString group = spec.left(equals).trimmed().toUpper();
+    const qsizetype equals = argument.indexOf(u'=');
+    const QString group = argument.left(equals).trimmed().toUpper();
     const StoreResult<QStringList> users = UserTable(store).Names();
     if (users.Failure)
         return Refused(users.Failure->Error.Message);
@@ -48,7 +48,7 @@ int RunGroupCommand(Store& store, const QString& spec)
         Print(group, groups.Value.value(group));
         return 0;
     }
-    const QStringList members = SplitRecipientNames(spec.mid(equals + 1).toUpper());
+    const QStringList members = SplitRecipientNames(argument.mid(equals + 1).toUpper());
     if (const QString refusal = GroupChangeRefusal(group, members, users.Value); !refusal.isEmpty())
         return Refused(refusal);
     const StoreResult<> saved = OfficeTable(store).SetGroup(group, members);
