@@ -1,13 +1,13 @@
 // Many copies of Vimo on one PostgreSQL server, directly or through a pooler, in one process.
 //   vimo_bench_clients CONNINFO LEVELS WINDOW_S POSTS_PER_HOUR SERVER_PID
-//                      [POOLER_PID [LISTEN [BROKER BROKER_PID]]]
+//                      [POOLER_PID [LISTEN [BROKER BROKER_PID [FIRST/OFFICE]]]]
 // Each simulated copy holds one connection and sends, on the wire, what the program sends
 // through psqlODBC (simple query protocol, the driver's statements at connect, then the
 // program's own): every 20 s the poll, which reads each note whole; the receipts of the notes
 // that showed (stamped again at the next poll, as the program does); the user deletes a note
 // at the poll after it showed, and its receipt is stamped; now and then it posts (next key,
 // insert, the program's retry on a taken key, then the sender's record and its pruning), and
-// every five minutes on average its user's presence beat. LEVELS are
+// at sign-in and every five minutes on average its user's presence beat. LEVELS are
 // client counts, reached in turn; at each the load runs WINDOW_S seconds and one "clients" row is
 // printed. With LISTEN (a conninfo) each copy also holds the link that waits for the wake-up
 // trigger's announcements, there, and polls when one comes, as the program's wake-up does (after
@@ -17,6 +17,11 @@
 // libmosquitto, subscribed to its own topic, and the sender publishes an empty wake-up to the
 // addressee's topic once its insert is answered. After the window the copies go on polling,
 // without posting, for one poll period and a little: a note still unread then is lost.
+// With FIRST/OFFICE the process plays copies FIRST, FIRST+1, ... of an office of OFFICE copies
+// and posts to any of them, so that several processes can share a large office (each under the
+// descriptor limit): once its copies are connected it prints a "ready" row and waits for a line
+// on standard input before the window, and every run prints its samples and its posts, reads
+// and wake-ups with their times on the machine's monotonic clock, for the suite to merge.
 
 #include "Figures.h"
 #include "VimoAdapter.h"
@@ -38,6 +43,7 @@
 #include <utility>
 
 #include <dirent.h>
+#include <poll.h>
 #include <sys/epoll.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -155,8 +161,10 @@ ProcessTree Tree(int root, bool memory)
 class Load {
 public:
     Load(std::string conninfo, double postsPerHour, std::string listenConninfo,
-        const std::string& broker)
-        : Conninfo(std::move(conninfo))
+        const std::string& broker, int first, int office)
+        : First(first)
+        , Office(office)
+        , Conninfo(std::move(conninfo))
         , ListenConninfo(std::move(listenConninfo))
         , BrokerHost(broker.substr(0, broker.rfind(':')))
         , BrokerPort(broker.empty() ? 0 : std::atoi(broker.substr(broker.rfind(':') + 1).c_str()))
@@ -171,7 +179,7 @@ public:
     {
         while (Clients.size() < count) {
             auto client = std::make_unique<Client>();
-            client->Index = int(Clients.size());
+            client->Index = First + int(Clients.size());
             Clients.push_back(std::move(client));
             Waiting.push_back(Clients.back().get());
             if (!ListenConninfo.empty() || BrokerPort > 0) {
@@ -221,27 +229,26 @@ public:
         }
     }
 
+    // From here on figures count, and posts, reads and wake-ups are written down.
     void ResetFigures()
     {
         Latency.clear();
-        NotifyMs.clear();
-        NoteMs.clear();
-        PostedAt.clear();
         Errors = Posts = Retries = Beats = Published = 0;
+        Recording = true;
     }
 
     // Posts stop, or go on; the copies poll all the same.
     void StopPosting() { PostChance = 0; }
-    void ResumePosting() { PostChance = Chance; }
-    // Notes posted in the window that no poll of their addressee has read.
-    size_t Unread() const { return PostedAt.size(); }
+    void ResumePosting()
+    {
+        PostChance = Chance;
+        Recording = false;
+    }
 
     size_t Connected() const { return size_t(ConnectedCount); }
     size_t Connecting() const { return InFlight + Waiting.size(); }
 
     std::map<Kind, std::vector<double>> Latency;
-    std::vector<double> NotifyMs; // from sending a post to its announcement at the recipient
-    std::vector<double> NoteMs; // from sending a post to its addressee's poll reading it
     int Published = 0;
     int ListenersConnected = 0;
     std::vector<double> ConnectMs;
@@ -404,6 +411,9 @@ private:
                 } else {
                     for (const char* statement : ConnectStatements)
                         client.Steps.push_back({ Kind::Connect, statement });
+                    // Signed in: the user is in.
+                    client.Steps.push_back({ Kind::Presence,
+                        Text(PresenceBeatStatement(QString::fromStdString(User(client.Index)))) });
                 }
                 Send(client);
                 return;
@@ -434,17 +444,13 @@ private:
     }
 
     // A listening link heard of a note: the copy polls as the program's wake-up has it, unless
-    // it is busy anyway. The announcement names nothing, so it is timed from the last post to
-    // its copy's user.
+    // it is busy anyway. The announcement names nothing: the suite times it from the last post
+    // to the copy's user.
     void Announced(Client& listener)
     {
         Client* copy = listener.Copy;
-        if (copy != nullptr) {
-            if (const auto sent = PostSent.find(User(copy->Index)); sent != PostSent.end()) {
-                NotifyMs.push_back(NowMs() - sent->second);
-                PostSent.erase(sent);
-            }
-        }
+        if (copy != nullptr && Recording)
+            Row("woken", User(copy->Index), NowMs());
         if (copy == nullptr || copy->WakeDue)
             return;
         copy->WakeDue = true;
@@ -505,10 +511,8 @@ private:
             };
             for (int row = 0; row < PQntuples(result); ++row) {
                 const int key = std::atoi(PQgetvalue(result, row, 0));
-                if (const auto posted = PostedAt.find(key); posted != PostedAt.end()) {
-                    NoteMs.push_back(NowMs() - posted->second);
-                    PostedAt.erase(posted);
-                }
+                if (Recording && !client.Shown.contains(key))
+                    Row("read", key, NowMs());
                 rows[key]
                     = { key, user, column(row, 1), column(row, 2), column(row, 3), column(row, 4) };
             }
@@ -536,7 +540,8 @@ private:
             client.LastShown = shown;
         } else if (step.What == Kind::NextKey) {
             const int largest = PQntuples(result) ? std::atoi(PQgetvalue(result, 0, 0)) : 0;
-            std::uniform_int_distribution<int> anyone(0, int(Clients.size()) - 1);
+            std::uniform_int_distribution<int> anyone(
+                0, (Office > 0 ? Office : int(Clients.size())) - 1);
             const NoteValues note = NewNote(QStringLiteral("Lunch at one?"),
                 QString::fromStdString(User(anyone(Random))),
                 QString::fromStdString(User(client.Index)), largest + (1 << (step.Attempt - 1)), 1);
@@ -544,7 +549,9 @@ private:
                 { Kind::Insert, Text(InsertStatement(note)), step.Attempt, note });
         } else if (step.What == Kind::Insert) {
             ++Posts;
-            PostedAt[step.Note.Key] = client.SentAt;
+            if (Recording)
+                Row("posted", long(step.Note.Key), step.Note.Recipient.toStdString(),
+                    client.SentAt);
             Publish(client.Index, step.Note.Recipient);
             for (const QString& statement : SentRecordStatements(step.Note))
                 client.Steps.push_back({ Kind::Receipt, Text(statement) });
@@ -554,9 +561,10 @@ private:
     // The sender's wake-up to the addressee, from its own broker link.
     void Publish(int sender, const QString& recipient)
     {
-        if (BrokerPort <= 0 || size_t(sender) >= Listeners.size())
+        const auto local = size_t(sender - First);
+        if (BrokerPort <= 0 || local >= Listeners.size())
             return;
-        Client& link = *Listeners[size_t(sender)];
+        Client& link = *Listeners[local];
         if (!link.Mqtt || !link.Ready)
             return;
         if (mosquitto_publish(
@@ -572,11 +580,11 @@ private:
         const Step step = client.Steps.front();
         client.Steps.pop_front();
         Latency[step.What].push_back(now - client.SentAt);
-        if (step.What == Kind::Connect && client.Steps.empty() && client.Copy) {
+        if (!client.Ready && client.Steps.empty() && client.Copy) {
             client.Ready = true;
             --InFlight;
             ++ListenersConnected;
-        } else if (step.What == Kind::Connect && client.Steps.empty()) {
+        } else if (!client.Ready && client.Steps.empty()) {
             client.Ready = true;
             --InFlight;
             ++ConnectedCount;
@@ -612,8 +620,6 @@ private:
     void Send(Client& client)
     {
         client.SentAt = NowMs();
-        if (client.Steps.front().What == Kind::Insert)
-            PostSent[client.Steps.front().Note.Recipient.toStdString()] = client.SentAt;
         if (!PQsendQuery(client.Conn, client.Steps.front().Text.c_str())) {
             Drop(client);
             return;
@@ -622,18 +628,19 @@ private:
         PQflush(client.Conn);
     }
 
+    int First = 0; // the index of this process's first copy
+    int Office = 0; // copies in the whole office, 0: this process's
+    bool Recording = false;
     std::string Conninfo;
     std::string ListenConninfo;
     std::string BrokerHost;
     int BrokerPort = 0;
     double NextHousekeeping = 0;
-    std::map<int, double> PostedAt; // each note's key: when its insert was sent
     const double Chance;
     double PostChance;
     int Epoll;
     std::vector<std::unique_ptr<Client>> Clients;
     std::vector<std::unique_ptr<Client>> Listeners;
-    std::map<std::string, double> PostSent; // the last post to each user
     std::deque<Client*> Waiting;
     size_t InFlight = 0;
     int ConnectedCount = 0;
@@ -643,6 +650,27 @@ private:
     std::mt19937 Random { 20261207 };
 };
 
+// The samples themselves, for the suite to merge with other processes' samples.
+void Samples(const char* name, const std::vector<double>& samples)
+{
+    std::string values;
+    for (const double sample : samples) {
+        values += values.empty() ? "" : ",";
+        values += ToText(sample);
+    }
+    Row("samples", name, values);
+}
+
+// Whether the suite has written its line: it does once every process's copies are connected.
+bool Started()
+{
+    pollfd input { STDIN_FILENO, POLLIN, 0 };
+    if (poll(&input, 1, 0) <= 0)
+        return false;
+    char byte = 0;
+    return read(STDIN_FILENO, &byte, 1) <= 0 || byte == '\n';
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -650,11 +678,12 @@ int main(int argc, char* argv[])
     if (argc < 6) {
         std::fprintf(stderr,
             "usage: %s CONNINFO LEVELS WINDOW_S POSTS_PER_HOUR SERVER_PID [POOLER_PID [LISTEN "
-            "[BROKER BROKER_PID]]]\n",
+            "[BROKER BROKER_PID [FIRST/OFFICE]]]]\n",
             argv[0]);
         return 2;
     }
-    // Two descriptors a client at most; as root the hard limit may rise too.
+    // Up to four descriptors a copy (libmosquitto takes three a link); as root the hard limit
+    // may rise too, elsewhere the soft one rises to it.
     rlimit files { 200000, 200000 };
     if (setrlimit(RLIMIT_NOFILE, &files) != 0) {
         getrlimit(RLIMIT_NOFILE, &files);
@@ -666,10 +695,14 @@ int main(int argc, char* argv[])
     const double postsPerHour = std::atof(argv[4]);
     const int server = std::atoi(argv[5]);
     const int pooler = argc > 6 ? std::atoi(argv[6]) : 0;
-
     const int broker = argc > 9 ? std::atoi(argv[9]) : 0;
+    const std::string share = argc > 10 ? argv[10] : "";
+    const int first = share.empty() ? 0 : std::atoi(share.c_str());
+    const int office = share.empty() ? 0 : std::atoi(share.substr(share.find('/') + 1).c_str());
+
     mosquitto_lib_init();
-    Load load(conninfo, postsPerHour, argc > 7 ? argv[7] : "", argc > 8 ? argv[8] : "");
+    Load load(
+        conninfo, postsPerHour, argc > 7 ? argv[7] : "", argc > 8 ? argv[8] : "", first, office);
     std::istringstream levels(argv[2]);
     for (std::string level; std::getline(levels, level, ',');) {
         const size_t count = std::stoul(level);
@@ -680,17 +713,25 @@ int main(int argc, char* argv[])
         while (load.Connecting() > 0 && NowMs() - rampStart < 60000)
             load.RunUntil(NowMs() + 100);
         const double rampMs = NowMs() - rampStart;
+        if (!share.empty()) {
+            Row("ready", int(load.Connected()));
+            while (!Started())
+                load.RunUntil(NowMs() + 100);
+        }
         load.RunUntil(NowMs() + 2000);
         load.ResetFigures();
         const ProcessTree serverBefore = Tree(server, false);
         const ProcessTree poolerBefore = Tree(pooler, false);
         const ProcessTree brokerBefore = Tree(broker, false);
+        const double ownBefore = CpuMs(getpid(), nullptr);
         const double start = NowMs();
         load.RunUntil(start + windowMs);
         const double seconds = (NowMs() - start) / 1000;
         const ProcessTree serverAfter = Tree(server, true);
         const ProcessTree poolerAfter = Tree(pooler, false);
         const ProcessTree brokerAfter = Tree(broker, false);
+        const double ownMs = CpuMs(getpid(), nullptr) - ownBefore;
+        const int beatsInWindow = load.Beats;
         const double brokerMb = broker > 0
             ? double(ProcKb("/proc/" + std::to_string(broker) + "/smaps_rollup", "Pss")) / 1024
             : 0;
@@ -705,17 +746,20 @@ int main(int argc, char* argv[])
         for (const auto& [kind, samples] : load.Latency)
             all.insert(all.end(), samples.begin(), samples.end());
         const auto& polls = load.Latency[Kind::Poll];
+        const auto& beats = load.Latency[Kind::Presence];
         Row("clients", int(count), int(load.Connected()), load.Refused, load.Dropped,
             Percentile(load.ConnectMs, 0.99), rampMs / 1000, int(polls.size()),
             Percentile(polls, 0.5), Percentile(polls, 0.99), Percentile(all, 0.99), load.Errors,
             load.Posts, load.Retries, percent(serverBefore, serverAfter),
             percent(poolerBefore, poolerAfter), serverAfter.Children,
             double(serverAfter.ChildrenPssKb) / 1024, double(SelfRssKb()) / 1024,
-            load.ListenersConnected, int(load.NotifyMs.size()), Percentile(load.NotifyMs, 0.5),
-            Percentile(load.NotifyMs, 0.99), load.Beats,
-            Percentile(load.Latency[Kind::Presence], 0.99), int(load.NoteMs.size()),
-            Percentile(load.NoteMs, 0.5), Percentile(load.NoteMs, 0.99), int(load.Unread()),
-            load.Published, percent(brokerBefore, brokerAfter), brokerMb);
+            load.ListenersConnected, beatsInWindow, Percentile(beats, 0.5), Percentile(beats, 0.99),
+            load.Published, percent(brokerBefore, brokerAfter), brokerMb,
+            ownMs / 1000 / seconds * 100);
+        Samples("poll", polls);
+        Samples("presence", beats);
+        Samples("all", all);
+        Samples("connect", load.ConnectMs);
     }
     for (const auto& [text, times] : load.ErrorTexts)
         std::fprintf(stderr, "%6d x %s\n", times, text.c_str());

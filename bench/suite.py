@@ -5,6 +5,7 @@ PgBouncer of its own) and stops it again. bench/run.sh is the way in; see bench/
 import argparse
 import os
 import platform
+import resource
 import shutil
 import signal
 import sqlite3
@@ -15,6 +16,9 @@ import time
 
 from harness.fuseshare import FuseShare, count_operations
 
+# Servers and benchmark programs get descriptors for 10,000 copies, or as many as the hard
+# limit allows.
+FILES = "ulimit -n 65536 2>/dev/null || ulimit -n hard"
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(HERE)
 
@@ -36,6 +40,79 @@ def rows(output, kind):
             found.append([float(f) if f.replace(".", "", 1).lstrip("-").isdigit() else f
                           for f in fields[1:]])
     return found
+
+
+# The figures of a "clients" row of vimo_bench_clients, in order.
+CLIENT_FIELDS = ("count connected refused dropped connect99 ramp polls poll50 poll99 all99 errors "
+                 "posts retries server_cpu pooler_cpu backends server_mb client_mb links beats "
+                 "beat50 beat99 published broker_cpu broker_mb own_cpu").split()
+
+
+def percentile(samples, share):
+    """Nearest rank, as the benchmark programs take it."""
+    if not samples:
+        return 0.0
+    ordered = sorted(samples)
+    return ordered[min(int(share * (len(ordered) - 1) + 0.5), len(ordered) - 1)]
+
+
+def runs_of(output):
+    """A many-copies output level by level: the lines up to and with each "clients" row."""
+    chunk = []
+    for line in output.splitlines():
+        chunk.append(line)
+        if line.startswith("clients\t"):
+            yield "\n".join(chunk)
+            chunk = []
+
+
+def merged_clients(outputs):
+    """One level's figures from processes that each ran a share of the copies in the same
+    window: counts and memory summed, percentiles over all their samples, the server's,
+    pooler's and broker's figures from the first (they all watched the same window)."""
+    figures = [dict(zip(CLIENT_FIELDS, rows(out, "clients")[0])) for out in outputs]
+    merged = dict(figures[0])
+    for name in ("count", "connected", "refused", "dropped", "polls", "errors", "posts",
+                 "retries", "client_mb", "links", "beats", "published", "own_cpu"):
+        merged[name] = sum(f[name] for f in figures)
+    merged["ramp"] = max(f["ramp"] for f in figures)
+    samples = {}
+    for out in outputs:
+        for name, values in rows(out, "samples"):
+            samples.setdefault(name, []).extend(
+                float(v) for v in str(values).split(",") if v != "")
+    for name, figure, share in (("poll", "poll50", 0.5), ("poll", "poll99", 0.99),
+                                ("all", "all99", 0.99), ("presence", "beat50", 0.5),
+                                ("presence", "beat99", 0.99), ("connect", "connect99", 0.99)):
+        merged[figure] = percentile(samples.get(name, []), share)
+    return merged
+
+
+def delivery(outputs):
+    """From the posts, reads and wake-ups the processes wrote down, on one clock: post to
+    wake-up (from the last post to that user, as a wake-up names nothing), post to the note
+    read by its addressee's poll, and the notes never read. A key comes back once its note is
+    deleted while it is the largest, so a read belongs to the last post of its key before it."""
+    posts, reads, wakes = [], {}, []
+    for out in outputs:
+        posts += [(at, int(key), recipient) for key, recipient, at in rows(out, "posted")]
+        for key, at in rows(out, "read"):
+            reads.setdefault(int(key), []).append(at)
+        wakes += [(at, 1, user) for user, at in rows(out, "woken")]
+    posts.sort()
+    to_note = []
+    for number, (at, key, _) in enumerate(posts):
+        later = [p for p, k, _ in posts[number + 1:] if k == key]
+        came = [r for r in reads.get(key, []) if at <= r < (later[0] if later else float("inf"))]
+        if came:
+            to_note.append(min(came) - at)
+    last, to_wake = {}, []
+    for at, woken, user in sorted([(at, 0, user) for at, _, user in posts] + wakes):
+        if not woken:
+            last[user] = at
+        elif user in last:
+            to_wake.append(at - last.pop(user))
+    return to_wake, to_note, len(posts) - len(to_note)
 
 
 def slope(points):
@@ -186,21 +263,25 @@ class Suite:
                           "-U", "postgres", "-c", "CREATE DATABASE vimo"])
         self.started.append(("postgres", self.stop_postgres))
 
-    def restart_postgres(self, max_connections):
-        """A server as Debian sets it up, durable (fsync on), on 127.0.0.1 only."""
+    def restart_postgres(self, max_connections, statement_times=False):
+        """A server as Debian sets it up, durable (fsync on), on 127.0.0.1 only; with
+        statement_times it also keeps each statement's time (pg_stat_statements)."""
         if os.path.exists(f"{self.pg_dir}/data/postmaster.pid"):
             self.as_postgres([f"{self.pg_bin}/pg_ctl", "-D", f"{self.pg_dir}/data", "-m", "fast",
                               "-w", "stop"])
         options = (f"-p {self.pg_port} -k {self.pg_dir} -c listen_addresses=127.0.0.1 "
-                   f"-c max_connections={max_connections}")
-        script = (f"ulimit -n 65536; exec {self.pg_bin}/pg_ctl -D {self.pg_dir}/data "
+                   f"-c max_connections={max_connections}"
+                   + (" -c shared_preload_libraries=pg_stat_statements" if statement_times
+                      else ""))
+        script = (f"{FILES}; exec {self.pg_bin}/pg_ctl -D {self.pg_dir}/data "
                   f"-l {self.pg_dir}/server.log -w -t 120 -o '{options}' start")
         result = subprocess.run(["bash", "-c", script if os.getuid() != 0 else
-                                 f"ulimit -n 65536; runuser -u postgres -- bash -c \"{script}\""],
+                                 f"{FILES}; runuser -u postgres -- bash -c \"{script}\""],
                                 capture_output=True, text=True)
         if result.returncode:
             raise Failure("PostgreSQL did not start: " + result.stderr + result.stdout)
         self.max_connections = max_connections
+        self.statement_times = statement_times
 
     def postgres_pid(self):
         with open(f"{self.pg_dir}/data/postmaster.pid") as pid:
@@ -242,7 +323,7 @@ log_disconnections = 0
         command = ["pgbouncer", os.path.join(folder, "pgbouncer.ini")]
         if os.getuid() == 0:
             command[1:1] = ["-u", "postgres"]
-        self.bouncer = subprocess.Popen(["bash", "-c", 'ulimit -n 65536; exec "$@"', "bouncer"]
+        self.bouncer = subprocess.Popen(["bash", "-c", f'{FILES}; exec "$@"', "bouncer"]
                                         + command, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         self.started.append(("pgbouncer", self.stop_bouncer))
@@ -538,7 +619,7 @@ log_disconnections = 0
                  ("PgBouncer, wake-up trigger, listening links direct, max_connections=1100",
                   self.bouncer_port, 1100, "100" if self.quick else "1000", True)]
         for name, port, max_connections, levels, listening in plans:
-            if max_connections != self.max_connections:
+            if (max_connections, False) != (self.max_connections, self.statement_times):
                 self.restart_postgres(max_connections)
             env = self.odbc_env("clients", self.pg_dsn(self.pg_port))
             self.bench("make", "postgres:" + self.pg_conninfo(self.pg_port), 0, "C00000", env=env)
@@ -559,10 +640,11 @@ log_disconnections = 0
             out = self.run([os.path.join(self.bin, "vimo_bench_clients"),
                             self.pg_conninfo(port), levels, window, rate, self.postgres_pid(),
                             *pooler, *listen], timeout=900)
-            for r in rows(out, "clients"):
+            for run in runs_of(out):
                 (count, connected, refused, dropped, connect99, ramp, polls, p50, p99, all99,
                  errors, posts, retries, server_cpu, bouncer_cpu, backends, server_mb,
-                 client_mb, listeners, announced, announced50, announced99, beats, beat99) = r[:24]
+                 client_mb, listeners, beats, _, beat99) = rows(run, "clients")[0][:22]
+                announced = delivery([run])[0]
                 label = f"{count:,.0f} copies, {name}"
                 t.add(f"{label}: poll p50 / p99 (ms)", f"{p50:.2f} / {p99:.2f}", "",
                       how=f"{polls:.0f} polls; every statement p99 {all99:.2f} ms")
@@ -579,8 +661,9 @@ log_disconnections = 0
                           "counted in the server CPU above")
                 if listening:
                     t.add(f"{label}: post to announcement p50 / p99 (ms)",
-                          f"{announced50:.2f} / {announced99:.2f}", "",
-                          how=f"{announced:.0f} announced; {listeners:.0f} listening links "
+                          f"{percentile(announced, 0.5):.2f} / "
+                          f"{percentile(announced, 0.99):.2f}", "",
+                          how=f"{len(announced)} announced; {listeners:.0f} listening links "
                               "connected; each announcement has its copy poll at once")
         if self.max_connections != 100:
             self.restart_postgres(100)
@@ -596,7 +679,7 @@ log_disconnections = 0
             conf.write(f"listener {self.args.broker_port} 127.0.0.1\nallow_anonymous true\n"
                        f"acl_file {folder}/acl\nmax_connections -1\npersistence false\n"
                        "log_dest none\n" + ("user root\n" if os.getuid() == 0 else ""))
-        self.broker = subprocess.Popen(["bash", "-c", 'ulimit -n 65536; exec "$@"', "broker",
+        self.broker = subprocess.Popen(["bash", "-c", f'{FILES}; exec "$@"', "broker",
                                         "mosquitto", "-c", f"{folder}/mosquitto.conf"],
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.started.append(("mosquitto", self.stop_broker))
@@ -612,65 +695,129 @@ log_disconnections = 0
             self.broker.send_signal(signal.SIGTERM)
             self.broker.wait(20)
 
+    def psql(self, statement):
+        result = self.as_postgres([f"{self.pg_bin}/psql", "-qAt", "-F", "\t", "-h", "127.0.0.1",
+                                   "-p", str(self.pg_port), "-U", "postgres", "vimo", "-c",
+                                   statement])
+        return [line.split("\t") for line in result.stdout.splitlines()]
+
+    def office_copies(self, count, window, wake):
+        """count copies at the office's pace, shared among processes that each stay under the
+        descriptor limit (up to four a copy), their window started together. Also what the
+        server spent executing the presence beats in that window. The processes' outputs."""
+        hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
+        per_process = min(2500, (hard - 500) // 4 if hard != resource.RLIM_INFINITY else 2500)
+        command = [os.path.join(self.bin, "vimo_bench_clients"),
+                   self.pg_conninfo(self.bouncer_port), None, window, 5.0 * 3600 / count,
+                   self.postgres_pid(), self.bouncer_pid(), *wake]
+        processes = []
+        for first in range(0, count, per_process):
+            command[2] = min(per_process, count - first)
+            log(" ".join(str(c) for c in command) + f" {first}/{count}")
+            errors = open(os.path.join(self.work, f"clients-{first}.log"), "w+")
+            processes.append((subprocess.Popen(
+                [str(c) for c in command] + [f"{first}/{count}"], stdin=subprocess.PIPE,
+                stdout=subprocess.PIPE, stderr=errors, text=True), errors))
+        heads = []
+        for process, _ in processes:
+            head = ""
+            while not head.endswith("\n") or not head.splitlines()[-1].startswith("ready"):
+                line = process.stdout.readline()
+                if not line:
+                    raise Failure("vimo_bench_clients ended before its copies were connected")
+                head += line
+            heads.append(head)
+        for process, _ in processes:
+            process.stdin.write("\n")
+            process.stdin.close()
+        # Each process waits 2 s more, then runs its window.
+        time.sleep(2)
+        self.psql("SELECT pg_stat_statements_reset()")
+        time.sleep(window)
+        spent = self.psql("SELECT sum(total_exec_time), sum(total_exec_time) FILTER (WHERE "
+                          "query LIKE 'INSERT INTO VIMO_PRESENCE%'), sum(calls) FILTER (WHERE "
+                          "query LIKE 'INSERT INTO VIMO_PRESENCE%') FROM pg_stat_statements")
+        outputs = []
+        for (process, errors), head in zip(processes, heads):
+            outputs.append(head + process.stdout.read())
+            with open(errors.name[:-len(".log")] + ".out", "w") as kept:
+                kept.write(outputs[-1])
+            if process.wait(timeout=300):
+                raise Failure(f"vimo_bench_clients failed ({process.returncode})")
+            errors.seek(0)
+            for line in errors.read().strip().splitlines()[-6:]:
+                log(f"  | {line}")
+            errors.close()
+        all_ms, presence_ms, beats = (float(v or 0) for v in spent[0])
+        return outputs, (presence_ms, presence_ms / all_ms if all_ms else 0.0, beats)
+
     def wakeup_paths(self):
         """The many copies again, polls through PgBouncer, each copy woken by one of the two
         paths, at an office's pace of 5 notes a second whatever its size."""
         window = 10 if self.quick else 30
-        office_rate = 5.0
         t = self.table
-        t.section(f"Wake-ups for many copies: polls through PgBouncer, the program's statements "
-                  f"and receipts, {office_rate:g} notes a second across the office; {window} s "
-                  "window, then one poll period more for the notes still unread")
+        t.section("Wake-ups for many copies: polls through PgBouncer, the program's statements, "
+                  "receipts and presence beats, 5 notes a second across the office; "
+                  f"{window} s window, then one poll period more for the notes still unread")
         levels = [100, 1000] if self.quick else [1000, 10000]
+        if self.args.wakeup_levels:
+            levels = self.args.wakeup_levels
+        paths = ["broker", "listening"]
+        if self.args.only_wakeup:
+            paths = [p for p in paths if p in self.args.only_wakeup.split(",")]
         self.start_broker()
         env = self.odbc_env("clients", self.pg_dsn(self.pg_port))
-        for path in ("MQTT broker (Mosquitto)", "listening links direct"):
+        for path in paths:
             for count in levels:
-                listening = path.startswith("listening")
+                listening = path == "listening"
                 # A listening link is one server process: room for all of them.
                 connections = count + 100 if listening else 100
-                if connections != self.max_connections:
-                    self.restart_postgres(connections)
+                if (connections, True) != (self.max_connections, self.statement_times):
+                    self.restart_postgres(connections, statement_times=True)
                 self.bench("make", "postgres:" + self.pg_conninfo(self.pg_port), 0, "C00000",
                            env=env)
-                self.as_postgres([f"{self.pg_bin}/psql", "-h", "127.0.0.1", "-p",
-                                  str(self.pg_port), "-U", "postgres", "vimo", "-c",
-                                  "INSERT INTO USRS SELECT 'C' || lpad(i::text, 5, '0') "
-                                  "FROM generate_series(1, 9999) i"])
+                self.psql("INSERT INTO USRS SELECT 'C' || lpad(i::text, 5, '0') "
+                          "FROM generate_series(1, 9999) i")
+                self.psql("CREATE EXTENSION IF NOT EXISTS pg_stat_statements")
                 with open(os.path.join(SOURCE, "resources", "postgresql-schema.sql")) as schema:
                     self.as_postgres([f"{self.pg_bin}/psql", "-q", "-h", "127.0.0.1", "-p",
                                       str(self.pg_port), "-U", "postgres", "vimo"],
                                      input=schema.read())
-                wake = [self.pg_conninfo(self.pg_port)] if listening else \
+                wake = [self.pg_conninfo(self.pg_port), "", 0] if listening else \
                     ["", f"127.0.0.1:{self.args.broker_port}", self.broker.pid]
-                out = self.run(["bash", "-c", 'ulimit -n 65536 2>/dev/null; exec "$@"', "clients",
-                                os.path.join(self.bin, "vimo_bench_clients"),
-                                self.pg_conninfo(self.bouncer_port), count, window,
-                                office_rate * 3600 / count, self.postgres_pid(),
-                                self.bouncer_pid(), *wake], timeout=900)
-                for r in rows(out, "clients"):
-                    (_, connected, refused, dropped, connect99, ramp, polls, p50, p99, all99,
-                     errors, posts, retries, server_cpu, bouncer_cpu, backends, server_mb,
-                     client_mb, links, woken, woken50, woken99, _, _, notes, note50, note99,
-                     unread, published, broker_cpu, broker_mb) = r
-                    label = f"{count:,} copies, {path}"
-                    t.add(f"{label}: post to wake-up / to note read, p50 / p99 (ms)",
-                          f"{woken50:.0f} / {woken99:.0f}; {note50:.0f} / {note99:.0f}", "",
-                          how=f"{posts:.0f} posts, {notes:.0f} read, {unread:.0f} never read "
-                              f"(lost); {woken:.0f} wake-ups timed"
-                              + ("" if listening else f", {published:.0f} published")
-                              + f"; {links:.0f} of {count} wake-up links up")
-                    t.add(f"{label}: server CPU (% of one core) / PSS (MB)",
-                          f"{server_cpu:.1f} / {server_mb:.0f}",
-                          f"PgBouncer {bouncer_cpu:.1f}%",
-                          how=f"{backends:.0f} server processes; poll p50 / p99 "
-                              f"{p50:.2f} / {p99:.2f} ms, every statement p99 {all99:.2f} ms; "
-                              f"{errors:.0f} errors, {retries:.0f} retries")
-                    t.add(f"{label}: broker CPU (% of one core) / PSS (MB)",
-                          "-" if listening else f"{broker_cpu:.1f} / {broker_mb:.0f}", "",
-                          how=f"connected {connected:.0f}, refused {refused:.0f}, dropped "
-                              f"{dropped:.0f}; connect p99 {connect99:.0f} ms, ramp {ramp:.1f} s")
-        if self.max_connections != 100:
+                outputs, (presence_ms, presence_share, presence_calls) = self.office_copies(
+                    count, window, wake)
+                f = merged_clients(outputs)
+                woken, read, unread = delivery(outputs)
+                label = (f"{count:,} copies, "
+                         + ("listening links direct" if listening else "MQTT broker (Mosquitto)"))
+                t.add(f"{label}: post to wake-up / to note read, p50 / p99 (ms)",
+                      f"{percentile(woken, 0.5):.0f} / {percentile(woken, 0.99):.0f}; "
+                      f"{percentile(read, 0.5):.0f} / {percentile(read, 0.99):.0f}", "",
+                      how=f"{f['posts']:.0f} posts, {len(read)} read, {unread} never read "
+                          f"(lost); {len(woken)} wake-ups timed"
+                          + ("" if listening else f", {f['published']:.0f} published")
+                          + f"; {f['links']:.0f} of {count} wake-up links up")
+                t.add(f"{label}: server CPU (% of one core) / PSS (MB)",
+                      f"{f['server_cpu']:.1f} / {f['server_mb']:.0f}",
+                      f"PgBouncer {f['pooler_cpu']:.1f}%",
+                      how=f"{f['backends']:.0f} server processes; poll p50 / p99 "
+                          f"{f['poll50']:.2f} / {f['poll99']:.2f} ms, every statement p99 "
+                          f"{f['all99']:.2f} ms; {f['errors']:.0f} errors, "
+                          f"{f['retries']:.0f} retries")
+                t.add(f"{label}: broker CPU (% of one core) / PSS (MB)",
+                      "-" if listening else f"{f['broker_cpu']:.1f} / {f['broker_mb']:.0f}", "",
+                      how=f"connected {f['connected']:.0f}, refused {f['refused']:.0f}, "
+                          f"dropped {f['dropped']:.0f}; connect p99 {f['connect99']:.0f} ms, "
+                          f"ramp {f['ramp']:.1f} s; benchmark processes: {len(outputs)}, "
+                          f"{f['own_cpu']:.0f} % of a core, {f['client_mb']:.0f} MB")
+                t.add(f"{label}: presence beats, p50 / p99 (ms) through PgBouncer",
+                      f"{f['beat50']:.2f} / {f['beat99']:.2f}", "",
+                      how=f"{f['beats']:.0f} beats in the window ({f['beats'] / window:.0f} a "
+                          f"second), {presence_calls:.0f} seen by the server; its execution "
+                          f"time {presence_ms / window / 10:.2f} % of a core, "
+                          f"{presence_share * 100:.1f} % of all statements' (pg_stat_statements)")
+        if (self.max_connections, self.statement_times) != (100, False):
             self.restart_postgres(100)
 
     def sqlite_copies(self):
@@ -997,6 +1144,11 @@ def main():
     parser.add_argument("--ports", type=int, nargs=2, default=[55460, 55461],
                         help="PostgreSQL and PgBouncer ports")
     parser.add_argument("--broker-port", type=int, default=55462, help="wakeup_paths' Mosquitto")
+    parser.add_argument("--only-wakeup", help="wakeup_paths' paths: comma-separated among "
+                        "broker, listening")
+    parser.add_argument("--wakeup-levels", type=lambda text: [int(n) for n in text.split(",")],
+                        help="wakeup_paths' numbers of copies (default 1000,10000, --quick "
+                        "100,1000)")
     parser.add_argument("--displays", type=int, nargs=2, default=[135, 136])
     parser.add_argument("--posts-per-hour", type=float, default=4.0)
     parser.add_argument("--psqlodbc", default="/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so")
