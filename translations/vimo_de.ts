@@ -758,6 +758,14 @@ Die Verwaltung muss es gewähren: GRANT vimo_users TO %3</translation>
         <source>This note cannot be brought back any more.</source>
         <translation>Diese Notiz kann nicht mehr wiederhergestellt werden.</translation>
     </message>
+    <message>
+        <source>The note from %1 is deleted.</source>
+        <translation>Die Notiz von %1 ist gelöscht.</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Rückgängig</translation>
+    </message>
 </context>
 <context>
     <name>vimo::CUserListBox</name>

@@ -20,6 +20,11 @@ struct NoteNotification {
     // Called, perhaps long after, when no service showed it: then the notes must tell the
     // user themselves.
     std::function<void()> Missed = nullptr;
+    // A button the notification offers ("Undo"), and what it does when pressed. Where no
+    // service shows it with the button, Missed is called and nothing else is shown: the caller
+    // offers it its own way.
+    QString ActionLabel = {};
+    std::function<void()> Action = nullptr;
 };
 
 using NotificationHandler = std::function<void(const NoteNotification& notification)>;

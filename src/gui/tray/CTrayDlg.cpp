@@ -8,6 +8,7 @@
 #include "dialogs/CGroupsDlg.h"
 #include "dialogs/CSentDlg.h"
 #include "model/NoteTexts.h"
+#include "prompts/Notifications.h"
 #include "prompts/Prompts.h"
 #include "store/DeletedTable.h"
 #include "store/LaterTable.h"
@@ -427,6 +428,23 @@ void CTrayDlg::ShowDeletedNotes()
 }
 
 void CTrayDlg::OfferUndo(const NoteRow& row)
+{
+    NoteNotification notice { QStringLiteral("Vimo"),
+        tr("The note from %1 is deleted.").arg(ShownLine(row.Sender, ShownNameLength)) };
+    notice.ActionLabel = tr("Undo");
+    const QPointer<CTrayDlg> tray(this);
+    notice.Action = [tray, row] {
+        if (tray)
+            tray->Restore({}, row);
+    };
+    notice.Missed = [tray, row] {
+        if (tray)
+            tray->OfferUndoInBalloon(row);
+    };
+    ShowNotification(notice);
+}
+
+void CTrayDlg::OfferUndoInBalloon(const NoteRow& row)
 {
     if (!Tray->isVisible() || !QSystemTrayIcon::supportsMessages())
         return;

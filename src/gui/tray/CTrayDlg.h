@@ -93,8 +93,10 @@ private:
     void ShowGroups();
     // The tray command Deleted Vimos: the user's notes deleted in the last days, to restore.
     void ShowDeletedNotes();
-    // Offers to undo the deletion of the row just taken, in the tray's balloon.
+    // Offers to undo the deletion of the row just taken: a button on the desktop's
+    // notification, or else a click on the tray's balloon.
     void OfferUndo(const NoteRow& row);
+    void OfferUndoInBalloon(const NoteRow& row);
     // Brings a deleted note back (a row: the latest deletion of it). One the store cannot take
     // now waits and is tried again at every poll until it can: a restore is never lost.
     void Restore(const DeletedNote& note, const NoteRow& row = NoteRow());

@@ -17,6 +17,8 @@ constexpr uchar NormalUrgency = 1;
 constexpr uchar CriticalUrgency = 2;
 
 const QString ServiceName = QStringLiteral("org.freedesktop.Notifications");
+const QString ServicePath = QStringLiteral("/org/freedesktop/Notifications");
+const QString ActionKey = QStringLiteral("vimo-action");
 
 } // namespace
 
@@ -31,15 +33,21 @@ DesktopNotifier::DesktopNotifier(Fallback fallback, const QDBusConnection& bus, 
         this);
     connect(service, &QDBusServiceWatcher::serviceRegistered, this,
         [] { SetNotificationServiceRuns(true); });
-    connect(service, &QDBusServiceWatcher::serviceUnregistered, this,
-        [this] { AskWhetherServiceRuns(); });
+    connect(service, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+        // A service started anew counts its ids from the start again.
+        Offered.clear();
+        AskWhetherServiceRuns();
+    });
     AskWhetherServiceRuns();
     if (!Bus.isConnected())
         return;
+    Bus.connect(ServiceName, ServicePath, ServiceName, QStringLiteral("ActionInvoked"), this,
+        SLOT(OnActionInvoked(uint, QString)));
+    Bus.connect(ServiceName, ServicePath, ServiceName, QStringLiteral("NotificationClosed"), this,
+        SLOT(OnClosed(uint, uint)));
     // Whether the service reads markup in a body: asked once, without waiting.
-    const QDBusMessage ask = QDBusMessage::createMethodCall(ServiceName,
-        QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("GetCapabilities"));
+    const QDBusMessage ask = QDBusMessage::createMethodCall(
+        ServiceName, ServicePath, ServiceName, QStringLiteral("GetCapabilities"));
     auto* capabilities = new QDBusPendingCallWatcher(Bus.asyncCall(ask, ReplyTimeoutMs), this);
     connect(capabilities, &QDBusPendingCallWatcher::finished, this,
         [this](QDBusPendingCallWatcher* finished) {
@@ -48,8 +56,10 @@ DesktopNotifier::DesktopNotifier(Fallback fallback, const QDBusConnection& bus, 
             // The bus starts a service for this call: one that fails to start or does not
             // answer counts as none.
             SetNotificationServiceRuns(reply.isValid());
-            if (reply.isValid())
+            if (reply.isValid()) {
                 MarkupInBody = reply.value().contains(QStringLiteral("body-markup"));
+                ShowsActions = reply.value().contains(QStringLiteral("actions"));
+            }
         });
 }
 
@@ -85,13 +95,12 @@ void DesktopNotifier::AskWhetherServiceRuns()
 
 void DesktopNotifier::Show(const NoteNotification& notification)
 {
-    if (!Bus.isConnected()) {
+    if (!Bus.isConnected() || (notification.Action && !ShowsActions)) {
         NotShown(notification);
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(ServiceName,
-        QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        ServiceName, ServicePath, ServiceName, QStringLiteral("Notify"));
     const QVariantMap hints {
         { QStringLiteral("urgency"),
             QVariant::fromValue(notification.Critical ? CriticalUrgency : NormalUrgency) },
@@ -104,7 +113,9 @@ void DesktopNotifier::Show(const NoteNotification& notification)
     // app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout (-1: the
     // service decides; it keeps a critical one until it is read).
     call << notification.Title << 0U << QStringLiteral("vimo") << notification.Title << body
-         << QStringList() << hints << -1;
+         << (notification.Action ? QStringList { ActionKey, notification.ActionLabel }
+                                 : QStringList())
+         << hints << -1;
     // Asked without waiting: a service that starts on demand or hangs must not stop the poll.
     auto* watcher = new QDBusPendingCallWatcher(Bus.asyncCall(call, ReplyTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
@@ -114,12 +125,30 @@ void DesktopNotifier::Show(const NoteNotification& notification)
             SetNotificationServiceRuns(!finished->isError());
             if (finished->isError())
                 NotShown(notification);
+            else if (notification.Action)
+                Offered.insert(QDBusPendingReply<uint>(*finished).value(), notification.Action);
         });
+}
+
+void DesktopNotifier::OnActionInvoked(uint id, const QString& key)
+{
+    if (key != ActionKey)
+        return;
+    // Once: a service may keep the notification, and its button, after it was pressed.
+    const std::function<void()> action = Offered.take(id);
+    if (action)
+        action();
+}
+
+void DesktopNotifier::OnClosed(uint id, uint /*reason*/)
+{
+    Offered.remove(id);
 }
 
 void DesktopNotifier::NotShown(const NoteNotification& notification)
 {
-    ShowInstead(notification);
+    if (!notification.Action)
+        ShowInstead(notification);
     // The tray's message is no alert to a screen reader.
     if (notification.Missed)
         notification.Missed();

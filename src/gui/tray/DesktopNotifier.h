@@ -3,6 +3,7 @@
 #include "prompts/Notifications.h"
 
 #include <QDBusConnection>
+#include <QHash>
 #include <QObject>
 
 #include <functional>
@@ -14,8 +15,9 @@ namespace vimo {
 // Shows the program's notifications through the desktop's notification service
 // (org.freedesktop.Notifications on the session bus), a red note's marked critical so that
 // the desktop keeps it until it is read. Where no service answers, the fallback shows it,
-// by default as a message of the tray icon, and the notification is missed. While it lives
-// it is the notification handler, and it keeps telling the exchange whether a service runs.
+// by default as a message of the tray icon, and the notification is missed; one with a button
+// is left to its caller then, the tray's message has none. While it lives it is the
+// notification handler, and it keeps telling the exchange whether a service runs.
 class DesktopNotifier : public QObject {
     Q_OBJECT
 
@@ -36,6 +38,10 @@ public:
     // The fallback that shows a notification as a message of the tray icon.
     static Fallback TrayMessage(QSystemTrayIcon* tray);
 
+private Q_SLOTS:
+    void OnActionInvoked(uint id, const QString& key);
+    void OnClosed(uint id, uint reason);
+
 private:
     // Whether the service runs now, or would be started by the bus for the first call.
     void AskWhetherServiceRuns();
@@ -46,6 +52,10 @@ private:
     QDBusConnection Bus;
     NotificationHandler Previous;
     bool MarkupInBody = true;
+    // Until the service has said that it shows buttons, a notification with one is missed.
+    bool ShowsActions = false;
+    // The buttons of the notifications it shows, by the service's id, until they close.
+    QHash<uint, std::function<void()>> Offered;
 };
 
 } // namespace vimo

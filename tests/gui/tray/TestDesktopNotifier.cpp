@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -26,18 +27,24 @@ public:
         QString Body;
         QVariantMap Hints;
         int Timeout = 0;
+        QStringList Actions;
     };
     QList<Call> Calls;
+    QStringList Capabilities { u"body"_s, u"body-markup"_s, u"actions"_s };
 
 public Q_SLOTS:
-    QStringList GetCapabilities() { return { u"body"_s, u"body-markup"_s }; }
+    QStringList GetCapabilities() { return Capabilities; }
 
     uint Notify(const QString& app, uint, const QString&, const QString& summary,
-        const QString& body, const QStringList&, const QVariantMap& hints, int timeout)
+        const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout)
     {
-        Calls.append({ app, summary, body, hints, timeout });
+        Calls.append({ app, summary, body, hints, timeout, actions });
         return uint(Calls.size());
     }
+
+Q_SIGNALS:
+    void ActionInvoked(uint, const QString&);
+    void NotificationClosed(uint, uint);
 };
 
 } // namespace
@@ -118,6 +125,57 @@ private Q_SLOTS:
         QCOMPARE(urgency.metaType(), QMetaType::fromType<uchar>());
         QCOMPARE(urgency.value<uchar>(), uchar(2));
         QCOMPARE(service.Calls[1].Hints.value(u"urgency"_s).value<uchar>(), uchar(1));
+    }
+
+    // "Undo" after a deletion: pressed once it acts once; where the service shows no buttons
+    // the caller is told instead, and the tray's message is not shown.
+    void aButtonActsOnceOrIsLeftToTheCaller()
+    {
+        FakeNotificationService service;
+        QDBusConnection serviceBus = Connect(u"service"_s);
+        QVERIFY(serviceBus.registerObject(u"/org/freedesktop/Notifications"_s, &service,
+            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
+        QVERIFY(serviceBus.registerService(u"org.freedesktop.Notifications"_s));
+        const auto unregister = qScopeGuard([&] {
+            serviceBus.unregisterService(u"org.freedesktop.Notifications"_s);
+            serviceBus.unregisterObject(u"/org/freedesktop/Notifications"_s);
+        });
+        int fellBack = 0;
+        int undone = 0;
+        int missed = 0;
+        NoteNotification undo { u"Vimo"_s, u"The note from ANN is deleted."_s };
+        undo.ActionLabel = u"Undo"_s;
+        undo.Action = [&] { ++undone; };
+        undo.Missed = [&] { ++missed; };
+        {
+            DesktopNotifier notifier(
+                [&](const NoteNotification&) { ++fellBack; }, Connect(u"client"_s));
+            QTRY_VERIFY(NotificationsAnnounceNotes());
+            QTest::qWait(100); // the capabilities' answer
+            notifier.Show(undo);
+            notifier.Show(undo);
+            QTRY_COMPARE(service.Calls.size(), 2);
+            QCOMPARE(service.Calls[0].Actions.size(), 2);
+            QCOMPARE(service.Calls[0].Actions[1], u"Undo"_s);
+            const QString key = service.Calls[0].Actions[0];
+            Q_EMIT service.ActionInvoked(1, u"default"_s); // a click beside the button
+            Q_EMIT service.ActionInvoked(2, key);
+            Q_EMIT service.ActionInvoked(2, key);
+            QTRY_COMPARE(undone, 1);
+            Q_EMIT service.NotificationClosed(1, 1);
+            Q_EMIT service.ActionInvoked(1, key);
+            QTest::qWait(100);
+            QCOMPARE(undone, 1);
+        }
+        service.Capabilities.removeAll(u"actions"_s);
+        DesktopNotifier withoutButtons(
+            [&](const NoteNotification&) { ++fellBack; }, Connect(u"client"_s));
+        QTRY_VERIFY(NotificationsAnnounceNotes());
+        QTest::qWait(100);
+        withoutButtons.Show(undo);
+        QTRY_COMPARE(missed, 1);
+        QCOMPARE(service.Calls.size(), 2);
+        QCOMPARE(fellBack, 0);
     }
 
     // A desktop without a notification service, and a session without a bus.
