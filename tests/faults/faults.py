@@ -338,6 +338,44 @@ class Run(ClusterFaults):
                 self.wait(lambda: self.stored(text) is False, UI),
                 f"{text!r} deleted again by {copy.name} stays in the store")
 
+    def later_and_restore(self, outage):
+        """While outage() holds the store out, a note for later falls due and BOB restores a
+        deleted note: BOB is told that the restore waits, and once the store is back each
+        note shows once, whichever copy gets there first."""
+        bob = self.bob
+        restored = self.note_text("restored")
+        self.insert("BOB", [restored])
+        self.delivered(bob, restored)
+        self.delete(bob, restored)
+        self.current.check(self.wait(lambda: self.stored(restored) is False, UI),
+                           f"{restored!r} deleted by bob stays in the store")
+        # The list must be read before the store goes; a click on the tray while the Undo
+        # balloon shows would undo the deletion there and then.
+        self.hold(11)
+        before = {w.id for w in bob.shown()}
+        bob.tray_command("d")
+        listing = bob.new_window(before, 'the "Deleted Vimos" window', UI,
+                                 where=lambda w: w.title == "Deleted Vimos")
+        later = self.note_text("later")
+        due = time.time() + 5
+        self.store.plant_later("ANN", "BOB", later, int(due))
+        self.ledger.add(later, "BOB")
+        with outage():
+            bob.wait_focused(listing)
+            bob.expect_answer(UI)
+            bob.desktop.key("Return", "Escape")
+            said = self.wait(lambda: [a.text for a in bob.alerts if a.answer], UI)
+            self.current.check(said and "brought back when" in said[-1],
+                               f"bob's restore during the outage said {said}")
+            # Every copy's poll after the note's time fails.
+            self.hold(max(0.0, due + POLL + 2 - time.time()))
+        self.current.lifted = time.monotonic()
+        self.ledger.entries[restored].wanted = True
+        self.current.check(self.delivered(bob, restored), "bob's restore was lost")
+        self.current.check(self.delivered(bob, later, timeout=2 * POLL + 10),
+                           "the note for later never showed")
+        self.recovered(bob)
+
     def outage_shown(self, copy, since, timeout=WITHIN_A_POLL):
         """The tray says the store cannot be reached, with the time of the first failed
         poll, and its icon is not the usual one. Returns what it showed."""
@@ -573,6 +611,17 @@ class Run(ClusterFaults):
             self.delivered(bob, waiting)
             self.delivered(bob, text)
 
+        with self.fault("file locked while a note for later falls due and a restore waits"):
+            @contextmanager
+            def locked():
+                lock = FileLock(self.data_file)
+                lock.take()
+                try:
+                    yield
+                finally:
+                    lock.release()
+            self.later_and_restore(locked)
+
         with self.fault("file system full during a post and a delete"):
             waiting = self.waiting.pop()
             text = self.note_text("disk full")
@@ -728,6 +777,16 @@ class Run(ClusterFaults):
             self.current.check(self.proxy.cut.is_set(), "the proxy never cut the link")
             self.post_until_stored(ann, "BOB", text, result)
             self.delivered(bob, text)
+
+        with self.fault("server stopped while a note for later falls due and a restore waits"):
+            @contextmanager
+            def stopped():
+                server.stop()
+                try:
+                    yield
+                finally:
+                    server.start()
+            self.later_and_restore(stopped)
 
         with self.fault("same user on two copies"):
             # ANN's workstation: BOB signs in there too.
