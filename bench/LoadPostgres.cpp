@@ -171,6 +171,7 @@ public:
         , Chance(postsPerHour * PollPeriodMs / 3600000.0)
         , PostChance(Chance)
         , Epoll(epoll_create1(0))
+        , Random(20261207u + unsigned(first))
     {
     }
 
@@ -647,7 +648,7 @@ private:
     using Entry = std::pair<double, Client*>;
     std::priority_queue<Entry, std::vector<Entry>, std::greater<>> Due;
     std::priority_queue<Entry, std::vector<Entry>, std::greater<>> Wakes;
-    std::mt19937 Random { 20261207 };
+    std::mt19937 Random; // seeded by the first copy: processes sharing an office differ
 };
 
 // The samples themselves, for the suite to merge with other processes' samples.

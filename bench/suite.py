@@ -813,7 +813,7 @@ log_disconnections = 0
                           f"{f['own_cpu']:.0f} % of a core, {f['client_mb']:.0f} MB")
                 t.add(f"{label}: presence beats, p50 / p99 (ms) through PgBouncer",
                       f"{f['beat50']:.2f} / {f['beat99']:.2f}", "",
-                      how=f"{f['beats']:.0f} beats in the window ({f['beats'] / window:.0f} a "
+                      how=f"{f['beats']:.0f} beats in the window ({f['beats'] / window:.1f} a "
                           f"second), {presence_calls:.0f} seen by the server; its execution "
                           f"time {presence_ms / window / 10:.2f} % of a core, "
                           f"{presence_share * 100:.1f} % of all statements' (pg_stat_statements)")
