@@ -60,7 +60,9 @@ if [ "$store" = sqlite ]; then
     check "copies on one file" "$out" '$1 == "copies" && $2 == 4 && $3 == 0 && $8 == 0 && $9 == 0 && $11 == 0'
 else
     server=$(pgrep -o -f "postgres.*-p $port" || echo 0)
-    out=$("$bin/vimo_bench_clients" "${where#postgres:}" 5 1 3600 "$server")
+    # Copies 3 to 7 of an office of 8, as one of several processes: connected, then started.
+    out=$(echo | "$bin/vimo_bench_clients" "${where#postgres:}" 5 1 3600 "$server" 0 "" "" 0 3/8)
+    check "clients on one server, ready" "$out" '$1 == "ready" && $2 == 5'
     check "clients on one server" "$out" '$1 == "clients" && $3 == 5 && $4 == 0 && $5 == 0 && $12 == 0'
     "$psql_bin" "$conninfo dbname=$database" -q -v ON_ERROR_STOP=1 \
         -f "$(dirname "$0")/../resources/postgresql-schema.sql" 2>/dev/null
