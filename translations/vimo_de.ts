@@ -465,6 +465,31 @@ Dateien und Umgebung: siehe vimo(1).
     </message>
 </context>
 <context>
+    <name>UserSignIn</name>
+    <message>
+        <source>There must be a User name</source>
+        <translation>Ein Benutzername ist nötig</translation>
+    </message>
+    <message>
+        <source>the user name cannot be looked up now.</source>
+        <translation>Der Benutzername lässt sich jetzt nicht nachschlagen.</translation>
+    </message>
+    <message>
+        <source>The database role %1 cannot be a Vimo name: a name has at most 15 characters and no small letters. Ask the administrator for a role named as your colleagues write to you.</source>
+        <translation>Die Datenbankrolle %1 kann kein Vimo-Name sein: ein Name hat höchstens 15 Zeichen und keine Kleinbuchstaben. Bitten Sie die Verwaltung um eine Rolle, die so heißt, wie Ihre Kollegen Ihnen schreiben.</translation>
+    </message>
+    <message>
+        <source>The database role %1 lacks %2.
+The administrator must grant it: GRANT vimo_users TO %3</source>
+        <translation>Der Datenbankrolle %1 fehlt %2.
+Die Verwaltung muss es gewähren: GRANT vimo_users TO %3</translation>
+    </message>
+    <message>
+        <source>%1 is the name of a group; choose another user name.</source>
+        <translation>%1 ist der Name einer Gruppe; wählen Sie einen anderen Benutzernamen.</translation>
+    </message>
+</context>
+<context>
     <name>vimo</name>
     <message>
         <source>A group&apos;s name is written in capitals, 1 to 15 characters, with no comma.</source>
@@ -600,34 +625,12 @@ Datei anlegen?</translation>
 <context>
     <name>vimo::CLoginDlg</name>
     <message>
-        <source>There must be a User name</source>
-        <translation>Ein Benutzername ist nötig</translation>
-    </message>
-    <message>
-        <source>the user name cannot be looked up now.</source>
-        <translation>Der Benutzername lässt sich jetzt nicht nachschlagen.</translation>
-    </message>
-    <message>
         <source>Add new User</source>
         <translation>Neuen Benutzer hinzufügen</translation>
     </message>
     <message>
         <source>The office&apos;s server knows you by your database login: you receive and send your vimo&apos;s under the name below. Press Login.</source>
         <translation>Der Server des Büros kennt Sie an Ihrer Datenbank-Anmeldung: Sie empfangen und senden Ihre Vimos unter dem Namen unten. Drücken Sie Login.</translation>
-    </message>
-    <message>
-        <source>The database role %1 cannot be a Vimo name: a name has at most 15 characters and no small letters. Ask the administrator for a role named as your colleagues write to you.</source>
-        <translation>Die Datenbankrolle %1 kann kein Vimo-Name sein: ein Name hat höchstens 15 Zeichen und keine Kleinbuchstaben. Bitten Sie die Verwaltung um eine Rolle, die so heißt, wie Ihre Kollegen Ihnen schreiben.</translation>
-    </message>
-    <message>
-        <source>The database role %1 lacks %2.
-The administrator must grant it: GRANT vimo_users TO %3</source>
-        <translation>Der Datenbankrolle %1 fehlt %2.
-Die Verwaltung muss es gewähren: GRANT vimo_users TO %3</translation>
-    </message>
-    <message>
-        <source>%1 is the name of a group; choose another user name.</source>
-        <translation>%1 ist der Name einer Gruppe; wählen Sie einen anderen Benutzernamen.</translation>
     </message>
 </context>
 <context>

@@ -52,7 +52,8 @@ struct SignInForm : FormOf<CLoginDlg> {
     using FormOf::FormOf;
 
     bool Open() { return OpenWithFocusIn(Name); }
-    bool SignedIn() const { return Accepted(); }
+    // Once the store has answered the Login.
+    bool SignedIn() const { return Settled() && Accepted(); }
     // Types into the name box and presses Login.
     void LogInAs(const QString& typed)
     {

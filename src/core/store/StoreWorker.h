@@ -62,8 +62,8 @@ public:
     }
 
     // Runs job(Store&) on the worker after every job asked before it, and returns its result;
-    // this thread waits meanwhile. For start-up, sign-in and tests, where nothing else could
-    // be shown anyway.
+    // this thread waits meanwhile. For start-up and tests, where nothing else could be shown
+    // anyway.
     template <class Job> auto Call(Job job) -> std::invoke_result_t<Job&, Store&>
     {
         using Result = std::invoke_result_t<Job&, Store&>;

@@ -12,12 +12,14 @@ class CLoginDlg;
 namespace vimo {
 
 class StoreWorker;
+class UserSignIn;
+struct SignInVerdict;
 
 // Asks for the name under which this copy receives and sends notes. A name not yet known
 // to the store is added when the user agrees; the known names are offered in a picker, filled
-// when the store answers. Signing in itself waits for the store: there is nothing else yet.
-// Where the store binds the connected role to its rows, that role is the name: shown, the
-// only one offered, and added without a question.
+// when the store answers. UserSignIn checks the name on the store's worker, and the dialog
+// shows what it answers. Where the store binds the connected role to its rows, that role is
+// the name: shown, the only one offered, and added without a question.
 // After the run UserName holds the signed-in name, or the empty text after a cancel.
 class CLoginDlg : public QDialog {
     Q_OBJECT
@@ -40,15 +42,15 @@ private:
     void OnInitDialog();
     void OnOK();
     void OnCancel();
-    void SignInAsBoundRole();
+    void ShowRole(const QString& boundName);
+    void ShowVerdict(const SignInVerdict& verdict);
     void TakeSelectedName();
     void TakeSelectedNameAndSignIn();
 
     // The picker's selected name; empty when none is selected.
     QString ListSelection;
-    // The role the store binds this copy to; empty where names are typed.
-    QString BoundName;
     StoreWorker& Users;
+    UserSignIn* SignIn;
     std::unique_ptr<Ui::CLoginDlg> Form;
 };
 
