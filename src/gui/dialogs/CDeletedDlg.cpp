@@ -3,14 +3,10 @@
 #include "model/DateStamp.h"
 #include "model/NoteTexts.h"
 #include "widgets/CColorLabel.h"
-#include "widgets/DialogColours.h"
 #include "widgets/DialogSetup.h"
 
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 namespace vimo {
 
@@ -21,41 +17,15 @@ CDeletedDlg::CDeletedDlg(QWidget* parent)
     , RestoreButton(new QPushButton(tr("&Restore"), this))
     , CloseButton(new QPushButton(tr("Close"), this))
 {
-    setWindowTitle(tr("Deleted Vimos"));
-    UseDialogColours(this);
-    Caption->setObjectName(QStringLiteral("Caption"));
-    Caption->SetColors(MakeColorRef(216, 208, 200), 0);
-    Caption->setMargin(4);
     List->setObjectName(QStringLiteral("DeletedList"));
-    List->setAccessibleName(windowTitle());
-    List->setHeaderLabels({ tr("From"), tr("Date"), tr("Text"), tr("Deleted") });
-    List->setRootIsDecorated(false);
-    List->setUniformRowHeights(true);
-    List->setSelectionMode(QAbstractItemView::SingleSelection);
-    List->header()->setStretchLastSection(false);
-    List->header()->setSectionResizeMode(TextColumn, QHeaderView::Stretch);
-    for (const Column column : { FromColumn, DateColumn, GoneColumn })
-        List->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     RestoreButton->setObjectName(QStringLiteral("RestoreButton"));
-    RestoreButton->setAutoDefault(false);
-    CloseButton->setObjectName(QStringLiteral("CloseButton"));
-    CloseButton->setAutoDefault(false);
+    PrepareListDialog(this, tr("Deleted Vimos"), Caption, List,
+        { tr("From"), tr("Date"), tr("Text"), tr("Deleted") }, TextColumn, RestoreButton,
+        CloseButton);
     connect(RestoreButton, &QPushButton::clicked, this, &CDeletedDlg::RestoreSelected);
     connect(List, &QTreeWidget::itemActivated, this, &CDeletedDlg::RestoreSelected);
     connect(List, &QTreeWidget::itemSelectionChanged, this,
         [this] { RestoreButton->setEnabled(!List->selectedItems().isEmpty()); });
-    connect(CloseButton, &QPushButton::clicked, this, &QDialog::accept);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(RestoreButton);
-    buttons->addWidget(CloseButton);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->addWidget(Caption);
-    layout->addWidget(List, 1);
-    layout->addLayout(buttons);
-    resize(640, 360);
     SetRows({});
 }
 

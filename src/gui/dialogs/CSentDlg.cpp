@@ -4,14 +4,10 @@
 #include "model/NoteTexts.h"
 #include "model/Presence.h"
 #include "widgets/CColorLabel.h"
-#include "widgets/DialogColours.h"
 #include "widgets/DialogSetup.h"
 
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 namespace vimo {
 CSentDlg::CSentDlg(QWidget* parent)
@@ -21,44 +17,18 @@ CSentDlg::CSentDlg(QWidget* parent)
     , TakeBackButton(new QPushButton(tr("Take &Back"), this))
     , CloseButton(new QPushButton(tr("Close"), this))
 {
-    setWindowTitle(tr("Sent Vimos"));
-    UseDialogColours(this);
-    Caption->setObjectName(QStringLiteral("Caption"));
-    Caption->SetColors(MakeColorRef(216, 208, 200), 0);
-    Caption->setMargin(4);
     List->setObjectName(QStringLiteral("SentList"));
-    List->setAccessibleName(windowTitle());
-    List->setHeaderLabels({ tr("To"), tr("Date"), tr("Text"), tr("Status") });
-    List->setRootIsDecorated(false);
-    List->setUniformRowHeights(true);
-    // Only a note for later can be chosen, to be taken back.
-    List->setSelectionMode(QAbstractItemView::SingleSelection);
-    List->header()->setStretchLastSection(false);
-    List->header()->setSectionResizeMode(TextColumn, QHeaderView::Stretch);
-    for (const Column column : { ToColumn, DateColumn, StateColumn })
-        List->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
-    CloseButton->setObjectName(QStringLiteral("CloseButton"));
-    CloseButton->setAutoDefault(false);
-    connect(CloseButton, &QPushButton::clicked, this, &QDialog::accept);
     TakeBackButton->setObjectName(QStringLiteral("TakeBackButton"));
-    TakeBackButton->setAutoDefault(false);
+    PrepareListDialog(this, tr("Sent Vimos"), Caption, List,
+        { tr("To"), tr("Date"), tr("Text"), tr("Status") }, TextColumn, TakeBackButton,
+        CloseButton);
     connect(TakeBackButton, &QPushButton::clicked, this, &CSentDlg::TakeBackSelected);
+    // Only a note for later can be chosen, to be taken back.
     connect(List, &QTreeWidget::itemSelectionChanged, this, [this] {
         const QList<QTreeWidgetItem*> selected = List->selectedItems();
         const int row = selected.isEmpty() ? -1 : List->indexOfTopLevelItem(selected.first());
         TakeBackButton->setEnabled(row >= 0 && row < Rows.size() && Rows[row].LaterId != 0);
     });
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(TakeBackButton);
-    buttons->addWidget(CloseButton);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->addWidget(Caption);
-    layout->addWidget(List, 1);
-    layout->addLayout(buttons);
-    resize(640, 360);
     SetRows({});
 }
 

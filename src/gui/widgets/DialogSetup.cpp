@@ -1,11 +1,17 @@
 #include "widgets/DialogSetup.h"
 
+#include "widgets/CColorLabel.h"
 #include "widgets/DialogColours.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/EnterAsTab.h"
 
 #include <QDialog>
 #include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include <utility>
 
@@ -50,6 +56,40 @@ void PrepareFormDialog(QDialog* dialog, std::function<void()> init)
     EnterAsTab::Install(dialog);
     UseDialogColours(dialog);
     CallOnFirstShow(dialog, std::move(init));
+}
+
+void PrepareListDialog(QDialog* dialog, const QString& title, CColorLabel* caption,
+    QTreeWidget* list, const QStringList& headers, int textColumn, QPushButton* action,
+    QPushButton* close)
+{
+    dialog->setWindowTitle(title);
+    UseDialogColours(dialog);
+    caption->setObjectName(QStringLiteral("Caption"));
+    caption->SetColors(MakeColorRef(216, 208, 200), 0);
+    caption->setMargin(4);
+    list->setAccessibleName(title);
+    list->setHeaderLabels(headers);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->header()->setStretchLastSection(false);
+    for (int column = 0; column < headers.size(); ++column)
+        list->header()->setSectionResizeMode(
+            column, column == textColumn ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
+    close->setObjectName(QStringLiteral("CloseButton"));
+    QObject::connect(close, &QPushButton::clicked, dialog, &QDialog::accept);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (QPushButton* button : { action, close }) {
+        button->setAutoDefault(false);
+        buttons->addWidget(button);
+    }
+    auto* layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(caption);
+    layout->addWidget(list, 1);
+    layout->addLayout(buttons);
+    dialog->resize(640, 360);
 }
 
 } // namespace vimo
