@@ -1,5 +1,9 @@
 #include "tray/FreeMemory.h"
 
+// Any header of the C library says whether it is glibc's; without one first, __GLIBC__ is
+// never defined here and both calls do nothing.
+#include <cstdlib>
+
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif

@@ -7,6 +7,7 @@
 #include "notes/CNoteDlg.h"
 #include "store/Statements.h"
 #include "tray/CTrayDlg.h"
+#include "tray/FreeMemory.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -14,6 +15,14 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 using namespace vimo;
 using namespace vimo::test;
@@ -246,6 +255,28 @@ private Q_SLOTS:
             QCOMPARE(Tip(tray), QStringLiteral("2 Vimos Active"));
             QCOMPARE(icon->icon().cacheKey(), usual);
         });
+    }
+
+    // A thread started after the program chose one heap allocates from it, not from a heap
+    // of its own that glibc lists beside it.
+    void threadsAllocateFromTheOneHeap()
+    {
+#ifdef __GLIBC__
+        const auto heaps = [] {
+            char* text = nullptr;
+            size_t size = 0;
+            FILE* out = open_memstream(&text, &size);
+            malloc_info(0, out);
+            std::fclose(out);
+            const auto count = QByteArray(text, static_cast<qsizetype>(size)).count("<heap nr=");
+            std::free(text);
+            return count;
+        };
+        UseOneHeap();
+        const auto before = heaps();
+        std::thread([] { QVERIFY(!QByteArray(4096, 'x').isEmpty()); }).join();
+        QCOMPARE(heaps(), before);
+#endif
     }
 };
 
