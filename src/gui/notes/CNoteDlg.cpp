@@ -73,8 +73,10 @@ CNoteDlg::CNoteDlg(const NoteRow& row, int slot, ColorRef background, QWidget* o
     setAttribute(Qt::WA_ShowWithoutActivating);
     // The note is rarely the active window, and its tip of sender and day must show anyway.
     setAttribute(Qt::WA_AlwaysShowToolTips);
-    // The black around the label is the note's thin frame.
-    UseDialogColours(this);
+    // The black around the label is the note's thin frame. Taken now, so that the label
+    // finds its black text already there and needs no colours of its own.
+    UseDialogColoursForClass(staticMetaObject);
+    ensurePolished();
     CallOnFirstShow(this, [this] { OnInitDialog(); });
     Label->setObjectName(QStringLiteral("Label"));
     Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);

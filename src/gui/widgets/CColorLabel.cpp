@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
 
@@ -41,8 +42,20 @@ bool CColorLabel::eventFilter(QObject* watched, QEvent* event)
     return QLabel::eventFilter(watched, event);
 }
 
+void CColorLabel::changeEvent(QEvent* event)
+{
+    // A parent that changes its colours later must not change the label's text colour.
+    if (event->type() == QEvent::PaletteChange && Colored)
+        KeepTextColor();
+    QLabel::changeEvent(event);
+}
+
 void CColorLabel::paintEvent(QPaintEvent* event)
 {
+    if (Colored) {
+        QPainter painter(this);
+        painter.fillRect(event->rect(), BackBrush);
+    }
     QLabel::paintEvent(event);
     if (FocusOwner && FocusOwner->hasFocus()) {
         QPainter painter(this);
@@ -54,11 +67,27 @@ void CColorLabel::paintEvent(QPaintEvent* event)
 
 void CColorLabel::ApplyColors()
 {
-    QPalette colors = palette();
-    colors.setBrush(QPalette::Window, BackBrush);
-    colors.setColor(QPalette::WindowText, ToQColor(TextColor));
-    setPalette(colors);
-    setAutoFillBackground(true);
+    // The background is painted here rather than through a palette: a palette of its own is a
+    // copy of every colour, over a kilobyte for each of hundreds of note labels.
+    Colored = true;
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    KeepTextColor();
+    update();
+}
+
+void CColorLabel::KeepTextColor()
+{
+    const QColor text = ToQColor(TextColor);
+    const QPalette& colors = palette();
+    bool same = true;
+    for (const auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled })
+        same = same && colors.color(group, QPalette::WindowText) == text;
+    // The same text colour as the parent's is shared with it.
+    if (same)
+        return;
+    QPalette own = colors;
+    own.setColor(QPalette::WindowText, text);
+    setPalette(own);
 }
 
 } // namespace vimo

@@ -26,13 +26,16 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void ApplyColors();
+    void KeepTextColor();
 
     ColorRef TextColor = 0;
     ColorRef BackColor;
+    bool Colored = false;
     QBrush BackBrush;
     QPointer<QWidget> FocusOwner;
 };
