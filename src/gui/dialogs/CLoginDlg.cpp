@@ -90,11 +90,14 @@ void CLoginDlg::OnOK()
     // only end in the same refusal. A bound role is not typed.
     if (SignIn->BoundName().isEmpty() && !UpdateData(true))
         return;
+    // The store may take a moment to answer: the pointer says the press was taken.
+    setCursor(Qt::BusyCursor);
     SignIn->Login(UserName);
 }
 
 void CLoginDlg::ShowVerdict(const SignInVerdict& verdict)
 {
+    unsetCursor();
     switch (verdict.Step) {
     case SignInVerdict::Next::Refused:
         if (verdict.Failure)
@@ -104,6 +107,7 @@ void CLoginDlg::ShowVerdict(const SignInVerdict& verdict)
         return;
     case SignInVerdict::Next::AskToAdd:
         if (AskYesNo(tr("Add new User"))) {
+            setCursor(Qt::BusyCursor);
             SignIn->Add(verdict.Name);
             return;
         }
@@ -121,6 +125,7 @@ void CLoginDlg::ShowVerdict(const SignInVerdict& verdict)
 void CLoginDlg::OnCancel()
 {
     SignIn->Cancel();
+    unsetCursor();
     UserName.clear();
     UpdateData(false);
     QDialog::reject();
