@@ -7,7 +7,6 @@
 #include "notes/NoteWindowFlags.h"
 #include "widgets/CColorLabel.h"
 #include "widgets/DialogColours.h"
-#include "widgets/DialogSetup.h"
 
 #include <QAccessibleWidget>
 #include <QMenu>
@@ -44,9 +43,21 @@ public:
 
     QAccessible::Role role() const override
     {
-        return static_cast<const CNoteDlg*>(widget())->Announces() ? QAccessible::AlertMessage
-                                                                   : QAccessible::Dialog;
+        return Note()->Announces() ? QAccessible::AlertMessage : QAccessible::Dialog;
     }
+
+    // Made when asked rather than kept by every note.
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind != QAccessible::Description)
+            return QAccessibleWidget::text(kind);
+        const NoteRow& row = Note()->Row();
+        return NoteDescription(
+            AtoI(row.Urgency), ShownLine(SeenName(row.Sender), ShownNameLength), AtoI(row.Stamp));
+    }
+
+private:
+    const CNoteDlg* Note() const { return static_cast<const CNoteDlg*>(widget()); }
 };
 
 QAccessibleInterface* MakeNoteAccessible(const QString& className, QObject* object)
@@ -77,7 +88,6 @@ CNoteDlg::CNoteDlg(const NoteRow& row, int slot, ColorRef background, QWidget* o
     // finds its black text already there and needs no colours of its own.
     UseDialogColoursForClass(staticMetaObject);
     ensurePolished();
-    CallOnFirstShow(this, [this] { OnInitDialog(); });
     Label->setObjectName(QStringLiteral("Label"));
     Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label->setWordWrap(true);
@@ -90,7 +100,6 @@ CNoteDlg::CNoteDlg(const NoteRow& row, int slot, ColorRef background, QWidget* o
     Label->SetColors(background, 0);
     const QString sender = ShownLine(SeenName(Shown.Sender), ShownNameLength);
     setToolTip(PlainTip(NoteTipText(sender, AtoI(Shown.Stamp)), ShownNoteLength));
-    setAccessibleDescription(NoteDescription(AtoI(Shown.Urgency), sender, AtoI(Shown.Stamp)));
     // The note itself takes the keys: it has nothing else that could.
     setFocusPolicy(Qt::TabFocus);
     Label->ShowFocusOf(this);
@@ -99,6 +108,15 @@ CNoteDlg::CNoteDlg(const NoteRow& row, int slot, ColorRef background, QWidget* o
 }
 
 CNoteDlg::~CNoteDlg() = default;
+
+void CNoteDlg::showEvent(QShowEvent* event)
+{
+    if (!Initialised) {
+        Initialised = true;
+        OnInitDialog();
+    }
+    QDialog::showEvent(event);
+}
 
 void CNoteDlg::OnInitDialog()
 {

@@ -73,6 +73,7 @@ Q_SIGNALS:
     void Touched();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -95,6 +96,8 @@ private:
     const int Slot;
     bool Announce;
     CColorLabel* const Label;
+    // The text goes in when the note first shows.
+    bool Initialised = false;
     bool Dragging = false;
     // The size when a drag began or a resize ended.
     int Width = 0;
