@@ -424,7 +424,7 @@ log_disconnections = 0
         settled = (f"/proc/PID/smaps_rollup once RSS has not grown for 10 s, at least "
                    f"{self.settle_s} s after the tray icon (median {median['vimo'][6]:.0f} s), "
                    "and no CPU is used for 1 s")
-        t.add("RSS idle, signed in, no notes (MB)", median["vimo"][2] / 1024,
+        t.add("RSS idle, signed in, no notes (MiB)", median["vimo"][2] / 1024,
               median["floor"][2] / 1024,
               how=f"{settled}; runs {spread('vimo', 2, 1 / 1024)} against "
                   f"{spread('floor', 2, 1 / 1024)}; 1 s after the icon "
@@ -432,24 +432,24 @@ log_disconnections = 0
         if self.args.before:
             for field, what, scale in ((0, "exec to the sign-in window (ms)", 1.0),
                                        (1, "sign-in to tray icon (ms)", 1.0),
-                                       (2, "RSS idle, signed in, no notes (MB)", 1 / 1024)):
+                                       (2, "RSS idle, signed in, no notes (MiB)", 1 / 1024)):
                 t.add(f"{what}, the program as it was before", median["before"][field] * scale,
                       median["floor"][field] * scale,
                       how=f"{self.args.before}, in the same alternating runs; runs "
                           f"{spread('before', field, scale)}")
-        t.add("PSS idle (MB)", median["vimo"][3] / 1024, median["floor"][3] / 1024,
+        t.add("PSS idle (MiB)", median["vimo"][3] / 1024, median["floor"][3] / 1024,
               how="the same; shared libraries divided among their users")
-        t.add("RSS idle against the floor with the store open (MB)", median["vimo"][2] / 1024,
+        t.add("RSS idle against the floor with the store open (MiB)", median["vimo"][2] / 1024,
               median["floor-store"][2] / 1024,
               how="reference: the floor program that also holds a link to the same SQLite store "
                   "through unixODBC and has polled once; what Vimo's own code costs; runs "
                   f"{spread('floor-store', 2, 1 / 1024)}")
-        t.add("of that, the store's libraries (MB)", median["vimo"][8] / 1024,
+        t.add("of that, the store's libraries (MiB)", median["vimo"][8] / 1024,
               median["floor-store"][8] / 1024,
               how="RSS of the mappings of SQLite, unixODBC and the SQLite ODBC driver "
                   "(/proc/PID/smaps): the kernel maps the cached pages around each page of code "
                   "touched, so opening the store at all maps most of their code; the floor "
-                  f"without the store has none of it, and is {median['floor'][2] / 1024:.1f} MB")
+                  f"without the store has none of it, and is {median['floor'][2] / 1024:.1f} MiB")
         for notes in self.args.notes or ((100,) if self.quick else (100, 500)):
             with_notes = {"vimo": [], "floor": []}
             for _ in range(1 if self.quick else 2):
@@ -462,18 +462,18 @@ log_disconnections = 0
             vimo, floor = ([statistics.median(r[i] for r in with_notes[p]) for i in range(9)]
                            for p in ("vimo", "floor"))
             count = len(with_notes["vimo"])
-            t.add(f"RSS with {notes} notes open (MB)", vimo[2] / 1024, floor[2] / 1024,
+            t.add(f"RSS with {notes} notes open (MiB)", vimo[2] / 1024, floor[2] / 1024,
                   how=f"median of {count} runs, memory read as above; reference: the floor "
                       f"program with {notes} plain coloured windows")
-            t.add(f"program memory per note at {notes} (KB)",
+            t.add(f"program memory per note at {notes} (KiB)",
                   (vimo[2] - median['vimo'][2]) / notes, (floor[2] - median['floor'][2]) / notes,
                   how="(RSS with notes - idle RSS) / notes, both medians")
-            t.add(f"X server memory per note at {notes} (KB)", vimo[4] / notes, floor[4] / notes,
+            t.add(f"X server memory per note at {notes} (KiB)", vimo[4] / notes, floor[4] / notes,
                   how="Xvfb VmRSS growth from before start to the reading, / notes")
 
     def poll_loop(self):
-        # Long enough that twice the slope's standard error stays well under 1 KB per 1,000
-        # polls: RSS moves in 4 KB pages.
+        # Long enough that twice the slope's standard error stays well under 1 KiB per 1,000
+        # polls: RSS moves in 4 KiB pages.
         alone, churning = (10000, 5000) if self.quick else (100000, 40000)
         store = os.path.join(self.work, "loop.vmo")
         env = self.odbc_env("loop", self.sqlite_dsn(store),
@@ -494,12 +494,12 @@ log_disconnections = 0
                 samples = rows(out, "rss")
                 per_poll = rows(out, "polls")[0]
                 b, error = slope([(p, kb) for p, kb, _, _ in samples if p >= polls / 10])
-                t.add(f"RSS slope over {polls:,} polls, {what} (KB per 1,000 polls)",
+                t.add(f"RSS slope over {polls:,} polls, {what} (KiB per 1,000 polls)",
                       f"{b * 1000:.2f} ± {2 * error * 1000:.2f}",
                       f"{reference_slope * 1000:.2f} ± {2 * reference_error * 1000:.2f}"
                       if churn else "0", ratio="",
                       how=f"least squares over samples every 250 polls after the first tenth; "
-                          f"RSS {samples[0][1] / 1024:.1f} -> {samples[-1][1] / 1024:.1f} MB; "
+                          f"RSS {samples[0][1] / 1024:.1f} -> {samples[-1][1] / 1024:.1f} MiB; "
                           f"descriptors {samples[0][2]:.0f} -> {samples[-1][2]:.0f}; "
                           f"{per_poll[1]:.3f} ms a poll; reference: "
                           + ("flat" if not churn else
@@ -653,7 +653,7 @@ log_disconnections = 0
                       how=f"connect p99 {connect99:.0f} ms; ramp {ramp:.1f} s")
                 t.add(f"{label}: server CPU (% of one core)", server_cpu,
                       "" if port != self.bouncer_port else f"PgBouncer {bouncer_cpu:.1f}%",
-                      how=f"{backends:.0f} server processes, their PSS {server_mb:.0f} MB; "
+                      how=f"{backends:.0f} server processes, their PSS {server_mb:.0f} MiB; "
                           f"{posts:.0f} posts, {errors:.0f} errors, {retries:.0f} retries")
                 t.add(f"{label}: presence beats in the window, p99 (ms)",
                       f"{beats:.0f}, {beat99:.2f}", "",
@@ -798,19 +798,19 @@ log_disconnections = 0
                           f"(lost); {len(woken)} wake-ups timed"
                           + ("" if listening else f", {f['published']:.0f} published")
                           + f"; {f['links']:.0f} of {count} wake-up links up")
-                t.add(f"{label}: server CPU (% of one core) / PSS (MB)",
+                t.add(f"{label}: server CPU (% of one core) / PSS (MiB)",
                       f"{f['server_cpu']:.1f} / {f['server_mb']:.0f}",
                       f"PgBouncer {f['pooler_cpu']:.1f}%",
                       how=f"{f['backends']:.0f} server processes; poll p50 / p99 "
                           f"{f['poll50']:.2f} / {f['poll99']:.2f} ms, every statement p99 "
                           f"{f['all99']:.2f} ms; {f['errors']:.0f} errors, "
                           f"{f['retries']:.0f} retries")
-                t.add(f"{label}: broker CPU (% of one core) / PSS (MB)",
+                t.add(f"{label}: broker CPU (% of one core) / PSS (MiB)",
                       "-" if listening else f"{f['broker_cpu']:.1f} / {f['broker_mb']:.0f}", "",
                       how=f"connected {f['connected']:.0f}, refused {f['refused']:.0f}, "
                           f"dropped {f['dropped']:.0f}; connect p99 {f['connect99']:.0f} ms, "
                           f"ramp {f['ramp']:.1f} s; benchmark processes: {len(outputs)}, "
-                          f"{f['own_cpu']:.0f} % of a core, {f['client_mb']:.0f} MB")
+                          f"{f['own_cpu']:.0f} % of a core, {f['client_mb']:.0f} MiB")
                 t.add(f"{label}: presence beats, p50 / p99 (ms) through PgBouncer",
                       f"{f['beat50']:.2f} / {f['beat99']:.2f}", "",
                       how=f"{f['beats']:.0f} beats in the window ({f['beats'] / window:.1f} a "
@@ -909,7 +909,7 @@ log_disconnections = 0
         for interval in (250, 500, 1000, 2000):
             ops, locks, read = (50 * v * 1000 / interval for v in per_check["counter"])
             d_ops, d_locks, _ = (50 * v * 1000 / interval for v in per_check["data-version"])
-            t.add(f"50 copies checking every {interval} ms: operations / locks / KB read per "
+            t.add(f"50 copies checking every {interval} ms: operations / locks / KiB read per "
                   "second on the share", f"{ops:,.0f} / {locks:.0f} / {read / 1024:,.0f}",
                   f"{d_ops:,.0f} / {d_locks:.0f}", ratio="",
                   how=f"the program's check{' (its interval)' if interval == program_ms else ''}"
