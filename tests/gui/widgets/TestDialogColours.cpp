@@ -63,6 +63,16 @@ private Q_SLOTS:
             QCOMPARE(dialog->palette().color(QPalette::Window), QColor(Qt::black));
             QCOMPARE(dialog->palette().color(QPalette::WindowText), QColor(Qt::black));
         }
+        // A new desktop palette, as when the user switches themes, leaves the notes black,
+        // those open and those to come.
+        const QPalette desktop = QApplication::palette();
+        note.show();
+        QApplication::setPalette(QPalette(Qt::darkBlue));
+        CNoteDlg later({}, 0, 0, &owner);
+        later.show();
+        for (const QDialog* dialog : { &note, &later })
+            QCOMPARE(dialog->palette().color(QPalette::Window), QColor(Qt::black));
+        QApplication::setPalette(desktop);
     }
 
     void desktopDialogsShowTheirTexts_data()
